@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace kalvero {
+
+class RecognitionTrace;
+
+// Argument of the per-frame recognition entry.
+struct RecognitionSettings {
+    std::int32_t digitHeight = 29;
+    bool requireFullNumber = true;
+    // Optional observer (see RecognitionTrace); null costs nothing.
+    RecognitionTrace* trace = nullptr;
+};
+
+// One reading of a frame: text, box in zone-image pixels and score.
+struct FrameResultEntry {
+    char name[20] = {};
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    float score = 0.0f;
+};
+
+// The readings of a frame, best first; empty when nothing was read.
+struct FrameResult {
+    std::vector<FrameResultEntry> entries;
+    std::int32_t count() const { return static_cast<std::int32_t>(entries.size()); }
+};
+
+// Finds candidate number regions in the zone image, reads them and returns
+// the merged readings sorted by score, at most 100.
+FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings);
+
+}  // namespace kalvero

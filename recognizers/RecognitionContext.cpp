@@ -1,0 +1,94 @@
+#include "recognizers/RecognitionContext.h"
+
+#include <cstring>
+
+#include "carriage_number/NumberRailwayCarriageRecognition.h"
+#include "recognizers/RecognitionTrace.h"
+#include "recognizers/TrafficSignRecognition.h"
+
+namespace kalvero {
+
+namespace {
+constexpr std::size_t kMaxTextLength = kResultTextSize - 2;  // 99 characters
+constexpr std::size_t kFullNumberLength = 8;
+}  // namespace
+
+std::unique_ptr<RecognitionClass> CreateRecognizer(std::int32_t typeCode, std::int32_t codeCount,
+                                                   const std::int32_t* codes) {
+    if (typeCode <= 1) {
+        return nullptr;
+    }
+    if (typeCode == kSignTypeCode) {
+        return std::make_unique<TrafficSignRecognition>(codeCount, codes);
+    }
+    if (typeCode >= kNumberTypeCodeBase) {
+        return std::make_unique<NumberRailwayCarriageRecognition>(codeCount, codes);
+    }
+    return nullptr;
+}
+
+RecognitionContext::RecognitionContext(std::int32_t count, const std::int32_t* list)
+    : codeCount(count > 0 ? count : 0) {
+    if (codeCount > 0 && list != nullptr) {
+        codes.assign(list, list + codeCount);
+    } else {
+        codeCount = 0;
+    }
+}
+
+void RecognitionContext::DispatchRegion(const GlyphTemplateBank& bank,
+                                        const CandidateRegion& region) {
+    auto report = [&](const std::string& text, const std::string& reason) {
+        if (trace_ != nullptr) {
+            trace_->OnRegionResult(region, text, reason);
+        }
+    };
+
+    std::unique_ptr<RecognitionClass> recognizer =
+        CreateRecognizer(region.typeCode, codeCount, codes.data());
+    if (!recognizer) {
+        report("", "no recogniser for type code " + std::to_string(region.typeCode));
+        return;
+    }
+    recognizer->SetTrace(trace_);
+
+    const CandidateRegion copy = region;
+    if (!recognizer->Recognize(bank, copy)) {
+        report("", "no reading");
+        return;
+    }
+
+    const std::string text = recognizer->GetText();
+    if (requireFullNumber && text.size() != kFullNumberLength) {
+        report("", "reading \"" + text + "\" has " + std::to_string(text.size()) +
+                       " characters, 8 required");
+        return;
+    }
+    // Limits of the result record; no recogniser of this system reaches them.
+    if (codes.empty() || text.size() > kMaxTextLength || recognizer->glyphScoreCount < 0 ||
+        recognizer->glyphScoreCount > kMaxGlyphScores) {
+        report("", "reading does not fit the result record");
+        return;
+    }
+
+    resultCodes.push_back(codes.front());
+    resultTexts.push_back(text);
+
+    RecognitionResult record{};
+    record.typeCode = codes.front();
+    record.glyphScoreCount = recognizer->glyphScoreCount;
+    for (std::int32_t i = 0; i < record.glyphScoreCount; ++i) {
+        record.glyphScores[i] = recognizer->GetGlyphScore(i);
+    }
+    std::memcpy(record.text, text.data(), text.size());
+    record.x = region.x;
+    record.y = region.y;
+    record.width = region.width;
+    record.height = region.height;
+    record.rankValue = recognizer->rankValue;
+    record.score = recognizer->score;
+    results.push_back(record);
+    report(text, "");
+}
+
+}  // namespace kalvero

@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "detection/RecognizeFrame.h"
+
+namespace kalvero {
+
+// Vote outcome of a frame when the run has no vote buffer (the depth or the
+// threshold was refused): nothing is voted and no banner is drawn.
+constexpr int kNoVote = -2;
+
+// What the run loop hands out for every frame it reads.
+struct FrameReport {
+    int frameNumber = 0;              // 1 for the first frame of the run
+    cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only
+    std::string logLine;              // "Frame #%d: Time recognition: %.3f s"
+    float recognitionSeconds = 0.0f;  // the time in the log line
+    FrameResult result;               // readings, boxes in zone coordinates
+    cv::Rect zone;                    // the zone the frame was recognised in (scaled-frame pixels)
+    int voteCode = kNoVote;           // ResultVoteBuffer::vote code, or kNoVote
+    std::string confirmed;            // banner text when voteCode == 0, else empty
+};
+
+// Receiver of the run loop's output. Called on the worker thread, in frame
+// order; an implementation that shows frames elsewhere copies what it keeps.
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    virtual void OnFrame(const FrameReport& report) = 0;
+    // Called once when the run ends (after the last frame, or at once when
+    // the video did not open: then `opened` is false).
+    virtual void OnRunEnd(bool /*opened*/) {}
+};
+
+}  // namespace kalvero

@@ -1,0 +1,2 @@
+// SCAFFOLD: replaced by the worker loop.
+#include "worker/VideoThread.h"
