@@ -1,7 +1,72 @@
-// SCAFFOLD: replaced by the carriage-number reader.
 #include "carriage_number/NumberRailwayCarriageRecognition.h"
+
+#include "carriage_number/DigitMatching.h"
+#include "carriage_number/DigitPositions.h"
+#include "carriage_number/NumberAssembly.h"
+#include "carriage_number/StripBinarisation.h"
+#include "carriage_number/StripSchedule.h"
+#include "detection/GlyphTemplateBank.h"
+#include "recognizers/RecognitionTrace.h"
+
 namespace kalvero {
-NumberRailwayCarriageRecognition::NumberRailwayCarriageRecognition(std::int32_t c, const std::int32_t* l)
-    : RecognitionClass(c, l) {}
-bool NumberRailwayCarriageRecognition::Recognize(const GlyphTemplateBank&, const CandidateRegion&) { return false; }
+
+namespace {
+constexpr int kPeakLimit = 10;
+constexpr std::size_t kMinCandidates = 3;
+}  // namespace
+
+NumberRailwayCarriageRecognition::NumberRailwayCarriageRecognition(std::int32_t count,
+                                                                   const std::int32_t* list)
+    : RecognitionClass(count, list), modeCount(kStripModeCount) {}
+
+void NumberRailwayCarriageRecognition::BinarizeStrip(const cv::Rect& region) {
+    kalvero::BinarizeStrip(bank->greyImage, region, bank->glyphWidth, matchImages, profileImages);
+}
+
+bool NumberRailwayCarriageRecognition::Recognize(const GlyphTemplateBank& glyphBank,
+                                                 const CandidateRegion& region) {
+    bank = &glyphBank;
+    const int H = glyphBank.digitHeight;
+    const int W = glyphBank.glyphWidth;
+    // Only the part of the region inside the grey image is read.
+    const cv::Rect box =
+        cv::Rect(region.x, region.y, region.width, region.height) &
+        cv::Rect(0, 0, glyphBank.greyImage.cols, glyphBank.greyImage.rows);
+    if (box.width <= 0 || box.height <= 0) {
+        return false;
+    }
+    if (box.height < H + 2 || box.width - 1 < W) {
+        return false;
+    }
+
+    BinarizeStrip(box);
+    const int stripCount = static_cast<int>(matchImages.size());
+    ForEachScheduledStrip(region.typeCode, stripCount, [&](int i) {
+        const int assembled = ReadStrip(i, region);
+        return StripOutcome{assembled, static_cast<int>(digits.size())};
+    });
+    matchImages.clear();
+    profileImages.clear();
+    return status >= 0;
+}
+
+int NumberRailwayCarriageRecognition::ReadStrip(int index, const CandidateRegion& region) {
+    const std::size_t i = static_cast<std::size_t>(index);
+    score = 0.0f;
+    digits.clear();
+    candidates.clear();
+    const std::vector<std::int32_t> positions =
+        FindDigitPositions(profileImages[i], kPeakLimit, bank->digitHeight + 5);
+    MatchDigits(matchImages[i], *bank, candidates);
+    const int matched = static_cast<int>(candidates.size());
+    int n = 0;
+    if (candidates.size() >= kMinCandidates) {
+        n = AssembleNumber(candidates, positions, bank->glyphWidth, digits, *this);
+    }
+    if (trace_ != nullptr) {
+        trace_->OnStrip(region, index, matched, digits, n);
+    }
+    return n;
+}
+
 }  // namespace kalvero

@@ -1,0 +1,203 @@
+#include "carriage_number/DigitMatching.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <opencv2/imgproc.hpp>
+
+#include "carriage_number/DigitClassifiers.h"
+#include "carriage_number/StripProfile.h"
+#include "detection/GlyphTable.h"
+#include "detection/GlyphTemplateBank.h"
+
+namespace kalvero {
+
+namespace {
+
+constexpr double kMinMatchScore = 0.67;
+// The last templates of the bank are alternative forms the matcher skips.
+constexpr int kAlternativeTemplates = 3;
+constexpr int kOneTemplate = 1;
+
+// Columns 1 .. w - 2 with at most one background pixel: vertical bars.
+std::vector<int> FullColumns(const cv::Mat& strip) {
+    const std::vector<int> counts = BoxColumnCounts(strip, cv::Rect(0, 0, strip.cols, strip.rows));
+    std::vector<int> full;
+    for (int c = 1; c <= strip.cols - 2; ++c) {
+        if (counts[static_cast<std::size_t>(c)] >= strip.rows - 1) {
+            full.push_back(c);
+        }
+    }
+    return full;
+}
+
+bool CoversFullColumn(const std::vector<int>& full, int x, int width) {
+    const auto it = std::lower_bound(full.begin(), full.end(), x);
+    return it != full.end() && *it < x + width;
+}
+
+}  // namespace
+
+std::vector<MatchWindow> DigitMatchWindows(int stripWidth, int glyphWidth) {
+    std::vector<MatchWindow> windows;
+    const int span = static_cast<int>(1.6 * glyphWidth);
+    // Half a glyph width, at least one column so that tiny glyphs still
+    // move the window.
+    const int step = std::max(1, static_cast<int>(0.5 * glyphWidth));
+    int f = 0;
+    int e = span;
+    while (f < stripWidth) {
+        bool last = false;
+        if (e > stripWidth) {
+            last = true;
+            e = stripWidth;
+            f = std::max(0, stripWidth - span);
+        }
+        windows.push_back({f, e});
+        e += step;
+        f += step;
+        if (last) {
+            break;
+        }
+    }
+    return windows;
+}
+
+bool PassesColumnFill(const cv::Mat& strip, const cv::Rect& box, int templateIndex) {
+    if (box.width <= 0) {
+        return false;
+    }
+    const std::vector<int> counts = BoxColumnCounts(strip, box);
+    const int empty = static_cast<int>(std::count(counts.begin(), counts.end(), 0));
+    const float ratio = static_cast<float>(empty) / static_cast<float>(box.width);
+    if (ratio > 0.3) {
+        return false;
+    }
+    return !(templateIndex == 4 && ratio > 0.2);
+}
+
+cv::Rect TightenBox(const cv::Mat& strip, const cv::Rect& box, int digitHeight, int glyphWidth) {
+    const int w0 = box.width;
+    const int h0 = box.height;
+    const double columnInk = 0.2 * digitHeight;
+    const double rowInk = 0.1 * glyphWidth;
+    cv::Rect out = box;
+
+    const std::vector<int> columns = InclusiveColumnCounts(strip, box);
+    for (int k = 0; k < 5 && columns[static_cast<std::size_t>(k)] < columnInk; ++k) {
+        ++out.x;
+        --out.width;
+    }
+    // Counted from one column beyond the box, whatever the left trim did.
+    for (int k = w0; k > w0 - 5 && k >= 0 && columns[static_cast<std::size_t>(k)] < columnInk;
+         --k) {
+        --out.width;
+    }
+
+    const std::vector<int> rows = InclusiveRowCounts(strip, box);
+    for (int k = 0; k < 5 && k <= h0 && rows[static_cast<std::size_t>(k)] < rowInk; ++k) {
+        ++out.y;
+        --out.height;
+    }
+    return out;
+}
+
+void AddCandidate(std::vector<DigitCandidate>& list, int templateIndex, double score,
+                  cv::Point loc, int windowStart, int glyphWidth) {
+    const int x = windowStart + loc.x;
+    const int digit = GlyphDigit(templateIndex);
+    const double near = 0.7 * glyphWidth;
+    bool found = false;
+    for (DigitCandidate& r : list) {
+        if (std::abs(r.x - x) < near) {
+            found = true;
+            if (r.score >= score) {
+                break;
+            }
+            r.digit = digit;
+            r.x = x;
+            r.score = score;
+            r.confidence = MatchConfidence(score);
+        }
+    }
+    if (!found) {
+        list.push_back({digit, x, score, MatchConfidence(score)});
+    }
+}
+
+bool AcceptMatch(int templateIndex, double score, int k, const float p[kShapeClassCount],
+                 const float z[kShapeClassCount]) {
+    const int c = ClassOfDigit(templateIndex);
+    if (templateIndex == DigitOfClass(k) && p[k] > 0.5f && score > 0.64) {
+        return true;
+    }
+    if (score > 0.72 && p[c] > 0.4 && z[c] < 0.4) {
+        return true;
+    }
+    if (score > 0.76 && p[c] > 0.5f) {
+        return true;
+    }
+    return score > 0.7 && p[c] > 0.68;
+}
+
+void MatchDigits(const cv::Mat& strip, const GlyphTemplateBank& bank,
+                 std::vector<DigitCandidate>& candidates) {
+    if (strip.empty()) {
+        return;
+    }
+    CV_Assert(strip.type() == CV_8UC1);
+    const int H = bank.digitHeight;
+    const int W = bank.glyphWidth;
+    const int templateEnd = static_cast<int>(bank.nativeTemplates.size()) - kAlternativeTemplates;
+    const std::vector<int> full = FullColumns(strip);
+
+    std::vector<DigitCandidate> window;
+    cv::Mat result;
+    for (const MatchWindow& span : DigitMatchWindows(strip.cols, W)) {
+        window.clear();
+        double best = 0.0;
+        const cv::Mat view = strip.colRange(span.start, span.end);
+        for (int j = 0; j < templateEnd; ++j) {
+            if (j == kOneTemplate) {
+                continue;
+            }
+            const cv::Mat& glyph = bank.scaledTemplates[static_cast<std::size_t>(j)];
+            if (view.cols < glyph.cols || view.rows < glyph.rows) {
+                continue;  // the window cannot hold the glyph
+            }
+            cv::matchTemplate(view, glyph, result, cv::TM_CCORR_NORMED);
+            double score = 0.0;
+            cv::Point loc;
+            cv::minMaxLoc(result, nullptr, &score, nullptr, &loc);
+            const int x = span.start + loc.x;
+            if (CoversFullColumn(full, x, W)) {
+                continue;
+            }
+            if (best > 2.0 * score) {
+                continue;
+            }
+            best = std::max(best, score);
+            if (score < kMinMatchScore) {
+                continue;
+            }
+            const cv::Rect box(x, loc.y, W, H);
+            if (!PassesColumnFill(strip, box, j)) {
+                continue;
+            }
+            const cv::Rect tight = TightenBox(strip, box, H, W);
+            if (tight.width <= 0 || tight.height <= 0) {
+                continue;  // nothing left to classify
+            }
+            float p[kShapeClassCount];
+            float z[kShapeClassCount];
+            const int k = ClassifyByProbes(ExtractProbeFeatures(strip, tight), p);
+            ClassifyByZones(strip, tight, z);
+            if (AcceptMatch(j, score, k, p, z)) {
+                AddCandidate(window, j, score, loc, span.start, W);
+            }
+        }
+        candidates.insert(candidates.end(), window.begin(), window.end());
+    }
+}
+
+}  // namespace kalvero
