@@ -1,0 +1,121 @@
+#include "cli/JsonOutput.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/CheckDigit.h"
+
+namespace kalvero {
+
+namespace {
+
+// Length of the valid UTF-8 sequence starting at text[i], or 0.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    unsigned int low = 0x80;  // smallest allowed second byte (overlong / range checks)
+    unsigned int high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned char c = byte(i + k);
+        const unsigned int lo = k == 1 ? low : 0x80;
+        const unsigned int hi = k == 1 ? high : 0xBF;
+        if (c < lo || c > hi) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = Utf8SequenceLength(text, i);
+            if (length == 0) {
+                out += "\\ufffd";
+                ++i;
+            } else {
+                out.append(text, i, length);
+                i += length;
+            }
+            continue;
+        }
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    char buffer[8];
+                    std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                    out += buffer;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+        ++i;
+    }
+    out += '"';
+    return out;
+}
+
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3f", value);
+    return buffer;
+}
+
+std::string FrameJsonLine(const FrameReport& report) {
+    std::string line = "{\"frame\": " + std::to_string(report.frameNumber) + ", \"time_ms\": " +
+                       std::to_string(std::lround(report.recognitionSeconds * 1000.0)) +
+                       ", \"readings\": [";
+    bool first = true;
+    for (const FrameResultEntry& entry : report.result.entries) {
+        const std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
+        if (!first) {
+            line += ", ";
+        }
+        first = false;
+        line += "{\"text\": " + JsonString(name) +
+                ", \"x\": " + std::to_string(entry.x + report.zone.x) +
+                ", \"y\": " + std::to_string(entry.y + report.zone.y) +
+                ", \"width\": " + std::to_string(entry.width) +
+                ", \"height\": " + std::to_string(entry.height) +
+                ", \"score\": " + JsonNumber(entry.score) +
+                ", \"check_digit\": " + (CheckDigitHolds(name) ? "true" : "false") + "}";
+    }
+    line += "], \"confirmed\": ";
+    line += report.voteCode == 0 ? JsonString(report.confirmed) : "null";
+    line += "}";
+    return line;
+}
+
+}  // namespace kalvero

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+
+#include "worker/FrameSink.h"
+
+namespace kalvero {
+
+// `text` as a JSON string literal, quotes included. Control characters are
+// escaped; bytes that are not valid UTF-8 become U+FFFD so the output stays
+// valid JSON whatever a reading contains.
+std::string JsonString(const std::string& text);
+
+// A float as a JSON number with three decimals; null when not finite.
+std::string JsonNumber(double value);
+
+// One frame as a single-line JSON object:
+// {"frame": N, "time_ms": T, "readings": [{"text": "...", "x": X, "y": Y,
+//  "width": W, "height": H, "score": S, "check_digit": true|false}, ...],
+//  "confirmed": "..." or null}
+// Boxes are in frame coordinates (the zone origin added); `confirmed` is the
+// banner text when the vote confirmed a number in this frame.
+std::string FrameJsonLine(const FrameReport& report);
+
+}  // namespace kalvero

@@ -1,0 +1,250 @@
+#include "cli/Reader.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <memory>
+
+#include <opencv2/core/utils/logger.hpp>
+
+#include "app/Options.h"
+#include "cli/ExplainTrace.h"
+#include "cli/FrameProbe.h"
+#include "cli/JsonOutput.h"
+#include "cli/ProgressLine.h"
+#include "cli/ReadReport.h"
+#include "cli/ReaderOptions.h"
+#include "cli/SignReading.h"
+#include "worker/VideoThread.h"
+
+namespace kalvero {
+
+namespace {
+
+std::string BoxText(cv::Rect box) {
+    return std::to_string(box.x) + "," + std::to_string(box.y) + "," + std::to_string(box.width) +
+           "," + std::to_string(box.height);
+}
+
+std::string ZoomText(float zoom) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(zoom));
+    return buffer;
+}
+
+// "640x360 after zoom 0.5" – how the first frame looks to the run.
+std::string FrameText(const cv::Mat& frame, float zoom) {
+    return std::to_string(frame.cols) + "x" + std::to_string(frame.rows) + " after zoom " +
+           ZoomText(zoom);
+}
+
+// Why a file did not open: the system's reason when it cannot even be read.
+std::string OpenFailure(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return "cannot open '" + path + "': " + std::strerror(errno);
+    }
+    return "cannot open '" + path + "': not a video or image that OpenCV can decode";
+}
+
+// Receives the frames of the run and writes the reader's output.
+class ReaderSink : public FrameSink {
+public:
+    ReaderSink(const ReaderOptions& options, std::ostream& out, std::ostream& err,
+               ProgressLine& progress, ExplainTrace* explain, VideoThread& thread,
+               const std::function<bool()>& interrupted)
+        : options_(options),
+          out_(out),
+          err_(err),
+          progress_(progress),
+          explain_(explain),
+          thread_(thread),
+          interrupted_(interrupted) {}
+
+    void OnFrame(const FrameReport& report) override {
+        progress_.Clear();
+        if (explain_ != nullptr) {
+            err_ << explain_->TakeFrameLine(report.frameNumber, report.zone.tl()) << "\n";
+            err_.flush();
+        }
+        if (options_.json) {
+            if (options_.verbose) {
+                err_ << report.logLine << "\n";
+            }
+            out_ << FrameJsonLine(report) << "\n";
+            out_.flush();
+            report_.AddFrame(report);
+        } else {
+            if (options_.verbose) {
+                out_ << report.logLine << "\n";
+            }
+            if (const auto line = report_.AddFrame(report)) {
+                out_ << *line << "\n";
+            }
+            out_.flush();
+        }
+        progress_.Update(report.frameNumber);
+        // Ctrl-C: the loop tests the stop request before it reads the next
+        // frame, so the run ends after this one.
+        if (interrupted_ && interrupted_()) {
+            if (!thread_.stopRequest.exchange(true)) {
+                report_.MarkInterrupted();
+            }
+        }
+    }
+
+    void OnRunEnd(bool opened) override { opened_ = opened; }
+
+    bool Opened() const { return opened_; }
+    const ReadReport& Report() const { return report_; }
+
+private:
+    const ReaderOptions& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    ProgressLine& progress_;
+    ExplainTrace* explain_;
+    VideoThread& thread_;
+    const std::function<bool()>& interrupted_;
+    ReadReport report_;
+    bool opened_ = true;
+};
+
+int ReadSign(const ReaderOptions& options, const cv::Mat& frame, std::ostream& out,
+             std::ostream& err) {
+    const cv::Rect inside(0, 0, frame.cols, frame.rows);
+    if ((options.sign & inside) != options.sign) {
+        err << "kalvero-read: --sign " << BoxText(options.sign)
+            << " lies outside the first frame (" << FrameText(frame, options.zoom) << ")\n";
+        return kExitUsage;
+    }
+    ExplainTrace trace;
+    const SignReading reading =
+        ReadSignBox(frame, options.sign, options.digitHeight, options.explain ? &trace : nullptr);
+    if (options.explain) {
+        err << trace.TakeFrameLine(1, cv::Point(0, 0)) << "\n";
+    }
+    if (options.json) {
+        out << "{\"sign\": {\"x\": " << options.sign.x << ", \"y\": " << options.sign.y
+            << ", \"width\": " << options.sign.width << ", \"height\": " << options.sign.height
+            << "}, \"value\": " << (reading.read ? std::to_string(reading.value) : "null")
+            << "}\n";
+    } else if (reading.read) {
+        out << "Sign " << BoxText(options.sign) << ": speed limit " << reading.text << "\n";
+    } else {
+        out << "Sign " << BoxText(options.sign) << ": no speed value read\n";
+    }
+    return kExitOk;
+}
+
+int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostream& out,
+              std::ostream& err, const ReaderEnvironment& environment) {
+    const cv::Mat& first = probe.scaledFirstFrame;
+    cv::Rect zone(0, 0, first.cols, first.rows);
+    if (options.hasZone) {
+        zone = options.zone;
+        // The run loop's own fit test: the far edges inside the frame.
+        if (zone.x + zone.width > first.cols || zone.y + zone.height > first.rows) {
+            err << "kalvero-read: --zone " << BoxText(zone) << " does not fit the first frame ("
+                << FrameText(first, options.zoom) << ")\n";
+            return kExitUsage;
+        }
+    }
+
+    Options runOptions;
+    if (options.file.size() >= sizeof runOptions.fileName) {
+        err << "kalvero-read: the file name '" << options.file << "' is longer than "
+            << sizeof runOptions.fileName - 1 << " bytes\n";
+        return kExitFile;
+    }
+    std::memcpy(runOptions.fileName, options.file.c_str(), options.file.size() + 1);
+    runOptions.numberH.store(options.digitHeight);
+    runOptions.zoneX.store(zone.x);
+    runOptions.zoneY.store(zone.y);
+    runOptions.zoneW.store(zone.width);
+    runOptions.zoneH.store(zone.height);
+    runOptions.deepBuf.store(options.depth);
+    runOptions.colNum.store(options.threshold);
+    runOptions.zoom.store(options.zoom);
+
+    VideoThread thread;
+    // As after an Apply in the window: the first frame re-latches the
+    // settings, checks the zone and builds a fresh vote buffer.
+    thread.optionsChanged.store(true, std::memory_order_release);
+
+    ProgressLine progress(err, environment.progressOnTerminal, probe.frameCount);
+    std::unique_ptr<ExplainTrace> explain;
+    if (options.explain) {
+        explain = std::make_unique<ExplainTrace>();
+    }
+    ReaderSink sink(options, out, err, progress, explain.get(), thread,
+                    environment.interruptRequested);
+    thread.Run(sink, runOptions, explain.get());
+    progress.Clear();
+
+    if (!sink.Opened()) {
+        err << "kalvero-read: " << OpenFailure(options.file) << "\n";
+        return kExitFile;
+    }
+    if (options.json) {
+        err << sink.Report().Summary();
+    } else {
+        out << sink.Report().Summary();
+    }
+    out.flush();
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const ReaderEnvironment& environment) {
+    ReaderOptions options;
+    const ParseOutcome parsed = ParseReaderOptions(args, options);
+    if (!parsed.ok()) {
+        err << "kalvero-read: " << parsed.message << "\n"
+            << "Try 'kalvero-read --help'.\n";
+        return parsed.status;
+    }
+    if (options.help) {
+        out << ReaderUsage();
+        return kExitOk;
+    }
+    if (options.version) {
+        out << ReaderVersion();
+        return kExitOk;
+    }
+    // OpenCV's own complaints about files it cannot decode would repeat our
+    // message in a less helpful form; --verbose lets them through.
+    if (!options.verbose) {
+        cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+    }
+    try {
+        const FrameProbe probe = ProbeFile(options.file, options.zoom);
+        if (!probe.opened) {
+            err << "kalvero-read: " << OpenFailure(options.file) << "\n";
+            return kExitFile;
+        }
+        if (!probe.firstFrameRead) {
+            err << "kalvero-read: cannot read the first frame of '" << options.file << "'\n";
+            return kExitFile;
+        }
+        if (probe.scaledFirstFrame.empty()) {
+            err << "kalvero-read: the first frame of '" << options.file
+                << "' has no pixels left at zoom " << ZoomText(options.zoom) << "\n";
+            return kExitUsage;
+        }
+        if (options.hasSign) {
+            return ReadSign(options, probe.scaledFirstFrame, out, err);
+        }
+        return ReadVideo(options, probe, out, err, environment);
+    } catch (const std::exception& e) {
+        err << "kalvero-read: error while reading '" << options.file << "': " << e.what() << "\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace kalvero

@@ -1,0 +1,30 @@
+#pragma once
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kalvero {
+
+// What kalvero-read takes from its surroundings besides the arguments.
+struct ReaderEnvironment {
+    // Standard error is a terminal: show the self-updating progress line.
+    bool progressOnTerminal = false;
+    // Asked after every frame; true ends the run after that frame (Ctrl-C).
+    std::function<bool()> interruptRequested;
+};
+
+// Exit statuses of kalvero-read.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // an unexpected error inside the run
+constexpr int kExitUsage = 2;    // option, value, zone or sign box wrong
+constexpr int kExitFile = 3;     // file cannot be opened or first frame unreadable
+
+// kalvero-read FILE [options]: plays the file through the window's run loop
+// (VideoThread::Run) and reports on `out` (text lines and summary, or one
+// JSON object per frame) and `err` (messages, --explain, progress). Returns
+// the exit status.
+int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const ReaderEnvironment& environment);
+
+}  // namespace kalvero

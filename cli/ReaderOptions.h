@@ -1,0 +1,47 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace kalvero {
+
+// Settings of one kalvero-read invocation, parsed from its command line.
+// The defaults are the window's.
+struct ReaderOptions {
+    std::string file;
+    int digitHeight = 29;       // 16..99
+    bool hasZone = false;       // false: the whole scaled first frame
+    cv::Rect zone;              // scaled-frame pixels
+    float zoom = 1.0f;          // 0.3..1.0
+    int depth = 30;             // 5..500
+    int threshold = 5;          // at least 1
+    bool json = false;
+    bool explain = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+    bool hasSign = false;       // --sign: read a speed-limit sign in this box
+    cv::Rect sign;              // scaled-frame pixels
+};
+
+// Outcome of parsing: status 0 and an empty message when the options are
+// sound, else status 2 (usage) and a one-line message naming the option.
+struct ParseOutcome {
+    int status = 0;
+    std::string message;
+    bool ok() const { return status == 0; }
+};
+
+// Parses the arguments after the program name. Options may come before or
+// after FILE, as "--name value" or "--name=value"; "--" ends the options.
+// --help and --version need no FILE.
+ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOptions& options);
+
+// The --help text.
+std::string ReaderUsage();
+
+// The --version text.
+std::string ReaderVersion();
+
+}  // namespace kalvero

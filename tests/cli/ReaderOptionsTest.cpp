@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "cli/ReaderOptions.h"
+
+namespace kalvero {
+namespace {
+
+ParseOutcome Parse(std::vector<std::string> args, ReaderOptions& options) {
+    return ParseReaderOptions(args, options);
+}
+
+TEST(ReaderOptions, DefaultsAreTheWindowsDefaults) {
+    ReaderOptions o;
+    ASSERT_TRUE(Parse({"video.avi"}, o).ok());
+    EXPECT_EQ(o.file, "video.avi");
+    EXPECT_EQ(o.digitHeight, 29);
+    EXPECT_FALSE(o.hasZone);
+    EXPECT_FLOAT_EQ(o.zoom, 1.0f);
+    EXPECT_EQ(o.depth, 30);
+    EXPECT_EQ(o.threshold, 5);
+    EXPECT_FALSE(o.json || o.explain || o.verbose || o.help || o.version || o.hasSign);
+}
+
+TEST(ReaderOptions, ReadsEveryOptionInBothSpellingsAndAnyOrder) {
+    ReaderOptions o;
+    ASSERT_TRUE(Parse({"--digit-height", "40", "--zone=10,20,300,100", "clip.mp4", "--zoom", "0.5",
+                       "--depth=12", "--threshold", "3", "--json", "--explain", "--verbose"},
+                      o)
+                    .ok());
+    EXPECT_EQ(o.file, "clip.mp4");
+    EXPECT_EQ(o.digitHeight, 40);
+    EXPECT_TRUE(o.hasZone);
+    EXPECT_EQ(o.zone, cv::Rect(10, 20, 300, 100));
+    EXPECT_FLOAT_EQ(o.zoom, 0.5f);
+    EXPECT_EQ(o.depth, 12);
+    EXPECT_EQ(o.threshold, 3);
+    EXPECT_TRUE(o.json && o.explain && o.verbose);
+
+    ASSERT_TRUE(Parse({"--sign", "5,6,70,80", "still.png"}, o).ok());
+    EXPECT_TRUE(o.hasSign);
+    EXPECT_EQ(o.sign, cv::Rect(5, 6, 70, 80));
+
+    // "--" lets a file name start with a dash.
+    ASSERT_TRUE(Parse({"--json", "--", "-odd-name.avi"}, o).ok());
+    EXPECT_EQ(o.file, "-odd-name.avi");
+}
+
+TEST(ReaderOptions, AcceptsTheEdgesOfEveryRange) {
+    ReaderOptions o;
+    ASSERT_TRUE(Parse({"f", "--digit-height", "16", "--depth", "5", "--threshold", "1", "--zoom",
+                       "0.3"},
+                      o)
+                    .ok());
+    EXPECT_EQ(o.digitHeight, 16);
+    EXPECT_EQ(o.depth, 5);
+    EXPECT_EQ(o.threshold, 1);
+    EXPECT_FLOAT_EQ(o.zoom, 0.3f);
+    ASSERT_TRUE(Parse({"f", "--digit-height", "99", "--depth", "500", "--threshold", "1000",
+                       "--zoom", "1"},
+                      o)
+                    .ok());
+    EXPECT_EQ(o.digitHeight, 99);
+    EXPECT_EQ(o.depth, 500);
+    EXPECT_EQ(o.threshold, 1000);
+    EXPECT_FLOAT_EQ(o.zoom, 1.0f);
+    ASSERT_TRUE(Parse({"f", "--zone", "0,0,1,1"}, o).ok());
+    EXPECT_EQ(o.zone, cv::Rect(0, 0, 1, 1));
+}
+
+struct BadArguments {
+    std::vector<std::string> args;
+    std::string expectedInMessage;
+};
+
+TEST(ReaderOptions, RefusesWrongArgumentsWithStatusTwoAndNamesThem) {
+    const std::vector<BadArguments> cases = {
+        {{"f", "--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"f", "-x"}, "unknown option '-x'"},
+        {{"f", "--digit-height", "15"}, "--digit-height 15 is out of range (16..99)"},
+        {{"f", "--digit-height", "100"}, "--digit-height 100 is out of range (16..99)"},
+        {{"f", "--digit-height", "2x"}, "--digit-height: '2x' is not a whole number"},
+        {{"f", "--depth", "4"}, "--depth 4 is out of range (5..500)"},
+        {{"f", "--depth", "501"}, "--depth 501 is out of range (5..500)"},
+        {{"f", "--threshold", "0"}, "--threshold 0 is out of range (1 or more)"},
+        {{"f", "--threshold", "-3"}, "--threshold -3 is out of range"},
+        {{"f", "--zoom", "0.29"}, "--zoom 0.29 is out of range (0.3..1.0)"},
+        {{"f", "--zoom", "1.01"}, "--zoom 1.01 is out of range (0.3..1.0)"},
+        {{"f", "--zoom", "nan"}, "--zoom: 'nan' is not a number"},
+        {{"f", "--zoom", ""}, "--zoom: '' is not a number"},
+        {{"f", "--zone", "1,2,3"}, "--zone: '1,2,3' is not X,Y,W,H"},
+        {{"f", "--zone", "1,2,3,4,5"}, "--zone: '1,2,3,4,5' is not X,Y,W,H"},
+        {{"f", "--zone", "-1,2,30,40"}, "--zone: '-1,2,30,40' is not X,Y,W,H"},
+        {{"f", "--zone", "1,2,0,40"}, "--zone: '1,2,0,40' is not X,Y,W,H"},
+        {{"f", "--zone", "1,,30,40"}, "--zone: '1,,30,40' is not X,Y,W,H"},
+        {{"f", "--sign", "a,b,c,d"}, "--sign: 'a,b,c,d' is not X,Y,W,H"},
+        {{"f", "--depth"}, "option '--depth' needs a value"},
+        {{"f", "--json=yes"}, "option '--json' takes no value"},
+        {{}, "no FILE given"},
+        {{"--json"}, "no FILE given"},
+        {{"a.avi", "b.avi"}, "more than one file given ('a.avi' and 'b.avi')"},
+    };
+    for (const BadArguments& c : cases) {
+        ReaderOptions o;
+        const ParseOutcome outcome = ParseReaderOptions(c.args, o);
+        std::string joined;
+        for (const std::string& a : c.args) joined += a + " ";
+        EXPECT_EQ(outcome.status, 2) << joined;
+        EXPECT_NE(outcome.message.find(c.expectedInMessage), std::string::npos)
+            << joined << " -> " << outcome.message;
+        EXPECT_EQ(outcome.message.find('\n'), std::string::npos) << "one line: " << outcome.message;
+    }
+}
+
+TEST(ReaderOptions, HelpAndVersionNeedNoFile) {
+    ReaderOptions o;
+    ASSERT_TRUE(Parse({"--help"}, o).ok());
+    EXPECT_TRUE(o.help);
+    ASSERT_TRUE(Parse({"--version"}, o).ok());
+    EXPECT_TRUE(o.version);
+    // The usage text documents every option the parser takes.
+    const std::string usage = ReaderUsage();
+    for (const char* name : {"--digit-height", "--zone", "--zoom", "--depth", "--threshold",
+                             "--json", "--explain", "--verbose", "--sign", "--help", "--version"}) {
+        EXPECT_NE(usage.find(name), std::string::npos) << name;
+    }
+}
+
+}  // namespace
+}  // namespace kalvero

@@ -1,0 +1,498 @@
+#include "tools/SampleVideo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include "detection/GlyphTemplateBank.h"
+#include "tools/NumberPainter.h"
+
+namespace kalvero {
+
+namespace {
+
+constexpr double kGapFraction = 0.25;  // gap between glyph boxes, in glyph widths
+constexpr double kPanelTopFraction = 0.20;
+constexpr double kPanelHeightFraction = 0.64;
+constexpr double kNumberTopFraction = 0.26;   // of the panel height
+constexpr double kMaxDigitFraction = 0.40;    // digit height + 2 at most this share of the panel
+constexpr double kStripeTopFraction = 0.74;
+constexpr double kStripeHeightFraction = 0.06;
+constexpr double kDigitContrast = 120.0;
+constexpr double kBlurSigma = 0.7;
+constexpr double kNoiseSigma = 3.0;
+
+int PanelHeightFor(cv::Size size) {
+    return static_cast<int>(std::lround(size.height * kPanelHeightFraction));
+}
+
+int NumberMarginFor(cv::Size size) { return std::max(8, size.width / 40); }
+
+int NumberWidthFor(const SampleSpec& spec) {
+    const int n = static_cast<int>(spec.number.size());
+    return DigitAdvance(spec.digitHeight, kGapFraction) * (n - 1) +
+           GlyphWidthFor(spec.digitHeight) + 2;
+}
+
+// Seeds of the independent random parts of a scene.
+std::uint64_t SubSeed(std::uint64_t seed, std::uint64_t part) {
+    return seed * 1000003ULL + part * 7919ULL + 17ULL;
+}
+
+// Grey level (float) to BGR with a colour cast; 1.0 factors leave it grey.
+cv::Mat Tint(const cv::Mat& grey, double b, double g, double r) {
+    std::vector<cv::Mat> channels{grey * b, grey * g, grey * r};
+    cv::Mat merged;
+    cv::merge(channels, merged);
+    cv::Mat bgr;
+    merged.convertTo(bgr, CV_8UC3);
+    return bgr;
+}
+
+cv::Mat TextureF(cv::Size size, double base, double amplitude, std::uint64_t seed) {
+    cv::Mat grey(size, CV_8UC1);
+    FillTexture(grey, base, amplitude, seed);
+    cv::Mat f;
+    grey.convertTo(f, CV_32F);
+    return f;
+}
+
+// Soft dark blotches and faint vertical rain streaks on a float grey image.
+void AddGrime(cv::Mat& grey, std::uint64_t seed) {
+    cv::RNG rng(seed);
+    cv::Mat dirt = cv::Mat::zeros(grey.size(), CV_32F);
+    const int blotches = std::max(3, grey.cols / 120);
+    for (int i = 0; i < blotches; ++i) {
+        const cv::Point c(rng.uniform(0, grey.cols), rng.uniform(0, grey.rows));
+        const int radius = std::max(3, static_cast<int>(grey.rows * rng.uniform(0.05, 0.18)));
+        cv::circle(dirt, c, radius, cv::Scalar(rng.uniform(10.0, 22.0)), cv::FILLED, cv::LINE_AA);
+    }
+    const double soft = std::max(2.0, grey.rows * 0.06);
+    cv::GaussianBlur(dirt, dirt, cv::Size(0, 0), soft, soft, cv::BORDER_REPLICATE);
+    const int streaks = std::max(4, grey.cols / 60);
+    for (int i = 0; i < streaks; ++i) {
+        const int x = rng.uniform(0, grey.cols);
+        const int top = rng.uniform(0, std::max(1, grey.rows / 3));
+        const int length = rng.uniform(grey.rows / 4, std::max(grey.rows / 4 + 1, grey.rows - top));
+        const double depth = rng.uniform(4.0, 9.0);
+        for (int y = top; y < std::min(grey.rows, top + length); ++y) {
+            // Fades out towards the streak's lower end.
+            const double fade = 1.0 - static_cast<double>(y - top) / length;
+            dirt.at<float>(y, x) += static_cast<float>(depth * fade);
+        }
+    }
+    grey -= dirt;
+}
+
+}  // namespace
+
+std::string ValidateSampleSpec(const SampleSpec& spec) {
+    if (spec.number.empty() || spec.number.size() > 19 ||
+        !std::all_of(spec.number.begin(), spec.number.end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        return "number '" + spec.number + "' must be 1 to 19 decimal digits";
+    }
+    if (spec.frames < 1 || spec.frames > 100000) {
+        return "frame count " + std::to_string(spec.frames) + " is out of range (1..100000)";
+    }
+    if (spec.digitHeight < 10 || spec.digitHeight > 200) {
+        return "digit height " + std::to_string(spec.digitHeight) + " is out of range (10..200)";
+    }
+    if (spec.size.width < 64 || spec.size.height < 64 || spec.size.width > 4096 ||
+        spec.size.height > 4096) {
+        return "size " + std::to_string(spec.size.width) + "x" + std::to_string(spec.size.height) +
+               " is out of range (64x64..4096x4096)";
+    }
+    if (spec.digitHeight + 2 > kMaxDigitFraction * PanelHeightFor(spec.size)) {
+        return "digit height " + std::to_string(spec.digitHeight) + " is too large for a frame " +
+               std::to_string(spec.size.height) + " pixels high";
+    }
+    if (NumberWidthFor(spec) + 2 * NumberMarginFor(spec.size) > spec.size.width) {
+        return "the number does not fit a frame " + std::to_string(spec.size.width) +
+               " pixels wide at digit height " + std::to_string(spec.digitHeight);
+    }
+    return "";
+}
+
+SampleScene::SampleScene(const SampleSpec& spec) : spec_(spec) {
+    const cv::Size size = spec.size;
+    const int panelHeight = PanelHeightFor(size);
+    panelTop_ = static_cast<int>(std::lround(size.height * kPanelTopFraction));
+    const int numberWidth = NumberWidthFor(spec);
+    const int margin = NumberMarginFor(size);
+    firstNumberLeft_ = size.width - margin - numberWidth;
+    lastNumberLeft_ = margin;
+
+    // Background: sky, an embankment, gravel with two rails, catenary poles
+    // and a contact wire. It never moves.
+    {
+        cv::Mat grey = TextureF(size, 0.0, 6.0, SubSeed(spec.seed, 1));
+        const int horizon = static_cast<int>(size.height * 0.42);
+        const int railTop = static_cast<int>(size.height * 0.86);
+        for (int y = 0; y < size.height; ++y) {
+            float level;
+            if (y < horizon) {
+                level = static_cast<float>(205.0 + 25.0 * y / std::max(1, horizon));
+            } else if (y < railTop) {
+                level = 120.0f;
+            } else {
+                level = 135.0f;
+            }
+            grey.row(y) += level;
+        }
+        cv::Mat gravel = TextureF(size, 0.0, 22.0, SubSeed(spec.seed, 2));
+        const cv::Rect ground(0, railTop, size.width, size.height - railTop);
+        grey(ground) += gravel(ground);
+        background_ = Tint(grey, 1.02, 1.0, 0.97);
+        const int railY1 = railTop + (size.height - railTop) / 3;
+        const int railY2 = railTop + 2 * (size.height - railTop) / 3;
+        for (int railY : {railY1, railY2}) {
+            cv::line(background_, {0, railY}, {size.width - 1, railY}, cv::Scalar(60, 62, 66),
+                     std::max(1, size.height / 180), cv::LINE_AA);
+        }
+        const int poleWidth = std::max(3, size.width / 90);
+        for (double at : {0.18, 0.63}) {
+            const int x = static_cast<int>(size.width * at);
+            cv::rectangle(background_, cv::Rect(x, 0, poleWidth, railTop), cv::Scalar(70, 72, 75),
+                          cv::FILLED);
+        }
+        const int wireY = std::max(2, size.height / 20);
+        cv::line(background_, {0, wireY}, {size.width - 1, wireY + size.height / 60},
+                 cv::Scalar(50, 50, 50), 1, cv::LINE_AA);
+    }
+
+    // The carriage side: painted panel, grime, seams, a long stripe, the
+    // roof edge and the number.
+    {
+        const int numberOffset = size.width / 2;  // panel x of the number's left edge
+        const int panelWidth = numberOffset + numberWidth + size.width + margin;
+        const double base = spec.lightDigits ? 72.0 : 188.0;
+        cv::Mat grey = TextureF({panelWidth, panelHeight}, base, 10.0, SubSeed(spec.seed, 3));
+        AddGrime(grey, SubSeed(spec.seed, 4));
+
+        const int numberTop = static_cast<int>(panelHeight * kNumberTopFraction);
+        numberOnPanel_ = cv::Rect(numberOffset, numberTop, numberWidth, spec.digitHeight + 2);
+
+        // Seams: thin dark vertical joints between the sheets, kept clear of
+        // the number.
+        const cv::Rect keepClear(numberOnPanel_.x - 2 * spec.digitHeight, 0,
+                                 numberOnPanel_.width + 4 * spec.digitHeight, panelHeight);
+        const int seamSpacing = std::max(40, static_cast<int>(size.width * 0.45));
+        for (int x = seamSpacing / 3; x < panelWidth; x += seamSpacing) {
+            if (x >= keepClear.x && x < keepClear.br().x) {
+                continue;
+            }
+            grey.colRange(x, std::min(panelWidth, x + 2)) -= 35.0;
+            if (x + 2 < panelWidth) {
+                grey.col(x + 2) += 12.0;  // light edge of the overlapping sheet
+            }
+        }
+
+        // The long stripe below the number and the dark roof edge above it.
+        const int stripeTop = static_cast<int>(panelHeight * kStripeTopFraction);
+        const int stripeHeight = std::max(3, static_cast<int>(panelHeight * kStripeHeightFraction));
+        grey.rowRange(stripeTop, stripeTop + stripeHeight) += spec.lightDigits ? 70.0 : -70.0;
+        const int roof = std::max(2, panelHeight / 25);
+        grey.rowRange(0, roof) -= 45.0;
+
+        panel_ = spec.lightDigits ? Tint(grey, 0.92, 1.05, 0.95) : Tint(grey, 1.0, 0.98, 0.94);
+        const double ink = std::clamp(base + (spec.lightDigits ? kDigitContrast : -kDigitContrast),
+                                      0.0, 255.0);
+        DrawDigits(panel_, spec.number, numberOnPanel_.tl(), spec.digitHeight, kGapFraction,
+                   cv::Scalar(ink, ink, ink));
+    }
+}
+
+int SampleScene::PanelLeft(int index) const {
+    const cv::Rect box = NumberBox(index);
+    return box.x - numberOnPanel_.x;
+}
+
+cv::Rect SampleScene::NumberBox(int index) const {
+    int left = firstNumberLeft_;
+    if (spec_.frames > 1) {
+        const double t = static_cast<double>(index) / (spec_.frames - 1);
+        left = static_cast<int>(std::lround(firstNumberLeft_ + (lastNumberLeft_ - firstNumberLeft_) * t));
+    } else {
+        left = (firstNumberLeft_ + lastNumberLeft_) / 2;
+    }
+    return cv::Rect(left, panelTop_ + numberOnPanel_.y, numberOnPanel_.width, numberOnPanel_.height);
+}
+
+cv::Mat SampleScene::Frame(int index) const {
+    cv::Mat frame = background_.clone();
+    const int left = PanelLeft(index);
+    const cv::Rect onFrame =
+        cv::Rect(left, panelTop_, panel_.cols, panel_.rows) & cv::Rect(0, 0, frame.cols, frame.rows);
+    if (onFrame.area() > 0) {
+        panel_(onFrame - cv::Point(left, panelTop_)).copyTo(frame(onFrame));
+    }
+    cv::GaussianBlur(frame, frame, cv::Size(0, 0), kBlurSigma, kBlurSigma, cv::BORDER_REPLICATE);
+    AddNoise(frame, kNoiseSigma, SubSeed(spec_.seed, 100 + static_cast<std::uint64_t>(index)));
+    return frame;
+}
+
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return "";
+    }
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+int FourccFor(const std::string& ext) {
+    if (ext == "avi" || ext == "mkv") {
+        return cv::VideoWriter::fourcc('M', 'J', 'P', 'G');
+    }
+    if (ext == "mp4" || ext == "mov") {
+        return cv::VideoWriter::fourcc('m', 'p', '4', 'v');
+    }
+    return 0;
+}
+
+}  // namespace
+
+SampleFileKind SampleFileKindFor(const std::string& path) {
+    const std::string ext = LowerExtension(path);
+    if (FourccFor(ext) != 0) {
+        return SampleFileKind::Video;
+    }
+    for (const char* still : {"png", "jpg", "jpeg", "bmp", "tif", "tiff"}) {
+        if (ext == still) {
+            return SampleFileKind::StillImage;
+        }
+    }
+    return SampleFileKind::Unknown;
+}
+
+std::string WriteSample(const std::string& path, const SampleSpec& spec) {
+    const std::string invalid = ValidateSampleSpec(spec);
+    if (!invalid.empty()) {
+        return invalid;
+    }
+    const SampleFileKind kind = SampleFileKindFor(path);
+    if (kind == SampleFileKind::Unknown) {
+        return "cannot tell the format of '" + path +
+               "' from its extension (use .avi, .mkv, .mp4, .mov, .png, .jpg, .bmp or .tif)";
+    }
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+        return "cannot write '" + path + "': the folder '" + folder.string() + "' does not exist";
+    }
+    const SampleScene scene(spec);
+    if (kind == SampleFileKind::StillImage) {
+        bool written = false;
+        try {
+            written = cv::imwrite(path, scene.Frame(spec.frames / 2));
+        } catch (const cv::Exception&) {
+            written = false;
+        }
+        return written ? "" : "cannot write '" + path + "'";
+    }
+    const std::string ext = LowerExtension(path);
+    cv::VideoWriter writer;
+    try {
+        writer.open(path, FourccFor(ext), spec.framesPerSecond, spec.size, true);
+    } catch (const cv::Exception&) {
+        return "OpenCV cannot write the video '" + path + "'";
+    }
+    if (!writer.isOpened()) {
+        return "OpenCV cannot write the video '" + path + "' (no encoder for ." + ext +
+               " or the folder is not writable)";
+    }
+    for (int i = 0; i < spec.frames; ++i) {
+        writer.write(scene.Frame(i));
+    }
+    writer.release();
+    return "";
+}
+
+namespace {
+
+bool ParseInt(const std::string& text, long long low, long long high, int& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || v < low || v > high) {
+        return false;
+    }
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool ParseSeed(const std::string& text, std::uint64_t& value) {
+    if (text.empty() || text[0] == '-') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != '\0') {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool ParseSize(const std::string& text, cv::Size& size) {
+    const std::size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) {
+        return false;
+    }
+    int w = 0;
+    int h = 0;
+    if (!ParseInt(text.substr(0, x), 1, 1 << 20, w) || !ParseInt(text.substr(x + 1), 1, 1 << 20, h)) {
+        return false;
+    }
+    size = cv::Size(w, h);
+    return true;
+}
+
+}  // namespace
+
+std::string SampleUsage() {
+    return "Usage: kalvero-make-sample OUT [options]\n"
+           "Writes a synthetic video of a railway carriage carrying a number.\n"
+           "OUT ending in .avi or .mkv gives Motion-JPEG, .mp4 or .mov MPEG-4;\n"
+           ".png, .jpg, .bmp or .tif gives the middle frame as a still image.\n"
+           "\n"
+           "  --number N          digits painted on the carriage (52473063)\n"
+           "  --frames F          number of frames (60)\n"
+           "  --size WxH          frame size in pixels (640x360)\n"
+           "  --digit-height H    height of the painted digits in pixels (29)\n"
+           "  --polarity P        light: light digits on a dark panel; dark: the reverse (light)\n"
+           "  --seed S            seed of texture, grime and noise (1)\n"
+           "  --help              this text\n";
+}
+
+std::string ParseSampleCommand(const std::vector<std::string>& args, SampleCommand& command) {
+    command = SampleCommand{};
+    bool haveOut = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 1, "-") != 0) {
+            if (haveOut) {
+                return "more than one output file given ('" + command.outPath + "' and '" + arg +
+                       "')";
+            }
+            command.outPath = arg;
+            haveOut = true;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg;
+        std::string value;
+        bool hasValue = false;
+        const std::size_t eq = arg.find('=');
+        if (eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        if (name == "--help" || name == "-h") {
+            command.help = true;
+            continue;
+        }
+        static const char* const kValued[] = {"--number", "--frames", "--size", "--digit-height",
+                                              "--polarity", "--seed"};
+        if (std::find_if(std::begin(kValued), std::end(kValued),
+                         [&](const char* known) { return name == known; }) == std::end(kValued)) {
+            return "unknown option '" + name + "'";
+        }
+        if (!hasValue) {
+            if (i + 1 >= args.size()) {
+                return "option '" + name + "' needs a value";
+            }
+            value = args[++i];
+        }
+        const std::string bad = "invalid value '" + value + "' for " + name;
+        if (name == "--number") {
+            command.spec.number = value;
+        } else if (name == "--frames") {
+            if (!ParseInt(value, 1, 100000, command.spec.frames)) {
+                return bad + " (1..100000)";
+            }
+        } else if (name == "--size") {
+            if (!ParseSize(value, command.spec.size)) {
+                return bad + " (WxH, for example 640x360)";
+            }
+        } else if (name == "--digit-height") {
+            if (!ParseInt(value, 10, 200, command.spec.digitHeight)) {
+                return bad + " (10..200)";
+            }
+        } else if (name == "--polarity") {
+            if (value == "light") {
+                command.spec.lightDigits = true;
+            } else if (value == "dark") {
+                command.spec.lightDigits = false;
+            } else {
+                return bad + " (light or dark)";
+            }
+        } else if (name == "--seed") {
+            if (!ParseSeed(value, command.spec.seed)) {
+                return bad + " (a whole number from 0)";
+            }
+        }
+    }
+    if (command.help) {
+        return "";
+    }
+    if (!haveOut) {
+        return "no output file given";
+    }
+    if (SampleFileKindFor(command.outPath) == SampleFileKind::Unknown) {
+        return "cannot tell the format of '" + command.outPath +
+               "' from its extension (use .avi, .mkv, .mp4, .mov, .png, .jpg, .bmp or .tif)";
+    }
+    return ValidateSampleSpec(command.spec);
+}
+
+int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    SampleCommand command;
+    const std::string error = ParseSampleCommand(args, command);
+    if (!error.empty()) {
+        err << "kalvero-make-sample: " << error << "\n"
+            << "Try 'kalvero-make-sample --help'.\n";
+        return 2;
+    }
+    if (command.help) {
+        out << SampleUsage();
+        return 0;
+    }
+    const std::string failure = WriteSample(command.outPath, command.spec);
+    if (!failure.empty()) {
+        err << "kalvero-make-sample: " << failure << "\n";
+        return 3;
+    }
+    const SampleSpec& s = command.spec;
+    const bool still = SampleFileKindFor(command.outPath) == SampleFileKind::StillImage;
+    out << "Wrote " << command.outPath << ": " << (still ? 1 : s.frames) << " frame"
+        << ((still || s.frames == 1) ? "" : "s") << " of " << s.size.width << "x" << s.size.height
+        << ", number " << s.number << ", digit height " << s.digitHeight << ", "
+        << (s.lightDigits ? "light" : "dark") << " digits\n";
+    return 0;
+}
+
+}  // namespace kalvero

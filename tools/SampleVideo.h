@@ -1,0 +1,85 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace kalvero {
+
+// What a sample video shows: one carriage panel carrying `number`, moving
+// from right to left across a fixed background.
+struct SampleSpec {
+    std::string number = "52473063";  // check digit holds
+    int frames = 60;
+    cv::Size size{640, 360};
+    int digitHeight = 29;
+    bool lightDigits = true;  // light digits on a dark panel, else dark on light
+    std::uint64_t seed = 1;
+    double framesPerSecond = 25.0;
+};
+
+// Checks a spec: number made of 1..19 decimal digits, 1..100000 frames,
+// digit height 10..200, a frame of 64x64..4096x4096 pixels with room for the
+// number on the panel. Returns an empty text when it is sound, else the
+// reason ("digit height 300 is out of range (10..200)").
+std::string ValidateSampleSpec(const SampleSpec& spec);
+
+// The scene of a sample video, built once from a valid spec; every frame is
+// then a shifted view of the panel over the background, blurred and noised.
+// The same spec always gives the same frames.
+class SampleScene {
+public:
+    explicit SampleScene(const SampleSpec& spec);
+
+    int FrameCount() const { return spec_.frames; }
+    const SampleSpec& Spec() const { return spec_; }
+
+    // Frame `index` (0-based), BGR, of the spec's size.
+    cv::Mat Frame(int index) const;
+
+    // Box of the drawn glyphs in frame `index`, frame pixels.
+    cv::Rect NumberBox(int index) const;
+
+    // Left edge of the panel in frame `index`, frame pixels (may be negative).
+    int PanelLeft(int index) const;
+
+private:
+    SampleSpec spec_;
+    cv::Mat background_;   // fixed scene behind the carriage
+    cv::Mat panel_;        // the whole carriage side, number included
+    int panelTop_ = 0;     // frame row of the panel's top edge
+    cv::Rect numberOnPanel_;  // glyph box in panel pixels
+    int firstNumberLeft_ = 0; // frame x of the number in the first and last frame
+    int lastNumberLeft_ = 0;
+};
+
+// File kinds the writer knows, chosen by the extension of the output name.
+enum class SampleFileKind { Unknown, Video, StillImage };
+SampleFileKind SampleFileKindFor(const std::string& path);
+
+// Writes the sample to `path`: a video (.avi and .mkv as Motion-JPEG, .mp4
+// and .mov as MPEG-4 part 2) or, for .png/.jpg/.jpeg/.bmp/.tif/.tiff, the
+// middle frame as a still image. Returns an empty text on success, else a
+// message naming the file.
+std::string WriteSample(const std::string& path, const SampleSpec& spec);
+
+// Command line of kalvero-make-sample, parsed.
+struct SampleCommand {
+    std::string outPath;
+    SampleSpec spec;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. Returns an empty text on
+// success, else a one-line message naming the faulty option or value.
+std::string ParseSampleCommand(const std::vector<std::string>& args, SampleCommand& command);
+
+// Usage text of kalvero-make-sample.
+std::string SampleUsage();
+
+// Runs kalvero-make-sample: 0 written, 2 usage error, 3 the file could not
+// be written. Messages go to `err`, the one-line report to `out`.
+int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace kalvero
