@@ -1,3 +1,70 @@
-// SCAFFOLD
 #include "detection/RecognizeFrame.h"
-namespace kalvero { FrameResult RecognizeFrame(cv::Mat, const RecognitionSettings&) { return {}; } }
+
+#include <algorithm>
+#include <cstring>
+
+#include "detection/CandidateDetector.h"
+#include "detection/DetectionParams.h"
+#include "detection/GlyphTemplateBank.h"
+#include "detection/ReadingRanking.h"
+
+namespace kalvero {
+
+namespace {
+
+constexpr std::size_t kMaxNameLength = sizeof(FrameResultEntry::name) - 1;  // 19
+
+// A zone can be searched when it is an 8-bit grey or BGR image that holds a
+// whole scaled template: W + 2 columns and h + 2 rows.
+bool CanSearch(const cv::Mat& zone, int digitHeight) {
+    if (digitHeight < 1 || zone.empty() || zone.dims != 2) {
+        return false;
+    }
+    if (zone.type() != CV_8UC1 && zone.type() != CV_8UC3) {
+        return false;
+    }
+    return zone.cols >= GlyphWidthFor(digitHeight) + 2 && zone.rows >= digitHeight + 2;
+}
+
+// Builds the detector, detects, and keeps the best maxResults readings.
+std::vector<RecognitionResult> RunDetection(const cv::Mat& zone, const DetectionParams& params,
+                                            RecognitionTrace* trace) {
+    CandidateDetector detector(zone, params, trace);
+    if (detector.Detect() <= 0) {
+        return {};
+    }
+    return BestReadings(detector.Readings(), params.maxResults);
+}
+
+}  // namespace
+
+FrameResult MakeFrameResult(const std::vector<RecognitionResult>& readings) {
+    FrameResult result;
+    result.entries.reserve(readings.size());
+    for (const RecognitionResult& reading : readings) {
+        const std::size_t length = static_cast<std::size_t>(
+            std::find(reading.text, reading.text + kResultTextSize, '\0') - reading.text);
+        if (length > kMaxNameLength) {
+            continue;
+        }
+        FrameResultEntry entry;
+        std::memcpy(entry.name, reading.text, length);
+        entry.x = reading.x;
+        entry.y = reading.y;
+        entry.width = reading.width;
+        entry.height = reading.height;
+        entry.score = reading.score;
+        result.entries.push_back(entry);
+    }
+    return result;
+}
+
+FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings) {
+    if (!CanSearch(zoneImage, settings.digitHeight)) {
+        return {};
+    }
+    const DetectionParams params = MakeDetectionParams(settings);
+    return MakeFrameResult(RunDetection(zoneImage, params, settings.trace));
+}
+
+}  // namespace kalvero

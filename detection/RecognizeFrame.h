@@ -7,6 +7,7 @@
 namespace kalvero {
 
 class RecognitionTrace;
+struct RecognitionResult;
 
 // Argument of the per-frame recognition entry.
 struct RecognitionSettings {
@@ -33,7 +34,14 @@ struct FrameResult {
 };
 
 // Finds candidate number regions in the zone image, reads them and returns
-// the merged readings sorted by score, at most 100.
+// the merged readings sorted by score, at most 100. A zone that cannot hold a
+// scaled glyph template (W + 2 columns, h + 2 rows, W = (int)(0.62 h)), an
+// empty zone, a digit height below 1 or an image that is not 8-bit grey or
+// BGR gives no reading without scanning.
 FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings);
+
+// The entries for a list of readings, in list order; a reading whose text
+// does not fit an entry's name (more than 19 characters) is dropped.
+FrameResult MakeFrameResult(const std::vector<RecognitionResult>& readings);
 
 }  // namespace kalvero

@@ -38,43 +38,57 @@ RecognitionContext::RecognitionContext(std::int32_t count, const std::int32_t* l
 
 void RecognitionContext::DispatchRegion(const GlyphTemplateBank& bank,
                                         const CandidateRegion& region) {
-    auto report = [&](const std::string& text, const std::string& reason) {
-        if (trace_ != nullptr) {
-            trace_->OnRegionResult(region, text, reason);
-        }
-    };
-
     std::unique_ptr<RecognitionClass> recognizer =
         CreateRecognizer(region.typeCode, codeCount, codes.data());
     if (!recognizer) {
-        report("", "no recogniser for type code " + std::to_string(region.typeCode));
+        if (trace_ != nullptr) {
+            trace_->OnRegionResult(region, "",
+                                   "no recogniser for type code " + std::to_string(region.typeCode));
+        }
+        return;
+    }
+    ReadWith(std::move(recognizer), bank, region);
+}
+
+void RecognitionContext::ReadWith(std::unique_ptr<RecognitionClass> recognizer,
+                                  const GlyphTemplateBank& bank, const CandidateRegion& region) {
+    if (!recognizer) {
         return;
     }
     recognizer->SetTrace(trace_);
 
     const CandidateRegion copy = region;
     if (!recognizer->Recognize(bank, copy)) {
-        report("", "no reading");
+        if (trace_ != nullptr) {
+            trace_->OnRegionResult(region, "", "no reading");
+        }
         return;
     }
 
     const std::string text = recognizer->GetText();
     if (requireFullNumber && text.size() != kFullNumberLength) {
-        report("", "reading \"" + text + "\" has " + std::to_string(text.size()) +
-                       " characters, 8 required");
+        if (trace_ != nullptr) {
+            trace_->OnRegionResult(region, "",
+                                   "reading \"" + text + "\" has " + std::to_string(text.size()) +
+                                       " characters, 8 required");
+        }
         return;
     }
     // Limits of the result record; no recogniser of this system reaches them.
     if (codes.empty() || text.size() > kMaxTextLength || recognizer->glyphScoreCount < 0 ||
         recognizer->glyphScoreCount > kMaxGlyphScores) {
-        report("", "reading does not fit the result record");
+        if (trace_ != nullptr) {
+            trace_->OnRegionResult(region, "", "reading does not fit the result record");
+        }
         return;
     }
 
     resultCodes.push_back(codes.front());
     resultTexts.push_back(text);
 
-    RecognitionResult record{};
+    // Zero every byte, padding included, before the fields are set.
+    RecognitionResult record;
+    std::memset(&record, 0, sizeof record);
     record.typeCode = codes.front();
     record.glyphScoreCount = recognizer->glyphScoreCount;
     for (std::int32_t i = 0; i < record.glyphScoreCount; ++i) {
@@ -88,7 +102,9 @@ void RecognitionContext::DispatchRegion(const GlyphTemplateBank& bank,
     record.rankValue = recognizer->rankValue;
     record.score = recognizer->score;
     results.push_back(record);
-    report(text, "");
+    if (trace_ != nullptr) {
+        trace_->OnRegionResult(region, text, "");
+    }
 }
 
 }  // namespace kalvero

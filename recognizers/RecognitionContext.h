@@ -27,6 +27,13 @@ public:
     // region, filters the reading and records it (zero or one reading).
     void DispatchRegion(const GlyphTemplateBank& bank, const CandidateRegion& region);
 
+    // The reading half of DispatchRegion with a recogniser chosen by the
+    // caller: lets it read a copy of the region, filters the reading (full
+    // number rule, limits of the result record) and records it. The
+    // recogniser is destroyed before the call returns.
+    void ReadWith(std::unique_ptr<RecognitionClass> recognizer, const GlyphTemplateBank& bank,
+                  const CandidateRegion& region);
+
     std::size_t ReadingCount() const { return resultCodes.size(); }
 
     // Observer handed to the recogniser; null when nobody asks.

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include <opencv2/core.hpp>
+
+#include "detection/GlyphHits.h"
+#include "detection/GlyphTemplateBank.h"
+#include "detection/RemoveLongRuns.h"
+#include "tools/NumberPainter.h"
+
+namespace kalvero {
+namespace {
+
+TEST(HitVeto, RunColumnMustLieInsideTheHitColumns) {
+    const GlyphHit hit(10, 20, 12, 22);
+    // Rows 15..44 overlap the hit's rows 20..41.
+    EXPECT_FALSE(IsHitVetoed(hit, {cv::Rect(9, 15, 1, 30)}));
+    EXPECT_TRUE(IsHitVetoed(hit, {cv::Rect(10, 15, 1, 30)}));
+    EXPECT_TRUE(IsHitVetoed(hit, {cv::Rect(21, 15, 1, 30)}));
+    EXPECT_FALSE(IsHitVetoed(hit, {cv::Rect(22, 15, 1, 30)}));
+    EXPECT_TRUE(IsHitVetoed(hit, {cv::Rect(9, 15, 1, 30), cv::Rect(16, 15, 1, 30)}));
+    EXPECT_FALSE(IsHitVetoed(hit, {}));
+}
+
+TEST(HitVeto, RowsMustOverlapStrictly) {
+    const GlyphHit hit(10, 20, 12, 22);
+    EXPECT_FALSE(IsHitVetoed(hit, {cv::Rect(15, 0, 1, 20)}));   // ends where the hit starts
+    EXPECT_TRUE(IsHitVetoed(hit, {cv::Rect(15, 0, 1, 21)}));
+    EXPECT_TRUE(IsHitVetoed(hit, {cv::Rect(15, 41, 1, 30)}));   // starts on the last row
+    EXPECT_FALSE(IsHitVetoed(hit, {cv::Rect(15, 42, 1, 30)}));
+}
+
+TEST(HitVeto, RecordedRunCoversOneRowLessThanItsLength) {
+    // A removed run of 31 pixels (rows 0..30) is stored with height 30, so a
+    // hit starting on its last pixel row is not vetoed but one row above is.
+    cv::Mat image(60, 20, CV_8UC1, cv::Scalar(0));
+    image(cv::Rect(5, 0, 1, 31)).setTo(255);
+    std::vector<cv::Rect> runs;
+    RemoveLongRuns(image, 100, 30, runs);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_FALSE(IsHitVetoed(GlyphHit(0, 30, 12, 22), runs));
+    EXPECT_TRUE(IsHitVetoed(GlyphHit(0, 29, 12, 22), runs));
+}
+
+cv::Mat ZeroMap(int rows, int cols) { return cv::Mat(rows, cols, CV_32FC1, cv::Scalar(0)); }
+
+TEST(TileHits, BestValueMustExceedThreshold) {
+    cv::Mat map = ZeroMap(20, 20);
+    const float atThreshold = 0.64f;  // the float nearest 0.64 lies just below it
+    const float above = std::nextafter(static_cast<float>(kHitThreshold), 1.0f);
+    map.at<float>(3, 4) = atThreshold;    // tile (0, 0)
+    map.at<float>(2, 16) = above;         // tile (1, 0)
+    map.at<float>(15, 3) = 0.9f;          // tile (0, 1)
+    std::vector<GlyphHit> hits;
+    CollectTileHits(map, 10, 10, {}, hits);
+    ASSERT_EQ(hits.size(), 2u);
+    // Tile rows top to bottom, tiles left to right.
+    EXPECT_EQ(hits[0], GlyphHit(16, 2, 10, 10));
+    EXPECT_EQ(hits[1], GlyphHit(3, 15, 10, 10));
+}
+
+TEST(TileHits, FirstMaximumInRowMajorOrderWins) {
+    cv::Mat map = ZeroMap(10, 10);
+    map.at<float>(4, 8) = 0.8f;
+    map.at<float>(5, 1) = 0.8f;
+    map.at<float>(4, 9) = 0.8f;
+    std::vector<GlyphHit> hits;
+    CollectTileHits(map, 10, 10, {}, hits);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].tl(), cv::Point(8, 4));
+}
+
+TEST(TileHits, PartialTilesAreNotExamined) {
+    // 29 x 19 map with 10 x 10 tiles: only the 2 x 1 whole tiles count.
+    cv::Mat map = ZeroMap(19, 29);
+    map.at<float>(5, 25) = 0.99f;   // right partial tile
+    map.at<float>(15, 5) = 0.99f;   // bottom partial tile
+    map.at<float>(9, 19) = 0.7f;    // last pixel of the last whole tile
+    std::vector<GlyphHit> hits;
+    CollectTileHits(map, 10, 10, {}, hits);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].tl(), cv::Point(19, 9));
+}
+
+TEST(TileHits, VetoedHitIsDroppedAndTheTileGivesNoOther) {
+    cv::Mat map = ZeroMap(10, 20);
+    map.at<float>(2, 3) = 0.9f;
+    map.at<float>(7, 8) = 0.8f;    // second best in the same tile
+    map.at<float>(1, 12) = 0.9f;
+    std::vector<GlyphHit> hits;
+    CollectTileHits(map, 10, 10, {cv::Rect(5, 0, 1, 30)}, hits);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].tl(), cv::Point(12, 1));
+}
+
+// Binarised zone with the given digits drawn at digit height h.
+cv::Mat DrawnDigits(const std::string& digits, cv::Point origin, int h, cv::Size size) {
+    cv::Mat image(size, CV_8UC1, cv::Scalar(0));
+    DrawDigits(image, digits, origin, h, 0.25, cv::Scalar(255));
+    return image;
+}
+
+TEST(ModeHits, DrawnDigitIsFoundAtItsPlace) {
+    const int h = 20;
+    GlyphTemplateBank bank(cv::Mat(100, 200, CV_8UC1, cv::Scalar(0)));
+    bank.ScaleTemplates(h);
+    // The digit's box starts inside map tile (3, 1) of 14 x 22 tiles.
+    const cv::Point origin(45, 25);
+    bank.scanImages[1] = DrawnDigits("8", origin, h, bank.greyImage.size());
+    const std::vector<GlyphHit> hits = CollectModeHits(bank, 1);
+    bool found = false;
+    for (const GlyphHit& hit : hits) {
+        EXPECT_EQ(hit.size(), cv::Size(14, 22));
+        found = found || hit.tl() == origin;
+    }
+    EXPECT_TRUE(found);
+
+    // A removed vertical run through the digit's columns vetoes every hit
+    // that covers it.
+    bank.exclusionBoxes[1] = {cv::Rect(origin.x + 7, 0, 1, 100)};
+    for (const GlyphHit& hit : CollectModeHits(bank, 1)) {
+        EXPECT_FALSE(hit.x <= origin.x + 7 && origin.x + 7 < hit.x + hit.width);
+    }
+}
+
+TEST(ModeHits, HitsAreSortedByX) {
+    const int h = 20;
+    GlyphTemplateBank bank(cv::Mat(120, 300, CV_8UC1, cv::Scalar(0)));
+    bank.ScaleTemplates(h);
+    cv::Mat scan = DrawnDigits("5030", cv::Point(150, 60), h, bank.greyImage.size());
+    DrawDigits(scan, "9462", cv::Point(10, 5), h, 0.25, cv::Scalar(255));
+    bank.scanImages[3] = scan;
+    const std::vector<GlyphHit> hits = CollectModeHits(bank, 3);
+    ASSERT_GE(hits.size(), 4u);
+    for (std::size_t i = 1; i < hits.size(); ++i) {
+        EXPECT_LE(hits[i - 1].x, hits[i].x);
+    }
+}
+
+}  // namespace
+}  // namespace kalvero

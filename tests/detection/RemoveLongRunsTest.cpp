@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+
+#include "detection/BinariseMode.h"
+#include "detection/GlyphTemplateBank.h"
+#include "detection/RemoveLongRuns.h"
+
+namespace kalvero {
+namespace {
+
+cv::Mat Blank(int rows, int cols) { return cv::Mat(rows, cols, CV_8UC1, cv::Scalar(0)); }
+
+int Count255(const cv::Mat& m) { return cv::countNonZero(m == 255); }
+
+TEST(RemoveLongRuns, HorizontalRunAtLimitSurvivesOneLongerIsCleared) {
+    // Limit 36 (3 W for h = 20): row 0 holds 36 pixels, row 1 holds 37, both
+    // away from the edges; rows 2 and 3 the same touching the right edge.
+    cv::Mat image = Blank(4, 80);
+    image(cv::Rect(5, 0, 36, 1)).setTo(255);
+    image(cv::Rect(5, 1, 37, 1)).setTo(255);
+    image(cv::Rect(80 - 36, 2, 36, 1)).setTo(255);
+    image(cv::Rect(80 - 37, 3, 37, 1)).setTo(255);
+    std::vector<cv::Rect> runs;
+    RemoveLongRuns(image, 36, 100, runs);
+    EXPECT_EQ(Count255(image.row(0)), 36);
+    EXPECT_EQ(Count255(image.row(1)), 0);
+    EXPECT_EQ(Count255(image.row(2)), 36);
+    EXPECT_EQ(Count255(image.row(3)), 0);
+    EXPECT_TRUE(runs.empty());
+}
+
+TEST(RemoveLongRuns, VerticalRunsAreClearedAndRecordedOneRowShort) {
+    // Limit 30: column 2 has 30 pixels (kept), column 5 has 31 in the middle,
+    // column 8 has 31 ending on the bottom row.
+    cv::Mat image = Blank(50, 12);
+    image(cv::Rect(2, 4, 1, 30)).setTo(255);
+    image(cv::Rect(5, 6, 1, 31)).setTo(255);
+    image(cv::Rect(8, 19, 1, 31)).setTo(255);
+    std::vector<cv::Rect> runs;
+    RemoveLongRuns(image, 100, 30, runs);
+    EXPECT_EQ(Count255(image.col(2)), 30);
+    EXPECT_EQ(Count255(image.col(5)), 0);
+    EXPECT_EQ(Count255(image.col(8)), 0);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0], cv::Rect(5, 6, 1, 30));
+    EXPECT_EQ(runs[1], cv::Rect(8, 19, 1, 30));
+}
+
+TEST(RemoveLongRuns, BothPassesReadTheUntouchedImage) {
+    // A 41-pixel column crossed at its middle by a 50-pixel row. Were the
+    // vertical pass to see the cleared row, the column would split into two
+    // 20-pixel runs under the limit of 30 and stay.
+    cv::Mat image = Blank(41, 60);
+    image(cv::Rect(30, 0, 1, 41)).setTo(255);
+    image(cv::Rect(5, 20, 50, 1)).setTo(255);
+    std::vector<cv::Rect> runs;
+    RemoveLongRuns(image, 36, 30, runs);
+    EXPECT_EQ(cv::countNonZero(image), 0);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0], cv::Rect(30, 0, 1, 40));
+}
+
+TEST(RemoveLongRuns, OnlyTheValue255IsForeground) {
+    cv::Mat image = Blank(3, 60);
+    image.row(1).setTo(254);
+    image.at<uchar>(2, 0) = 255;
+    std::vector<cv::Rect> runs;
+    RemoveLongRuns(image, 10, 1, runs);
+    EXPECT_EQ(cv::countNonZero(image.row(1) == 254), 60);
+    // The single 255 is a vertical run of 1: not longer than 1.
+    EXPECT_EQ(image.at<uchar>(2, 0), 255);
+    EXPECT_TRUE(runs.empty());
+}
+
+// Grey image with one 6 x 6 square of the given value on a grey field.
+cv::Mat SquareOnGrey(uchar square) {
+    cv::Mat grey(60, 60, CV_8UC1, cv::Scalar(128));
+    grey(cv::Rect(27, 27, 6, 6)).setTo(square);
+    return grey;
+}
+
+TEST(BinariseMode, PolarityOfTheModes) {
+    for (uchar value : {uchar(220), uchar(30)}) {
+        GlyphTemplateBank bank(SquareOnGrey(value));
+        bank.ScaleTemplates(20);
+        for (int mode = 0; mode < kScanModeCount; ++mode) {
+            BinariseMode(bank, mode);
+        }
+        const bool bright = value > 128;
+        for (int mode = 0; mode < kScanModeCount; ++mode) {
+            const cv::Mat& scan = bank.scanImages[mode];
+            ASSERT_EQ(scan.type(), CV_8UC1);
+            ASSERT_EQ(scan.size(), bank.greyImage.size());
+            const bool expectsSquare = (mode == 3) != bright;
+            EXPECT_EQ(scan.at<uchar>(29, 29), expectsSquare ? 255 : 0) << "mode " << mode;
+            EXPECT_EQ(scan.at<uchar>(5, 5), 0) << "mode " << mode;
+        }
+    }
+}
+
+TEST(BinariseMode, ThresholdOffsetsPerMode) {
+    // A square 10 grey levels brighter than its field passes the offset 5 of
+    // mode 0 but not the 15 of mode 1; 20 darker passes mode 3.
+    GlyphTemplateBank brighter(SquareOnGrey(138));
+    brighter.ScaleTemplates(20);
+    BinariseMode(brighter, 0);
+    BinariseMode(brighter, 1);
+    EXPECT_EQ(brighter.scanImages[0].at<uchar>(29, 29), 255);
+    EXPECT_EQ(brighter.scanImages[1].at<uchar>(29, 29), 0);
+
+    GlyphTemplateBank darker(SquareOnGrey(108));
+    darker.ScaleTemplates(20);
+    BinariseMode(darker, 3);
+    EXPECT_EQ(darker.scanImages[3].at<uchar>(29, 29), 255);
+    GlyphTemplateBank slightlyDarker(SquareOnGrey(120));
+    slightlyDarker.ScaleTemplates(20);
+    BinariseMode(slightlyDarker, 3);
+    EXPECT_EQ(slightlyDarker.scanImages[3].at<uchar>(29, 29), 0);
+}
+
+TEST(BinariseMode, ModeTwoThickensStrokesDownwards) {
+    GlyphTemplateBank bank(SquareOnGrey(220));
+    bank.ScaleTemplates(20);
+    BinariseMode(bank, 1);
+    BinariseMode(bank, 2);
+    const cv::Mat& thin = bank.scanImages[1];
+    const cv::Mat& thick = bank.scanImages[2];
+    EXPECT_EQ(cv::countNonZero(thin & ~thick), 0);
+    // Two dilations with a 1 x 2 element reach two rows further down.
+    EXPECT_EQ(cv::countNonZero(thin.col(29)), 6);
+    EXPECT_EQ(cv::countNonZero(thick.col(29)), 8);
+    EXPECT_EQ(thick.at<uchar>(34, 29), 255);
+    EXPECT_EQ(thick.at<uchar>(26, 29), 0);
+}
+
+TEST(BinariseMode, RemovesRunsAtLimitsDerivedFromTheDigitHeight) {
+    // h = 20, W = 12: runs longer than 36 across or 30 down are removed.
+    cv::Mat grey(80, 120, CV_8UC1, cv::Scalar(50));
+    grey(cv::Rect(10, 5, 1, 30)).setTo(255);   // kept
+    grey(cv::Rect(40, 5, 1, 31)).setTo(255);   // removed and recorded
+    grey(cv::Rect(60, 60, 36, 1)).setTo(255);  // kept
+    grey(cv::Rect(60, 70, 37, 1)).setTo(255);  // removed
+    GlyphTemplateBank bank(grey);
+    bank.ScaleTemplates(20);
+    BinariseMode(bank, 1);
+    const cv::Mat& scan = bank.scanImages[1];
+    EXPECT_EQ(cv::countNonZero(scan.col(10)), 30);
+    EXPECT_EQ(cv::countNonZero(scan.col(40)), 0);
+    EXPECT_EQ(cv::countNonZero(scan.row(60)), 36);
+    EXPECT_EQ(cv::countNonZero(scan.row(70)), 0);
+    ASSERT_EQ(bank.exclusionBoxes[1].size(), 1u);
+    EXPECT_EQ(bank.exclusionBoxes[1][0], cv::Rect(40, 5, 1, 30));
+    EXPECT_TRUE(bank.exclusionBoxes[0].empty());
+    EXPECT_TRUE(bank.scanImages[0].empty());
+}
+
+}  // namespace
+}  // namespace kalvero

@@ -1,0 +1,65 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "detection/GlyphHits.h"
+#include "recognizers/CandidateRegion.h"
+#include "recognizers/RecognitionClass.h"
+#include "recognizers/RecognitionResult.h"
+#include "recognizers/RecognitionTrace.h"
+
+namespace kalvero::testing {
+
+// Records what one RecognizeFrame call reports through its trace.
+class RecordingTrace : public RecognitionTrace {
+public:
+    void OnCandidates(const std::vector<CandidateRegion>& regions) override;
+    void OnRegionResult(const CandidateRegion& region, const std::string& text,
+                        const std::string& reason) override;
+
+    int candidateCalls = 0;
+    std::vector<CandidateRegion> candidates;
+    std::vector<CandidateRegion> resultRegions;
+    std::vector<std::string> resultTexts;
+    std::vector<std::string> resultReasons;
+};
+
+// Candidates of the default scan (modes 1 and 3) of a zone image at digit
+// height h, found by running the detector's stages without reading them.
+std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight);
+
+// A recogniser that reports a fixed reading (or none) without looking at
+// the image; counts its live instances so tests can see it destroyed.
+class FixedRecognizer : public RecognitionClass {
+public:
+    FixedRecognizer(std::int32_t codeCount, const std::int32_t* codes, bool accept,
+                    std::string reading, std::vector<float> glyphScoresToReport,
+                    float rank, float finalScore);
+    ~FixedRecognizer() override;
+
+    bool Recognize(const GlyphTemplateBank& bank, const CandidateRegion& region) override;
+
+    static int liveCount;
+    CandidateRegion seenRegion;
+
+private:
+    bool accept_;
+    std::string reading_;
+    std::vector<float> scores_;
+    float rank_;
+    float finalScore_;
+};
+
+// A reading record as the dispatch builds it (all bytes zero first).
+RecognitionResult MakeReading(const std::string& text, int x, int y, int width, int height,
+                              float rankValue, float score, int typeCode = kSignTypeCode);
+
+// Hit boxes of size w x h at the given top-left corners, in that order.
+std::vector<GlyphHit> HitsAt(const std::vector<cv::Point>& corners, int w, int h);
+
+// Whether `outer` contains every pixel of `inner`.
+bool Contains(const CandidateRegion& outer, const cv::Rect& inner);
+
+}  // namespace kalvero::testing
