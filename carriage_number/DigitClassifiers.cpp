@@ -52,13 +52,21 @@ int ProbeBandHalfWidth(int width, int height) {
     return static_cast<int>(std::sqrt(area / 35.0f) * 0.5f + 0.5f);
 }
 
+ProbeFeatures::Flags FlagProbe(float count, float sum, float n, int d) {
+    const float share = count / n;
+    const float density = sum / (static_cast<float>(2 * d + 1) * n);
+    ProbeFeatures::Flags flags;
+    flags.covered = share > 0.8f ? 1 : 0;
+    flags.empty = (share < 0.4f || density < 0.3f) ? 1 : 0;
+    return flags;
+}
+
 ProbeFeatures ExtractProbeFeatures(const cv::Mat& strip, const cv::Rect& box) {
     CV_Assert(strip.type() == CV_8UC1 && box.width > 0 && box.height > 0 &&
               (box & cv::Rect(0, 0, strip.cols, strip.rows)) == box);
     const float w = static_cast<float>(box.width);
     const float h = static_cast<float>(box.height);
     const int d = ProbeBandHalfWidth(box.width, box.height);
-    const float bandWidth = static_cast<float>(2 * d + 1);
 
     ProbeFeatures features;
     for (int k = 0; k < kProbeCount; ++k) {
@@ -107,10 +115,7 @@ ProbeFeatures ExtractProbeFeatures(const cv::Mat& strip, const cv::Rect& box) {
                 break;
             }
         }
-        const float share = count / n;
-        const float density = sum / (bandWidth * n);
-        features.probes[k].covered = share > 0.8f ? 1 : 0;
-        features.probes[k].empty = (share < 0.4f || density < 0.3f) ? 1 : 0;
+        features.probes[k] = FlagProbe(count, sum, n, d);
     }
     return features;
 }

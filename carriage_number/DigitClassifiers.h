@@ -22,6 +22,10 @@ struct ProbeFeatures {
 // is 2d + 1 pixels wide.
 int ProbeBandHalfWidth(int width, int height);
 
+// The flags of one probe from its walk: `count` band positions with ink out
+// of `n`, `sum` ink samples in all, bands 2d + 1 pixels wide.
+ProbeFeatures::Flags FlagProbe(float count, float sum, float n, int d);
+
 // Walks the 28 probes over the glyph box (strip pixels, positive size) and
 // flags each one as covered or empty.
 ProbeFeatures ExtractProbeFeatures(const cv::Mat& strip, const cv::Rect& box);
