@@ -2,50 +2,53 @@
 
 #include <cmath>
 
-#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
+
+#include "worker/FrameScaling.h"
+#include "worker/FrameSource.h"
 
 namespace kalvero {
 
-cv::Size ScaledFrameSize(int cols, int rows, float zoom) {
-    const float width = static_cast<float>(cols) * zoom;
-    const float height = static_cast<float>(rows) * zoom;
-    return cv::Size(static_cast<int>(width), static_cast<int>(height));
-}
+namespace {
 
-FrameProbe ProbeFile(const std::string& path, float zoom) {
-    FrameProbe probe;
+long long CountFrames(const std::string& path) {
+    if (IsStillImageName(path)) {
+        return 1;
+    }
     cv::VideoCapture capture;
     try {
-        capture.open(path);
+        if (!capture.open(path)) {
+            return 0;
+        }
     } catch (const cv::Exception&) {
-        return probe;
+        return 0;
     }
-    if (!capture.isOpened()) {
+    const double count = capture.get(cv::CAP_PROP_FRAME_COUNT);
+    // Some containers report nothing, a negative or an absurd count.
+    return (std::isfinite(count) && count >= 1.0 && count < 1e9) ? static_cast<long long>(count)
+                                                                  : 0;
+}
+
+}  // namespace
+
+FrameProbe ProbeFile(const std::string& path, float zoom, bool countFrames) {
+    FrameProbe probe;
+    FrameSource source;
+    if (!source.open(path)) {
         return probe;
     }
     probe.opened = true;
-    const double count = capture.get(cv::CAP_PROP_FRAME_COUNT);
-    // Still images and some streams report nonsense (negative or huge).
-    probe.frameCount = (std::isfinite(count) && count >= 1.0 && count < 1e9)
-                           ? static_cast<long long>(count)
-                           : 0;
     cv::Mat frame;
-    try {
-        capture >> frame;
-    } catch (const cv::Exception&) {
-        frame.release();
-    }
-    if (frame.empty()) {
+    if (!source.read(frame) || frame.empty()) {
         return probe;
     }
     probe.firstFrameRead = true;
-    const cv::Size size = ScaledFrameSize(frame.cols, frame.rows, zoom);
-    if (size.width < 1 || size.height < 1) {
-        probe.scaledFirstFrame = cv::Mat();
-        return probe;
+    ScaleByZoom(frame, zoom);
+    probe.scaledFirstFrame = frame;
+    source.release();
+    if (countFrames) {
+        probe.frameCount = CountFrames(path);
     }
-    cv::resize(frame, probe.scaledFirstFrame, size, 0, 0, cv::INTER_LINEAR);
     return probe;
 }
 

@@ -10,6 +10,14 @@ namespace kalvero {
 
 const char* CheckDigitWord(bool holds) { return holds ? "holds" : "fails"; }
 
+namespace {
+std::string ScoreText(float score) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(score));
+    return buffer;
+}
+}  // namespace
+
 std::optional<std::string> ReadReport::AddFrame(const FrameReport& report) {
     ++framesRead_;
     if (!report.result.entries.empty()) {
@@ -67,20 +75,57 @@ std::string ReadReport::Summary() const {
             " read, a reading in " + std::to_string(framesWithReading_) + ", ";
     if (list.empty()) {
         text += "no number confirmed.\n";
-        return text;
+    } else {
+        text += std::to_string(list.size()) + (list.size() == 1 ? " number" : " numbers") +
+                " confirmed:\n";
     }
-    text += std::to_string(list.size()) + (list.size() == 1 ? " number" : " numbers") +
-            " confirmed:\n";
     for (const ConfirmedNumber& n : list) {
-        char score[32];
-        std::snprintf(score, sizeof score, "%.3f", static_cast<double>(n.bestScore));
         text += "  " + n.text + "  confirmed in frames " + std::to_string(n.firstConfirmedFrame) +
                 "-" + std::to_string(n.lastConfirmedFrame) + ", best reading in " +
                 std::to_string(n.bestReadingFrames) +
-                (n.bestReadingFrames == 1 ? " frame" : " frames") + ", best score " + score +
-                ", check digit " + CheckDigitWord(n.checkDigit) + "\n";
+                (n.bestReadingFrames == 1 ? " frame" : " frames") + ", best score " +
+                ScoreText(n.bestScore) + ", check digit " + CheckDigitWord(n.checkDigit) + "\n";
+    }
+    const std::vector<ConfirmedNumber> others = Unconfirmed();
+    if (!others.empty()) {
+        text += "Best readings never confirmed:\n";
+    }
+    for (const ConfirmedNumber& n : others) {
+        text += "  " + n.text + "  best reading in " + std::to_string(n.bestReadingFrames) +
+                (n.bestReadingFrames == 1 ? " frame" : " frames") + ", best score " +
+                ScoreText(n.bestScore) + ", check digit " + CheckDigitWord(n.checkDigit) + "\n";
     }
     return text;
+}
+
+std::vector<ConfirmedNumber> ReadReport::Unconfirmed() const {
+    std::vector<ConfirmedNumber> list;
+    for (const auto& [text, stats] : bestReadings_) {
+        const bool confirmed =
+            std::any_of(confirmed_.begin(), confirmed_.end(),
+                        [&](const ConfirmedNumber& c) { return c.text == text; });
+        if (confirmed) {
+            continue;
+        }
+        ConfirmedNumber n;
+        n.text = text;
+        n.bestReadingFrames = stats.bestReadingFrames;
+        n.bestScore = stats.bestScore;
+        n.checkDigit = CheckDigitHolds(text);
+        list.push_back(n);
+    }
+    // Most frequent first; equal counts by the higher score (the text order
+    // of the map decides the rest).
+    std::stable_sort(list.begin(), list.end(), [](const ConfirmedNumber& a, const ConfirmedNumber& b) {
+        if (a.bestReadingFrames != b.bestReadingFrames) {
+            return a.bestReadingFrames > b.bestReadingFrames;
+        }
+        return a.bestScore > b.bestScore;
+    });
+    if (list.size() > kUnconfirmedListed) {
+        list.resize(kUnconfirmedListed);
+    }
+    return list;
 }
 
 }  // namespace kalvero

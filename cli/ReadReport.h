@@ -36,7 +36,14 @@ public:
     // Confirmed numbers in the order of their first confirmation.
     std::vector<ConfirmedNumber> Confirmed() const;
 
-    // The summary block printed at the end of the run.
+    // Texts that were the best reading of some frame but never confirmed,
+    // most frequent first, at most kUnconfirmedListed of them
+    // (firstConfirmedFrame and lastConfirmedFrame stay 0).
+    std::vector<ConfirmedNumber> Unconfirmed() const;
+    static constexpr std::size_t kUnconfirmedListed = 5;
+
+    // The summary block printed at the end of the run: the confirmed
+    // numbers, then the best readings that never were.
     std::string Summary() const;
 
 private:

@@ -155,12 +155,11 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
     }
 
     Options runOptions;
-    if (options.file.size() >= sizeof runOptions.fileName) {
-        err << "kalvero-read: the file name '" << options.file << "' is longer than "
-            << sizeof runOptions.fileName - 1 << " bytes\n";
+    if (!StoreFileName(runOptions, options.file)) {
+        err << "kalvero-read: cannot open '" << options.file << "': the name is longer than "
+            << kFileNameSize - 1 << " bytes\n";
         return kExitFile;
     }
-    std::memcpy(runOptions.fileName, options.file.c_str(), options.file.size() + 1);
     runOptions.numberH.store(options.digitHeight);
     runOptions.zoneX.store(zone.x);
     runOptions.zoneY.store(zone.y);
@@ -223,7 +222,8 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     }
     try {
-        const FrameProbe probe = ProbeFile(options.file, options.zoom);
+        const bool progress = environment.progressOnTerminal && !options.hasSign;
+        const FrameProbe probe = ProbeFile(options.file, options.zoom, progress);
         if (!probe.opened) {
             err << "kalvero-read: " << OpenFailure(options.file) << "\n";
             return kExitFile;
@@ -231,11 +231,6 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         if (!probe.firstFrameRead) {
             err << "kalvero-read: cannot read the first frame of '" << options.file << "'\n";
             return kExitFile;
-        }
-        if (probe.scaledFirstFrame.empty()) {
-            err << "kalvero-read: the first frame of '" << options.file
-                << "' has no pixels left at zoom " << ZoomText(options.zoom) << "\n";
-            return kExitUsage;
         }
         if (options.hasSign) {
             return ReadSign(options, probe.scaledFirstFrame, out, err);

@@ -108,7 +108,25 @@ TEST(ReadReport, SummaryListsEachConfirmedNumberWithItsFigures) {
     EXPECT_EQ(report.Summary(),
               "Summary: 7 frames read, a reading in 5, 1 number confirmed:\n"
               "  52473063  confirmed in frames 4-6, best reading in 3 frames, best score 1.750, "
-              "check digit holds\n");
+              "check digit holds\n"
+              "Best readings never confirmed:\n"
+              "  99999999  best reading in 1 frame, best score 3.000, check digit fails\n"
+              "  12345678  best reading in 1 frame, best score 0.250, check digit fails\n");
+
+    // Never-confirmed readings: the most frequent first, at most five.
+    ReadReport many;
+    int frame = 0;
+    for (int copies = 1; copies <= 7; ++copies) {
+        const std::string text = "1111111" + std::to_string(copies);
+        for (int k = 0; k < copies; ++k) {
+            many.AddFrame(Frame(++frame, {Entry(text.c_str(), 0, 0, 1, 1, 0.5f)}, 2));
+        }
+    }
+    const auto unconfirmed = many.Unconfirmed();
+    ASSERT_EQ(unconfirmed.size(), 5u);
+    EXPECT_EQ(unconfirmed.front().text, "11111117");
+    EXPECT_EQ(unconfirmed.front().bestReadingFrames, 7);
+    EXPECT_EQ(unconfirmed.back().text, "11111113");
 
     ReadReport empty;
     empty.AddFrame(Frame(1, {}, 1));

@@ -1,0 +1,182 @@
+#include "ReaderProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace kalvero {
+namespace testing_cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Removes the scratch folder when the test process ends.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder() {
+        path = (fs::temp_directory_path() / ("kalvero-cli-test-" + std::to_string(::getpid())))
+                   .string();
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+// Starts `program` with `args`; stdout and stderr go to the given files.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
+            const std::string& outPath, const std::string& errPath) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        throw std::runtime_error("cannot start " + program);
+    }
+    return pid;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int Counter() {
+    static int next = 0;
+    return ++next;
+}
+
+}  // namespace
+
+std::string ScratchDir() {
+    static ScratchFolder folder;
+    return folder.path;
+}
+
+std::string ReaderExecutable() {
+    const char* dir = std::getenv("KALVERO_BUILD_DIR");
+    return dir == nullptr ? std::string() : std::string(dir) + "/kalvero-read";
+}
+
+ProcessResult RunReaderProcess(const std::vector<std::string>& args) {
+    const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
+    const pid_t pid = Spawn(ReaderExecutable(), args, base + ".out", base + ".err");
+    ProcessResult result;
+    result.status = Wait(pid);
+    result.out = ReadFile(base + ".out");
+    result.err = ReadFile(base + ".err");
+    return result;
+}
+
+ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
+                                     int linesBeforeInterrupt) {
+    const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
+    const pid_t pid = Spawn(ReaderExecutable(), args, base + ".out", base + ".err");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (static_cast<int>(Lines(ReadFile(base + ".out")).size()) >= linesBeforeInterrupt) {
+            break;
+        }
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {  // ended before it could be interrupted
+            ProcessResult early;
+            early.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            early.out = ReadFile(base + ".out");
+            early.err = ReadFile(base + ".err");
+            return early;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill(pid, SIGINT);
+    ProcessResult result;
+    result.status = Wait(pid);
+    result.out = ReadFile(base + ".out");
+    result.err = ReadFile(base + ".err");
+    return result;
+}
+
+std::string SampleFile(const std::string& name, const SampleSpec& spec) {
+    static std::map<std::string, std::string> written;
+    const std::string path = ScratchDir() + "/" + name;
+    if (written.count(name) == 0) {
+        const std::string error = WriteSample(path, spec);
+        if (!error.empty()) {
+            throw std::runtime_error(error);
+        }
+        written[name] = path;
+    }
+    return path;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool RunPython(const std::string& script, const std::vector<std::string>& args,
+               std::string& output) {
+    const std::string base = ScratchDir() + "/py" + std::to_string(Counter());
+    {
+        std::ofstream file(base + ".py");
+        file << script;
+    }
+    std::vector<std::string> all{base + ".py"};
+    all.insert(all.end(), args.begin(), args.end());
+    pid_t pid = -1;
+    try {
+        pid = Spawn("/usr/bin/python3", all, base + ".out", base + ".out.err");
+    } catch (const std::exception&) {
+        output = "python3 cannot be started (scripts/bootstrap installs it)";
+        return false;
+    }
+    const int status = Wait(pid);
+    output = ReadFile(base + ".out") + ReadFile(base + ".out.err");
+    return status == 0;
+}
+
+}  // namespace testing_cli
+}  // namespace kalvero

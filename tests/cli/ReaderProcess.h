@@ -1,0 +1,45 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "tools/SampleVideo.h"
+
+namespace kalvero {
+namespace testing_cli {
+
+// Exit status and captured output of one kalvero-read process.
+struct ProcessResult {
+    int status = -1;  // exit status; -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// ${KALVERO_BUILD_DIR}/kalvero-read; empty when the variable is unset.
+std::string ReaderExecutable();
+
+// Runs kalvero-read with `args` (no shell involved in the arguments),
+// standard input from /dev/null, and waits for it.
+ProcessResult RunReaderProcess(const std::vector<std::string>& args);
+
+// Starts kalvero-read with `args`, sends it SIGINT once its standard output
+// holds `linesBeforeInterrupt` lines, and waits for it.
+ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
+                                     int linesBeforeInterrupt);
+
+// Folder for this test process's files, removed when the process ends.
+std::string ScratchDir();
+
+// Writes a sample (video or still, by extension) into ScratchDir() once per
+// process and returns its path.
+std::string SampleFile(const std::string& name, const SampleSpec& spec);
+
+// Lines of `text` (without the line ends).
+std::vector<std::string> Lines(const std::string& text);
+
+// Runs python3 on `script` with `args`; true when it exits with status 0.
+// `output` receives what it printed.
+bool RunPython(const std::string& script, const std::vector<std::string>& args,
+               std::string& output);
+
+}  // namespace testing_cli
+}  // namespace kalvero
