@@ -1,6 +1,9 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <string>
 
 namespace kalvero {
 
@@ -21,6 +24,30 @@ struct Options {
     std::atomic<std::int32_t> deepBuf{30};
     std::atomic<std::int32_t> colNum{5};
     std::atomic<float> zoom{1.0f};
+
+    // Guards fileName: the window may replace it (opening a file during a
+    // run) while a run that is starting copies it. Use the two functions
+    // below whenever a run may be active.
+    mutable std::mutex fileNameMutex;
 };
+
+// Stores `path` (local 8-bit encoding) in options.fileName. A path of more
+// than kFileNameSize - 1 bytes, or one holding a NUL byte, is refused:
+// returns false and leaves the field unchanged.
+inline bool StoreFileName(Options& options, const std::string& path) {
+    if (path.size() >= static_cast<std::size_t>(kFileNameSize) ||
+        path.find('\0') != std::string::npos) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(options.fileNameMutex);
+    std::memcpy(options.fileName, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// A copy of the current file name.
+inline std::string LoadFileName(const Options& options) {
+    std::lock_guard<std::mutex> lock(options.fileNameMutex);
+    return std::string(options.fileName, ::strnlen(options.fileName, kFileNameSize));
+}
 
 }  // namespace kalvero

@@ -1,2 +1,212 @@
-// SCAFFOLD: replaced by the worker loop.
+// The run loop: plays the video named in Options frame by frame, recognises
+// the zone, draws the readings, votes and hands every frame to a FrameSink.
 #include "worker/VideoThread.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include <opencv2/imgproc.hpp>
+
+#include "detection/RecognizeFrame.h"
+#include "worker/FrameScaling.h"
+#include "worker/FrameSource.h"
+#include "worker/ResultVoteBuffer.h"
+
+namespace kalvero {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTextBufferSize = 256;
+constexpr std::int32_t kBannerCapacity = 20;
+
+const cv::Scalar kYellow(0, 255, 255);
+const cv::Scalar kPurple(128, 0, 128);
+const cv::Scalar kMagenta(255, 0, 255);
+const cv::Scalar kDarkRed(0, 0, 128);
+const cv::Scalar kRed(0, 0, 255);
+const cv::Scalar kWhite(255, 255, 255);
+
+cv::Rect LatchZone(const Options& options) {
+    return cv::Rect(options.zoneX.load(), options.zoneY.load(), options.zoneW.load(), options.zoneH.load());
+}
+
+// The part of the latched zone that lies inside the frame (computed in 64
+// bits); empty when nothing does, and then recognition gets an empty image.
+cv::Rect ClipZone(const cv::Rect& zone, const cv::Mat& frame) {
+    const std::int64_t x0 = std::max<std::int64_t>(zone.x, 0);
+    const std::int64_t y0 = std::max<std::int64_t>(zone.y, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{zone.x} + zone.width, frame.cols);
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{zone.y} + zone.height, frame.rows);
+    if (x1 <= x0 || y1 <= y0) return cv::Rect();
+    return cv::Rect(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
+                    static_cast<int>(y1 - y0));
+}
+
+// Clears the run flags however the run is left, an exception included:
+// isRunning first, then stopRequest.
+class RunFlagsReset {
+public:
+    explicit RunFlagsReset(VideoThread& block) : block_(block) {}
+    RunFlagsReset(const RunFlagsReset&) = delete;
+    RunFlagsReset& operator=(const RunFlagsReset&) = delete;
+    ~RunFlagsReset() {
+        block_.pauseEntered.store(false);
+        block_.isRunning.store(false, std::memory_order_release);
+        block_.stopRequest.store(false, std::memory_order_release);
+    }
+
+private:
+    VideoThread& block_;
+};
+
+}  // namespace
+
+void VideoThread::waitWhilePaused() {
+    constexpr auto kStep = std::chrono::milliseconds(10);
+    while (isPaused.load(std::memory_order_acquire)) {
+        pauseEntered.store(true, std::memory_order_release);
+        // Re-test the pause once a second, but leave at once when it is
+        // cleared or a stop is requested (the window waits for that).
+        const auto until = Clock::now() + std::chrono::milliseconds(kPausePollMs);
+        while (Clock::now() < until && isPaused.load(std::memory_order_acquire) &&
+               !stopRequest.load(std::memory_order_acquire)) {
+            std::this_thread::sleep_for(kStep);
+        }
+        if (stopRequest.load(std::memory_order_acquire)) break;
+    }
+    pauseEntered.store(false, std::memory_order_release);
+}
+
+void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace) {
+    bool opened = false;
+    {
+        RunFlagsReset resetFlags(*this);
+
+        // Set-up: the file name is copied, later changes do not affect the run.
+        FrameSource source;
+        opened = source.open(LoadFileName(options));
+        std::int32_t digitHeight = options.numberH.load();
+        std::unique_ptr<ResultVoteBuffer> buffer =
+            ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());
+        cv::Rect zone = LatchZone(options);  // the first zone is taken without a fit test
+
+        if (opened) {
+            isRunning.store(true, std::memory_order_release);
+            std::string previousName;
+            int frameNumber = 0;
+            cv::Mat frame;
+
+            while (!stopRequest.load(std::memory_order_acquire)) {
+                waitWhilePaused();
+                if (!source.read(frame)) break;
+                ++frameNumber;
+
+                ScaleByZoom(frame, options.zoom.load());
+
+                // Settings applied since the last frame. The flag is taken
+                // down before the values are read, so an apply that lands
+                // meanwhile is picked up on the next frame instead of lost.
+                if (optionsChanged.exchange(false, std::memory_order_acq_rel)) {
+                    digitHeight = options.numberH.load();
+                    if (zoneFits(frame, options)) {
+                        zone = LatchZone(options);
+                    } else {
+                        drawZone.store(true);
+                    }
+                    ResultVoteBuffer::destroy(buffer);
+                    buffer = ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());
+                }
+
+                const cv::Rect used = ClipZone(zone, frame);
+                const cv::Mat zoneView = used.empty() ? cv::Mat() : frame(used);
+
+                RecognitionSettings settings;
+                settings.digitHeight = digitHeight;
+                settings.requireFullNumber = true;
+                settings.trace = trace;
+                const auto t0 = Clock::now();
+                FrameResult result = RecognizeFrame(zoneView, settings);
+                const auto t1 = Clock::now();
+                const auto elapsedMs = static_cast<std::int32_t>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(t1 - t0).count());
+                const float seconds = static_cast<float>(elapsedMs) / 1000.0f;
+
+                const double scale = fontScale.load();
+                char text[kTextBufferSize];
+                char banner[kBannerCapacity + 1] = {};
+                std::int32_t capacity = kBannerCapacity;
+                int voteCode = kNoVote;
+                std::string bestName;
+
+                if (result.count() >= 1) {
+                    const FrameResultEntry& best = result.entries.front();
+                    bestName.assign(best.name, ::strnlen(best.name, sizeof best.name));
+                    const int x = best.x + used.x;
+                    const int y = best.y + used.y;
+                    cv::rectangle(frame, cv::Point(x, y), cv::Point(x + best.width, y + best.height), kYellow, 2,
+                                  cv::LINE_8);
+                    std::snprintf(text, sizeof text, "%s:%.3f", bestName.c_str(), static_cast<double>(best.score));
+                    cv::putText(frame, text, cv::Point(41, 41), fontFace, scale, kPurple, thickness, cv::LINE_8);
+                    cv::putText(frame, text, cv::Point(40, 40), fontFace, scale, kMagenta, thickness, cv::LINE_8);
+                    // The name at the box only from the second frame in a row.
+                    if (bestName == previousName && !bestName.empty()) {
+                        cv::putText(frame, bestName, cv::Point(x + 1, y + 1), fontFace, scale, kDarkRed, thickness,
+                                    cv::LINE_8);
+                        cv::putText(frame, bestName, cv::Point(x, y), fontFace, scale, kRed, thickness, cv::LINE_8);
+                    }
+                }
+                // Frames without a reading vote with the empty text.
+                if (buffer) {
+                    voteCode = buffer->vote(bestName.data(), static_cast<std::int32_t>(bestName.size()), banner,
+                                            capacity);
+                }
+
+                std::string confirmed;
+                if (voteCode == 0) {
+                    confirmed.assign(banner, static_cast<std::size_t>(capacity));
+                    int baseline = 0;
+                    const cv::Size size = cv::getTextSize(confirmed, fontFace, scale, thickness, &baseline);
+                    const int rows = frame.rows;
+                    cv::rectangle(frame, cv::Point(40, rows - 40), cv::Point(size.width + 40, rows - size.height - 40),
+                                  kWhite, cv::FILLED, cv::LINE_8);
+                    cv::putText(frame, confirmed, cv::Point(40, rows - 40), fontFace, scale, kRed, thickness,
+                                cv::LINE_8);
+                }
+
+                previousName = bestName;
+
+                if (drawNumberH.load(std::memory_order_acquire)) drawNumberHSample(frame, options);
+                if (drawZone.load(std::memory_order_acquire)) drawZoneBox(frame, options);
+
+                cv::cvtColor(frame, frame, cv::COLOR_BGR2RGB);
+
+                std::snprintf(text, sizeof text, "Frame #%d: Time recognition: %.3f s", frameNumber,
+                              static_cast<double>(seconds));
+
+                FrameReport report;
+                report.frameNumber = frameNumber;
+                report.rgbImage = frame;
+                report.logLine = text;
+                report.recognitionSeconds = seconds;
+                report.result = std::move(result);
+                report.zone = used;
+                report.voteCode = voteCode;
+                report.confirmed = std::move(confirmed);
+                sink.OnFrame(report);
+            }
+        }
+        // Run end: the vote buffer and the capture go first, then the flags.
+        ResultVoteBuffer::destroy(buffer);
+        source.release();
+    }
+    sink.OnRunEnd(opened);
+}
+
+}  // namespace kalvero

@@ -1,0 +1,131 @@
+// Frame sources, conversion to 8-bit BGR, zoom scaling and the outbox.
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/VideoFixtures.h"
+#include "worker/FrameOutbox.h"
+#include "worker/FrameScaling.h"
+#include "worker/FrameSource.h"
+
+namespace kalvero::testing {
+namespace {
+
+TEST(ToBgr8, EveryPictureBecomesEightBitBgr) {
+    const cv::Mat grey(4, 5, CV_8UC1, cv::Scalar(77));
+    EXPECT_EQ(ToBgr8(grey).at<cv::Vec3b>(1, 1), cv::Vec3b(77, 77, 77));
+
+    const cv::Mat deep(4, 5, CV_16UC3, cv::Scalar(65535, 0, 257 * 10));
+    const cv::Mat fromDeep = ToBgr8(deep);
+    EXPECT_EQ(fromDeep.type(), CV_8UC3);
+    EXPECT_EQ(fromDeep.at<cv::Vec3b>(0, 0), cv::Vec3b(255, 0, 10));
+
+    const cv::Mat alpha(4, 5, CV_8UC4, cv::Scalar(1, 2, 3, 4));
+    EXPECT_EQ(ToBgr8(alpha).at<cv::Vec3b>(3, 4), cv::Vec3b(1, 2, 3));
+
+    const cv::Mat greyAlpha(4, 5, CV_8UC2, cv::Scalar(9, 200));
+    EXPECT_EQ(ToBgr8(greyAlpha).at<cv::Vec3b>(0, 0), cv::Vec3b(9, 9, 9));
+
+    const cv::Mat real(4, 5, CV_32FC1, cv::Scalar(0.5));
+    EXPECT_EQ(ToBgr8(real).at<cv::Vec3b>(2, 2), cv::Vec3b(128, 128, 128));
+
+    const cv::Mat colour(4, 5, CV_8UC3, cv::Scalar(1, 2, 3));
+    EXPECT_EQ(ToBgr8(colour).data, colour.data);  // already right: shared, not copied
+    EXPECT_TRUE(ToBgr8(cv::Mat()).empty());
+}
+
+TEST(FrameSource, StillImagesPlayAsOneFrame) {
+    EXPECT_TRUE(IsStillImageName("a/b.PNG"));
+    EXPECT_TRUE(IsStillImageName("x.tiff"));
+    EXPECT_TRUE(IsStillImageName("x.jpeg"));
+    EXPECT_FALSE(IsStillImageName("x.avi"));
+    EXPECT_FALSE(IsStillImageName("dir.png/video"));
+    EXPECT_FALSE(IsStillImageName("png"));
+
+    TempFile still("png");
+    ASSERT_TRUE(cv::imwrite(still.path(), cv::Mat(30, 40, CV_8UC4, cv::Scalar(10, 20, 30, 255))));
+    FrameSource source;
+    ASSERT_TRUE(source.open(still.path()));
+    cv::Mat frame;
+    ASSERT_TRUE(source.read(frame));
+    EXPECT_EQ(frame.type(), CV_8UC3);
+    EXPECT_EQ(frame.at<cv::Vec3b>(0, 0), cv::Vec3b(10, 20, 30));
+    EXPECT_FALSE(source.read(frame));
+    EXPECT_TRUE(frame.empty());
+}
+
+TEST(FrameSource, VideoFramesInOrderThenEnd) {
+    TestVideo video(PlainFrames(cv::Size(64, 48), 3));
+    FrameSource source;
+    ASSERT_TRUE(source.open(video.path()));
+    cv::Mat frame;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(source.read(frame)) << i;
+        EXPECT_EQ(frame.size(), cv::Size(64, 48));
+        EXPECT_EQ(frame.type(), CV_8UC3);
+    }
+    EXPECT_FALSE(source.read(frame));
+}
+
+TEST(FrameSource, FilesThatDoNotDecodeDoNotOpen) {
+    FrameSource source;
+    EXPECT_FALSE(source.open(""));
+    EXPECT_FALSE(source.open("/nonexistent/kalvero.avi"));
+    EXPECT_FALSE(source.open("/nonexistent/kalvero.png"));
+    TempFile garbage("png");
+    {
+        FILE* file = std::fopen(garbage.path().c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("not an image", file);
+        std::fclose(file);
+    }
+    EXPECT_FALSE(source.open(garbage.path()));
+    EXPECT_FALSE(source.isOpened());
+    cv::Mat frame;
+    EXPECT_FALSE(source.read(frame));
+}
+
+TEST(ZoomedSize, TruncatesTheFloatProducts) {
+    EXPECT_EQ(ZoomedSize(cv::Size(640, 480), 0.5f), cv::Size(320, 240));
+    EXPECT_EQ(ZoomedSize(cv::Size(641, 481), 0.3f), cv::Size(192, 144));
+    EXPECT_EQ(ZoomedSize(cv::Size(640, 480), 1.0f), cv::Size(640, 480));
+    EXPECT_EQ(ZoomedSize(cv::Size(2, 2), 0.3f), cv::Size(1, 1));  // never below one pixel
+    EXPECT_EQ(ZoomedSize(cv::Size(64, 48), 0.0f), cv::Size(64, 48));
+    EXPECT_EQ(ZoomedSize(cv::Size(64, 48), std::nanf("")), cv::Size(64, 48));
+
+    cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(5, 6, 7));
+    ScaleByZoom(frame, 0.5f);
+    EXPECT_EQ(frame.size(), cv::Size(32, 24));
+    EXPECT_EQ(frame.at<cv::Vec3b>(10, 10), cv::Vec3b(5, 6, 7));
+}
+
+TEST(FrameOutbox, TakesWhatAnotherThreadPostedInOrder) {
+    FrameOutbox outbox;
+    constexpr int kFrames = 200;
+    std::thread producer([&] {
+        for (int i = 0; i < kFrames; ++i) {
+            OutboxFrame frame;
+            frame.rgbImage = cv::Mat(2, 2, CV_8UC3, cv::Scalar::all(i % 256));
+            frame.line = std::to_string(i);
+            outbox.Post(std::move(frame));
+        }
+    });
+    int next = 0;
+    while (next < kFrames) {
+        for (const OutboxFrame& frame : outbox.TakeAll()) {
+            ASSERT_EQ(frame.line, std::to_string(next));
+            ASSERT_EQ(frame.rgbImage.at<cv::Vec3b>(0, 0)[0], next % 256);
+            ++next;
+        }
+        std::this_thread::yield();
+    }
+    producer.join();
+    EXPECT_EQ(outbox.Pending(), 0u);
+    outbox.Post(OutboxFrame{});
+    outbox.Clear();
+    EXPECT_EQ(outbox.Pending(), 0u);
+}
+
+}  // namespace
+}  // namespace kalvero::testing

@@ -1,0 +1,135 @@
+#include "worker/FrameSource.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace kalvero {
+
+namespace {
+
+// Any depth to 8 bits per channel.
+cv::Mat ToDepth8(const cv::Mat& picture) {
+    cv::Mat out;
+    switch (picture.depth()) {
+    case CV_8U:
+        return picture;
+    case CV_8S:
+        picture.convertTo(out, CV_8U, 1.0, 128.0);
+        return out;
+    case CV_16U:
+        picture.convertTo(out, CV_8U, 1.0 / 257.0);
+        return out;
+    case CV_16S:
+        picture.convertTo(out, CV_8U, 1.0 / 257.0, 128.0);
+        return out;
+    case CV_32F:
+    case CV_64F:
+        picture.convertTo(out, CV_8U, 255.0);
+        return out;
+    default: {
+        // 32-bit integers: stretch the used range onto 0..255.
+        double lo = 0.0, hi = 0.0;
+        cv::minMaxIdx(picture.reshape(1), &lo, &hi);
+        const double scale = hi > lo ? 255.0 / (hi - lo) : 0.0;
+        picture.convertTo(out, CV_8U, scale, -lo * scale);
+        return out;
+    }
+    }
+}
+
+}  // namespace
+
+cv::Mat ToBgr8(const cv::Mat& picture) {
+    if (picture.empty()) return cv::Mat();
+    cv::Mat eight = ToDepth8(picture);
+    cv::Mat bgr;
+    switch (eight.channels()) {
+    case 1:
+        cv::cvtColor(eight, bgr, cv::COLOR_GRAY2BGR);
+        break;
+    case 2: {  // grey with alpha: keep the grey channel
+        cv::Mat grey;
+        cv::extractChannel(eight, grey, 0);
+        cv::cvtColor(grey, bgr, cv::COLOR_GRAY2BGR);
+        break;
+    }
+    case 3:
+        bgr = eight;
+        break;
+    case 4:
+        cv::cvtColor(eight, bgr, cv::COLOR_BGRA2BGR);
+        break;
+    default: {  // more channels than colours: take the first three
+        std::vector<cv::Mat> planes;
+        cv::split(eight, planes);
+        planes.resize(3);
+        cv::merge(planes, bgr);
+        break;
+    }
+    }
+    return bgr;
+}
+
+bool IsStillImageName(const std::string& path) {
+    const auto dot = path.find_last_of('.');
+    const auto slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp" || ext == "tif" ||
+           ext == "tiff";
+}
+
+bool FrameSource::open(const std::string& path) {
+    release();
+    if (path.empty()) return false;
+    if (IsStillImageName(path)) {
+        still_ = ToBgr8(cv::imread(path, cv::IMREAD_UNCHANGED));
+        isStill_ = !still_.empty();
+        stillDelivered_ = false;
+        return isStill_;
+    }
+    try {
+        capture_.open(path);
+    } catch (const cv::Exception&) {
+        // Some back ends throw on files they cannot parse; that is just a
+        // video that does not open.
+        capture_.release();
+    }
+    return capture_.isOpened();
+}
+
+bool FrameSource::isOpened() const { return isStill_ || capture_.isOpened(); }
+
+bool FrameSource::read(cv::Mat& frame) {
+    frame.release();
+    if (isStill_) {
+        if (stillDelivered_) return false;
+        stillDelivered_ = true;
+        frame = still_.clone();
+        return true;
+    }
+    if (!capture_.isOpened()) return false;
+    cv::Mat decoded;
+    try {
+        if (!capture_.read(decoded) || decoded.empty()) return false;
+    } catch (const cv::Exception&) {
+        return false;  // a broken frame ends the video like its end does
+    }
+    frame = ToBgr8(decoded);  // shares the pixels when already 8-bit BGR
+    return !frame.empty();
+}
+
+void FrameSource::release() {
+    capture_.release();
+    still_.release();
+    isStill_ = false;
+    stillDelivered_ = false;
+}
+
+}  // namespace kalvero

@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+
+namespace kalvero {
+
+// Converts any decoded picture to the 8-bit, three-channel BGR frame the rest
+// of the program works on: grey and grey+alpha are expanded, alpha dropped,
+// 16-bit values scaled by 1/257, floating point taken as 0..1. An empty input
+// gives an empty output.
+cv::Mat ToBgr8(const cv::Mat& picture);
+
+// True when the file name ends in an extension of a still image format
+// (png, jpg, jpeg, bmp, tif, tiff; any letter case).
+bool IsStillImageName(const std::string& path);
+
+// Source of the frames of one run: a video decoded by cv::VideoCapture, or a
+// still image that plays as a video of one frame. Every frame it hands out is
+// 8-bit BGR (see ToBgr8).
+class FrameSource {
+public:
+    // Opens `path`; false when it cannot be opened (or, for a still image,
+    // decoded). Reopening closes what was open before.
+    bool open(const std::string& path);
+    bool isOpened() const;
+    // Reads the next frame; false at the end or on a failed read, `frame`
+    // is then empty.
+    bool read(cv::Mat& frame);
+    void release();
+
+private:
+    cv::VideoCapture capture_;
+    cv::Mat still_;            // the picture of a still-image source
+    bool isStill_ = false;
+    bool stillDelivered_ = false;
+};
+
+}  // namespace kalvero
