@@ -47,6 +47,12 @@ bool WriteVideo(const std::string& path, const std::vector<cv::Mat>& frames, dou
     return true;
 }
 
+bool WriteEmptyVideo(const std::string& path, cv::Size size) {
+    cv::VideoWriter writer(path, cv::CAP_OPENCV_MJPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 25.0, size,
+                           true);
+    return writer.isOpened();
+}
+
 std::vector<cv::Mat> PlainFrames(cv::Size size, int count) {
     std::vector<cv::Mat> frames;
     for (int i = 0; i < count; ++i) {

@@ -25,6 +25,9 @@ private:
 // wrong size.
 bool WriteVideo(const std::string& path, const std::vector<cv::Mat>& frames, double framesPerSecond = 25.0);
 
+// Writes a Motion-JPEG .avi that opens but holds no frame at all.
+bool WriteEmptyVideo(const std::string& path, cv::Size size);
+
 // `count` frames of `size` with a plain textured surface and no number; the
 // frame index is drawn as a small bar so that frames differ.
 std::vector<cv::Mat> PlainFrames(cv::Size size, int count);

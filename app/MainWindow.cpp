@@ -1,0 +1,313 @@
+#include "app/MainWindow.h"
+
+#include <atomic>
+#include <string>
+#include <system_error>
+
+#include <QAction>
+#include <QApplication>
+#include <QByteArray>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QSpinBox>
+#include <QTextEdit>
+
+#include "app/About.h"
+#include "app/MainWindowUi.h"
+#include "worker/FrameScaling.h"
+#include "worker/FrameSource.h"
+#include "worker/QtFrameSinkQt.h"
+#include "worker/VideoThread.h"
+
+namespace kalvero {
+
+namespace {
+
+constexpr int kDisplayIntervalMs = 15;
+
+// Flips a flag that the worker may also write (drawZone).
+void Toggle(std::atomic<bool>& flag) {
+    bool current = flag.load();
+    while (!flag.compare_exchange_weak(current, !current)) {
+    }
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()) {
+    // Zone fields, preview and overlay state start cleared (member
+    // initialisers); the file name starts empty.
+    ui->setupUi(this);
+
+    ui->videoMonitor->setStyleSheet(
+        QStringLiteral("QLabel { background-color : black; qproperty-alignment: AlignCenter; color: white;}"));
+    qApp->setStyleSheet(QStringLiteral(
+        "QPushButton { border: 2px solid #8f8f91; border-radius: 6px; background-color: #F3F3F4;} "
+        "QPushButton:pressed{ background-color: #8f8f91; color: white;}"));
+
+    lastWidth = width();
+    lastHeight = height();
+
+    about = std::make_unique<About>();
+    // The About window alone must not keep the program running once the
+    // main window has been closed.
+    about->setAttribute(Qt::WA_QuitOnClose, false);
+
+    ui->buttonShowNumberH->setEnabled(false);
+    ui->buttonShowZone->setEnabled(false);
+
+    connect(ui->actionExit, SIGNAL(triggered()), this, SLOT(quitApp()));
+    connect(ui->actionAbout, SIGNAL(triggered()), this, SLOT(showAbout()));
+    connect(ui->actionOpenFile, SIGNAL(triggered()), this, SLOT(openFile()));
+    connect(ui->buttonStart, SIGNAL(clicked(bool)), this, SLOT(startProcess()));
+    connect(ui->buttonStop, SIGNAL(clicked(bool)), this, SLOT(stopProcess()));
+    connect(ui->buttonShowNumberH, SIGNAL(clicked(bool)), this, SLOT(showNumberH()));
+    connect(ui->buttonShowZone, SIGNAL(clicked(bool)), this, SLOT(showZone()));
+    connect(ui->buttonApplyNumberH, SIGNAL(clicked(bool)), this, SLOT(applyNumberH()));
+    connect(ui->buttonApplyZone, SIGNAL(clicked(bool)), this, SLOT(applyZone()));
+    connect(ui->buttonApplyDeepBuf, SIGNAL(clicked(bool)), this, SLOT(applyDeepBuf()));
+    connect(ui->buttonApplyColNum, SIGNAL(clicked(bool)), this, SLOT(applyColNum()));
+    connect(ui->buttonApplyZoom, SIGNAL(clicked(bool)), this, SLOT(applyZoom()));
+
+    videoThread = std::make_unique<VideoThread>();
+
+    displayTimer.setInterval(kDisplayIntervalMs);
+    connect(&displayTimer, &QTimer::timeout, this, [this] { deliverWorkerFrames(); });
+
+    // Defaults, loaded into options as the apply slots would.
+    ui->editNumberH->setValue(29);
+    ui->editZoneX->setText(QStringLiteral("0"));
+    ui->editZoneY->setText(QStringLiteral("0"));
+    ui->editZoneW->setText(QStringLiteral("0"));
+    ui->editZoneH->setText(QStringLiteral("0"));
+    ui->editDeepBuf->setText(QStringLiteral("30"));
+    ui->editColSum->setText(QStringLiteral("5"));
+    applyNumberH();
+    applyZone();
+    applyDeepBuf();
+    applyColNum();
+    applyZoom();
+}
+
+MainWindow::~MainWindow() {
+    displayTimer.stop();
+    stopRun();
+    videoThread->outbox.Clear();
+}
+
+bool MainWindow::workerActive() const {
+    std::lock_guard<std::mutex> lock(workerMutex);
+    return workerRunning;
+}
+
+void MainWindow::stopRun() {
+    std::unique_lock<std::mutex> lock(workerMutex);
+    if (!workerRunning) return;
+    videoThread->isPaused.store(false, std::memory_order_release);
+    videoThread->stopRequest.store(true, std::memory_order_release);
+    workerDone.wait(lock, [this] { return !workerRunning; });
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    const int dW = event->size().width() - lastWidth;
+    const int dH = event->size().height() - lastHeight;
+
+    const QRect console = ui->textConsole->geometry();
+    ui->textConsole->setGeometry(console.x(), console.y(), console.width(), console.height() + dH);
+    const QRect monitor = ui->videoMonitor->geometry();
+    ui->videoMonitor->setGeometry(monitor.x(), monitor.y(), monitor.width() + dW, monitor.height() + dH);
+    ui->widget->move(ui->widget->x(), ui->widget->y() + dH);
+
+    lastWidth = event->size().width();
+    lastHeight = event->size().height();
+}
+
+QString MainWindow::chooseVideoFile() {
+    return QFileDialog::getOpenFileName(nullptr, tr("Open file"), QString(),
+                                        tr("Videos(*.mov *.avi *.mp4);;All files(*.*)"));
+}
+
+bool MainWindow::confirmQuit() {
+    return QMessageBox::warning(this, tr("Quit"), tr("Do you want to exit?"), QMessageBox::Ok | QMessageBox::Cancel,
+                                QMessageBox::NoButton) == QMessageBox::Ok;
+}
+
+void MainWindow::quitApp() {
+    if (!confirmQuit()) return;
+    stopRun();
+    QCoreApplication::quit();
+}
+
+void MainWindow::showAbout() { about->show(); }
+
+void MainWindow::openFile() {
+    const QString chosen = chooseVideoFile();
+    if (chosen.isEmpty()) return;
+
+    const QByteArray local = chosen.toLocal8Bit();
+    if (!StoreFileName(options, std::string(local.constData(), static_cast<std::size_t>(local.size())))) {
+        ui->textConsole->append(tr("Путь к файлу слишком длинный: %1 байт, допустимо не более %2")
+                                    .arg(local.size())
+                                    .arg(kFileNameSize - 1));
+        return;
+    }
+
+    FrameSource source;
+    if (!source.open(LoadFileName(options))) return;
+
+    ui->buttonShowNumberH->setEnabled(true);
+    ui->buttonShowZone->setEnabled(true);
+
+    source.read(previewFrame);
+    source.release();
+    if (previewFrame.empty()) return;
+
+    if (videoThread->isRunning.load(std::memory_order_acquire)) {
+        // The monitor belongs to the run: only propose the zone of the new
+        // file, unscaled and not applied.
+        ui->editZoneX->setText(QStringLiteral("0"));
+        ui->editZoneY->setText(QStringLiteral("0"));
+        ui->editZoneW->setText(QString::number(previewFrame.cols / 2 - 1));
+        ui->editZoneH->setText(QString::number(previewFrame.rows / 2 - 1));
+        return;
+    }
+
+    ScaleByZoom(previewFrame, options.zoom.load());
+    ui->editZoneX->setText(QStringLiteral("0"));
+    ui->editZoneY->setText(QStringLiteral("0"));
+    ui->editZoneW->setText(QString::number(previewFrame.cols / 2 - 1));
+    ui->editZoneH->setText(QString::number(previewFrame.rows / 2 - 1));
+    applyZone();
+    ShowBgrFrame(*ui->videoMonitor, previewFrame);
+}
+
+void MainWindow::startProcess() {
+    videoThread->isPaused.store(false, std::memory_order_release);
+    // Start doubles as Stop: a press during a run (or while a worker is
+    // still opening its file or finishing) only ends that run.
+    if (videoThread->isRunning.load(std::memory_order_acquire) || workerActive()) {
+        videoThread->stopRequest.store(true, std::memory_order_release);
+        return;
+    }
+    startWorker();
+}
+
+void MainWindow::startWorker() {
+    {
+        std::lock_guard<std::mutex> lock(workerMutex);
+        workerRunning = true;
+    }
+    // No worker exists now, so a stop request left over from a press that
+    // came as the last run was ending has no meaning any more.
+    videoThread->stopRequest.store(false, std::memory_order_release);
+    displayTimer.start();
+
+    QLabel* monitor = ui->videoMonitor;
+    QTextEdit* console = ui->textConsole;
+    VideoThread* block = videoThread.get();
+    Options* settings = &options;
+    try {
+        workerThread = std::thread([this, monitor, console, block, settings] {
+            block->run(*monitor, *console, *settings);
+            // The very last action: after the unlock the thread touches
+            // nothing of the window any more, so the window may go at once.
+            std::lock_guard<std::mutex> lock(workerMutex);
+            workerRunning = false;
+            workerDone.notify_all();
+        });
+        workerThread.detach();
+    } catch (const std::system_error& error) {
+        {
+            std::lock_guard<std::mutex> lock(workerMutex);
+            workerRunning = false;
+        }
+        displayTimer.stop();
+        ui->textConsole->append(tr("Не удалось запустить обработку: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
+}
+
+void MainWindow::deliverWorkerFrames() {
+    // Whatever a finished worker posted is in the outbox before it reports
+    // completion, so one more delivery after seeing it finished takes all.
+    const bool active = workerActive();
+    DeliverFrames(videoThread->outbox);
+    if (!active) displayTimer.stop();
+}
+
+void MainWindow::stopProcess() {
+    videoThread->isPaused.store(!videoThread->isPaused.load(std::memory_order_acquire), std::memory_order_release);
+}
+
+void MainWindow::raiseOptionsChanged() { videoThread->optionsChanged.store(true, std::memory_order_release); }
+
+void MainWindow::applyNumberH() {
+    options.numberH.store(ui->editNumberH->text().toInt());
+    raiseOptionsChanged();
+}
+
+void MainWindow::applyZone() {
+    options.zoneX.store(ui->editZoneX->text().toInt());
+    options.zoneY.store(ui->editZoneY->text().toInt());
+    options.zoneW.store(ui->editZoneW->text().toInt());
+    options.zoneH.store(ui->editZoneH->text().toInt());
+    raiseOptionsChanged();
+}
+
+void MainWindow::applyDeepBuf() {
+    options.deepBuf.store(ui->editDeepBuf->text().toInt());
+    raiseOptionsChanged();
+}
+
+void MainWindow::applyColNum() {
+    options.colNum.store(ui->editColSum->text().toInt());
+    raiseOptionsChanged();
+}
+
+void MainWindow::applyZoom() {
+    options.zoom.store(static_cast<float>(ui->editZoom->value()));
+    raiseOptionsChanged();
+}
+
+void MainWindow::showNumberH() {
+    options.numberH.store(ui->editNumberH->text().toInt());
+    Toggle(videoThread->drawNumberH);
+    if (videoThread->isRunning.load(std::memory_order_acquire)) return;
+    if (previewFrame.empty()) return;  // no picture: only the worker's switch
+    if (numberHShown) {
+        ShowBgrFrame(*ui->videoMonitor, previewFrame);
+        numberHShown = false;
+        return;
+    }
+    cv::Mat picture = previewFrame.clone();
+    videoThread->drawNumberHSample(picture, options);
+    ShowBgrFrame(*ui->videoMonitor, picture);
+    numberHShown = true;
+    zoneShown = false;
+}
+
+void MainWindow::showZone() {
+    options.zoneX.store(ui->editZoneX->text().toInt());
+    options.zoneY.store(ui->editZoneY->text().toInt());
+    options.zoneW.store(ui->editZoneW->text().toInt());
+    options.zoneH.store(ui->editZoneH->text().toInt());
+    Toggle(videoThread->drawZone);
+    if (videoThread->isRunning.load(std::memory_order_acquire)) return;
+    if (previewFrame.empty()) return;
+    if (zoneShown) {
+        ShowBgrFrame(*ui->videoMonitor, previewFrame);
+        zoneShown = false;
+        return;
+    }
+    cv::Mat picture = previewFrame.clone();
+    videoThread->drawZoneBox(picture, options);
+    ShowBgrFrame(*ui->videoMonitor, picture);
+    zoneShown = true;
+    numberHShown = false;
+}
+
+}  // namespace kalvero

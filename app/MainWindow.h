@@ -1,0 +1,107 @@
+#pragma once
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+
+#include <opencv2/core.hpp>
+
+#include "app/Options.h"
+
+class QResizeEvent;
+
+namespace kalvero {
+
+class About;
+class VideoThread;
+
+namespace Ui {
+struct MainWindow;
+}
+
+// The program's only window: console on the left, video monitor on the
+// right, settings panel below. Owns the settings record read by the worker,
+// the worker's control block and the About window.
+//
+// A run is played by a detached worker thread (VideoThread::run). The window
+// keeps track of that thread's completion so that it never releases what the
+// worker uses while it still runs: closing the window or quitting ends the
+// run first (clear the pause, raise stopRequest, wait; the worker leaves
+// within one frame). The worker's frames and log lines wait in the control
+// block's outbox and are put on the widgets by a GUI-thread timer while a
+// worker is active.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Read-only views of the window state, for tests and diagnostics.
+    const Options& settings() const { return options; }
+    VideoThread& control() { return *videoThread; }
+    const cv::Mat& preview() const { return previewFrame; }
+    bool zoneOverlayShown() const { return zoneShown; }
+    bool numberHOverlayShown() const { return numberHShown; }
+    About& aboutWindow() { return *about; }
+
+    // True from the start of a worker thread until its body has returned.
+    bool workerActive() const;
+
+    // Ends the active run, if any: clears the pause, raises stopRequest and
+    // waits until the worker has finished. Frames it left are still shown.
+    void stopRun();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+    // The open-file dialog; returns the chosen path or an empty text.
+    virtual QString chooseVideoFile();
+    // The quit question; true when the operator answered Ok.
+    virtual bool confirmQuit();
+
+private slots:
+    void quitApp();
+    void showAbout();
+    void openFile();
+    void startProcess();
+    void stopProcess();
+    void applyNumberH();
+    void applyZone();
+    void applyDeepBuf();
+    void applyColNum();
+    void applyZoom();
+    void showNumberH();
+    void showZone();
+
+private:
+    void raiseOptionsChanged();
+    void startWorker();
+    void deliverWorkerFrames();
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    std::unique_ptr<About> about;
+    std::unique_ptr<VideoThread> videoThread;
+    Options options;
+    std::thread workerThread;  // detached right after start; see workerActive
+    cv::Mat previewFrame;
+    bool zoneShown = false;
+    bool numberHShown = false;
+    int lastWidth = 0;
+    int lastHeight = 0;
+
+    // Completion of the detached worker: raised before the thread starts,
+    // cleared by the thread under the lock as its very last action.
+    mutable std::mutex workerMutex;
+    std::condition_variable workerDone;
+    bool workerRunning = false;
+
+    // Moves the worker's frames onto the monitor and console.
+    QTimer displayTimer;
+};
+
+}  // namespace kalvero
