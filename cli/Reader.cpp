@@ -55,8 +55,9 @@ class ReaderSink : public FrameSink {
 public:
     ReaderSink(const ReaderOptions& options, std::ostream& out, std::ostream& err,
                ProgressLine& progress, ExplainTrace* explain, VideoThread& thread,
-               const std::function<bool()>& interrupted)
-        : options_(options),
+               const std::function<bool()>& interrupted, bool outOnTerminal)
+        : outOnTerminal_(outOnTerminal),
+          options_(options),
           out_(out),
           err_(err),
           progress_(progress),
@@ -65,25 +66,32 @@ public:
           interrupted_(interrupted) {}
 
     void OnFrame(const FrameReport& report) override {
-        progress_.Clear();
+        // What this frame prints, and on which stream.
+        std::string toErr;
+        std::string toOut;
         if (explain_ != nullptr) {
-            err_ << explain_->TakeFrameLine(report.frameNumber, report.zone.tl()) << "\n";
+            toErr += explain_->TakeFrameLine(report.frameNumber, report.zone.tl()) + "\n";
+        }
+        if (options_.verbose) {
+            (options_.json ? toErr : toOut) += report.logLine + "\n";
+        }
+        const auto change = report_.AddFrame(report);
+        if (options_.json) {
+            toOut += FrameJsonLine(report) + "\n";
+        } else if (change) {
+            toOut += *change + "\n";
+        }
+        // The progress line shares the terminal: take it down only when
+        // something else is about to appear there.
+        if (!toErr.empty() || (!toOut.empty() && outOnTerminal_)) {
+            progress_.Clear();
+        }
+        if (!toErr.empty()) {
+            err_ << toErr;
             err_.flush();
         }
-        if (options_.json) {
-            if (options_.verbose) {
-                err_ << report.logLine << "\n";
-            }
-            out_ << FrameJsonLine(report) << "\n";
-            out_.flush();
-            report_.AddFrame(report);
-        } else {
-            if (options_.verbose) {
-                out_ << report.logLine << "\n";
-            }
-            if (const auto line = report_.AddFrame(report)) {
-                out_ << *line << "\n";
-            }
+        if (!toOut.empty()) {
+            out_ << toOut;
             out_.flush();
         }
         progress_.Update(report.frameNumber);
@@ -102,6 +110,7 @@ public:
     const ReadReport& Report() const { return report_; }
 
 private:
+    bool outOnTerminal_;
     const ReaderOptions& options_;
     std::ostream& out_;
     std::ostream& err_;
@@ -180,7 +189,7 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
         explain = std::make_unique<ExplainTrace>();
     }
     ReaderSink sink(options, out, err, progress, explain.get(), thread,
-                    environment.interruptRequested);
+                    environment.interruptRequested, environment.outputOnTerminal);
     thread.Run(sink, runOptions, explain.get());
     progress.Clear();
 

@@ -10,6 +10,9 @@ namespace kalvero {
 struct ReaderEnvironment {
     // Standard error is a terminal: show the self-updating progress line.
     bool progressOnTerminal = false;
+    // Standard output is a terminal too (the progress line then makes way
+    // for every line printed there).
+    bool outputOnTerminal = false;
     // Asked after every frame; true ends the run after that frame (Ctrl-C).
     std::function<bool()> interruptRequested;
 };

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     kalvero::InstallInterruptHandler();
     kalvero::ReaderEnvironment environment;
     environment.progressOnTerminal = isatty(STDERR_FILENO) != 0;
+    environment.outputOnTerminal = isatty(STDOUT_FILENO) != 0;
     environment.interruptRequested = [] { return kalvero::InterruptRequested(); };
     const std::vector<std::string> args(argv + 1, argv + argc);
     return kalvero::RunReader(args, std::cout, std::cerr, environment);
