@@ -128,6 +128,30 @@ INSTANTIATE_TEST_SUITE_P(DigitHeights, NumberPanelDetection,
                                     (info.param.lightDigits ? "LightOnDark" : "DarkOnLight");
                          });
 
+TEST(RecognizeFrame, ReadsAPaintedNumberBestFirst) {
+    for (bool light : {true, false}) {
+        PanelSpec spec;
+        spec.digitHeight = 29;
+        spec.lightDigits = light;
+        cv::Rect numberBox;
+        const cv::Mat zone =
+            MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, &numberBox);
+        const FrameResult result = Recognize(zone, 29, nullptr);
+        ASSERT_GE(result.count(), 1) << (light ? "light" : "dark");
+        const FrameResultEntry& best = result.entries[0];
+        EXPECT_STREQ(best.name, "52473068");
+        CandidateRegion box;
+        box.x = best.x;
+        box.y = best.y;
+        box.width = best.width;
+        box.height = best.height;
+        EXPECT_TRUE(Contains(box, numberBox));
+        for (int i = 1; i < result.count(); ++i) {
+            EXPECT_GE(result.entries[i - 1].score, result.entries[i].score);
+        }
+    }
+}
+
 TEST(MakeFrameResult, CopiesReadingsAndDropsNamesLongerThanNineteen) {
     const std::vector<RecognitionResult> readings = {
         MakeReading("52473068", 10, 20, 180, 35, 0.9f, 1.25f),
