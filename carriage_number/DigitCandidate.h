@@ -12,6 +12,8 @@ struct DigitCandidate {
     double confidence = 0.0;  // score mapped so that 0.67 -> 0.5 and 1.0 -> 1.0
 };
 
+static_assert(sizeof(DigitCandidate) == 24, "DigitCandidate is a 24-byte record");
+
 // Maps a template-match score to the candidate's confidence.
 inline double MatchConfidence(double score) { return (score - 0.67) * 0.5 / 0.33 + 0.5; }
 

@@ -20,6 +20,7 @@ NumberRailwayCarriageRecognition::NumberRailwayCarriageRecognition(std::int32_t 
     : RecognitionClass(count, list), modeCount(kStripModeCount) {}
 
 void NumberRailwayCarriageRecognition::BinarizeStrip(const cv::Rect& region) {
+    CV_Assert(bank != nullptr);
     kalvero::BinarizeStrip(bank->greyImage, region, bank->glyphWidth, matchImages, profileImages);
 }
 

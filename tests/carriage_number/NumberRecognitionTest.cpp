@@ -57,12 +57,12 @@ protected:
 
     // A panel with the number at (60, 20); box receives the drawn glyphs.
     void Paint(const std::string& number, bool light) {
-        PanelSpec spec;
-        spec.number = number;
-        spec.digitHeight = kH;
-        spec.gapFraction = 0.3;
-        spec.lightDigits = light;
-        image = MakeNumberPanel(cv::Size(400, 80), cv::Point(60, 20), spec, &box);
+        PanelSpec look;
+        look.number = number;
+        look.digitHeight = kH;
+        look.gapFraction = 0.3;
+        look.lightDigits = light;
+        image = MakeNumberPanel(cv::Size(400, 80), cv::Point(60, 20), look, &box);
     }
     CandidateRegion Region(int typeCode, int margin = 3) const {
         CandidateRegion r;
