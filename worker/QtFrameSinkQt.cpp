@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QString>
+#include <QSysInfo>
 #include <QTextEdit>
 
 #include <opencv2/imgproc.hpp>
@@ -35,9 +36,18 @@ std::size_t DeliverFrames(FrameOutbox& outbox) {
 
 void ShowRgbFrame(QLabel& monitor, const cv::Mat& rgb) {
     if (rgb.empty() || rgb.type() != CV_8UC3) return;
-    const QImage image(rgb.data, rgb.cols, rgb.rows, static_cast<int>(rgb.step), QImage::Format_RGB888);
-    // fromImage copies the pixels, so `rgb` may go right after.
-    const QPixmap pixmap = QPixmap::fromImage(image);
+    QImage image;
+    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // Straight into the pixmap's own 32-bit format (bytes B, G, R, 255),
+        // so that making the pixmap needs no further conversion.
+        image = QImage(rgb.cols, rgb.rows, QImage::Format_RGB32);
+        if (image.isNull()) return;
+        cv::Mat pixels(rgb.rows, rgb.cols, CV_8UC4, image.bits(), static_cast<std::size_t>(image.bytesPerLine()));
+        cv::cvtColor(rgb, pixels, cv::COLOR_RGB2BGRA);
+    } else {
+        image = QImage(rgb.data, rgb.cols, rgb.rows, static_cast<int>(rgb.step), QImage::Format_RGB888).copy();
+    }
+    const QPixmap pixmap = QPixmap::fromImage(std::move(image));
     monitor.setPixmap(pixmap.scaledToHeight(monitor.height(), Qt::FastTransformation));
 }
 

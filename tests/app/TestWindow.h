@@ -44,7 +44,8 @@ public:
     QStringList consoleLines() {
         return console()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    QImage monitorImage() { return monitor()->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB888); }
+    // The picture on the monitor, in the pixmap's own format.
+    QImage monitorImage() { return monitor()->pixmap(Qt::ReturnByValue).toImage(); }
 
     void open(const QString& path) {
         nextFile = path;
