@@ -23,7 +23,8 @@ bool CanSearch(const cv::Mat& zone, int digitHeight) {
     if (zone.type() != CV_8UC1 && zone.type() != CV_8UC3) {
         return false;
     }
-    return zone.cols >= GlyphWidthFor(digitHeight) + 2 && zone.rows >= digitHeight + 2;
+    // Compared as cols - 2 >= W and rows - 2 >= h so that no height overflows.
+    return zone.cols - 2 >= GlyphWidthFor(digitHeight) && zone.rows - 2 >= digitHeight;
 }
 
 // Builds the detector, detects, and keeps the best maxResults readings.

@@ -63,6 +63,7 @@ TEST(RecognizeFrame, UnusableInputGivesNoReading) {
     const cv::Mat zone(100, 200, CV_8UC3, cv::Scalar(128, 128, 128));
     EXPECT_EQ(Recognize(zone, 0, &trace).count(), 0);
     EXPECT_EQ(Recognize(zone, -5, &trace).count(), 0);
+    EXPECT_EQ(Recognize(zone, 2147483647, &trace).count(), 0);
     EXPECT_EQ(Recognize(cv::Mat(100, 200, CV_8UC4, cv::Scalar::all(128)), 20, &trace).count(), 0);
     EXPECT_EQ(Recognize(cv::Mat(100, 200, CV_16UC1, cv::Scalar(128)), 20, &trace).count(), 0);
     EXPECT_EQ(trace.candidateCalls, 0);
