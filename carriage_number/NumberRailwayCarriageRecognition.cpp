@@ -27,28 +27,33 @@ void NumberRailwayCarriageRecognition::BinarizeStrip(const cv::Rect& region) {
 bool NumberRailwayCarriageRecognition::Recognize(const GlyphTemplateBank& glyphBank,
                                                  const CandidateRegion& region) {
     bank = &glyphBank;
-    const int H = glyphBank.digitHeight;
-    const int W = glyphBank.glyphWidth;
+    const bool read = ReadRegion(region);
+    matchImages.clear();
+    profileImages.clear();
+    bank = nullptr;  // the bank belongs to the frame
+    return read && status >= 0;
+}
+
+bool NumberRailwayCarriageRecognition::ReadRegion(const CandidateRegion& region) {
+    const int H = bank->digitHeight;
+    const int W = bank->glyphWidth;
     // Only the part of the region inside the grey image is read.
-    const cv::Rect box =
-        cv::Rect(region.x, region.y, region.width, region.height) &
-        cv::Rect(0, 0, glyphBank.greyImage.cols, glyphBank.greyImage.rows);
+    const cv::Rect box = cv::Rect(region.x, region.y, region.width, region.height) &
+                         cv::Rect(0, 0, bank->greyImage.cols, bank->greyImage.rows);
     if (box.width <= 0 || box.height <= 0) {
         return false;
     }
+    // Too low or too narrow for a glyph: rejected before any image work.
     if (box.height < H + 2 || box.width - 1 < W) {
         return false;
     }
-
     BinarizeStrip(box);
     const int stripCount = static_cast<int>(matchImages.size());
     ForEachScheduledStrip(region.typeCode, stripCount, [&](int i) {
         const int assembled = ReadStrip(i, region);
         return StripOutcome{assembled, static_cast<int>(digits.size())};
     });
-    matchImages.clear();
-    profileImages.clear();
-    return status >= 0;
+    return true;
 }
 
 int NumberRailwayCarriageRecognition::ReadStrip(int index, const CandidateRegion& region) {

@@ -23,7 +23,7 @@ public:
     bool Recognize(const GlyphTemplateBank& bank, const CandidateRegion& region) override;
 
     // Fills matchImages and profileImages for the region box (which must lie
-    // inside the bank's grey image).
+    // inside the bank's grey image); needs the bank of the current reading.
     void BinarizeStrip(const cv::Rect& region);
 
     // One binarised strip per mode (index = mode - 1), for digit matching
@@ -32,12 +32,15 @@ public:
     std::vector<cv::Mat> profileImages;
     // Digits matched in the strip read last.
     std::vector<DigitCandidate> candidates;
+    // The frame's bank, set only while Recognize runs.
     const GlyphTemplateBank* bank = nullptr;
     const std::int32_t modeCount;
     // Digit text of the strip read last (empty when it was rejected).
     std::string digits;
 
 private:
+    // False when the region is rejected before its strips are read.
+    bool ReadRegion(const CandidateRegion& region);
     int ReadStrip(int index, const CandidateRegion& region);
 };
 
