@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <opencv2/videoio/registry.hpp>
 
 namespace kalvero {
 
@@ -94,14 +97,32 @@ bool FrameSource::open(const std::string& path) {
         stillDelivered_ = false;
         return isStill_;
     }
-    try {
-        capture_.open(path);
-    } catch (const cv::Exception&) {
-        // Some back ends throw on files they cannot parse; that is just a
-        // video that does not open.
+    // Only files: anything that is not a readable file is not a video here
+    // (and the capture's back ends need not be asked at all).
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
+    // FFmpeg reads the usual containers, the built-in reader Motion-JPEG
+    // .avi files; the catch-all order would also try camera and streaming
+    // back ends on files neither of these can read.
+    bool anyBackEnd = false;
+    for (const cv::VideoCaptureAPIs api : {cv::CAP_FFMPEG, cv::CAP_OPENCV_MJPEG}) {
+        if (!cv::videoio_registry::hasBackend(api)) continue;
+        anyBackEnd = true;
+        try {
+            if (capture_.open(path, api) && capture_.isOpened()) return true;
+        } catch (const cv::Exception&) {
+            // A back end that throws on a file it cannot parse: try the next.
+        }
         capture_.release();
     }
-    return capture_.isOpened();
+    if (!anyBackEnd) {  // an OpenCV without either: let it choose
+        try {
+            return capture_.open(path) && capture_.isOpened();
+        } catch (const cv::Exception&) {
+            capture_.release();
+        }
+    }
+    return false;
 }
 
 bool FrameSource::isOpened() const { return isStill_ || capture_.isOpened(); }

@@ -1,4 +1,5 @@
 // Frame sources, conversion to 8-bit BGR, zoom scaling and the outbox.
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -81,6 +82,16 @@ TEST(FrameSource, FilesThatDoNotDecodeDoNotOpen) {
         std::fclose(file);
     }
     EXPECT_FALSE(source.open(garbage.path()));
+    EXPECT_FALSE(source.isOpened());
+    TempFile notAVideo("avi");
+    {
+        FILE* file = std::fopen(notAVideo.path().c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("RIFF but not really", file);
+        std::fclose(file);
+    }
+    EXPECT_FALSE(source.open(notAVideo.path()));
+    EXPECT_FALSE(source.open(std::filesystem::temp_directory_path().string()));  // a folder
     EXPECT_FALSE(source.isOpened());
     cv::Mat frame;
     EXPECT_FALSE(source.read(frame));
