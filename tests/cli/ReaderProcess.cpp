@@ -65,7 +65,7 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
     const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
-        throw std::runtime_error("cannot start " + program);
+        throw std::runtime_error("cannot start '" + program + "'");
     }
     return pid;
 }
@@ -94,7 +94,16 @@ std::string ScratchDir() {
 
 std::string ReaderExecutable() {
     const char* dir = std::getenv("KALVERO_BUILD_DIR");
-    return dir == nullptr ? std::string() : std::string(dir) + "/kalvero-read";
+    if (dir != nullptr && *dir != '\0') {
+        return std::string(dir) + "/kalvero-read";
+    }
+    // Without the variable: this test program is <build>/tests/test_cli.
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        return "kalvero-read";
+    }
+    return (self.parent_path().parent_path() / "kalvero-read").string();
 }
 
 ProcessResult RunReaderProcess(const std::vector<std::string>& args) {

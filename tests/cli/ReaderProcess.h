@@ -14,7 +14,8 @@ struct ProcessResult {
     std::string err;
 };
 
-// ${KALVERO_BUILD_DIR}/kalvero-read; empty when the variable is unset.
+// ${KALVERO_BUILD_DIR}/kalvero-read, or, when the variable is not set, the
+// kalvero-read of the build folder holding this test program.
 std::string ReaderExecutable();
 
 // Runs kalvero-read with `args` (no shell involved in the arguments),
