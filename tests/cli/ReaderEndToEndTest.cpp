@@ -117,8 +117,10 @@ TEST(ReaderJson, PrintsOneValidObjectPerFrameAndNothingElse) {
     std::string checked;
     ASSERT_TRUE(RunPython(kJsonCheck, {outFile, "12", "320", "180"}, checked)) << checked << r.out;
     EXPECT_EQ(checked, spec.number + "\n");
-    // The summary goes to standard error so that standard output stays JSON.
+    // The summary goes to standard error so that standard output stays JSON;
+    // standard error is a file here, so no progress line is drawn on it.
     EXPECT_NE(r.err.find("1 number confirmed"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
 }
 
 TEST(ReaderJson, BoxesAreInFrameCoordinatesWhateverTheZone) {
