@@ -93,10 +93,9 @@ std::string ScratchDir() {
 }
 
 std::string ReaderExecutable() {
-    const char* dir = std::getenv("KALVERO_BUILD_DIR");
-    if (dir != nullptr && *dir != '\0') {
-        return std::string(dir) + "/kalvero-read";
-    }
+#ifdef KALVERO_BUILD_DIR
+    return std::string(KALVERO_BUILD_DIR) + "/kalvero-read";
+#endif
     // Without the variable: this test program is <build>/tests/test_cli.
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);

@@ -14,7 +14,7 @@ struct ProcessResult {
     std::string err;
 };
 
-// ${KALVERO_BUILD_DIR}/kalvero-read, or, when the variable is not set, the
+// <build folder>/kalvero-read (the folder is compiled in), or otherwise the
 // kalvero-read of the build folder holding this test program.
 std::string ReaderExecutable();
 
