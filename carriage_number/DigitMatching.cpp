@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include <opencv2/imgproc.hpp>
 
 #include "carriage_number/DigitClassifiers.h"
 #include "carriage_number/StripProfile.h"
 #include "detection/GlyphTable.h"
+#include "detection/BinaryTemplateSearch.h"
 #include "detection/GlyphTemplateBank.h"
+#include "detection/TemplateCorrelation.h"
 
 namespace kalvero {
 
@@ -140,6 +143,45 @@ bool AcceptMatch(int templateIndex, double score, int k, const float p[kShapeCla
     return score > 0.7 && p[c] > 0.68;
 }
 
+namespace {
+
+// The best match of template j in one window: the maximum of the window's
+// correlation map and its first position (window coordinates).
+struct WindowMatch {
+    bool found = false;
+    double score = 0.0;
+    cv::Point loc;
+};
+
+// The whole map of the window, as the reference path computes it.
+WindowMatch MatchInMap(const cv::Mat& view, const cv::Mat& glyph) {
+    WindowMatch match;
+    match.found = true;
+    cv::minMaxLoc(CorrelationMap(view, glyph), nullptr, &match.score, nullptr, &match.loc);
+    return match;
+}
+
+// The same maximum found through the strip's index, looked for only where
+// it can reach kMinMatchScore. A maximum below that is never accepted: every
+// later test drops it, and the half-of-best test it would have fed can only
+// drop a score below 0.5 (best is at most 1), which the 0.67 test drops
+// anyway. So leaving such windows out changes no candidate.
+WindowMatch MatchInIndex(const BinaryImageIndex& index, const TemplateBounds& bounds,
+                         const MatchWindow& span) {
+    const cv::Size positions = index.PositionCount();
+    const cv::Rect range(span.start, 0, span.end - span.start - bounds.width + 1,
+                         positions.height);
+    const WindowMaximum maximum =
+        FindFirstMaximum(index, bounds, range, kMinMatchScore, /*floorIncluded=*/true);
+    WindowMatch match;
+    match.found = maximum.found;
+    match.score = maximum.value;
+    match.loc = maximum.position - cv::Point(span.start, 0);
+    return match;
+}
+
+}  // namespace
+
 void MatchDigits(const cv::Mat& strip, const GlyphTemplateBank& bank,
                  std::vector<DigitCandidate>& candidates) {
     if (strip.empty()) {
@@ -151,8 +193,16 @@ void MatchDigits(const cv::Mat& strip, const GlyphTemplateBank& bank,
     const int templateEnd = static_cast<int>(bank.nativeTemplates.size()) - kAlternativeTemplates;
     const std::vector<int> full = FullColumns(strip);
 
+    // The fast path searches a 0/255 strip through one index shared by all
+    // windows and templates (all scaled templates have the same size).
+    std::unique_ptr<BinaryImageIndex> index;
+    const cv::Size glyphSize = bank.scaledTemplates.front().size();
+    if (bank.correlationPath == CorrelationPath::Fast && strip.cols >= glyphSize.width &&
+        strip.rows >= glyphSize.height && BinaryImageIndex::IsBinary(strip)) {
+        index = std::make_unique<BinaryImageIndex>(strip, glyphSize);
+    }
+
     std::vector<DigitCandidate> window;
-    cv::Mat result;
     for (const MatchWindow& span : DigitMatchWindows(strip.cols, W)) {
         window.clear();
         double best = 0.0;
@@ -165,10 +215,14 @@ void MatchDigits(const cv::Mat& strip, const GlyphTemplateBank& bank,
             if (view.cols < glyph.cols || view.rows < glyph.rows) {
                 continue;  // the window cannot hold the glyph
             }
-            cv::matchTemplate(view, glyph, result, cv::TM_CCORR_NORMED);
-            double score = 0.0;
-            cv::Point loc;
-            cv::minMaxLoc(result, nullptr, &score, nullptr, &loc);
+            const WindowMatch match =
+                index ? MatchInIndex(*index, bank.templateBounds[static_cast<std::size_t>(j)], span)
+                      : MatchInMap(view, glyph);
+            if (!match.found) {
+                continue;
+            }
+            const double score = match.score;
+            const cv::Point loc = match.loc;
             const int x = span.start + loc.x;
             if (CoversFullColumn(full, x, W)) {
                 continue;

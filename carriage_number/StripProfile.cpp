@@ -1,5 +1,6 @@
 #include "carriage_number/StripProfile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -101,12 +102,59 @@ std::vector<int> SampleStripProfile(const cv::Mat& image, cv::Point p1, cv::Poin
     return profile;
 }
 
+namespace {
+
+// Counts of the columns x0 .. x0 + count - 1, each walked from row y0 down
+// to row y1: what the line walker gives for these vertical lines when they
+// start inside the image (x0, y0 >= 0, y0 below the last row): a column
+// right of the image counts 0, and a walk stops at the bottom edge.
+std::vector<int> DownwardColumnCounts(const cv::Mat& image, int x0, int count, int y0, int y1) {
+    std::vector<int> counts(static_cast<std::size_t>(count), 0);
+    const int inside = std::min(count, image.cols - x0);
+    const int last = std::min(y1, image.rows - 1);
+    for (int y = y0; y <= last; ++y) {
+        const uchar* row = image.ptr<uchar>(y) + x0;
+        for (int i = 0; i < inside; ++i) {
+            counts[static_cast<std::size_t>(i)] += row[i] != 0 ? 1 : 0;
+        }
+    }
+    return counts;
+}
+
+// Counts of the rows y0 .. y0 + count - 1, each walked from column x0 right
+// to column x1, under the same conditions.
+std::vector<int> RightwardRowCounts(const cv::Mat& image, int y0, int count, int x0, int x1) {
+    std::vector<int> counts(static_cast<std::size_t>(count), 0);
+    const int inside = std::min(count, image.rows - y0);
+    const int last = std::min(x1, image.cols - 1);
+    for (int i = 0; i < inside; ++i) {
+        const uchar* row = image.ptr<uchar>(y0 + i);
+        int n = 0;
+        for (int x = x0; x <= last; ++x) {
+            n += row[x] != 0 ? 1 : 0;
+        }
+        counts[static_cast<std::size_t>(i)] = n;
+    }
+    return counts;
+}
+
+// Whether walks from (x, y) start inside the image, where the direct counts
+// above equal the line walker's.
+bool StartsInside(const cv::Mat& image, int x, int y) {
+    return x >= 0 && y >= 0 && x < image.cols && y < image.rows;
+}
+
+}  // namespace
+
 std::vector<int> BoxColumnCounts(const cv::Mat& image, const cv::Rect& box) {
     if (box.width <= 0 || box.height <= 0) {
         return {};
     }
     const int right = box.x + box.width - 1;
     const int bottom = box.y + box.height - 1;
+    if (image.type() == CV_8UC1 && StartsInside(image, box.x, box.y)) {
+        return DownwardColumnCounts(image, box.x, box.width, box.y, bottom);
+    }
     return SampleStripProfile(image, cv::Point(box.x, box.y), cv::Point(box.x, bottom),
                               cv::Point(right, box.y), cv::Point(right, bottom));
 }
@@ -115,15 +163,18 @@ std::vector<int> ImageColumnCounts(const cv::Mat& image) {
     if (image.cols <= 0 || image.rows <= 0) {
         return {};
     }
-    const int right = image.cols - 1;
-    const int bottom = image.rows - 1;
-    return SampleStripProfile(image, cv::Point(0, bottom), cv::Point(0, 0),
-                              cv::Point(right, bottom), cv::Point(right, 0));
+    CV_Assert(image.type() == CV_8UC1);
+    // Every column walked over the whole height (bottom to top).
+    return DownwardColumnCounts(image, 0, image.cols, 0, image.rows - 1);
 }
 
 std::vector<int> InclusiveColumnCounts(const cv::Mat& image, const cv::Rect& box) {
     const int right = box.x + box.width;
     const int bottom = box.y + box.height;
+    if (image.type() == CV_8UC1 && box.width >= 0 && box.height >= 0 &&
+        StartsInside(image, box.x, box.y)) {
+        return DownwardColumnCounts(image, box.x, box.width + 1, box.y, bottom);
+    }
     return SampleStripProfile(image, cv::Point(box.x, box.y), cv::Point(box.x, bottom),
                               cv::Point(right, box.y), cv::Point(right, bottom));
 }
@@ -131,6 +182,10 @@ std::vector<int> InclusiveColumnCounts(const cv::Mat& image, const cv::Rect& box
 std::vector<int> InclusiveRowCounts(const cv::Mat& image, const cv::Rect& box) {
     const int right = box.x + box.width;
     const int bottom = box.y + box.height;
+    if (image.type() == CV_8UC1 && box.width >= 0 && box.height >= 0 &&
+        StartsInside(image, box.x, box.y)) {
+        return RightwardRowCounts(image, box.y, box.height + 1, box.x, right);
+    }
     return SampleStripProfile(image, cv::Point(box.x, box.y), cv::Point(right, box.y),
                               cv::Point(box.x, bottom), cv::Point(right, bottom));
 }

@@ -1,5 +1,8 @@
 #include "detection/CandidateDetector.h"
 
+#include <algorithm>
+
+#include "detection/ParallelTasks.h"
 #include "detection/ReadingRanking.h"
 #include "detection/ScanModes.h"
 #include "detection/SearchContext.h"
@@ -9,14 +12,18 @@
 namespace kalvero {
 
 CandidateDetector::CandidateDetector(cv::Mat image, const DetectionParams& params,
-                                     RecognitionTrace* trace)
+                                     RecognitionTrace* trace, const DetectionExecution& execution)
     : params_(params), image_(std::move(image)), bank_(image_), trace_(trace) {
     bank_.ScaleTemplates(static_cast<int>(params_.digitHeight));
+    bank_.correlationPath = execution.correlationPath;
+    if (execution.correlationPath == CorrelationPath::Fast) {
+        threadCount_ = std::max(1, execution.threadCount);
+    }
 }
 
 int CandidateDetector::Detect() {
     SearchContext context(params_.scanModeMask, params_.maxArea);
-    ScanModes(context, bank_);
+    ScanModes(context, bank_, threadCount_);
     if (trace_ != nullptr) {
         trace_->OnCandidates(context.candidates);
     }
@@ -27,17 +34,31 @@ int CandidateDetector::Detect() {
     return static_cast<int>(readings_.size());
 }
 
+std::vector<RecognitionResult> CandidateDetector::ReadCandidate(
+    const CandidateRegion& candidate) const {
+    RecognitionContext context(params_.codeCount, params_.codes);
+    if ((params_.recognitionFlags & kFlagRequireFullNumber) != 0) {
+        context.requireFullNumber = true;
+    }
+    context.SetTrace(trace_);
+    context.DispatchRegion(bank_, candidate);
+    if (context.ReadingCount() > 0) {
+        return context.results;
+    }
+    return {};
+}
+
 void CandidateDetector::ReadCandidates(const std::vector<CandidateRegion>& candidates) {
-    for (const CandidateRegion& candidate : candidates) {
-        RecognitionContext context(params_.codeCount, params_.codes);
-        if ((params_.recognitionFlags & kFlagRequireFullNumber) != 0) {
-            context.requireFullNumber = true;
-        }
-        context.SetTrace(trace_);
-        context.DispatchRegion(bank_, candidate);
-        if (context.ReadingCount() > 0) {
-            readings_.insert(readings_.end(), context.results.begin(), context.results.end());
-        }
+    // Every region is read on its own (the bank is only read), so their
+    // readings can be gathered side by side and joined in candidate order.
+    const int threads = trace_ == nullptr ? threadCount_ : 1;
+    std::vector<std::vector<RecognitionResult>> perCandidate(candidates.size());
+    RunTasks(static_cast<int>(candidates.size()), threads, [&](int i) {
+        perCandidate[static_cast<std::size_t>(i)] =
+            ReadCandidate(candidates[static_cast<std::size_t>(i)]);
+    });
+    for (const std::vector<RecognitionResult>& results : perCandidate) {
+        readings_.insert(readings_.end(), results.begin(), results.end());
     }
 }
 

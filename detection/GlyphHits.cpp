@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "detection/GlyphTemplateBank.h"
+#include "detection/TemplateCorrelation.h"
 
 namespace kalvero {
 
@@ -67,19 +68,68 @@ void CollectTileHits(const cv::Mat& correlationMap, int tw, int th,
 
 void CollectTemplateHits(const cv::Mat& scanImage, const cv::Mat& glyphTemplate,
                          const std::vector<cv::Rect>& verticalRuns, std::vector<GlyphHit>& hits) {
-    cv::Mat correlation;
-    cv::matchTemplate(scanImage, glyphTemplate, correlation, cv::TM_CCORR_NORMED);
+    const cv::Mat correlation = CorrelationMap(scanImage, glyphTemplate);
     CollectTileHits(correlation, glyphTemplate.cols, glyphTemplate.rows, verticalRuns, hits);
 }
 
-std::vector<GlyphHit> CollectModeHits(const GlyphTemplateBank& bank, int mode) {
-    std::vector<GlyphHit> hits;
-    const cv::Mat& scan = bank.scanImages[mode];
-    for (int g : kSearchTemplates) {
-        CollectTemplateHits(scan, bank.scaledTemplates[g], bank.exclusionBoxes[mode], hits);
+void CollectTemplateHits(const BinaryImageIndex& index, const TemplateBounds& bounds,
+                         const std::vector<cv::Rect>& verticalRuns, std::vector<GlyphHit>& hits) {
+    const int tw = bounds.width;
+    const int th = bounds.height;
+    const cv::Size tiles = index.TileCount();
+    for (int ty = 0; ty < tiles.height; ++ty) {
+        for (int tx = 0; tx < tiles.width; ++tx) {
+            if (!CountRangeCanPass(bounds, index.TileLowest(tx, ty), index.TileHighest(tx, ty),
+                                   kHitThreshold)) {
+                continue;
+            }
+            const cv::Rect tile(tx * tw, ty * th, tw, th);
+            const WindowMaximum best =
+                FindFirstMaximum(index, bounds, tile, kHitThreshold, /*floorIncluded=*/false);
+            if (!best.found) {
+                continue;
+            }
+            const GlyphHit hit(best.position.x, best.position.y, tw, th);
+            if (!IsHitVetoed(hit, verticalRuns)) {
+                hits.push_back(hit);
+            }
+        }
     }
+}
+
+std::unique_ptr<BinaryImageIndex> MakeModeIndex(const GlyphTemplateBank& bank, int mode) {
+    const cv::Mat& scan = bank.scanImages[mode];
+    const cv::Mat& glyph = bank.scaledTemplates[kSearchTemplates[0]];
+    if (bank.correlationPath != CorrelationPath::Fast || scan.empty() ||
+        scan.type() != CV_8UC1 || scan.cols < glyph.cols || scan.rows < glyph.rows ||
+        !BinaryImageIndex::IsBinary(scan)) {
+        return nullptr;
+    }
+    return std::make_unique<BinaryImageIndex>(scan, glyph.size());
+}
+
+void CollectGlyphHits(const GlyphTemplateBank& bank, int mode, int g,
+                      const BinaryImageIndex* index, std::vector<GlyphHit>& hits) {
+    const std::vector<cv::Rect>& runs = bank.exclusionBoxes[mode];
+    if (index != nullptr) {
+        CollectTemplateHits(*index, bank.templateBounds[g], runs, hits);
+    } else {
+        CollectTemplateHits(bank.scanImages[mode], bank.scaledTemplates[g], runs, hits);
+    }
+}
+
+void SortHitsByX(std::vector<GlyphHit>& hits) {
     std::stable_sort(hits.begin(), hits.end(),
                      [](const GlyphHit& a, const GlyphHit& b) { return a.x < b.x; });
+}
+
+std::vector<GlyphHit> CollectModeHits(const GlyphTemplateBank& bank, int mode) {
+    const std::unique_ptr<BinaryImageIndex> index = MakeModeIndex(bank, mode);
+    std::vector<GlyphHit> hits;
+    for (int g : kSearchTemplates) {
+        CollectGlyphHits(bank, mode, g, index.get(), hits);
+    }
+    SortHitsByX(hits);
     return hits;
 }
 

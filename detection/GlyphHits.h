@@ -1,11 +1,15 @@
 #pragma once
+#include <memory>
 #include <vector>
 
 #include <opencv2/core.hpp>
 
+#include "detection/BinaryTemplateSearch.h"
+
 namespace kalvero {
 
 struct GlyphTemplateBank;
+class BinaryImageIndex;
 
 // A place where a digit template matched: the template's box in scan-image
 // pixels (its size is always the scaled template's size).
@@ -30,10 +34,30 @@ bool IsHitVetoed(const GlyphHit& hit, const std::vector<cv::Rect>& verticalRuns)
 void CollectTileHits(const cv::Mat& correlationMap, int tw, int th,
                      const std::vector<cv::Rect>& verticalRuns, std::vector<GlyphHit>& hits);
 
-// Hits of one template on one binarised scan image: normalised
-// cross-correlation, then CollectTileHits.
+// Hits of one template on one binarised scan image: the full normalised
+// cross-correlation map, then CollectTileHits.
 void CollectTemplateHits(const cv::Mat& scanImage, const cv::Mat& glyphTemplate,
                          const std::vector<cv::Rect>& verticalRuns, std::vector<GlyphHit>& hits);
+
+// The same hits found without the full map: tiles whose window counts show
+// that no window can exceed 0.64 are skipped, the others searched with
+// FindFirstMaximum. `index` indexes the (0/255) scan image for windows of
+// the template's size.
+void CollectTemplateHits(const BinaryImageIndex& index, const TemplateBounds& bounds,
+                         const std::vector<cv::Rect>& verticalRuns, std::vector<GlyphHit>& hits);
+
+// The index the fast search of scan mode m uses, or null when the bank
+// takes the reference path or the scan image is not purely 0/255 (then the
+// full maps are computed).
+std::unique_ptr<BinaryImageIndex> MakeModeIndex(const GlyphTemplateBank& bank, int mode);
+
+// Hits of template g on scan mode m, appended in tile order, through the
+// index when there is one.
+void CollectGlyphHits(const GlyphTemplateBank& bank, int mode, int g,
+                      const BinaryImageIndex* index, std::vector<GlyphHit>& hits);
+
+// Sorts hits by x ascending, hits with equal x kept in found order.
+void SortHitsByX(std::vector<GlyphHit>& hits);
 
 // All hits of scan mode m (scanImages[m], exclusionBoxes[m], templates 0 and
 // 2..9 in that order), sorted by x ascending with ties kept in found order.

@@ -19,6 +19,7 @@ void GlyphTemplateBank::ScaleTemplates(int h) {
     glyphWidth = GlyphWidthFor(h);
     nativeTemplates.clear();
     scaledTemplates.clear();
+    templateBounds.clear();
     for (int g = 0; g < kGlyphCount; ++g) {
         cv::Mat native(kGlyphRows, kGlyphCols, CV_8UC1);
         for (int p = 0; p < kGlyphRows * kGlyphCols; ++p) {
@@ -33,6 +34,7 @@ void GlyphTemplateBank::ScaleTemplates(int h) {
         cv::resize(nativeTemplates[g], scaled, cv::Size(glyphWidth + 2, h + 2), 0, 0,
                    cv::INTER_LINEAR);
         scaledTemplates.push_back(scaled);
+        templateBounds.emplace_back(scaled);
     }
 }
 

@@ -4,7 +4,21 @@
 
 #include <opencv2/core.hpp>
 
+#include "detection/BinaryTemplateSearch.h"
+
 namespace kalvero {
+
+// How the template correlations of a frame are searched. Both ways compute
+// the same exact values (TemplateCorrelation.h) and so give the same
+// readings.
+enum class CorrelationPath {
+    // Windows whose foreground counts show that they cannot reach the value
+    // that matters are skipped (BinaryTemplateSearch.h); the detector spreads
+    // independent work over threads.
+    Fast,
+    // Every correlation map is computed in full, on the calling thread.
+    Reference,
+};
 
 // Per-frame working set shared by the detection chain and the recognisers:
 // the zone in grey, the per-mode binarised images with the long vertical runs
@@ -14,7 +28,8 @@ struct GlyphTemplateBank {
     explicit GlyphTemplateBank(const cv::Mat& zoneImage);
 
     // Sets the digit height h and glyph width W = (int)(0.62 h), builds the
-    // native templates (0/255) and scales them to (W + 2) x (h + 2).
+    // native templates (0/255), scales them to (W + 2) x (h + 2) and derives
+    // the window-search bounds of every scaled template.
     void ScaleTemplates(int h);
 
     cv::Mat greyImage;
@@ -22,8 +37,11 @@ struct GlyphTemplateBank {
     std::array<std::vector<cv::Rect>, 4> exclusionBoxes;
     std::vector<cv::Mat> nativeTemplates;
     std::vector<cv::Mat> scaledTemplates;
+    // Per scaled template, what the fast window search needs (same order).
+    std::vector<TemplateBounds> templateBounds;
     int digitHeight = 0;
     int glyphWidth = 0;
+    CorrelationPath correlationPath = CorrelationPath::Fast;
 };
 
 // W = (int)(0.62 * h), computed in double.

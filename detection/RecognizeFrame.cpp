@@ -6,6 +6,7 @@
 #include "detection/CandidateDetector.h"
 #include "detection/DetectionParams.h"
 #include "detection/GlyphTemplateBank.h"
+#include "detection/ParallelTasks.h"
 #include "detection/ReadingRanking.h"
 
 namespace kalvero {
@@ -29,8 +30,11 @@ bool CanSearch(const cv::Mat& zone, int digitHeight) {
 
 // Builds the detector, detects, and keeps the best maxResults readings.
 std::vector<RecognitionResult> RunDetection(const cv::Mat& zone, const DetectionParams& params,
-                                            RecognitionTrace* trace) {
-    CandidateDetector detector(zone, params, trace);
+                                            const RecognitionSettings& settings) {
+    DetectionExecution execution;
+    execution.correlationPath = settings.correlationPath;
+    execution.threadCount = EffectiveThreadCount(settings.threadCount);
+    CandidateDetector detector(zone, params, settings.trace, execution);
     if (detector.Detect() <= 0) {
         return {};
     }
@@ -65,7 +69,7 @@ FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& setting
         return {};
     }
     const DetectionParams params = MakeDetectionParams(settings);
-    return MakeFrameResult(RunDetection(zoneImage, params, settings.trace));
+    return MakeFrameResult(RunDetection(zoneImage, params, settings));
 }
 
 }  // namespace kalvero

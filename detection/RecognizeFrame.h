@@ -4,6 +4,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "detection/GlyphTemplateBank.h"
+
 namespace kalvero {
 
 class RecognitionTrace;
@@ -13,8 +15,17 @@ struct RecognitionResult;
 struct RecognitionSettings {
     std::int32_t digitHeight = 29;
     bool requireFullNumber = true;
-    // Optional observer (see RecognitionTrace); null costs nothing.
+    // Optional observer (see RecognitionTrace); null costs nothing. With an
+    // observer the candidate regions are read one after another on the
+    // calling thread, so that it hears about them in order.
     RecognitionTrace* trace = nullptr;
+    // How template correlations are searched; both paths give the same
+    // readings. The reference path computes every correlation map in full
+    // on the calling thread and serves to check the fast one.
+    CorrelationPath correlationPath = CorrelationPath::Fast;
+    // Threads of one call on the fast path (the calling thread included);
+    // 0 or less: one per hardware thread. The readings do not depend on it.
+    int threadCount = 0;
 };
 
 // One reading of a frame: text, box in zone-image pixels and score.

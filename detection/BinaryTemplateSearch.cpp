@@ -1,0 +1,355 @@
+#include "detection/BinaryTemplateSearch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <opencv2/imgproc.hpp>
+
+#include "detection/TemplateCorrelation.h"
+
+namespace kalvero {
+
+namespace {
+
+constexpr int kChunkBytes = 16;
+constexpr int kForeground = 255;
+// Zero columns right of the box counts, for eight-window steps.
+constexpr int kBoxPadding = 8;
+
+int ChunksFor(int width) { return (width + kChunkBytes - 1) / kChunkBytes; }
+
+int CeilDiv(int a, int b) { return (a + b - 1) / b; }
+
+// Whether a bound (or a value) can still count: above the best value found
+// so far, or, before anything was found, above (or at) the floor.
+bool CanCount(double bound, const WindowMaximum& best, double floor, bool floorIncluded) {
+    if (best.found) {
+        return bound > static_cast<double>(best.value);
+    }
+    return floorIncluded ? bound >= floor : bound > floor;
+}
+
+}  // namespace
+
+int BoundBlockSize(int tw, int th) {
+    // Measured on digit heights 20 to 60: blocks of about a fifth of the
+    // template's shorter side, kept between 3 and 6 pixels, prune best. The
+    // bound costs one look-up per block for eight windows; it is left out
+    // when the exact sum (one 16-byte step per template row and chunk) costs
+    // no more.
+    constexpr int kSmallestBlock = 3;
+    constexpr int kLargestUsefulBlock = 6;
+    const int shorter = std::min(tw, th);
+    const int k = std::min(kLargestUsefulBlock,
+                           std::max(kSmallestBlock, static_cast<int>(std::lround(shorter / 5.0))));
+    const int blocks = CeilDiv(tw, k) * CeilDiv(th, k);
+    if (k > shorter || 8 * th * ChunksFor(tw) <= blocks) {
+        return 0;
+    }
+    return k;
+}
+
+TemplateBounds::TemplateBounds(const cv::Mat& glyphTemplate)
+    : width(glyphTemplate.cols),
+      height(glyphTemplate.rows),
+      energy(TemplateEnergy(glyphTemplate)),
+      chunks(ChunksFor(glyphTemplate.cols)) {
+    CV_Assert(glyphTemplate.type() == CV_8UC1 && !glyphTemplate.empty());
+    const int stride = chunks * kChunkBytes;
+    rows.assign(static_cast<std::size_t>(height) * static_cast<std::size_t>(stride), 0);
+    std::vector<int> values;
+    values.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int r = 0; r < height; ++r) {
+        const uchar* in = glyphTemplate.ptr<uchar>(r);
+        std::copy(in, in + width, rows.begin() + static_cast<std::ptrdiff_t>(r) * stride);
+        values.insert(values.end(), in, in + width);
+    }
+
+    const std::size_t area = values.size();
+    std::sort(values.begin(), values.end(), std::greater<int>());
+    const double norm = std::sqrt(static_cast<double>(energy));
+    inverseNorm.assign(area + 1, 0.0);
+    countBound.assign(area + 1, 0.0);
+    std::int64_t largest = 0;
+    for (std::size_t n = 1; n <= area; ++n) {
+        largest += values[n - 1];
+        if (energy > 0) {
+            inverseNorm[n] = 1.0 / (std::sqrt(static_cast<double>(n)) * norm);
+        }
+        countBound[n] = static_cast<double>(largest) * inverseNorm[n] + kCorrelationBoundSlack;
+    }
+
+    block = BoundBlockSize(width, height);
+    for (int by = 0; block > 0 && by < height; by += block) {
+        for (int bx = 0; bx < width; bx += block) {
+            int total = 0;
+            for (int r = by; r < std::min(by + block, height); ++r) {
+                const uchar* in = glyphTemplate.ptr<uchar>(r);
+                for (int c = bx; c < std::min(bx + block, width); ++c) {
+                    total += in[c];
+                }
+            }
+            if (total > 0) {
+                blockOrigins.emplace_back(bx, by);
+                blockTotals.push_back(static_cast<std::uint16_t>(total));
+            }
+        }
+    }
+}
+
+BinaryImageIndex::BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSize)
+    : window_(windowSize), block_(BoundBlockSize(windowSize.width, windowSize.height)) {
+    CV_Assert(binaryImage.type() == CV_8UC1);
+    CV_Assert(windowSize.width > 0 && windowSize.height > 0 &&
+              windowSize.width <= binaryImage.cols && windowSize.height <= binaryImage.rows);
+    const int cols = binaryImage.cols;
+    const int rows = binaryImage.rows;
+    cv::copyMakeBorder(binaryImage, padded_, 0, 0, 0, ChunksFor(windowSize.width) * kChunkBytes,
+                       cv::BORDER_CONSTANT, cv::Scalar(0));
+
+    // Integral of the foreground counts (the image holds 0 and 255 only).
+    cv::Mat integral(rows + 1, cols + 1, CV_32SC1, cv::Scalar(0));
+    for (int y = 0; y < rows; ++y) {
+        const uchar* in = binaryImage.ptr<uchar>(y);
+        const std::int32_t* above = integral.ptr<std::int32_t>(y);
+        std::int32_t* out = integral.ptr<std::int32_t>(y + 1);
+        std::int32_t rowSum = 0;
+        for (int x = 0; x < cols; ++x) {
+            rowSum += in[x] & 1;
+            out[x + 1] = rowSum;
+        }
+        for (int x = 1; x <= cols; ++x) {
+            out[x] += above[x];
+        }
+    }
+
+    const int tw = windowSize.width;
+    const int th = windowSize.height;
+    const int positionCols = cols - tw + 1;
+    const int positionRows = rows - th + 1;
+    windowCounts_.create(positionRows, positionCols, CV_32SC1);
+    for (int y = 0; y < positionRows; ++y) {
+        const std::int32_t* top = integral.ptr<std::int32_t>(y);
+        const std::int32_t* bottom = integral.ptr<std::int32_t>(y + th);
+        std::int32_t* out = windowCounts_.ptr<std::int32_t>(y);
+        for (int x = 0; x < positionCols; ++x) {
+            out[x] = bottom[x + tw] - top[x + tw] - bottom[x] + top[x];
+        }
+    }
+
+    const int tilesPerRow = positionCols / tw;
+    const int tileRows = positionRows / th;
+    tileLowest_.create(tileRows, tilesPerRow, CV_32SC1);
+    tileHighest_.create(tileRows, tilesPerRow, CV_32SC1);
+    for (int ty = 0; ty < tileRows; ++ty) {
+        std::int32_t* lowest = tileLowest_.ptr<std::int32_t>(ty);
+        std::int32_t* highest = tileHighest_.ptr<std::int32_t>(ty);
+        for (int tx = 0; tx < tilesPerRow; ++tx) {
+            CountRange(cv::Rect(tx * tw, ty * th, tw, th), lowest[tx], highest[tx]);
+        }
+    }
+
+    // Box counts of k x k pixels from every pixel, clipped at the right and
+    // bottom edges.
+    if (block_ > 0) {
+        const int k = block_;
+        boxCounts_ = cv::Mat(rows, cols + kBoxPadding, CV_16UC1, cv::Scalar(0));
+        const int fullCols = std::max(0, cols - k + 1);
+        for (int y = 0; y < rows; ++y) {
+            const std::int32_t* top = integral.ptr<std::int32_t>(y);
+            const std::int32_t* bottom = integral.ptr<std::int32_t>(std::min(y + k, rows));
+            std::uint16_t* out = boxCounts_.ptr<std::uint16_t>(y);
+            for (int x = 0; x < fullCols; ++x) {
+                out[x] = static_cast<std::uint16_t>(bottom[x + k] - top[x + k] - bottom[x] + top[x]);
+            }
+            for (int x = fullCols; x < cols; ++x) {
+                out[x] = static_cast<std::uint16_t>(bottom[cols] - top[cols] - bottom[x] + top[x]);
+            }
+        }
+    }
+}
+
+bool BinaryImageIndex::IsBinary(const cv::Mat& image) {
+    CV_Assert(image.type() == CV_8UC1);
+    for (int y = 0; y < image.rows; ++y) {
+        const uchar* row = image.ptr<uchar>(y);
+        // (v + 1) mod 256 is 1 for 0 and 0 for 255, and has a bit above the
+        // lowest set for every other value.
+        unsigned other = 0;
+        for (int x = 0; x < image.cols; ++x) {
+            other |= static_cast<uchar>(row[x] + 1) & 0xFEu;
+        }
+        if (other != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void BinaryImageIndex::CountRange(const cv::Rect& positions, int& lowest, int& highest) const {
+    std::int32_t low = INT32_MAX;
+    std::int32_t high = INT32_MIN;
+    const int x0 = positions.x;
+    const int x1 = positions.x + positions.width;
+    for (int y = positions.y; y < positions.y + positions.height; ++y) {
+        const std::int32_t* row = windowCounts_.ptr<std::int32_t>(y);
+        for (int x = x0; x < x1; ++x) {
+            low = std::min(low, row[x]);
+            high = std::max(high, row[x]);
+        }
+    }
+    lowest = low;
+    highest = high;
+}
+
+std::int64_t BinaryImageIndex::ForegroundSum(const TemplateBounds& bounds, int x, int y) const {
+    CV_DbgAssert(bounds.width == window_.width && bounds.height == window_.height);
+    const std::size_t stride = static_cast<std::size_t>(bounds.chunks) * kChunkBytes;
+    const uchar* image = padded_.ptr<uchar>(y) + x;
+    const std::uint8_t* glyph = bounds.rows.data();
+    const std::size_t step = padded_.step[0];
+#if defined(__SSE2__)
+    // The image bytes are 0 or 255, so image & template is the template
+    // value under the foreground, and the sum of absolute differences to
+    // zero adds sixteen of them at a time.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i total = _mm_setzero_si128();
+    for (int r = 0; r < bounds.height; ++r) {
+        for (int k = 0; k < bounds.chunks; ++k) {
+            const __m128i pixels =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + k * kChunkBytes));
+            const __m128i weights =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph + k * kChunkBytes));
+            total = _mm_add_epi64(total, _mm_sad_epu8(_mm_and_si128(pixels, weights), zero));
+        }
+        image += step;
+        glyph += stride;
+    }
+    return static_cast<std::int64_t>(_mm_cvtsi128_si32(total)) +
+           static_cast<std::int64_t>(_mm_cvtsi128_si32(_mm_srli_si128(total, 8)));
+#else
+    std::int64_t total = 0;
+    for (int r = 0; r < bounds.height; ++r) {
+        for (int c = 0; c < bounds.width; ++c) {
+            total += image[c] & glyph[c];
+        }
+        image += step;
+        glyph += stride;
+    }
+    return total;
+#endif
+}
+
+void BinaryImageIndex::BlockBoundSums(const TemplateBounds& bounds, int x, int y, int count,
+                                      std::int32_t* out) const {
+    CV_Assert(bounds.block == block_ && block_ > 0);
+    const std::size_t blocks = bounds.blockOrigins.size();
+    const std::size_t step = boxCounts_.step1();
+    const std::uint16_t* base = boxCounts_.ptr<std::uint16_t>(y) + x;
+    std::vector<std::ptrdiff_t> offsets(blocks);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        offsets[b] = static_cast<std::ptrdiff_t>(bounds.blockOrigins[b].y) *
+                         static_cast<std::ptrdiff_t>(step) +
+                     bounds.blockOrigins[b].x;
+    }
+#if defined(__SSE2__)
+    // Eight windows side by side in 16-bit lanes: 255 * count, capped at
+    // the block's total with a saturating subtraction, added in 16 bits for
+    // as many blocks as cannot overflow, then widened to 32 bits.
+    const int largestTerm = kForeground * block_ * block_;
+    const std::size_t perPartial = static_cast<std::size_t>(std::max(1, 65535 / largestTerm));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i scale = _mm_set1_epi16(static_cast<short>(kForeground));
+    alignas(16) std::int32_t lanes[8];
+    for (int i = 0; i < count; i += 8) {
+        __m128i low = _mm_setzero_si128();
+        __m128i high = _mm_setzero_si128();
+        std::size_t b = 0;
+        while (b < blocks) {
+            __m128i partial = _mm_setzero_si128();
+            const std::size_t end = std::min(blocks, b + perPartial);
+            for (; b < end; ++b) {
+                const __m128i counts =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + offsets[b] + i));
+                const __m128i ink = _mm_mullo_epi16(counts, scale);
+                const __m128i total =
+                    _mm_set1_epi16(static_cast<short>(bounds.blockTotals[b]));
+                partial = _mm_add_epi16(partial, _mm_sub_epi16(ink, _mm_subs_epu16(ink, total)));
+            }
+            low = _mm_add_epi32(low, _mm_unpacklo_epi16(partial, zero));
+            high = _mm_add_epi32(high, _mm_unpackhi_epi16(partial, zero));
+        }
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), low);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4), high);
+        std::copy(lanes, lanes + std::min(8, count - i), out + i);
+    }
+#else
+    for (int i = 0; i < count; ++i) {
+        std::int32_t sum = 0;
+        for (std::size_t b = 0; b < blocks; ++b) {
+            sum += std::min<std::int32_t>(kForeground * base[offsets[b] + i], bounds.blockTotals[b]);
+        }
+        out[i] = sum;
+    }
+#endif
+}
+
+WindowMaximum FindFirstMaximum(const BinaryImageIndex& index, const TemplateBounds& bounds,
+                               const cv::Rect& positions, double floor, bool floorIncluded) {
+    CV_Assert(bounds.width == index.WindowSize().width &&
+              bounds.height == index.WindowSize().height);
+    CV_Assert((positions & cv::Rect(cv::Point(0, 0), index.PositionCount())) == positions);
+    const bool blockBound = bounds.block > 0;
+    std::vector<std::int32_t> blockSums(static_cast<std::size_t>(positions.width));
+    WindowMaximum best;
+    for (int y = positions.y; y < positions.y + positions.height; ++y) {
+        bool sumsReady = false;
+        for (int x = positions.x; x < positions.x + positions.width; ++x) {
+            const int n = index.WindowCount(x, y);
+            if (!CanCount(bounds.countBound[static_cast<std::size_t>(n)], best, floor,
+                          floorIncluded)) {
+                continue;
+            }
+            if (blockBound) {
+                if (!sumsReady) {
+                    index.BlockBoundSums(bounds, positions.x, y, positions.width,
+                                         blockSums.data());
+                    sumsReady = true;
+                }
+                const double bound =
+                    static_cast<double>(blockSums[static_cast<std::size_t>(x - positions.x)]) *
+                        bounds.inverseNorm[static_cast<std::size_t>(n)] +
+                    kCorrelationBoundSlack;
+                if (!CanCount(bound, best, floor, floorIncluded)) {
+                    continue;
+                }
+            }
+            const std::int64_t sum = index.ForegroundSum(bounds, x, y);
+            const float value = NormalisedCorrelation(
+                sum * kForeground, static_cast<std::int64_t>(n) * kForeground * kForeground,
+                bounds.energy);
+            if (CanCount(static_cast<double>(value), best, floor, floorIncluded)) {
+                best.found = true;
+                best.value = value;
+                best.position = cv::Point(x, y);
+            }
+        }
+    }
+    return best;
+}
+
+bool CountRangeCanPass(const TemplateBounds& bounds, int lowest, int highest, double floor) {
+    for (int n = std::max(lowest, 0); n <= highest; ++n) {
+        if (bounds.countBound[static_cast<std::size_t>(n)] > floor) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace kalvero
