@@ -21,10 +21,18 @@ using kalvero::bench::kDigitHeight;
 
 constexpr int kModes[] = {1, 3};
 
+// The correlation path of a stage benchmark: argument 0 fast, 1 reference.
+kalvero::CorrelationPath PathOf(const benchmark::State& state) {
+    return state.range(0) == 1 ? kalvero::CorrelationPath::Reference
+                               : kalvero::CorrelationPath::Fast;
+}
+
 // A bank as the detector leaves it after binarising both scan modes.
-kalvero::GlyphTemplateBank BinarisedBank(const cv::Mat& zone) {
+kalvero::GlyphTemplateBank BinarisedBank(const cv::Mat& zone,
+                                         kalvero::CorrelationPath path) {
     kalvero::GlyphTemplateBank bank(zone);
     bank.ScaleTemplates(kDigitHeight);
+    bank.correlationPath = path;
     for (int mode : kModes) {
         kalvero::BinariseMode(bank, mode);
     }
@@ -59,7 +67,7 @@ void Binarise(benchmark::State& state, const cv::Mat& zone) {
 }
 
 void HitSearch(benchmark::State& state, const cv::Mat& zone) {
-    const kalvero::GlyphTemplateBank bank = BinarisedBank(zone);
+    const kalvero::GlyphTemplateBank bank = BinarisedBank(zone, PathOf(state));
     std::size_t hits = 0;
     for (auto _ : state) {
         hits = 0;
@@ -72,7 +80,7 @@ void HitSearch(benchmark::State& state, const cv::Mat& zone) {
 }
 
 void Grouping(benchmark::State& state, const cv::Mat& zone) {
-    const kalvero::GlyphTemplateBank bank = BinarisedBank(zone);
+    const kalvero::GlyphTemplateBank bank = BinarisedBank(zone, PathOf(state));
     std::vector<std::vector<kalvero::GlyphHit>> hits;
     for (int mode : kModes) {
         hits.push_back(kalvero::CollectModeHits(bank, mode));
@@ -92,7 +100,7 @@ void Grouping(benchmark::State& state, const cv::Mat& zone) {
 }
 
 void ReadRegions(benchmark::State& state, const cv::Mat& zone) {
-    const kalvero::GlyphTemplateBank bank = BinarisedBank(zone);
+    const kalvero::GlyphTemplateBank bank = BinarisedBank(zone, PathOf(state));
     kalvero::SearchContext context = NewContext();
     for (int mode : kModes) {
         kalvero::GroupHits(context, bank, mode, kalvero::CollectModeHits(bank, mode),
@@ -126,15 +134,17 @@ void Small(benchmark::State& state) {
     Stage(state, kalvero::bench::SmallZone());
 }
 
+// Stages that match templates run on the fast path (/0) and the reference
+// path (/1), on the calling thread.
 BENCHMARK_TEMPLATE(Large, Bank)->Name("BM_Stage_Bank_640x360")->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(Large, Binarise)->Name("BM_Stage_Binarise_640x360")->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(Large, HitSearch)->Name("BM_Stage_HitSearch_640x360")->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(Large, Grouping)->Name("BM_Stage_Grouping_640x360")->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(Large, ReadRegions)->Name("BM_Stage_ReadRegions_640x360")->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Large, HitSearch)->Name("BM_Stage_HitSearch_640x360")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Large, Grouping)->Name("BM_Stage_Grouping_640x360")->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Large, ReadRegions)->Name("BM_Stage_ReadRegions_640x360")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(Small, Bank)->Name("BM_Stage_Bank_390x90")->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(Small, Binarise)->Name("BM_Stage_Binarise_390x90")->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(Small, HitSearch)->Name("BM_Stage_HitSearch_390x90")->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(Small, Grouping)->Name("BM_Stage_Grouping_390x90")->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(Small, ReadRegions)->Name("BM_Stage_ReadRegions_390x90")->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Small, HitSearch)->Name("BM_Stage_HitSearch_390x90")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Small, Grouping)->Name("BM_Stage_Grouping_390x90")->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Small, ReadRegions)->Name("BM_Stage_ReadRegions_390x90")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

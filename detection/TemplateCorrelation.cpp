@@ -45,6 +45,9 @@ cv::Mat CorrelationMap(const cv::Mat& image, const cv::Mat& glyphTemplate) {
             std::fill(rowCross.begin(), rowCross.end(), 0);
             for (int c = 0; c < tw; ++c) {
                 const std::int32_t weight = t[c];
+                if (weight == 0) {
+                    continue;  // adds nothing
+                }
                 for (int x = 0; x < mapCols; ++x) {
                     rowCross[static_cast<std::size_t>(x)] += in[x + c] * weight;
                 }

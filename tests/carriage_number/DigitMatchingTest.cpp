@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <opencv2/core.hpp>
 
 #include "carriage_number/DigitMatching.h"
@@ -209,6 +211,67 @@ TEST_F(MatchDigitsTest, StripNarrowerThanAGlyphGivesNothing) {
     std::vector<DigitCandidate> c;
     MatchDigits(strip, bank, c);
     EXPECT_TRUE(c.empty());
+}
+
+}  // namespace
+}  // namespace kalvero
+
+namespace kalvero {
+namespace {
+
+std::vector<DigitCandidate> MatchOnPath(const cv::Mat& strip, GlyphTemplateBank& bank,
+                                        CorrelationPath path) {
+    bank.correlationPath = path;
+    std::vector<DigitCandidate> c;
+    MatchDigits(strip, bank, c);
+    return c;
+}
+
+void ExpectSameCandidates(const std::vector<DigitCandidate>& a,
+                          const std::vector<DigitCandidate>& b, const std::string& what) {
+    ASSERT_EQ(a.size(), b.size()) << what;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].digit, b[i].digit) << what << ", candidate " << i;
+        EXPECT_EQ(a[i].x, b[i].x) << what << ", candidate " << i;
+        EXPECT_EQ(a[i].score, b[i].score) << what << ", candidate " << i;
+        EXPECT_EQ(a[i].confidence, b[i].confidence) << what << ", candidate " << i;
+    }
+}
+
+TEST(MatchDigitsPaths, FastSearchMatchesLikeTheReference) {
+    cv::RNG rng(43);
+    int matched = 0;
+    for (int h : {20, 29, 45}) {
+        GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
+        bank.ScaleTemplates(h);
+        for (int trial = 0; trial < 4; ++trial) {
+            cv::Mat strip = DigitStrip("5824903617", h, rng.uniform(0.15, 0.4), rng.uniform(0, 9),
+                                       GlyphWidthFor(h) * 13);
+            // Speckle, a bar and a few holes.
+            cv::Mat noise(strip.size(), CV_8UC1);
+            rng.fill(noise, cv::RNG::UNIFORM, 0, 100);
+            strip.setTo(255, noise < 4);
+            strip.setTo(0, noise > 96);
+            strip.col(rng.uniform(1, strip.cols - 1)).setTo(255);
+            const std::string what = "h " + std::to_string(h) + ", trial " + std::to_string(trial);
+            const std::vector<DigitCandidate> reference =
+                MatchOnPath(strip, bank, CorrelationPath::Reference);
+            matched += static_cast<int>(reference.size());
+            ExpectSameCandidates(reference, MatchOnPath(strip, bank, CorrelationPath::Fast), what);
+        }
+    }
+    EXPECT_GT(matched, 50);
+}
+
+TEST(MatchDigitsPaths, StripWithGreyLevelsIsMatchedInFull) {
+    GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
+    bank.ScaleTemplates(29);
+    cv::Mat strip = DigitStrip("52148", 29, 0.3, 6, 140);
+    strip.at<uchar>(0, 0) = 100;  // one grey pixel: not a two-level strip
+    const std::vector<DigitCandidate> reference =
+        MatchOnPath(strip, bank, CorrelationPath::Reference);
+    ASSERT_FALSE(reference.empty());
+    ExpectSameCandidates(reference, MatchOnPath(strip, bank, CorrelationPath::Fast), "grey strip");
 }
 
 }  // namespace

@@ -75,3 +75,40 @@ TEST(SampleStripProfile, SlantedEdgesSampleProportionalLines) {
 
 }  // namespace
 }  // namespace kalvero
+
+namespace kalvero {
+namespace {
+
+TEST(SampleStripProfile, RectangleFormsAgreeWithTheLineWalker) {
+    // The rectangle forms count straight columns and rows directly; they
+    // must give what walking the same lines gives, also where a box touches
+    // or passes the image edges.
+    cv::RNG rng(41);
+    for (int trial = 0; trial < 400; ++trial) {
+        cv::Mat img(rng.uniform(1, 20), rng.uniform(1, 30), CV_8UC1);
+        rng.fill(img, cv::RNG::UNIFORM, 0, 2);
+        img *= 255;
+        const cv::Rect box(rng.uniform(-2, img.cols + 2), rng.uniform(-2, img.rows + 2),
+                           rng.uniform(0, img.cols + 3), rng.uniform(0, img.rows + 3));
+        const int right = box.x + box.width;
+        const int bottom = box.y + box.height;
+        EXPECT_EQ(InclusiveColumnCounts(img, box),
+                  SampleStripProfile(img, box.tl(), cv::Point(box.x, bottom),
+                                     cv::Point(right, box.y), cv::Point(right, bottom)))
+            << box << " in " << img.size();
+        EXPECT_EQ(InclusiveRowCounts(img, box),
+                  SampleStripProfile(img, box.tl(), cv::Point(right, box.y),
+                                     cv::Point(box.x, bottom), cv::Point(right, bottom)))
+            << box << " in " << img.size();
+        if (box.width > 0 && box.height > 0) {
+            EXPECT_EQ(BoxColumnCounts(img, box),
+                      SampleStripProfile(img, box.tl(), cv::Point(box.x, bottom - 1),
+                                         cv::Point(right - 1, box.y),
+                                         cv::Point(right - 1, bottom - 1)))
+                << box << " in " << img.size();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kalvero

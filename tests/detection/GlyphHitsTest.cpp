@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "detection/GlyphHits.h"
 #include "detection/GlyphTemplateBank.h"
@@ -136,6 +137,48 @@ TEST(ModeHits, HitsAreSortedByX) {
     for (std::size_t i = 1; i < hits.size(); ++i) {
         EXPECT_LE(hits[i - 1].x, hits[i].x);
     }
+}
+
+}  // namespace
+}  // namespace kalvero
+
+namespace kalvero {
+namespace {
+
+std::vector<GlyphHit> HitsOnPath(GlyphTemplateBank& bank, int mode, CorrelationPath path) {
+    bank.correlationPath = path;
+    return CollectModeHits(bank, mode);
+}
+
+TEST(ModeHits, FastSearchFindsTheReferenceHits) {
+    // Digits, speckle and a vetoing run on one scan image.
+    const int h = 24;
+    GlyphTemplateBank bank(cv::Mat(110, 330, CV_8UC1, cv::Scalar(0)));
+    bank.ScaleTemplates(h);
+    cv::Mat scan = DrawnDigits("68021957", cv::Point(12, 30), h, bank.greyImage.size());
+    cv::Mat speckle(scan.size(), CV_8UC1);
+    cv::RNG(31).fill(speckle, cv::RNG::UNIFORM, 0, 100);
+    scan.setTo(255, speckle < 12);
+    bank.scanImages[1] = scan;
+    bank.exclusionBoxes[1] = {cv::Rect(100, 0, 1, 80)};
+    const std::vector<GlyphHit> reference = HitsOnPath(bank, 1, CorrelationPath::Reference);
+    EXPECT_GE(reference.size(), 8u);
+    EXPECT_EQ(HitsOnPath(bank, 1, CorrelationPath::Fast), reference);
+}
+
+TEST(ModeHits, ScanImageWithGreyLevelsIsSearchedInFull) {
+    // The fast search relies on 0/255 images; anything else takes the full
+    // maps, with the same result on both paths.
+    const int h = 20;
+    GlyphTemplateBank bank(cv::Mat(100, 200, CV_8UC1, cv::Scalar(0)));
+    bank.ScaleTemplates(h);
+    cv::Mat scan = DrawnDigits("4", cv::Point(40, 30), h, bank.greyImage.size());
+    cv::GaussianBlur(scan, scan, cv::Size(3, 3), 0.8);
+    bank.scanImages[1] = scan;
+    EXPECT_FALSE(MakeModeIndex(bank, 1));
+    const std::vector<GlyphHit> reference = HitsOnPath(bank, 1, CorrelationPath::Reference);
+    ASSERT_FALSE(reference.empty());
+    EXPECT_EQ(HitsOnPath(bank, 1, CorrelationPath::Fast), reference);
 }
 
 }  // namespace

@@ -1,11 +1,17 @@
 #include "support/DetectionFixtures.h"
 
+#include <algorithm>
 #include <cstring>
+#include <sstream>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "detection/DetectionParams.h"
 #include "detection/GlyphTemplateBank.h"
 #include "detection/ScanModes.h"
 #include "detection/SearchContext.h"
+#include "tools/NumberPainter.h"
 
 namespace kalvero::testing {
 
@@ -91,6 +97,135 @@ bool Contains(const CandidateRegion& outer, const cv::Rect& inner) {
     return outer.x <= inner.x && outer.y <= inner.y &&
            inner.x + inner.width <= outer.x + outer.width &&
            inner.y + inner.height <= outer.y + outer.height;
+}
+
+namespace {
+
+int DigitHeightFor(int index, cv::RNG& rng) {
+    if (index == 0) {
+        return 20;
+    }
+    if (index == 1) {
+        return 60;
+    }
+    const double pick = rng.uniform(0.0, 1.0);
+    if (pick < 0.7) {
+        return rng.uniform(20, 35);
+    }
+    if (pick < 0.9) {
+        return rng.uniform(35, 47);
+    }
+    return rng.uniform(47, 61);
+}
+
+std::string RandomNumber(cv::RNG& rng, int digits, bool withOnes) {
+    const std::string noOne = "023456789";
+    std::string number;
+    for (int i = 0; i < digits; ++i) {
+        number += withOnes ? static_cast<char>('0' + rng.uniform(0, 10))
+                           : noOne[static_cast<std::size_t>(rng.uniform(0, 9))];
+    }
+    if (withOnes) {
+        number[static_cast<std::size_t>(rng.uniform(0, digits))] = '1';
+    }
+    return number;
+}
+
+// Scratches and blobs in ink-like greys: short strokes, dots and small
+// rectangles that can look like parts of digits.
+void AddClutter(cv::Mat& image, cv::RNG& rng, int digitHeight, double ink) {
+    const int shapes = rng.uniform(3, 12);
+    for (int i = 0; i < shapes; ++i) {
+        const cv::Point a(rng.uniform(0, image.cols), rng.uniform(0, image.rows));
+        const cv::Scalar colour = cv::Scalar::all(ink + rng.uniform(-30.0, 30.0));
+        if (rng.uniform(0, 2) == 0) {
+            const cv::Point b(a.x + rng.uniform(-digitHeight, digitHeight),
+                              a.y + rng.uniform(-digitHeight, digitHeight));
+            cv::line(image, a, b, colour, rng.uniform(1, std::max(2, digitHeight / 6)));
+        } else {
+            const cv::Size size(rng.uniform(2, std::max(3, digitHeight / 2)),
+                                rng.uniform(2, digitHeight + 1));
+            cv::rectangle(image, cv::Rect(a, size), colour, cv::FILLED);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<VariedZone> VariedZones(int count, std::uint64_t seed) {
+    cv::RNG rng(seed);
+    std::vector<VariedZone> zones;
+    for (int i = 0; i < count; ++i) {
+        VariedZone zone;
+        const int h = DigitHeightFor(i, rng);
+        const int w = GlyphWidthFor(h);
+        zone.digitHeight = h;
+        const bool withNumber = i % 5 != 4;
+        const bool withOnes = (i / 5) % 2 == 1;
+        const int digits = rng.uniform(0, 12) == 0 ? 7 : 8;
+
+        PanelSpec spec;
+        spec.digitHeight = h;
+        spec.gapFraction = rng.uniform(0.15, 0.45);
+        spec.lightDigits = rng.uniform(0, 2) == 0;
+        spec.contrast = rng.uniform(35.0, 150.0);
+        spec.textureAmplitude = rng.uniform(4.0, 25.0);
+        spec.blurSigma = rng.uniform(0, 5) < 2 ? rng.uniform(0.5, 1.3) : 0.0;
+        spec.noiseSigma = rng.uniform(0.0, 9.0);
+        spec.seed = static_cast<std::uint64_t>(rng.uniform(1, 1 << 30));
+        spec.number = withNumber ? RandomNumber(rng, digits, withOnes) : std::string();
+        zone.number = spec.number;
+
+        const int numberWidth = digits * DigitAdvance(h, spec.gapFraction);
+        const int left = static_cast<int>(rng.uniform(0.3, 2.6) * w);
+        const int right = static_cast<int>(rng.uniform(0.3, 2.6) * w);
+        // The glyph search examines whole tiles of h + 2 rows only, so a
+        // number is found when the zone has room for a tile row of window
+        // positions: about h rows besides the digits. One zone in ten is
+        // too low for that.
+        const double room = rng.uniform(0, 10) == 0 ? rng.uniform(0.3, 0.9) : rng.uniform(1.05, 1.5);
+        const double topShare = rng.uniform(0.25, 0.75);
+        const int top = static_cast<int>(room * topShare * h);
+        const int bottom = static_cast<int>(room * (1.0 - topShare) * h);
+        const cv::Size size(numberWidth + left + right, h + 2 + top + bottom);
+        zone.image = MakeNumberPanel(size, cv::Point(left, top), spec);
+
+        const double panel = spec.lightDigits ? 70.0 : 190.0;
+        const double ink = std::clamp(spec.lightDigits ? panel + spec.contrast
+                                                       : panel - spec.contrast,
+                                      0.0, 255.0);
+        std::ostringstream how;
+        how << "zone " << i << ": " << size.width << "x" << size.height << ", h " << h
+            << (spec.lightDigits ? ", light" : ", dark") << ", number '" << spec.number
+            << "', contrast " << static_cast<int>(spec.contrast) << ", blur " << spec.blurSigma
+            << ", noise " << spec.noiseSigma;
+        if (!withNumber) {
+            AddClutter(zone.image, rng, h, ink);
+            how << ", clutter";
+        }
+        if (rng.uniform(0, 10) < 3) {
+            const int y = rng.uniform(0, size.height);
+            cv::line(zone.image, cv::Point(0, y), cv::Point(size.width - 1, y),
+                     cv::Scalar::all(ink), rng.uniform(1, 4));
+            how << ", rail at " << y;
+        }
+        if (rng.uniform(0, 10) < 2) {
+            const int x = rng.uniform(0, size.width);
+            cv::line(zone.image, cv::Point(x, 0), cv::Point(x, size.height - 1),
+                     cv::Scalar::all(ink), rng.uniform(1, 3));
+            how << ", bar at " << x;
+        }
+        if (rng.uniform(0, 4) == 0) {
+            const int quality = rng.uniform(50, 91);
+            std::vector<uchar> jpeg;
+            cv::imencode(".jpg", zone.image, jpeg, {cv::IMWRITE_JPEG_QUALITY, quality});
+            zone.image = cv::imdecode(jpeg, cv::IMREAD_COLOR);
+            how << ", JPEG " << quality;
+        }
+        zone.description = how.str();
+        zones.push_back(std::move(zone));
+    }
+    return zones;
 }
 
 }  // namespace kalvero::testing

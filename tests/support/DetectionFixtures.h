@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -61,5 +62,21 @@ std::vector<GlyphHit> HitsAt(const std::vector<cv::Point>& corners, int w, int h
 
 // Whether `outer` contains every pixel of `inner`.
 bool Contains(const CandidateRegion& outer, const cv::Rect& inner);
+
+// A zone image for comparing ways of recognising, and what it shows.
+struct VariedZone {
+    cv::Mat image;            // BGR
+    int digitHeight = 0;
+    std::string number;       // the painted number; empty when there is none
+    std::string description;  // how it was made, for failure messages
+};
+
+// `count` reproducible zones for the given seed: carriage numbers of digit
+// heights 20 to 60 (mostly below 35, where frames are cheap), light and
+// dark, every other one with 1s in it, a few with 7 digits, on textured
+// panels of varied contrast, some blurred, noisy, crossed by a rail or a
+// bar, or passed through JPEG compression; every fifth zone holds no number
+// but scratches and blobs. The first zones have digit heights 20 and 60.
+std::vector<VariedZone> VariedZones(int count, std::uint64_t seed);
 
 }  // namespace kalvero::testing
