@@ -1,0 +1,116 @@
+// RecognizeFrame on images made from the fuzz bytes.
+//
+// Input: width - 1, height - 1, flags, digit height byte, then the pixels
+// (row by row, channels interleaved), repeated when the input runs short.
+// Flags: bit 0 three channels (else one), bit 1 readings of any length
+// (else only 8-digit numbers), bit 2 the image is a view into a larger
+// picture, as the worker's zone is; the reading must then be the same as on
+// a separate copy of the same pixels.
+#include <cmath>
+#include <cstring>
+
+#include <opencv2/core.hpp>
+
+#include "detection/RecognizeFrame.h"
+#include "fuzz/ByteReader.h"
+#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzTargets.h"
+
+namespace kalvero::fuzz {
+
+namespace {
+
+constexpr int kMinDigitHeight = 16;
+constexpr int kMaxDigitHeight = 99;
+constexpr int kMaxResults = 100;
+constexpr int kViewMargin = 3;
+constexpr std::uint8_t kMarginValue = 0xA5;
+
+void FillPixels(cv::Mat& image, const std::uint8_t* pixels, std::size_t count) {
+    std::size_t next = 0;
+    for (int y = 0; y < image.rows; ++y) {
+        std::uint8_t* row = image.ptr<std::uint8_t>(y);
+        const std::size_t rowBytes = static_cast<std::size_t>(image.cols) * image.elemSize();
+        for (std::size_t i = 0; i < rowBytes; ++i) {
+            row[i] = count == 0 ? 0 : pixels[next];
+            if (count != 0 && ++next == count) next = 0;
+        }
+    }
+}
+
+void CheckResult(const FrameResult& result, const cv::Mat& image, bool requireFullNumber) {
+    FUZZ_CHECK(result.count() <= kMaxResults);
+    for (std::size_t i = 0; i < result.entries.size(); ++i) {
+        const FrameResultEntry& entry = result.entries[i];
+        const std::size_t length = ::strnlen(entry.name, sizeof entry.name);
+        FUZZ_CHECK(length < sizeof entry.name);  // terminated inside the field
+        FUZZ_CHECK(length > 0);
+        if (requireFullNumber) FUZZ_CHECK(length == 8);
+        for (std::size_t c = 0; c < length; ++c) {
+            FUZZ_CHECK(entry.name[c] >= '0' && entry.name[c] <= '9');
+        }
+        FUZZ_CHECK(std::isfinite(entry.score));
+        // Best first.
+        if (i > 0) FUZZ_CHECK(result.entries[i - 1].score >= entry.score);
+        // The box is in zone-image pixels.
+        FUZZ_CHECK(entry.width > 0 && entry.height > 0);
+        FUZZ_CHECK(entry.x >= 0 && entry.y >= 0);
+        FUZZ_CHECK(static_cast<long long>(entry.x) + entry.width <= image.cols &&
+                   static_cast<long long>(entry.y) + entry.height <= image.rows);
+    }
+}
+
+bool SameResult(const FrameResult& a, const FrameResult& b) {
+    if (a.count() != b.count()) return false;
+    for (std::size_t i = 0; i < a.entries.size(); ++i) {
+        const FrameResultEntry& p = a.entries[i];
+        const FrameResultEntry& q = b.entries[i];
+        if (std::strncmp(p.name, q.name, sizeof p.name) != 0 || p.x != q.x || p.y != q.y ||
+            p.width != q.width || p.height != q.height || p.score != q.score) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
+    ByteReader in(data, size);
+    const int width = 1 + in.Byte();
+    const int height = 1 + in.Byte();
+    const std::uint8_t flags = in.Byte();
+    const int channels = (flags & 1) != 0 ? 3 : 1;
+    const bool anyLength = (flags & 2) != 0;
+    const bool asView = (flags & 4) != 0;
+    const int digitHeight = kMinDigitHeight + in.Byte() % (kMaxDigitHeight - kMinDigitHeight + 1);
+
+    cv::Mat picture;
+    cv::Mat image;
+    if (asView) {
+        picture = cv::Mat(height + 2 * kViewMargin, width + 2 * kViewMargin, CV_8UC(channels),
+                          cv::Scalar::all(kMarginValue));
+        image = picture(cv::Rect(kViewMargin, kViewMargin, width, height));
+    } else {
+        image = cv::Mat(height, width, CV_8UC(channels));
+    }
+    FillPixels(image, in.Rest(), in.Remaining());
+    const cv::Mat before = image.clone();
+
+    RecognitionSettings settings;
+    settings.digitHeight = digitHeight;
+    settings.requireFullNumber = !anyLength;
+    const FrameResult result = RecognizeFrame(image, settings);
+    CheckResult(result, image, settings.requireFullNumber);
+    // Recognition only reads the zone.
+    FUZZ_CHECK(cv::norm(before, image, cv::NORM_INF) == 0.0);
+
+    if (asView) {
+        // Nothing outside the view may count: the same pixels on their own
+        // give the same reading.
+        const FrameResult alone = RecognizeFrame(image.clone(), settings);
+        FUZZ_CHECK(SameResult(result, alone));
+    }
+}
+
+}  // namespace kalvero::fuzz
