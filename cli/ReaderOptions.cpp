@@ -1,15 +1,24 @@
 #include "cli/ReaderOptions.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+
+#include "cli/PrintableText.h"
 
 namespace kalvero {
 
 namespace {
 
 constexpr long long kMaxIntOption = 2147483647;
+
+// The number must be the whole text: no blanks before it (which strtoll
+// would skip) and nothing after it, not even past a NUL byte.
+bool WholeText(const std::string& text, const char* end) {
+    return !std::isspace(static_cast<unsigned char>(text.front())) && end == text.c_str() + text.size();
+}
 
 bool ParseWhole(const std::string& text, long long& value) {
     if (text.empty()) {
@@ -18,7 +27,7 @@ bool ParseWhole(const std::string& text, long long& value) {
     char* end = nullptr;
     errno = 0;
     value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && end != text.c_str() && *end == '\0';
+    return errno == 0 && WholeText(text, end);
 }
 
 bool ParseReal(const std::string& text, double& value) {
@@ -28,7 +37,7 @@ bool ParseReal(const std::string& text, double& value) {
     char* end = nullptr;
     errno = 0;
     value = std::strtod(text.c_str(), &end);
-    return errno == 0 && end != text.c_str() && *end == '\0' && std::isfinite(value);
+    return errno == 0 && WholeText(text, end) && std::isfinite(value);
 }
 
 // "X,Y,W,H" with X, Y >= 0 and W, H >= 1.
@@ -61,10 +70,10 @@ ParseOutcome WholeInRange(const std::string& name, const std::string& value, lon
                           long long high, int& target) {
     long long v = 0;
     if (!ParseWhole(value, v)) {
-        return Usage(name + ": '" + value + "' is not a whole number");
+        return Usage(name + ": '" + PrintableText(value) + "' is not a whole number");
     }
     if (v < low || v > high) {
-        return Usage(name + " " + value + " is out of range (" + std::to_string(low) +
+        return Usage(name + " " + PrintableText(value) + " is out of range (" + std::to_string(low) +
                      (high == kMaxIntOption ? " or more" : ".." + std::to_string(high)) + ")");
     }
     target = static_cast<int>(v);
@@ -108,7 +117,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             if (haveFile) {
-                return Usage("more than one file given ('" + options.file + "' and '" + arg +
+                return Usage("more than one file given ('" + PrintableText(options.file) + "' and '" +
+                             PrintableText(arg) +
                              "'); kalvero-read reads one file at a time");
             }
             options.file = arg;
@@ -153,7 +163,7 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
                                               "--depth",        "--threshold", "--sign"};
         if (std::none_of(std::begin(kValued), std::end(kValued),
                          [&](const char* known) { return name == known; })) {
-            return Usage("unknown option '" + name + "'");
+            return Usage("unknown option '" + PrintableText(name) + "'");
         }
         if (!inlineValue) {
             if (i + 1 >= args.size()) {
@@ -172,16 +182,16 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
         } else if (name == "--zoom") {
             double z = 0.0;
             if (!ParseReal(value, z)) {
-                outcome = Usage(name + ": '" + value + "' is not a number");
+                outcome = Usage(name + ": '" + PrintableText(value) + "' is not a number");
             } else if (z < 0.3 || z > 1.0) {
-                outcome = Usage(name + " " + value + " is out of range (0.3..1.0)");
+                outcome = Usage(name + " " + PrintableText(value) + " is out of range (0.3..1.0)");
             } else {
                 options.zoom = static_cast<float>(z);
             }
         } else if (name == "--zone" || name == "--sign") {
             cv::Rect box;
             if (!ParseBox(value, box)) {
-                outcome = Usage(name + ": '" + value +
+                outcome = Usage(name + ": '" + PrintableText(value) +
                                 "' is not X,Y,W,H with X, Y of 0 or more and W, H of 1 or more");
             } else if (name == "--zone") {
                 options.zone = box;
