@@ -101,9 +101,11 @@ std::string ReadReport::Summary() const {
 std::vector<ConfirmedNumber> ReadReport::Unconfirmed() const {
     std::vector<ConfirmedNumber> list;
     for (const auto& [text, stats] : bestReadings_) {
+        // A structured binding cannot be captured before C++20 (clang refuses).
+        const std::string& reading = text;
         const bool confirmed =
             std::any_of(confirmed_.begin(), confirmed_.end(),
-                        [&](const ConfirmedNumber& c) { return c.text == text; });
+                        [&](const ConfirmedNumber& c) { return c.text == reading; });
         if (confirmed) {
             continue;
         }
