@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "cli/ExplainTrace.h"
 #include "cli/FrameProbe.h"
 #include "cli/JsonOutput.h"
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 #include "cli/ReadReport.h"
 #include "cli/ReaderOptions.h"
@@ -23,6 +25,9 @@
 namespace kalvero {
 
 namespace {
+
+// FFmpeg's AV_LOG_QUIET: no message is at or below this level.
+constexpr const char* kFfmpegQuiet = "-8";
 
 std::string BoxText(cv::Rect box) {
     return std::to_string(box.x) + "," + std::to_string(box.y) + "," + std::to_string(box.width) +
@@ -45,9 +50,9 @@ std::string FrameText(const cv::Mat& frame, float zoom) {
 std::string OpenFailure(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return "cannot open '" + path + "': " + std::strerror(errno);
+        return "cannot open '" + PrintableText(path) + "': " + std::strerror(errno);
     }
-    return "cannot open '" + path + "': not a video or image that OpenCV can decode";
+    return "cannot open '" + PrintableText(path) + "': not a video or image that OpenCV can decode";
 }
 
 // Receives the frames of the run and writes the reader's output.
@@ -165,7 +170,8 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
 
     Options runOptions;
     if (!StoreFileName(runOptions, options.file)) {
-        err << "kalvero-read: cannot open '" << options.file << "': the name is longer than "
+        err << "kalvero-read: cannot open '" << PrintableText(options.file)
+            << "': the name is longer than "
             << kFileNameSize - 1 << " bytes\n";
         return kExitFile;
     }
@@ -226,9 +232,12 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitOk;
     }
     // OpenCV's own complaints about files it cannot decode would repeat our
-    // message in a less helpful form; --verbose lets them through.
+    // message in a less helpful form; --verbose lets them through. The same
+    // goes for FFmpeg's log ("moov atom not found", damaged JPEG data),
+    // which OpenCV sets from this variable whenever it opens a capture.
     if (!options.verbose) {
         cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+        setenv("OPENCV_FFMPEG_LOGLEVEL", kFfmpegQuiet, 0);
     }
     try {
         const bool progress = environment.progressOnTerminal && !options.hasSign;
@@ -238,7 +247,8 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
             return kExitFile;
         }
         if (!probe.firstFrameRead) {
-            err << "kalvero-read: cannot read the first frame of '" << options.file << "'\n";
+            err << "kalvero-read: cannot read the first frame of '" << PrintableText(options.file)
+                << "'\n";
             return kExitFile;
         }
         if (options.hasSign) {
@@ -246,7 +256,8 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         return ReadVideo(options, probe, out, err, environment);
     } catch (const std::exception& e) {
-        err << "kalvero-read: error while reading '" << options.file << "': " << e.what() << "\n";
+        err << "kalvero-read: error while reading '" << PrintableText(options.file)
+            << "': " << e.what() << "\n";
         return kExitFailure;
     }
 }

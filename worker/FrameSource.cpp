@@ -101,21 +101,23 @@ bool FrameSource::open(const std::string& path) {
     // (and the capture's back ends need not be asked at all).
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
-    // FFmpeg reads the usual containers, the built-in reader Motion-JPEG
-    // .avi files; the catch-all order would also try camera and streaming
-    // back ends on files neither of these can read.
-    bool anyBackEnd = false;
-    for (const cv::VideoCaptureAPIs api : {cv::CAP_FFMPEG, cv::CAP_OPENCV_MJPEG}) {
-        if (!cv::videoio_registry::hasBackend(api)) continue;
-        anyBackEnd = true;
+    // FFmpeg reads the usual containers, Motion-JPEG .avi files included;
+    // OpenCV's built-in reader of those serves only an OpenCV without
+    // FFmpeg. (Asked after FFmpeg has refused a damaged file, it could only
+    // refuse it too, printing its parser's complaints on standard error.)
+    // The catch-all order would also try camera and streaming back ends on
+    // files neither of these can read.
+    const cv::VideoCaptureAPIs api =
+        cv::videoio_registry::hasBackend(cv::CAP_FFMPEG) ? cv::CAP_FFMPEG : cv::CAP_OPENCV_MJPEG;
+    const bool anyBackEnd = cv::videoio_registry::hasBackend(api);
+    if (anyBackEnd) {
         try {
             if (capture_.open(path, api) && capture_.isOpened()) return true;
         } catch (const cv::Exception&) {
-            // A back end that throws on a file it cannot parse: try the next.
+            // A back end that throws on a file it cannot parse: not a video.
         }
         capture_.release();
-    }
-    if (!anyBackEnd) {  // an OpenCV without either: let it choose
+    } else {  // an OpenCV without either: let it choose
         try {
             return capture_.open(path) && capture_.isOpened();
         } catch (const cv::Exception&) {
