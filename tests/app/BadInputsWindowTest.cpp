@@ -1,0 +1,59 @@
+// Damaged and unusual files opened and started in the window: the run ends
+// by itself and silently, leaving one console line per frame it could read
+// and nothing else.
+#include <filesystem>
+
+#include <QRegularExpression>
+#include <QTest>
+#include <unistd.h>
+
+#include "TestWindow.h"
+#include "support/BadInputs.h"
+
+namespace kalvero::testing {
+namespace {
+
+TEST(BadInputsWindow, RunsOnDamagedFilesEndSilently) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kalvero-window-bad-inputs-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::vector<BadInput> inputs = WriteBadInputs(folder.string());
+    ASSERT_GE(inputs.size(), 36u);
+    const QRegularExpression pattern("^Frame #(\\d+): Time recognition: \\d+\\.\\d{3} s$");
+
+    TestWindow window;
+    window.show();
+    for (const BadInput& input : inputs) {
+        SCOPED_TRACE(input.name);
+        window.console()->clear();
+        window.open(QString::fromStdString(input.path));
+        EXPECT_EQ(window.settings().fileName, input.path);  // even when it did not open
+        QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !window.workerActive() && window.control().outbox.Pending() == 0; },
+                            std::chrono::seconds(60)))
+            << "the run did not end";
+        EXPECT_FALSE(window.control().isRunning.load());
+
+        const QStringList lines = window.consoleLines();
+        for (int i = 0; i < lines.size(); ++i) {
+            const QRegularExpressionMatch match = pattern.match(lines[i]);
+            ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
+            EXPECT_EQ(match.captured(1).toInt(), i + 1);
+        }
+        switch (input.outcome) {
+        case BadInputOutcome::Refused:
+            EXPECT_EQ(lines.size(), 0);
+            break;
+        case BadInputOutcome::Played:
+            EXPECT_EQ(lines.size(), input.frames);
+            break;
+        case BadInputOutcome::Either:
+            break;
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+}  // namespace
+}  // namespace kalvero::testing

@@ -1,0 +1,158 @@
+// kalvero-read on damaged and unusual files: status 0 or 3, our own
+// one-line message on a refusal and the summary otherwise, nothing else on
+// standard error, and never a crash, a hang or a sanitizer report.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "ReaderProcess.h"
+#include "support/BadInputs.h"
+
+extern char** environ;
+
+namespace kalvero {
+namespace {
+
+using namespace testing_cli;
+using testing::BadInput;
+using testing::BadInputOutcome;
+
+struct TimedResult {
+    bool finished = false;   // ended within the deadline
+    bool exited = false;     // by exit(), not by a signal
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs kalvero-read with `args`; a process still running after `deadline`
+// is killed and reported as a hang.
+TimedResult RunWithDeadline(const std::vector<std::string>& args, std::chrono::seconds deadline) {
+    static int counter = 0;
+    const std::string base = ScratchDir() + "/bad" + std::to_string(++counter);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (base + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (base + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all{ReaderExecutable()};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    TimedResult result;
+    if (failed != 0) return result;
+
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > until) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            result.out = Slurp(base + ".out");
+            result.err = Slurp(base + ".err");
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    result.finished = true;
+    result.exited = WIFEXITED(status);
+    result.status = result.exited ? WEXITSTATUS(status) : -1;
+    result.out = Slurp(base + ".out");
+    result.err = Slurp(base + ".err");
+    return result;
+}
+
+const std::vector<BadInput>& Inputs() {
+    static const std::vector<BadInput> inputs = [] {
+        const std::string folder = ScratchDir() + "/bad-inputs";
+        std::filesystem::create_directories(folder);
+        return testing::WriteBadInputs(folder);
+    }();
+    return inputs;
+}
+
+int FramesInSummary(const std::string& text) {
+    std::smatch m;
+    if (!std::regex_search(text, m, std::regex("Summary: ([0-9]+) frames? read"))) return -1;
+    return std::stoi(m[1]);
+}
+
+void ExpectClearAnswer(const BadInput& input, const std::vector<std::string>& extra, bool json) {
+    std::vector<std::string> args{input.path};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const TimedResult r = RunWithDeadline(args, std::chrono::seconds(120));
+    ASSERT_TRUE(r.finished) << "hangs; standard error so far:\n" << r.err;
+    ASSERT_TRUE(r.exited) << "killed by a signal:\n" << r.err;
+    ASSERT_TRUE(r.status == 0 || r.status == 3) << "status " << r.status << "\n" << r.err;
+
+    if (r.status == 3) {
+        // One line, ours, naming the file.
+        const std::regex refusal("kalvero-read: cannot (open|read the first frame of) '" +
+                                 std::regex_replace(input.path, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&") +
+                                 "'.*\n");
+        EXPECT_TRUE(std::regex_match(r.err, refusal)) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(input.outcome, BadInputOutcome::Played) << "a playable file was refused";
+        return;
+    }
+    EXPECT_NE(input.outcome, BadInputOutcome::Refused) << "played " << r.out;
+    // The summary on standard output (text) or standard error (JSON, after
+    // nothing else); FFmpeg's and OpenCV's own complaints stay out of it.
+    const std::string& summary = json ? r.err : r.out;
+    const int frames = FramesInSummary(summary);
+    EXPECT_GE(frames, 1) << summary;
+    if (input.outcome == BadInputOutcome::Played) EXPECT_EQ(frames, input.frames);
+    if (json) {
+        EXPECT_EQ(r.err.rfind("Summary: ", 0), 0u) << r.err;
+        std::istringstream lines(r.out);
+        std::string line;
+        int objects = 0;
+        while (std::getline(lines, line)) {
+            EXPECT_EQ(line.rfind("{\"frame\": " + std::to_string(++objects) + ",", 0), 0u) << line;
+        }
+        EXPECT_EQ(objects, frames);
+    } else {
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(BadInputsReader, EveryFileGetsStatusZeroOrThreeAndAClearAnswer) {
+    ASSERT_GE(Inputs().size(), 36u);
+    for (const BadInput& input : Inputs()) {
+        SCOPED_TRACE(input.name);
+        ExpectClearAnswer(input, {}, false);
+    }
+}
+
+TEST(BadInputsReader, JsonAndExplainOutputStayWholeOnTheSameFiles) {
+    for (const BadInput& input : Inputs()) {
+        if (input.outcome == BadInputOutcome::Refused) continue;
+        SCOPED_TRACE(input.name);
+        ExpectClearAnswer(input, {"--json", "--zoom", "0.5", "--digit-height", "16", "--threshold", "1"}, true);
+    }
+}
+
+}  // namespace
+}  // namespace kalvero

@@ -1,0 +1,112 @@
+// The window's run loop on damaged and unusual files: every run ends by
+// itself, hands out only whole 8-bit BGR-derived frames numbered from 1, and
+// never throws.
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "RecordingSink.h"
+#include "support/BadInputs.h"
+#include "worker/VideoThread.h"
+
+namespace kalvero::testing {
+namespace {
+
+class BadInputsFolder {
+public:
+    BadInputsFolder()
+        : path_((std::filesystem::temp_directory_path() / ("kalvero-bad-inputs-" + std::to_string(::getpid())))
+                    .string()) {
+        std::filesystem::create_directories(path_);
+        inputs_ = WriteBadInputs(path_);
+    }
+    ~BadInputsFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::vector<BadInput>& inputs() const { return inputs_; }
+
+private:
+    std::string path_;
+    std::vector<BadInput> inputs_;
+};
+
+const std::vector<BadInput>& Inputs() {
+    static BadInputsFolder folder;
+    return folder.inputs();
+}
+
+struct RunOutcome {
+    bool ended = false;
+    bool threw = false;
+    std::vector<RecordedFrame> frames;
+    int runEnds = 0;
+    bool opened = false;
+};
+
+// Runs the loop on its own thread, as the window does, and gives it a
+// minute; a run that has not ended by then is stopped and reported.
+RunOutcome Play(const std::string& path, float zoom = 1.0f) {
+    VideoThread block;
+    Options options;
+    StoreFileName(options, path);
+    options.zoom.store(zoom);
+    block.optionsChanged.store(true);
+    RecordingSink sink;
+    RunOutcome outcome;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        try {
+            block.Run(sink, options);
+        } catch (...) {
+            outcome.threw = true;
+        }
+        done.store(true);
+    });
+    outcome.ended = WaitUntil([&] { return done.load(); }, std::chrono::seconds(60));
+    if (!outcome.ended) block.stopRequest.store(true);
+    worker.join();
+    outcome.frames = sink.frames();
+    outcome.runEnds = sink.runEnds();
+    outcome.opened = sink.lastOpened();
+    return outcome;
+}
+
+TEST(BadInputsRun, EveryDamagedOrOddFileEndsTheRunQuietly) {
+    const std::regex line("Frame #\\d+: Time recognition: \\d+\\.\\d{3} s");
+    ASSERT_GE(Inputs().size(), 36u);
+    for (const BadInput& input : Inputs()) {
+        SCOPED_TRACE(input.name);
+        const RunOutcome run = Play(input.path);
+        ASSERT_TRUE(run.ended) << "the run did not end";
+        EXPECT_FALSE(run.threw);
+        EXPECT_EQ(run.runEnds, 1);
+        for (std::size_t i = 0; i < run.frames.size(); ++i) {
+            const RecordedFrame& frame = run.frames[i];
+            EXPECT_EQ(frame.frameNumber, static_cast<int>(i) + 1);
+            EXPECT_EQ(frame.rgb.type(), CV_8UC3);
+            EXPECT_FALSE(frame.rgb.empty());
+            EXPECT_TRUE(std::regex_match(frame.line, line)) << frame.line;
+        }
+        switch (input.outcome) {
+        case BadInputOutcome::Refused:
+            EXPECT_TRUE(run.frames.empty());
+            break;
+        case BadInputOutcome::Played:
+            EXPECT_TRUE(run.opened);
+            EXPECT_EQ(static_cast<int>(run.frames.size()), input.frames);
+            break;
+        case BadInputOutcome::Either:
+            break;
+        }
+        if (!run.opened) {
+            EXPECT_TRUE(run.frames.empty());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kalvero::testing
