@@ -167,12 +167,12 @@ WindowMatch MatchInMap(const cv::Mat& view, const cv::Mat& glyph) {
 // drop a score below 0.5 (best is at most 1), which the 0.67 test drops
 // anyway. So leaving such windows out changes no candidate.
 WindowMatch MatchInIndex(const BinaryImageIndex& index, const TemplateBounds& bounds,
-                         const MatchWindow& span) {
+                         const cv::Mat& blockBoundMap, const MatchWindow& span) {
     const cv::Size positions = index.PositionCount();
     const cv::Rect range(span.start, 0, span.end - span.start - bounds.width + 1,
                          positions.height);
-    const WindowMaximum maximum =
-        FindFirstMaximum(index, bounds, range, kMinMatchScore, /*floorIncluded=*/true);
+    const WindowMaximum maximum = FindFirstMaximum(index, bounds, range, kMinMatchScore,
+                                                   /*floorIncluded=*/true, &blockBoundMap);
     WindowMatch match;
     match.found = maximum.found;
     match.score = maximum.value;
@@ -194,12 +194,21 @@ void MatchDigits(const cv::Mat& strip, const GlyphTemplateBank& bank,
     const std::vector<int> full = FullColumns(strip);
 
     // The fast path searches a 0/255 strip through one index shared by all
-    // windows and templates (all scaled templates have the same size).
+    // windows and templates (all scaled templates have the same size), with
+    // the block bounds of every template worked out once for the whole strip:
+    // neighbouring windows overlap.
     std::unique_ptr<BinaryImageIndex> index;
+    std::vector<cv::Mat> blockBoundMaps(static_cast<std::size_t>(std::max(templateEnd, 0)));
     const cv::Size glyphSize = bank.scaledTemplates.front().size();
     if (bank.correlationPath == CorrelationPath::Fast && strip.cols >= glyphSize.width &&
         strip.rows >= glyphSize.height && BinaryImageIndex::IsBinary(strip)) {
         index = std::make_unique<BinaryImageIndex>(strip, glyphSize);
+        for (int j = 0; j < templateEnd; ++j) {
+            if (j != kOneTemplate) {
+                blockBoundMaps[static_cast<std::size_t>(j)] =
+                    index->BlockBoundMap(bank.templateBounds[static_cast<std::size_t>(j)]);
+            }
+        }
     }
 
     std::vector<DigitCandidate> window;
@@ -216,7 +225,8 @@ void MatchDigits(const cv::Mat& strip, const GlyphTemplateBank& bank,
                 continue;  // the window cannot hold the glyph
             }
             const WindowMatch match =
-                index ? MatchInIndex(*index, bank.templateBounds[static_cast<std::size_t>(j)], span)
+                index ? MatchInIndex(*index, bank.templateBounds[static_cast<std::size_t>(j)],
+                                     blockBoundMaps[static_cast<std::size_t>(j)], span)
                       : MatchInMap(view, glyph);
             if (!match.found) {
                 continue;

@@ -47,9 +47,23 @@ bool NumberRailwayCarriageRecognition::ReadRegion(const CandidateRegion& region)
     if (box.height < H + 2 || box.width - 1 < W) {
         return false;
     }
-    BinarizeStrip(box);
+    // The reference path binarises all eight images up front; the fast
+    // path only the two of each strip it reads (a region of type 301 or 303
+    // reads at most two of the four), just before reading it.
+    const bool lazy = bank->correlationPath == CorrelationPath::Fast;
+    if (lazy) {
+        matchImages.assign(static_cast<std::size_t>(modeCount), cv::Mat());
+        profileImages.assign(static_cast<std::size_t>(modeCount), cv::Mat());
+    } else {
+        BinarizeStrip(box);
+    }
     const int stripCount = static_cast<int>(matchImages.size());
     ForEachScheduledStrip(region.typeCode, stripCount, [&](int i) {
+        if (lazy) {
+            const std::size_t s = static_cast<std::size_t>(i);
+            BinarizeStripMode(bank->greyImage, box, bank->glyphWidth, i + 1, matchImages[s],
+                              profileImages[s]);
+        }
         const int assembled = ReadStrip(i, region);
         return StripOutcome{assembled, static_cast<int>(digits.size())};
     });

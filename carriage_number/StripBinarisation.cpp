@@ -88,23 +88,31 @@ void CleanForeground(const cv::Mat& grey, cv::Mat& mask) {
     }
 }
 
+void BinarizeStripMode(const cv::Mat& grey, const cv::Rect& region, int glyphWidth, int m,
+                       cv::Mat& matchImage, cv::Mat& profileImage) {
+    CV_Assert(m >= 1 && m <= kStripModeCount);
+    const StripMode& mode = kModes[m - 1];
+    const cv::Rect box = StripBox(m, region, glyphWidth, grey.cols);
+    if (box.width <= 0 || box.height <= 0) {
+        // Only a grey image a few pixels wide leaves no widened box.
+        matchImage = cv::Mat();
+        profileImage = cv::Mat();
+        return;
+    }
+    const cv::Mat view = grey(box);
+    matchImage = Threshold(view, mode, mode.matchOffset);
+    profileImage = Threshold(view, mode, mode.profileOffset);
+    CleanForeground(view, matchImage);
+    CleanForeground(view, profileImage);
+}
+
 void BinarizeStrip(const cv::Mat& grey, const cv::Rect& region, int glyphWidth,
                    std::vector<cv::Mat>& matchImages, std::vector<cv::Mat>& profileImages) {
     for (int m = 1; m <= kStripModeCount; ++m) {
-        const StripMode& mode = kModes[m - 1];
-        const cv::Rect box = StripBox(m, region, glyphWidth, grey.cols);
-        if (box.width <= 0 || box.height <= 0) {
-            // Only a grey image a few pixels wide leaves no widened box.
-            matchImages.emplace_back();
-            profileImages.emplace_back();
-            continue;
-        }
-        const cv::Mat view = grey(box);
-        cv::Mat match = Threshold(view, mode, mode.matchOffset);
-        cv::Mat profile = Threshold(view, mode, mode.profileOffset);
-        CleanForeground(view, match);
+        cv::Mat match;
+        cv::Mat profile;
+        BinarizeStripMode(grey, region, glyphWidth, m, match, profile);
         matchImages.push_back(match);
-        CleanForeground(view, profile);
         profileImages.push_back(profile);
     }
 }

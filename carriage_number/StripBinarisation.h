@@ -21,6 +21,10 @@ cv::Rect StripBox(int mode, const cv::Rect& region, int glyphWidth, int imageWid
 void BinarizeStrip(const cv::Mat& grey, const cv::Rect& region, int glyphWidth,
                    std::vector<cv::Mat>& matchImages, std::vector<cv::Mat>& profileImages);
 
+// The two images of mode m (1..4) alone (both empty when the mode's box is).
+void BinarizeStripMode(const cv::Mat& grey, const cv::Rect& region, int glyphWidth, int mode,
+                       cv::Mat& matchImage, cv::Mat& profileImage);
+
 // Removes from the foreground of `mask` (pixels equal to 255) every pixel
 // whose grey level lies more than 80 levels from the mean foreground level,
 // on the side away from the background.

@@ -18,8 +18,10 @@ namespace {
 
 constexpr int kChunkBytes = 16;
 constexpr int kForeground = 255;
-// Zero columns right of the box counts, for eight-window steps.
-constexpr int kBoxPadding = 8;
+// Windows whose block bounds are summed side by side, and the zero columns
+// right of the box counts that let the last step read past the last window.
+constexpr int kBoundLanes = 8;
+constexpr int kBoxPadding = kBoundLanes;
 
 int ChunksFor(int width) { return (width + kChunkBytes - 1) / kChunkBytes; }
 
@@ -37,7 +39,7 @@ bool CanCount(double bound, const WindowMaximum& best, double floor, bool floorI
 }  // namespace
 
 int BoundBlockSize(int tw, int th) {
-    // Measured on digit heights 20 to 60: blocks of about a fifth of the
+    // Measured on digit heights 20 to 60: blocks of about a sixth of the
     // template's shorter side, kept between 3 and 6 pixels, prune best. The
     // bound costs one look-up per block for eight windows; it is left out
     // when the exact sum (one 16-byte step per template row and chunk) costs
@@ -46,7 +48,7 @@ int BoundBlockSize(int tw, int th) {
     constexpr int kLargestUsefulBlock = 6;
     const int shorter = std::min(tw, th);
     const int k = std::min(kLargestUsefulBlock,
-                           std::max(kSmallestBlock, static_cast<int>(std::lround(shorter / 5.0))));
+                           std::max(kSmallestBlock, static_cast<int>(std::lround(shorter / 6.0))));
     const int blocks = CeilDiv(tw, k) * CeilDiv(th, k);
     if (k > shorter || 8 * th * ChunksFor(tw) <= blocks) {
         return 0;
@@ -96,7 +98,7 @@ TemplateBounds::TemplateBounds(const cv::Mat& glyphTemplate)
             }
             if (total > 0) {
                 blockOrigins.emplace_back(bx, by);
-                blockTotals.push_back(static_cast<std::uint16_t>(total));
+                blockTotals.insert(blockTotals.end(), kBoundLanes, static_cast<std::uint16_t>(total));
             }
         }
     }
@@ -158,17 +160,19 @@ BinaryImageIndex::BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSi
     // bottom edges.
     if (block_ > 0) {
         const int k = block_;
-        boxCounts_ = cv::Mat(rows, cols + kBoxPadding, CV_16UC1, cv::Scalar(0));
+        boxInk_ = cv::Mat(rows, cols + kBoxPadding, CV_16UC1, cv::Scalar(0));
         const int fullCols = std::max(0, cols - k + 1);
         for (int y = 0; y < rows; ++y) {
             const std::int32_t* top = integral.ptr<std::int32_t>(y);
             const std::int32_t* bottom = integral.ptr<std::int32_t>(std::min(y + k, rows));
-            std::uint16_t* out = boxCounts_.ptr<std::uint16_t>(y);
+            std::uint16_t* out = boxInk_.ptr<std::uint16_t>(y);
             for (int x = 0; x < fullCols; ++x) {
-                out[x] = static_cast<std::uint16_t>(bottom[x + k] - top[x + k] - bottom[x] + top[x]);
+                out[x] = static_cast<std::uint16_t>(
+                    kForeground * (bottom[x + k] - top[x + k] - bottom[x] + top[x]));
             }
             for (int x = fullCols; x < cols; ++x) {
-                out[x] = static_cast<std::uint16_t>(bottom[cols] - top[cols] - bottom[x] + top[x]);
+                out[x] = static_cast<std::uint16_t>(
+                    kForeground * (bottom[cols] - top[cols] - bottom[x] + top[x]));
             }
         }
     }
@@ -249,24 +253,20 @@ void BinaryImageIndex::BlockBoundSums(const TemplateBounds& bounds, int x, int y
                                       std::int32_t* out) const {
     CV_Assert(bounds.block == block_ && block_ > 0);
     const std::size_t blocks = bounds.blockOrigins.size();
-    const std::size_t step = boxCounts_.step1();
-    const std::uint16_t* base = boxCounts_.ptr<std::uint16_t>(y) + x;
-    std::vector<std::ptrdiff_t> offsets(blocks);
-    for (std::size_t b = 0; b < blocks; ++b) {
-        offsets[b] = static_cast<std::ptrdiff_t>(bounds.blockOrigins[b].y) *
-                         static_cast<std::ptrdiff_t>(step) +
-                     bounds.blockOrigins[b].x;
-    }
+    const std::size_t step = boxInk_.step1();
+    const std::uint16_t* base = boxInk_.ptr<std::uint16_t>(y) + x;
+    const cv::Point* origins = bounds.blockOrigins.data();
+    const std::uint16_t* totals = bounds.blockTotals.data();
 #if defined(__SSE2__)
-    // Eight windows side by side in 16-bit lanes: 255 * count, capped at
-    // the block's total with a saturating subtraction, added in 16 bits for
-    // as many blocks as cannot overflow, then widened to 32 bits.
+    // Eight windows side by side in 16-bit lanes: 255 x count, capped at
+    // the block's total with a saturating subtraction (a - (a -sat b) is
+    // min(a, b)), added in 16 bits for as many blocks as cannot overflow,
+    // then widened to 32 bits. 255 x 36 (6 x 6 blocks) fits 16 bits.
     const int largestTerm = kForeground * block_ * block_;
     const std::size_t perPartial = static_cast<std::size_t>(std::max(1, 65535 / largestTerm));
     const __m128i zero = _mm_setzero_si128();
-    const __m128i scale = _mm_set1_epi16(static_cast<short>(kForeground));
-    alignas(16) std::int32_t lanes[8];
-    for (int i = 0; i < count; i += 8) {
+    alignas(16) std::int32_t lanes[kBoundLanes];
+    for (int i = 0; i < count; i += kBoundLanes) {
         __m128i low = _mm_setzero_si128();
         __m128i high = _mm_setzero_si128();
         std::size_t b = 0;
@@ -274,11 +274,11 @@ void BinaryImageIndex::BlockBoundSums(const TemplateBounds& bounds, int x, int y
             __m128i partial = _mm_setzero_si128();
             const std::size_t end = std::min(blocks, b + perPartial);
             for (; b < end; ++b) {
-                const __m128i counts =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + offsets[b] + i));
-                const __m128i ink = _mm_mullo_epi16(counts, scale);
+                const std::uint16_t* at = base + static_cast<std::size_t>(origins[b].y) * step +
+                                          static_cast<std::size_t>(origins[b].x + i);
+                const __m128i ink = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
                 const __m128i total =
-                    _mm_set1_epi16(static_cast<short>(bounds.blockTotals[b]));
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(totals + b * kBoundLanes));
                 partial = _mm_add_epi16(partial, _mm_sub_epi16(ink, _mm_subs_epu16(ink, total)));
             }
             low = _mm_add_epi32(low, _mm_unpacklo_epi16(partial, zero));
@@ -286,29 +286,59 @@ void BinaryImageIndex::BlockBoundSums(const TemplateBounds& bounds, int x, int y
         }
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes), low);
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4), high);
-        std::copy(lanes, lanes + std::min(8, count - i), out + i);
+        std::copy(lanes, lanes + std::min(kBoundLanes, count - i), out + i);
     }
 #else
     for (int i = 0; i < count; ++i) {
         std::int32_t sum = 0;
         for (std::size_t b = 0; b < blocks; ++b) {
-            sum += std::min<std::int32_t>(kForeground * base[offsets[b] + i], bounds.blockTotals[b]);
+            const std::uint16_t ink = base[static_cast<std::size_t>(origins[b].y) * step +
+                                           static_cast<std::size_t>(origins[b].x + i)];
+            sum += std::min(ink, totals[b * kBoundLanes]);
         }
         out[i] = sum;
     }
 #endif
 }
 
+cv::Mat BinaryImageIndex::BlockBoundMap(const TemplateBounds& bounds) const {
+    if (bounds.block == 0) {
+        return cv::Mat();
+    }
+    const cv::Size positions = PositionCount();
+    cv::Mat map(positions, CV_32SC1);
+    for (int y = 0; y < positions.height; ++y) {
+        BlockBoundSums(bounds, 0, y, positions.width, map.ptr<std::int32_t>(y));
+    }
+    return map;
+}
+
+namespace {
+
+float ExactValue(const BinaryImageIndex& index, const TemplateBounds& bounds, int x, int y, int n) {
+    const std::int64_t sum = index.ForegroundSum(bounds, x, y);
+    return NormalisedCorrelation(sum * kForeground,
+                                 static_cast<std::int64_t>(n) * kForeground * kForeground,
+                                 bounds.energy);
+}
+
+}  // namespace
+
 WindowMaximum FindFirstMaximum(const BinaryImageIndex& index, const TemplateBounds& bounds,
-                               const cv::Rect& positions, double floor, bool floorIncluded) {
+                               const cv::Rect& positions, double floor, bool floorIncluded,
+                               const cv::Mat* blockBoundMap) {
     CV_Assert(bounds.width == index.WindowSize().width &&
               bounds.height == index.WindowSize().height);
     CV_Assert((positions & cv::Rect(cv::Point(0, 0), index.PositionCount())) == positions);
     const bool blockBound = bounds.block > 0;
-    std::vector<std::int32_t> blockSums(static_cast<std::size_t>(positions.width));
+    CV_Assert(blockBoundMap == nullptr || !blockBound ||
+              (blockBoundMap->type() == CV_32SC1 && blockBoundMap->size() == index.PositionCount()));
+    std::vector<std::int32_t> rowSums;
     WindowMaximum best;
     for (int y = positions.y; y < positions.y + positions.height; ++y) {
-        bool sumsReady = false;
+        // The row's block bound sums, indexed by x, once a window of the
+        // row needs them.
+        const std::int32_t* blockSums = nullptr;
         for (int x = positions.x; x < positions.x + positions.width; ++x) {
             const int n = index.WindowCount(x, y);
             if (!CanCount(bounds.countBound[static_cast<std::size_t>(n)], best, floor,
@@ -316,23 +346,24 @@ WindowMaximum FindFirstMaximum(const BinaryImageIndex& index, const TemplateBoun
                 continue;
             }
             if (blockBound) {
-                if (!sumsReady) {
-                    index.BlockBoundSums(bounds, positions.x, y, positions.width,
-                                         blockSums.data());
-                    sumsReady = true;
+                if (blockSums == nullptr) {
+                    if (blockBoundMap != nullptr) {
+                        blockSums = blockBoundMap->ptr<std::int32_t>(y);
+                    } else {
+                        rowSums.resize(static_cast<std::size_t>(positions.width));
+                        index.BlockBoundSums(bounds, positions.x, y, positions.width,
+                                             rowSums.data());
+                        blockSums = rowSums.data() - positions.x;
+                    }
                 }
-                const double bound =
-                    static_cast<double>(blockSums[static_cast<std::size_t>(x - positions.x)]) *
-                        bounds.inverseNorm[static_cast<std::size_t>(n)] +
-                    kCorrelationBoundSlack;
+                const double bound = static_cast<double>(blockSums[x]) *
+                                         bounds.inverseNorm[static_cast<std::size_t>(n)] +
+                                     kCorrelationBoundSlack;
                 if (!CanCount(bound, best, floor, floorIncluded)) {
                     continue;
                 }
             }
-            const std::int64_t sum = index.ForegroundSum(bounds, x, y);
-            const float value = NormalisedCorrelation(
-                sum * kForeground, static_cast<std::int64_t>(n) * kForeground * kForeground,
-                bounds.energy);
+            const float value = ExactValue(index, bounds, x, y, n);
             if (CanCount(static_cast<double>(value), best, floor, floorIncluded)) {
                 best.found = true;
                 best.value = value;

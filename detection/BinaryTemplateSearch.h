@@ -47,7 +47,8 @@ struct TemplateBounds {
     std::vector<double> inverseNorm;       // [n] 1 / (sqrt(n) |T|); 0 for n = 0
     std::vector<double> countBound;        // [n] bound of a window with n foreground pixels
     // The block bound: block edge (0: none), and for every block holding
-    // ink its top-left corner and the sum of its values.
+    // ink its top-left corner and the sum of its values, the sum repeated
+    // eight times (one per window of an eight-window step).
     int block = 0;
     std::vector<cv::Point> blockOrigins;
     std::vector<std::uint16_t> blockTotals;
@@ -84,6 +85,10 @@ public:
     // - 1, y), written to out[0 .. count - 1].
     void BlockBoundSums(const TemplateBounds& bounds, int x, int y, int count,
                         std::int32_t* out) const;
+    // The block bound sums of every window position (CV_32SC1, one per
+    // position), for searches that visit most positions several times;
+    // empty when the template has no block bound.
+    cv::Mat BlockBoundMap(const TemplateBounds& bounds) const;
 
 private:
     cv::Size window_;
@@ -92,8 +97,8 @@ private:
     cv::Mat windowCounts_;  // CV_32SC1, one count per position
     cv::Mat tileLowest_;    // CV_32SC1, one per whole tile
     cv::Mat tileHighest_;
-    cv::Mat boxCounts_;     // CV_16UC1, block x block counts from every pixel,
-                            // clipped at the edges, zero columns on the right
+    cv::Mat boxInk_;        // CV_16UC1, 255 x the block x block count from every
+                            // pixel, clipped at the edges, zero columns on the right
 };
 
 // The first maximum (row-major order) over the window positions in
@@ -104,8 +109,10 @@ struct WindowMaximum {
     float value = 0.0f;
     cv::Point position;
 };
+// `blockBoundMap`, when given, is the index's BlockBoundMap for `bounds`.
 WindowMaximum FindFirstMaximum(const BinaryImageIndex& index, const TemplateBounds& bounds,
-                               const cv::Rect& positions, double floor, bool floorIncluded);
+                               const cv::Rect& positions, double floor, bool floorIncluded,
+                               const cv::Mat* blockBoundMap = nullptr);
 
 // Whether any window count in [lowest, highest] has a bound above `floor`.
 bool CountRangeCanPass(const TemplateBounds& bounds, int lowest, int highest, double floor);

@@ -1,5 +1,7 @@
 #include "detection/RemoveLongRuns.h"
 
+#include <algorithm>
+
 #include <opencv2/core.hpp>
 
 namespace kalvero {
@@ -31,22 +33,32 @@ void RemoveLongRuns(cv::Mat& image, int horizontalLimit, int verticalLimit,
         }
     }
 
-    for (int x = 0; x < width; ++x) {
-        int run = 0;
-        for (int y = 0; y <= height; ++y) {
-            if (y < height && source.at<uchar>(y, x) == kForeground) {
+    // Vertical pass, row by row with one run counter per column (the copy
+    // is read in memory order). Runs are found as they end, so a column's
+    // runs come top to bottom; a stable sort by column then gives the runs
+    // column by column, as a column-wise walk would list them.
+    std::vector<int> runs(static_cast<std::size_t>(width), 0);
+    std::vector<cv::Rect> removed;
+    for (int y = 0; y <= height; ++y) {
+        const uchar* in = y < height ? source.ptr<uchar>(y) : nullptr;
+        for (int x = 0; x < width; ++x) {
+            int& run = runs[static_cast<std::size_t>(x)];
+            if (in != nullptr && in[x] == kForeground) {
                 ++run;
                 continue;
             }
             if (run > verticalLimit) {
                 for (int r = y - run; r < y; ++r) {
-                    image.at<uchar>(r, x) = 0;
+                    image.ptr<uchar>(r)[x] = 0;
                 }
-                verticalRuns.emplace_back(x, y - run, 1, run - 1);
+                removed.emplace_back(x, y - run, 1, run - 1);
             }
             run = 0;
         }
     }
+    std::stable_sort(removed.begin(), removed.end(),
+                     [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
+    verticalRuns.insert(verticalRuns.end(), removed.begin(), removed.end());
 }
 
 }  // namespace kalvero

@@ -155,5 +155,62 @@ TEST(BinariseMode, RemovesRunsAtLimitsDerivedFromTheDigitHeight) {
     EXPECT_TRUE(bank.scanImages[0].empty());
 }
 
+// The run filter as plainly as it can be written: every row walked left to
+// right, then every column top to bottom, both reading a copy.
+void WalkRuns(cv::Mat& image, int horizontalLimit, int verticalLimit,
+              std::vector<cv::Rect>& verticalRuns) {
+    const cv::Mat source = image.clone();
+    for (int y = 0; y < source.rows; ++y) {
+        int run = 0;
+        for (int x = 0; x <= source.cols; ++x) {
+            if (x < source.cols && source.at<uchar>(y, x) == 255) {
+                ++run;
+                continue;
+            }
+            if (run > horizontalLimit) {
+                image(cv::Rect(x - run, y, run, 1)).setTo(0);
+            }
+            run = 0;
+        }
+    }
+    for (int x = 0; x < source.cols; ++x) {
+        int run = 0;
+        for (int y = 0; y <= source.rows; ++y) {
+            if (y < source.rows && source.at<uchar>(y, x) == 255) {
+                ++run;
+                continue;
+            }
+            if (run > verticalLimit) {
+                image(cv::Rect(x, y - run, 1, run)).setTo(0);
+                verticalRuns.emplace_back(x, y - run, 1, run - 1);
+            }
+            run = 0;
+        }
+    }
+}
+
+TEST(RemoveLongRuns, MatchesAPlainRowAndColumnWalk) {
+    cv::RNG rng(51);
+    for (int trial = 0; trial < 60; ++trial) {
+        cv::Mat image(rng.uniform(1, 70), rng.uniform(1, 90), CV_8UC1);
+        // Long runs are common where the image is mostly foreground.
+        rng.fill(image, cv::RNG::UNIFORM, 0, 100);
+        const int density = rng.uniform(30, 98);
+        image = (image < density) / 255 * 255;
+        if (trial % 2 == 1) {
+            image.setTo(200, image == 0);  // grey, not foreground
+        }
+        cv::Mat walked = image.clone();
+        const int across = rng.uniform(1, 12);
+        const int down = rng.uniform(1, 12);
+        std::vector<cv::Rect> runs = {cv::Rect(-1, -1, 1, 1)};  // earlier entries stay first
+        std::vector<cv::Rect> walkedRuns = runs;
+        RemoveLongRuns(image, across, down, runs);
+        WalkRuns(walked, across, down, walkedRuns);
+        EXPECT_EQ(cv::countNonZero(image != walked), 0) << "trial " << trial;
+        EXPECT_EQ(runs, walkedRuns) << "trial " << trial;
+    }
+}
+
 }  // namespace
 }  // namespace kalvero
