@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ std::vector<std::uint8_t> ReadAll(const fs::path& path) {
 }
 
 class CorpusReplay : public ::testing::TestWithParam<Harness> {};
+
+}  // namespace
+
+// Test names and listings show the harness by its name.
+void PrintTo(const Harness& harness, std::ostream* out) { *out << harness.name; }
+
+namespace {
 
 TEST_P(CorpusReplay, EveryCommittedInputRuns) {
     const Harness& harness = GetParam();
