@@ -1,6 +1,8 @@
 #include "carriage_number/DigitClassifiers.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "carriage_number/StripProfile.h"
 
@@ -29,17 +31,28 @@ const std::array<Probe, kProbeCount>& Probes() {
     return probes;
 }
 
-// Ink samples of the band across a probe at box pixel (px, py).
+// Ink samples of the band across a probe at box pixel (px, py): the 2d + 1
+// pixels across the walking direction, those outside the box left out.
 int InkAcross(const cv::Mat& strip, const cv::Rect& box, int px, int py, int d, bool alongX) {
+    // The band runs down a column when walking along x, else along a row.
+    const int fixed = alongX ? px : py;
+    const int fixedLimit = alongX ? box.width : box.height;
+    if (fixed < 0 || fixed >= fixedLimit) {
+        return 0;
+    }
+    const int centre = alongX ? py : px;
+    const int acrossLimit = alongX ? box.height : box.width;
+    const int from = std::max(centre - d, 0);
+    const int to = std::min(centre + d, acrossLimit - 1);
     int ink = 0;
-    for (int t = -d; t <= d; ++t) {
-        const int col = alongX ? px : px + t;
-        const int row = alongX ? py + t : py;
-        if (col < 0 || row < 0 || col >= box.width || row >= box.height) {
-            continue;
+    if (alongX) {
+        for (int row = from; row <= to; ++row) {
+            ink += strip.ptr<uchar>(box.y + row)[box.x + fixed] != 0 ? 1 : 0;
         }
-        if (strip.ptr<uchar>(box.y + row)[box.x + col] != 0) {
-            ++ink;
+    } else {
+        const uchar* line = strip.ptr<uchar>(box.y + fixed) + box.x;
+        for (int col = from; col <= to; ++col) {
+            ink += line[col] != 0 ? 1 : 0;
         }
     }
     return ink;
@@ -176,6 +189,12 @@ ZoneGrid ComputeZoneGrid(const cv::Mat& strip, const cv::Rect& box) {
         return Split{c0, (static_cast<float>(c0 + 1) - from) / e, (to - static_cast<float>(c1)) / e};
     };
 
+    // The column shares are the same on every row.
+    std::vector<Split> columns;
+    columns.reserve(static_cast<std::size_t>(box.width));
+    for (int c = 0; c < box.width; ++c) {
+        columns.push_back(split(c, fx));
+    }
     for (int r = 0; r < box.height; ++r) {
         const uchar* row = strip.ptr<uchar>(box.y + r) + box.x;
         const Split ty = split(r, fy);
@@ -183,7 +202,7 @@ ZoneGrid ComputeZoneGrid(const cv::Mat& strip, const cv::Rect& box) {
             if (row[c] == 0) {
                 continue;
             }
-            const Split sx = split(c, fx);
+            const Split& sx = columns[static_cast<std::size_t>(c)];
             const int r0 = ty.first;
             const int c0 = sx.first;
             if (r0 >= kZoneRows || c0 >= kZoneColumns) {

@@ -200,9 +200,10 @@ void MatchDigits(const cv::Mat& strip, const GlyphTemplateBank& bank,
     std::unique_ptr<BinaryImageIndex> index;
     std::vector<cv::Mat> blockBoundMaps(static_cast<std::size_t>(std::max(templateEnd, 0)));
     const cv::Size glyphSize = bank.scaledTemplates.front().size();
-    if (bank.correlationPath == CorrelationPath::Fast && strip.cols >= glyphSize.width &&
-        strip.rows >= glyphSize.height && BinaryImageIndex::IsBinary(strip)) {
-        index = std::make_unique<BinaryImageIndex>(strip, glyphSize);
+    if (bank.correlationPath == CorrelationPath::Fast) {
+        index = BinaryImageIndex::ForTwoLevelImage(strip, glyphSize);
+    }
+    if (index) {
         for (int j = 0; j < templateEnd; ++j) {
             if (j != kOneTemplate) {
                 blockBoundMaps[static_cast<std::size_t>(j)] =

@@ -1,8 +1,8 @@
 #include "detection/BinaryTemplateSearch.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <functional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -72,8 +72,16 @@ TemplateBounds::TemplateBounds(const cv::Mat& glyphTemplate)
         values.insert(values.end(), in, in + width);
     }
 
+    // The values largest first, by counting (they are bytes).
     const std::size_t area = values.size();
-    std::sort(values.begin(), values.end(), std::greater<int>());
+    std::array<int, 256> histogram{};
+    for (int v : values) {
+        ++histogram[static_cast<std::size_t>(v)];
+    }
+    values.clear();
+    for (int v = 255; v >= 0; --v) {
+        values.insert(values.end(), static_cast<std::size_t>(histogram[static_cast<std::size_t>(v)]), v);
+    }
     const double norm = std::sqrt(static_cast<double>(energy));
     inverseNorm.assign(area + 1, 0.0);
     countBound.assign(area + 1, 0.0);
@@ -176,6 +184,15 @@ BinaryImageIndex::BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSi
             }
         }
     }
+}
+
+std::unique_ptr<BinaryImageIndex> BinaryImageIndex::ForTwoLevelImage(const cv::Mat& image,
+                                                                     cv::Size windowSize) {
+    if (image.type() != CV_8UC1 || windowSize.width <= 0 || windowSize.height <= 0 ||
+        image.cols < windowSize.width || image.rows < windowSize.height || !IsBinary(image)) {
+        return nullptr;
+    }
+    return std::make_unique<BinaryImageIndex>(image, windowSize);
 }
 
 bool BinaryImageIndex::IsBinary(const cv::Mat& image) {
@@ -336,9 +353,10 @@ WindowMaximum FindFirstMaximum(const BinaryImageIndex& index, const TemplateBoun
     std::vector<std::int32_t> rowSums;
     WindowMaximum best;
     for (int y = positions.y; y < positions.y + positions.height; ++y) {
-        // The row's block bound sums, indexed by x, once a window of the
-        // row needs them.
+        // The row's block bound sums once a window of the row needs them;
+        // element 0 belongs to window sumsFrom.
         const std::int32_t* blockSums = nullptr;
+        int sumsFrom = 0;
         for (int x = positions.x; x < positions.x + positions.width; ++x) {
             const int n = index.WindowCount(x, y);
             if (!CanCount(bounds.countBound[static_cast<std::size_t>(n)], best, floor,
@@ -353,10 +371,11 @@ WindowMaximum FindFirstMaximum(const BinaryImageIndex& index, const TemplateBoun
                         rowSums.resize(static_cast<std::size_t>(positions.width));
                         index.BlockBoundSums(bounds, positions.x, y, positions.width,
                                              rowSums.data());
-                        blockSums = rowSums.data() - positions.x;
+                        blockSums = rowSums.data();
+                        sumsFrom = positions.x;
                     }
                 }
-                const double bound = static_cast<double>(blockSums[x]) *
+                const double bound = static_cast<double>(blockSums[x - sumsFrom]) *
                                          bounds.inverseNorm[static_cast<std::size_t>(n)] +
                                      kCorrelationBoundSlack;
                 if (!CanCount(bound, best, floor, floorIncluded)) {

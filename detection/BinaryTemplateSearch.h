@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -60,7 +61,14 @@ struct TemplateBounds {
 // for the exact sums.
 class BinaryImageIndex {
 public:
+    // `binaryImage`: 8-bit single-channel, 0 and 255 only (see IsBinary),
+    // at least as large as the window.
     BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSize);
+
+    // The index of an image when it is a two-level image that holds a
+    // window, else null (such images are searched through full maps).
+    static std::unique_ptr<BinaryImageIndex> ForTwoLevelImage(const cv::Mat& image,
+                                                             cv::Size windowSize);
 
     // True when every pixel of an 8-bit single-channel image is 0 or 255.
     static bool IsBinary(const cv::Mat& image);

@@ -98,14 +98,11 @@ void CollectTemplateHits(const BinaryImageIndex& index, const TemplateBounds& bo
 }
 
 std::unique_ptr<BinaryImageIndex> MakeModeIndex(const GlyphTemplateBank& bank, int mode) {
-    const cv::Mat& scan = bank.scanImages[mode];
-    const cv::Mat& glyph = bank.scaledTemplates[kSearchTemplates[0]];
-    if (bank.correlationPath != CorrelationPath::Fast || scan.empty() ||
-        scan.type() != CV_8UC1 || scan.cols < glyph.cols || scan.rows < glyph.rows ||
-        !BinaryImageIndex::IsBinary(scan)) {
+    if (bank.correlationPath != CorrelationPath::Fast) {
         return nullptr;
     }
-    return std::make_unique<BinaryImageIndex>(scan, glyph.size());
+    return BinaryImageIndex::ForTwoLevelImage(bank.scanImages[mode],
+                                              bank.scaledTemplates[kSearchTemplates[0]].size());
 }
 
 void CollectGlyphHits(const GlyphTemplateBank& bank, int mode, int g,

@@ -72,11 +72,11 @@ struct VariedZone {
 };
 
 // `count` reproducible zones for the given seed: carriage numbers of digit
-// heights 20 to 60 (mostly below 35, where frames are cheap), light and
-// dark, every other one with 1s in it, a few with 7 digits, on textured
+// heights 20 to 60 (mostly below 35, where zones are cheap to read), light
+// and dark, half of them with 1s in them, a few with 7 digits, on textured
 // panels of varied contrast, some blurred, noisy, crossed by a rail or a
 // bar, or passed through JPEG compression; every fifth zone holds no number
-// but scratches and blobs. The first zones have digit heights 20 and 60.
+// but scratches and blobs. The first two zones have digit heights 20 and 60.
 std::vector<VariedZone> VariedZones(int count, std::uint64_t seed);
 
 }  // namespace kalvero::testing
