@@ -36,8 +36,10 @@ cv::Mat Panel(cv::Size size, int digitHeight, bool lightDigits, const std::strin
     return kalvero::MakeNumberPanel(size, cv::Point(6, (size.height - digitHeight) / 2), spec);
 }
 
-// RecognizeFrame input: width - 1, height - 1, flags, digit height - 16, pixels.
+// RecognizeFrame input: width - 1, height - 1, flags, digit height - 16,
+// pixels. Flag 8 (large image) is added when a side is above 64.
 Bytes FrameInput(const cv::Mat& image, std::uint8_t flags, int digitHeight) {
+    if (image.cols > 64 || image.rows > 64) flags |= 8;
     Bytes bytes = {static_cast<std::uint8_t>(image.cols - 1), static_cast<std::uint8_t>(image.rows - 1), flags,
                    static_cast<std::uint8_t>(digitHeight - 16)};
     for (int y = 0; y < image.rows; ++y) {
@@ -55,8 +57,10 @@ cv::Mat Grey(const cv::Mat& bgr) {
 
 void RecognizeFrameSeeds(const fs::path& folder) {
     Write(folder, "grey_light_h20", FrameInput(Grey(Panel({170, 56}, 20, true, "52473063")), 0, 20));
-    Write(folder, "bgr_dark_h16_view", FrameInput(Panel({130, 40}, 16, false, "52473063"), 1 | 4, 16));
+    Write(folder, "bgr_dark_h16_view_two_threads",
+          FrameInput(Panel({130, 40}, 16, false, "52473063"), 1 | 4 | 16, 16));
     Write(folder, "grey_any_length_h18", FrameInput(Grey(Panel({150, 40}, 18, true, "52473063")), 2, 18));
+    Write(folder, "small_h16", FrameInput(Grey(Panel({64, 40}, 16, true, "5247")), 2 | 4, 16));
     Write(folder, "too_small_for_h99", FrameInput(Grey(Panel({64, 20}, 16, true, "1234")), 0, 99));
     Write(folder, "tiny", Bytes{7, 7, 1, 0, 0, 255, 0, 255, 17, 200});
 }

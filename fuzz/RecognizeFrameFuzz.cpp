@@ -1,11 +1,13 @@
 // RecognizeFrame on images made from the fuzz bytes.
 //
-// Input: width - 1, height - 1, flags, digit height byte, then the pixels
+// Input: width byte, height byte, flags, digit height byte, then the pixels
 // (row by row, channels interleaved), repeated when the input runs short.
-// Flags: bit 0 three channels (else one), bit 1 readings of any length
-// (else only 8-digit numbers), bit 2 the image is a view into a larger
-// picture, as the worker's zone is; the reading must then be the same as on
-// a separate copy of the same pixels.
+// Flags: bit 0 three channels (else one); bit 1 readings of any length (else
+// only 8-digit numbers); bit 2 the image is a view into a larger picture, as
+// the worker's zone is, and the reading must then equal the reading of a
+// separate copy made on one thread; bit 3 a large image (sides 1 to 256,
+// else 1 to 64: small ones are read far faster, so most of the search goes
+// there); bit 4 recognition on two threads (else on one).
 #include <cmath>
 #include <cstring>
 
@@ -25,6 +27,7 @@ constexpr int kMaxDigitHeight = 99;
 constexpr int kMaxResults = 100;
 constexpr int kViewMargin = 3;
 constexpr std::uint8_t kMarginValue = 0xA5;
+constexpr int kSmallSide = 64;
 
 void FillPixels(cv::Mat& image, const std::uint8_t* pixels, std::size_t count) {
     std::size_t next = 0;
@@ -77,12 +80,16 @@ bool SameResult(const FrameResult& a, const FrameResult& b) {
 
 void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
     ByteReader in(data, size);
-    const int width = 1 + in.Byte();
-    const int height = 1 + in.Byte();
+    const std::uint8_t widthByte = in.Byte();
+    const std::uint8_t heightByte = in.Byte();
     const std::uint8_t flags = in.Byte();
     const int channels = (flags & 1) != 0 ? 3 : 1;
     const bool anyLength = (flags & 2) != 0;
     const bool asView = (flags & 4) != 0;
+    const int sides = (flags & 8) != 0 ? 256 : kSmallSide;
+    const int width = 1 + widthByte % sides;
+    const int height = 1 + heightByte % sides;
+    const int threads = (flags & 16) != 0 ? 2 : 1;
     const int digitHeight = kMinDigitHeight + in.Byte() % (kMaxDigitHeight - kMinDigitHeight + 1);
 
     cv::Mat picture;
@@ -100,15 +107,19 @@ void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
     RecognitionSettings settings;
     settings.digitHeight = digitHeight;
     settings.requireFullNumber = !anyLength;
+    settings.threadCount = threads;
     const FrameResult result = RecognizeFrame(image, settings);
     CheckResult(result, image, settings.requireFullNumber);
     // Recognition only reads the zone.
     FUZZ_CHECK(cv::norm(before, image, cv::NORM_INF) == 0.0);
 
     if (asView) {
-        // Nothing outside the view may count: the same pixels on their own
-        // give the same reading.
-        const FrameResult alone = RecognizeFrame(image.clone(), settings);
+        // Nothing outside the view may count, and the threads share the work
+        // without changing it: the same pixels on their own, read on one
+        // thread, give the same reading.
+        RecognitionSettings single = settings;
+        single.threadCount = 1;
+        const FrameResult alone = RecognizeFrame(image.clone(), single);
         FUZZ_CHECK(SameResult(result, alone));
     }
 }
