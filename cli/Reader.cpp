@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -47,12 +48,26 @@ std::string FrameText(const cv::Mat& frame, float zoom) {
 }
 
 // Why a file did not open: the system's reason when it cannot even be read.
+// Only a regular file is opened to find out (a named pipe would wait for a
+// writer).
 std::string OpenFailure(const std::string& path) {
+    const std::string cannot = "cannot open '" + PrintableText(path) + "': ";
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(std::filesystem::path(path), error);
+    if (error) {
+        return cannot + error.message();  // "No such file or directory", "Permission denied"
+    }
+    if (std::filesystem::is_directory(status)) {
+        return cannot + std::strerror(EISDIR);
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return cannot + "not a regular file";
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return "cannot open '" + PrintableText(path) + "': " + std::strerror(errno);
+        return cannot + std::strerror(errno);
     }
-    return "cannot open '" + PrintableText(path) + "': not a video or image that OpenCV can decode";
+    return cannot + "not a video or image that OpenCV can decode";
 }
 
 // Receives the frames of the run and writes the reader's output.

@@ -91,16 +91,18 @@ bool IsStillImageName(const std::string& path) {
 bool FrameSource::open(const std::string& path) {
     release();
     if (path.empty()) return false;
+    // Only regular files: a directory, a device or a named pipe is neither a
+    // video nor a picture (and opening a pipe would wait for a writer, for
+    // ever if none comes), so the decoders and capture back ends are not
+    // asked at all.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
     if (IsStillImageName(path)) {
         still_ = ToBgr8(cv::imread(path, cv::IMREAD_UNCHANGED));
         isStill_ = !still_.empty();
         stillDelivered_ = false;
         return isStill_;
     }
-    // Only files: anything that is not a readable file is not a video here
-    // (and the capture's back ends need not be asked at all).
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
     // FFmpeg reads the usual containers, Motion-JPEG .avi files included;
     // OpenCV's built-in reader of those serves only an OpenCV without
     // FFmpeg. (Asked after FFmpeg has refused a damaged file, it could only

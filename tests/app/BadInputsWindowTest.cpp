@@ -1,7 +1,12 @@
 // Damaged and unusual files opened and started in the window: the run ends
 // by itself and silently, leaving one console line per frame it could read
 // and nothing else.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include <QRegularExpression>
 #include <QTest>
@@ -53,6 +58,37 @@ TEST(BadInputsWindow, RunsOnDamagedFilesEndSilently) {
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
+}
+
+// Choosing a named pipe in the open-file dialog (or starting a run on it)
+// returns at once instead of waiting for a writer on the GUI thread.
+TEST(BadInputsWindow, ANamedPipeIsNotOpened) {
+    const std::string pipe =
+        (std::filesystem::temp_directory_path() / ("kalvero-window-pipe-" + std::to_string(::getpid()) + ".avi"))
+            .string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Should the window wait on the pipe after all, a writer comes after ten
+    // seconds so that the test ends and reports it.
+    std::atomic<bool> finished{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 1000 && !finished.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!finished.load()) {
+            const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) ::close(writer);
+        }
+    });
+
+    TestWindow window;
+    const auto start = std::chrono::steady_clock::now();
+    window.open(QString::fromStdString(pipe));
+    EXPECT_TRUE(window.preview().empty());
+    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    EXPECT_TRUE(WaitFor([&] { return !window.workerActive(); }, std::chrono::seconds(20)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(window.consoleLines().isEmpty());
+    finished.store(true);
+    rescue.join();
+    std::filesystem::remove(pipe);
 }
 
 }  // namespace

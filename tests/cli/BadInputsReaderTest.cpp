@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,7 +124,9 @@ void ExpectClearAnswer(const BadInput& input, const std::vector<std::string>& ex
     const std::string& summary = json ? r.err : r.out;
     const int frames = FramesInSummary(summary);
     EXPECT_GE(frames, 1) << summary;
-    if (input.outcome == BadInputOutcome::Played) EXPECT_EQ(frames, input.frames);
+    if (input.outcome == BadInputOutcome::Played) {
+        EXPECT_EQ(frames, input.frames);
+    }
     if (json) {
         EXPECT_EQ(r.err.rfind("Summary: ", 0), 0u) << r.err;
         std::istringstream lines(r.out);
@@ -151,6 +154,29 @@ TEST(BadInputsReader, JsonAndExplainOutputStayWholeOnTheSameFiles) {
         if (input.outcome == BadInputOutcome::Refused) continue;
         SCOPED_TRACE(input.name);
         ExpectClearAnswer(input, {"--json", "--zoom", "0.5", "--digit-height", "16", "--threshold", "1"}, true);
+    }
+}
+
+TEST(BadInputsReader, DirectoriesAndNamedPipesAreRefusedAtOnce) {
+    const std::string folder = ScratchDir() + "/not-files";
+    std::filesystem::create_directories(folder + "/folder.avi");
+    const std::string videoPipe = folder + "/pipe.avi";
+    const std::string picturePipe = folder + "/pipe.png";
+    ASSERT_EQ(::mkfifo(videoPipe.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(picturePipe.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {folder + "/folder.avi", "Is a directory"},
+        {videoPipe, "not a regular file"},
+        {picturePipe, "not a regular file"},
+        {folder + "/missing.png", "No such file or directory"},
+    };
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        const TimedResult r = RunWithDeadline({path}, std::chrono::seconds(30));
+        ASSERT_TRUE(r.finished) << "waits on the pipe";
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, "kalvero-read: cannot open '" + path + "': " + reason + "\n");
+        EXPECT_EQ(r.out, "");
     }
 }
 

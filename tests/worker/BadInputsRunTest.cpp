@@ -5,7 +5,9 @@
 #include <regex>
 #include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "RecordingSink.h"
@@ -106,6 +108,42 @@ TEST(BadInputsRun, EveryDamagedOrOddFileEndsTheRunQuietly) {
             EXPECT_TRUE(run.frames.empty());
         }
     }
+}
+
+// A directory or a named pipe under a video's or a picture's name does not
+// open, and at once: opening a pipe would wait for a writer.
+TEST(BadInputsRun, DirectoriesAndNamedPipesDoNotOpen) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kalvero-not-files-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "folder.avi");
+    const std::string pipes[] = {(folder / "pipe.avi").string(), (folder / "pipe.png").string()};
+    for (const std::string& pipe : pipes) ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0) << pipe;
+
+    const std::string paths[] = {(folder / "folder.avi").string(), pipes[0], pipes[1]};
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        VideoThread block;
+        Options options;
+        StoreFileName(options, path);
+        RecordingSink sink;
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            block.Run(sink, options);
+            done.store(true);
+        });
+        const bool ended = WaitUntil([&] { return done.load(); }, std::chrono::seconds(10));
+        EXPECT_TRUE(ended) << "waits on the pipe";
+        if (!ended) {
+            // Release an open() that waits for a writer, so the test can end.
+            const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) ::close(writer);
+        }
+        worker.join();
+        EXPECT_FALSE(sink.lastOpened());
+        EXPECT_EQ(sink.count(), 0u);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace
