@@ -7,6 +7,14 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// GCC and Clang on x86 can compile an AVX2 variant beside the baseline and
+// pick it at run time.
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define KALVERO_HAS_AVX2_PATH 1
+#include <immintrin.h>
+#else
+#define KALVERO_HAS_AVX2_PATH 0
+#endif
 
 #include <opencv2/imgproc.hpp>
 
@@ -18,10 +26,11 @@ namespace {
 
 constexpr int kChunkBytes = 16;
 constexpr int kForeground = 255;
-// Windows whose block bounds are summed side by side, and the zero columns
-// right of the box counts that let the last step read past the last window.
-constexpr int kBoundLanes = 8;
-constexpr int kBoxPadding = kBoundLanes;
+// The widest step of windows whose block bounds are summed side by side:
+// each block total is stored that many times, and as many zero columns
+// right of the box counts let the last step read past the last window.
+constexpr int kTotalStride = 16;
+constexpr int kBoxPadding = kTotalStride;
 
 int ChunksFor(int width) { return (width + kChunkBytes - 1) / kChunkBytes; }
 
@@ -34,6 +43,12 @@ bool CanCount(double bound, const WindowMaximum& best, double floor, bool floorI
         return bound > static_cast<double>(best.value);
     }
     return floorIncluded ? bound >= floor : bound > floor;
+}
+
+// The narrower of the wanted and the widest available vector path.
+VectorPath Available(VectorPath wanted) {
+    const VectorPath widest = WidestVectorPath();
+    return static_cast<int>(wanted) < static_cast<int>(widest) ? wanted : widest;
 }
 
 }  // namespace
@@ -106,14 +121,18 @@ TemplateBounds::TemplateBounds(const cv::Mat& glyphTemplate)
             }
             if (total > 0) {
                 blockOrigins.emplace_back(bx, by);
-                blockTotals.insert(blockTotals.end(), kBoundLanes, static_cast<std::uint16_t>(total));
+                blockTotals.insert(blockTotals.end(), kTotalStride,
+                                   static_cast<std::uint16_t>(total));
             }
         }
     }
 }
 
-BinaryImageIndex::BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSize)
-    : window_(windowSize), block_(BoundBlockSize(windowSize.width, windowSize.height)) {
+BinaryImageIndex::BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSize,
+                                   VectorPath vectorPath)
+    : window_(windowSize),
+      block_(BoundBlockSize(windowSize.width, windowSize.height)),
+      vectorPath_(Available(vectorPath)) {
     CV_Assert(binaryImage.type() == CV_8UC1);
     CV_Assert(windowSize.width > 0 && windowSize.height > 0 &&
               windowSize.width <= binaryImage.cols && windowSize.height <= binaryImage.rows);
@@ -228,74 +247,100 @@ void BinaryImageIndex::CountRange(const cv::Rect& positions, int& lowest, int& h
     highest = high;
 }
 
-std::int64_t BinaryImageIndex::ForegroundSum(const TemplateBounds& bounds, int x, int y) const {
-    CV_DbgAssert(bounds.width == window_.width && bounds.height == window_.height);
-    const std::size_t stride = static_cast<std::size_t>(bounds.chunks) * kChunkBytes;
-    const uchar* image = padded_.ptr<uchar>(y) + x;
-    const std::uint8_t* glyph = bounds.rows.data();
-    const std::size_t step = padded_.step[0];
+namespace {
+
+// The exact sum and the block bounds, once per instruction set. The image
+// bytes are 0 or 255, so image & template is the template value under the
+// foreground; a sum of absolute differences to zero adds such bytes sixteen
+// (or thirty-two) at a time. The block bounds are summed for eight (or
+// sixteen) neighbouring windows in 16-bit lanes: 255 x count, capped at the
+// block's total with a saturating subtraction (a - (a -sat b) is min(a, b)),
+// added in 16 bits for as many blocks as cannot overflow, then widened to 32
+// bits. All of it is integer arithmetic: every variant gives the same sums.
+
+struct SumSource {
+    const std::uint8_t* image;   // the window's top-left pixel in the padded image
+    std::size_t imageStep;
+    const std::uint8_t* glyph;   // the template's padded rows
+    std::size_t glyphStride;
+    int rows;
+    int chunks;
+    int width;
+};
+
+std::int64_t ForegroundSumPortable(const SumSource& s) {
+    std::int64_t total = 0;
+    const std::uint8_t* image = s.image;
+    const std::uint8_t* glyph = s.glyph;
+    for (int r = 0; r < s.rows; ++r) {
+        for (int c = 0; c < s.width; ++c) {
+            total += image[c] & glyph[c];
+        }
+        image += s.imageStep;
+        glyph += s.glyphStride;
+    }
+    return total;
+}
+
+struct BoundSource {
+    const std::uint16_t* ink;    // box ink at the first window
+    std::size_t inkStep;
+    const cv::Point* origins;
+    const std::uint16_t* totals; // kTotalStride copies per block
+    std::size_t blocks;
+    std::size_t perPartial;      // blocks whose 16-bit sum cannot overflow
+};
+
+void BlockSumsPortable(const BoundSource& s, int count, std::int32_t* out) {
+    for (int i = 0; i < count; ++i) {
+        std::int32_t sum = 0;
+        for (std::size_t b = 0; b < s.blocks; ++b) {
+            const std::uint16_t ink = s.ink[static_cast<std::size_t>(s.origins[b].y) * s.inkStep +
+                                            static_cast<std::size_t>(s.origins[b].x + i)];
+            sum += std::min(ink, s.totals[b * kTotalStride]);
+        }
+        out[i] = sum;
+    }
+}
+
 #if defined(__SSE2__)
-    // The image bytes are 0 or 255, so image & template is the template
-    // value under the foreground, and the sum of absolute differences to
-    // zero adds sixteen of them at a time.
+std::int64_t ForegroundSumSse2(const SumSource& s) {
     const __m128i zero = _mm_setzero_si128();
     __m128i total = _mm_setzero_si128();
-    for (int r = 0; r < bounds.height; ++r) {
-        for (int k = 0; k < bounds.chunks; ++k) {
+    const std::uint8_t* image = s.image;
+    const std::uint8_t* glyph = s.glyph;
+    for (int r = 0; r < s.rows; ++r) {
+        for (int k = 0; k < s.chunks; ++k) {
             const __m128i pixels =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + k * kChunkBytes));
             const __m128i weights =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph + k * kChunkBytes));
             total = _mm_add_epi64(total, _mm_sad_epu8(_mm_and_si128(pixels, weights), zero));
         }
-        image += step;
-        glyph += stride;
+        image += s.imageStep;
+        glyph += s.glyphStride;
     }
     return static_cast<std::int64_t>(_mm_cvtsi128_si32(total)) +
            static_cast<std::int64_t>(_mm_cvtsi128_si32(_mm_srli_si128(total, 8)));
-#else
-    std::int64_t total = 0;
-    for (int r = 0; r < bounds.height; ++r) {
-        for (int c = 0; c < bounds.width; ++c) {
-            total += image[c] & glyph[c];
-        }
-        image += step;
-        glyph += stride;
-    }
-    return total;
-#endif
 }
 
-void BinaryImageIndex::BlockBoundSums(const TemplateBounds& bounds, int x, int y, int count,
-                                      std::int32_t* out) const {
-    CV_Assert(bounds.block == block_ && block_ > 0);
-    const std::size_t blocks = bounds.blockOrigins.size();
-    const std::size_t step = boxInk_.step1();
-    const std::uint16_t* base = boxInk_.ptr<std::uint16_t>(y) + x;
-    const cv::Point* origins = bounds.blockOrigins.data();
-    const std::uint16_t* totals = bounds.blockTotals.data();
-#if defined(__SSE2__)
-    // Eight windows side by side in 16-bit lanes: 255 x count, capped at
-    // the block's total with a saturating subtraction (a - (a -sat b) is
-    // min(a, b)), added in 16 bits for as many blocks as cannot overflow,
-    // then widened to 32 bits. 255 x 36 (6 x 6 blocks) fits 16 bits.
-    const int largestTerm = kForeground * block_ * block_;
-    const std::size_t perPartial = static_cast<std::size_t>(std::max(1, 65535 / largestTerm));
+void BlockSumsSse2(const BoundSource& s, int count, std::int32_t* out) {
+    constexpr int kLanes = 8;
     const __m128i zero = _mm_setzero_si128();
-    alignas(16) std::int32_t lanes[kBoundLanes];
-    for (int i = 0; i < count; i += kBoundLanes) {
+    alignas(16) std::int32_t lanes[kLanes];
+    for (int i = 0; i < count; i += kLanes) {
         __m128i low = _mm_setzero_si128();
         __m128i high = _mm_setzero_si128();
         std::size_t b = 0;
-        while (b < blocks) {
+        while (b < s.blocks) {
             __m128i partial = _mm_setzero_si128();
-            const std::size_t end = std::min(blocks, b + perPartial);
+            const std::size_t end = std::min(s.blocks, b + s.perPartial);
             for (; b < end; ++b) {
-                const std::uint16_t* at = base + static_cast<std::size_t>(origins[b].y) * step +
-                                          static_cast<std::size_t>(origins[b].x + i);
+                const std::uint16_t* at = s.ink + static_cast<std::size_t>(s.origins[b].y) * s.inkStep +
+                                          static_cast<std::size_t>(s.origins[b].x + i);
                 const __m128i ink = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
                 const __m128i total =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(totals + b * kBoundLanes));
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.totals + b * kTotalStride));
                 partial = _mm_add_epi16(partial, _mm_sub_epi16(ink, _mm_subs_epu16(ink, total)));
             }
             low = _mm_add_epi32(low, _mm_unpacklo_epi16(partial, zero));
@@ -303,19 +348,144 @@ void BinaryImageIndex::BlockBoundSums(const TemplateBounds& bounds, int x, int y
         }
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes), low);
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4), high);
-        std::copy(lanes, lanes + std::min(kBoundLanes, count - i), out + i);
+        std::copy(lanes, lanes + std::min(kLanes, count - i), out + i);
     }
-#else
-    for (int i = 0; i < count; ++i) {
-        std::int32_t sum = 0;
-        for (std::size_t b = 0; b < blocks; ++b) {
-            const std::uint16_t ink = base[static_cast<std::size_t>(origins[b].y) * step +
-                                           static_cast<std::size_t>(origins[b].x + i)];
-            sum += std::min(ink, totals[b * kBoundLanes]);
+}
+#endif
+
+#if KALVERO_HAS_AVX2_PATH
+__attribute__((target("avx2"))) std::int64_t ForegroundSumAvx2(const SumSource& s) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i total = _mm256_setzero_si256();
+    __m128i tail = _mm_setzero_si128();
+    const std::uint8_t* image = s.image;
+    const std::uint8_t* glyph = s.glyph;
+    const int pairs = s.chunks / 2;
+    const bool odd = s.chunks % 2 != 0;
+    for (int r = 0; r < s.rows; ++r) {
+        for (int k = 0; k < pairs; ++k) {
+            const __m256i pixels =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(image + 2 * k * kChunkBytes));
+            const __m256i weights =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(glyph + 2 * k * kChunkBytes));
+            total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(pixels, weights), zero));
         }
-        out[i] = sum;
+        if (odd) {
+            const int k = 2 * pairs;
+            const __m128i pixels =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + k * kChunkBytes));
+            const __m128i weights =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph + k * kChunkBytes));
+            tail = _mm_add_epi64(tail, _mm_sad_epu8(_mm_and_si128(pixels, weights),
+                                                    _mm_setzero_si128()));
+        }
+        image += s.imageStep;
+        glyph += s.glyphStride;
+    }
+    alignas(32) std::int64_t parts[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(parts), total);
+    alignas(16) std::int64_t tails[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(tails), tail);
+    return parts[0] + parts[1] + parts[2] + parts[3] + tails[0] + tails[1];
+}
+
+__attribute__((target("avx2"))) void BlockSumsAvx2(const BoundSource& s, int count,
+                                                   std::int32_t* out) {
+    constexpr int kLanes = 16;
+    alignas(32) std::int32_t lanes[kLanes];
+    for (int i = 0; i < count; i += kLanes) {
+        __m256i low = _mm256_setzero_si256();
+        __m256i high = _mm256_setzero_si256();
+        std::size_t b = 0;
+        while (b < s.blocks) {
+            __m256i partial = _mm256_setzero_si256();
+            const std::size_t end = std::min(s.blocks, b + s.perPartial);
+            for (; b < end; ++b) {
+                const std::uint16_t* at = s.ink + static_cast<std::size_t>(s.origins[b].y) * s.inkStep +
+                                          static_cast<std::size_t>(s.origins[b].x + i);
+                const __m256i ink = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+                const __m256i total = _mm256_loadu_si256(
+                    reinterpret_cast<const __m256i*>(s.totals + b * kTotalStride));
+                partial = _mm256_add_epi16(partial,
+                                           _mm256_sub_epi16(ink, _mm256_subs_epu16(ink, total)));
+            }
+            // Lanes 0-7 and 8-15 widened in order.
+            low = _mm256_add_epi32(low, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(partial)));
+            high = _mm256_add_epi32(high,
+                                    _mm256_cvtepu16_epi32(_mm256_extracti128_si256(partial, 1)));
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), low);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes + 8), high);
+        std::copy(lanes, lanes + std::min(kLanes, count - i), out + i);
+    }
+}
+#endif
+
+}  // namespace
+
+VectorPath WidestVectorPath() {
+#if KALVERO_HAS_AVX2_PATH
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        return VectorPath::Avx2;
     }
 #endif
+#if defined(__SSE2__)
+    return VectorPath::Sse2;
+#else
+    return VectorPath::Portable;
+#endif
+}
+
+std::int64_t BinaryImageIndex::ForegroundSum(const TemplateBounds& bounds, int x, int y) const {
+    CV_DbgAssert(bounds.width == window_.width && bounds.height == window_.height);
+    const SumSource source{padded_.ptr<uchar>(y) + x,
+                           padded_.step[0],
+                           bounds.rows.data(),
+                           static_cast<std::size_t>(bounds.chunks) * kChunkBytes,
+                           bounds.height,
+                           bounds.chunks,
+                           bounds.width};
+    switch (vectorPath_) {
+#if KALVERO_HAS_AVX2_PATH
+    case VectorPath::Avx2:
+        return ForegroundSumAvx2(source);
+#endif
+#if defined(__SSE2__)
+    case VectorPath::Sse2:
+        return ForegroundSumSse2(source);
+#endif
+    default:
+        return ForegroundSumPortable(source);
+    }
+}
+
+void BinaryImageIndex::BlockBoundSums(const TemplateBounds& bounds, int x, int y, int count,
+                                      std::int32_t* out) const {
+    CV_Assert(bounds.block == block_ && block_ > 0);
+    // 255 x 36 (6 x 6 blocks) fits 16 bits several times over.
+    const int largestTerm = kForeground * block_ * block_;
+    const BoundSource source{boxInk_.ptr<std::uint16_t>(y) + x,
+                             boxInk_.step1(),
+                             bounds.blockOrigins.data(),
+                             bounds.blockTotals.data(),
+                             bounds.blockOrigins.size(),
+                             static_cast<std::size_t>(std::max(1, 65535 / largestTerm))};
+    switch (vectorPath_) {
+#if KALVERO_HAS_AVX2_PATH
+    case VectorPath::Avx2:
+        BlockSumsAvx2(source, count, out);
+        return;
+#endif
+#if defined(__SSE2__)
+    case VectorPath::Sse2:
+        BlockSumsSse2(source, count, out);
+        return;
+#endif
+    default:
+        BlockSumsPortable(source, count, out);
+        return;
+    }
 }
 
 cv::Mat BinaryImageIndex::BlockBoundMap(const TemplateBounds& bounds) const {

@@ -49,11 +49,20 @@ struct TemplateBounds {
     std::vector<double> countBound;        // [n] bound of a window with n foreground pixels
     // The block bound: block edge (0: none), and for every block holding
     // ink its top-left corner and the sum of its values, the sum repeated
-    // eight times (one per window of an eight-window step).
+    // sixteen times (one per window of the widest step).
     int block = 0;
     std::vector<cv::Point> blockOrigins;
     std::vector<std::uint16_t> blockTotals;
 };
+
+// Instruction sets the exact sums and block bounds can use; every one gives
+// the same sums. The index uses the widest the processor offers.
+enum class VectorPath {
+    Portable,  // plain C++
+    Sse2,      // 16 bytes at a time
+    Avx2,      // 32 bytes at a time, chosen at run time on x86 processors that have it
+};
+VectorPath WidestVectorPath();
 
 // Counts of one 0/255 image for windows of a fixed size: the foreground
 // count of every window and its range over whole tiles of window size, box
@@ -62,8 +71,10 @@ struct TemplateBounds {
 class BinaryImageIndex {
 public:
     // `binaryImage`: 8-bit single-channel, 0 and 255 only (see IsBinary),
-    // at least as large as the window.
-    BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSize);
+    // at least as large as the window. A vector path wider than the
+    // processor offers falls back to the widest it has.
+    BinaryImageIndex(const cv::Mat& binaryImage, cv::Size windowSize,
+                     VectorPath vectorPath = WidestVectorPath());
 
     // The index of an image when it is a two-level image that holds a
     // window, else null (such images are searched through full maps).
@@ -101,6 +112,7 @@ public:
 private:
     cv::Size window_;
     int block_ = 0;
+    VectorPath vectorPath_ = VectorPath::Portable;
     cv::Mat padded_;        // the image with zero columns on the right
     cv::Mat windowCounts_;  // CV_32SC1, one count per position
     cv::Mat tileLowest_;    // CV_32SC1, one per whole tile

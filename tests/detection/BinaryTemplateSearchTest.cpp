@@ -159,6 +159,49 @@ TEST(FindFirstMaximum, EqualValuesKeepTheEarliestWindow) {
     EXPECT_EQ(best.position, cv::Point(10, 5));
 }
 
+TEST(BinaryImageIndex, EveryVectorPathGivesTheSameSums) {
+    // The processor's widest path is compared with the narrower ones; on a
+    // processor without AVX2 the widest is compared with itself.
+    cv::RNG rng(22);
+    for (int h : {12, 29, 50}) {
+        GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
+        bank.ScaleTemplates(h);
+        const cv::Size glyph = bank.scaledTemplates[0].size();
+        for (int kind = 0; kind < 5; ++kind) {
+            const cv::Mat image = BinaryScene(kind, cv::Size(glyph.width * 3 + 17, glyph.height + 9), rng, h);
+            const BinaryImageIndex widest(image, glyph);
+            const BinaryImageIndex sse2(image, glyph, VectorPath::Sse2);
+            const BinaryImageIndex portable(image, glyph, VectorPath::Portable);
+            for (int g : {0, 6, 9}) {
+                const TemplateBounds& bounds = bank.templateBounds[static_cast<std::size_t>(g)];
+                const cv::Size positions = widest.PositionCount();
+                for (int y = 0; y < positions.height; y += 3) {
+                    for (int x = 0; x < positions.width; x += 2) {
+                        const std::int64_t sum = portable.ForegroundSum(bounds, x, y);
+                        ASSERT_EQ(widest.ForegroundSum(bounds, x, y), sum);
+                        ASSERT_EQ(sse2.ForegroundSum(bounds, x, y), sum);
+                    }
+                    if (bounds.block == 0) {
+                        continue;
+                    }
+                    // Row segments of every length up to past a whole step.
+                    for (int count = 1; count <= std::min(positions.width, 37); count += 9) {
+                        std::vector<std::int32_t> a(static_cast<std::size_t>(count));
+                        std::vector<std::int32_t> b(a.size());
+                        std::vector<std::int32_t> c(a.size());
+                        const int x = positions.width - count;
+                        portable.BlockBoundSums(bounds, x, y, count, a.data());
+                        sse2.BlockBoundSums(bounds, x, y, count, b.data());
+                        widest.BlockBoundSums(bounds, x, y, count, c.data());
+                        ASSERT_EQ(a, b);
+                        ASSERT_EQ(a, c);
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(BinaryImageIndex, CountsWindowsAndTiles) {
     cv::RNG rng(23);
     cv::Mat image = BinaryScene(1, cv::Size(53, 37), rng, 10);
