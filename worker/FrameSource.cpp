@@ -98,7 +98,13 @@ bool FrameSource::open(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
     if (IsStillImageName(path)) {
-        still_ = ToBgr8(cv::imread(path, cv::IMREAD_UNCHANGED));
+        try {
+            still_ = ToBgr8(cv::imread(path, cv::IMREAD_UNCHANGED));
+        } catch (const cv::Exception&) {
+            // The decoders refuse some damaged headers by throwing (a height
+            // beyond OpenCV's limit) rather than by returning no picture.
+            still_.release();
+        }
         isStill_ = !still_.empty();
         stillDelivered_ = false;
         return isStill_;

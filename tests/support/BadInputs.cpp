@@ -257,6 +257,22 @@ std::vector<BadInput> WriteBadInputs(const std::string& folder) {
         }
     }
     cv::imwrite(add("alpha.png", BadInputOutcome::Played, 1), alpha);
+
+    // Still pictures cut off, and one whose header claims a height beyond
+    // what OpenCV's decoders take (they refuse it by throwing).
+    for (const char* extension : {".png", ".jpg"}) {
+        Bytes encoded;
+        cv::imencode(extension, still, encoded);
+        encoded.resize(encoded.size() * 6 / 10);
+        WriteBytes(add(std::string("truncated") + extension, BadInputOutcome::Either), encoded);
+    }
+    Bytes bitmap;
+    cv::Mat greyStill;
+    cv::cvtColor(still, greyStill, cv::COLOR_BGR2GRAY);
+    cv::imencode(".bmp", greyStill, bitmap);
+    const std::uint32_t height = 0x01000014u;  // 16,777,236 rows
+    for (int i = 0; i < 4; ++i) bitmap[22 + i] = static_cast<std::uint8_t>(height >> (8 * i));
+    WriteBytes(add("huge_height.bmp", BadInputOutcome::Refused), bitmap);
     return inputs;
 }
 

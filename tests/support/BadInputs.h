@@ -30,8 +30,9 @@ bool WriteMjpegAvi(const std::string& path, const std::vector<cv::Mat>& frames, 
 // an empty file, an AVI cut off after its header, an AVI and an MP4 each
 // truncated at ten points, AVIs with random bytes flipped, a PNG named .avi,
 // a text file named .mp4, 1 x 1 and 16 x 16 videos, a one-channel video, a
-// video whose frame size changes in the middle, 16-bit PNGs and a PNG with
-// an alpha channel. The same folder always gets the same bytes.
+// video whose frame size changes in the middle, 16-bit PNGs, a PNG with an
+// alpha channel, a PNG and a JPEG cut off, and a BMP whose header claims
+// 16 million rows. The same folder always gets the same bytes.
 std::vector<BadInput> WriteBadInputs(const std::string& folder);
 
 }  // namespace kalvero::testing
