@@ -4,7 +4,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "detection/GlyphTemplateBank.h"
+#include "detection/CorrelationPath.h"
 
 namespace kalvero {
 
