@@ -56,9 +56,9 @@ VectorPath Available(VectorPath wanted) {
 int BoundBlockSize(int tw, int th) {
     // Measured on digit heights 20 to 60: blocks of about a sixth of the
     // template's shorter side, kept between 3 and 6 pixels, prune best. The
-    // bound costs one look-up per block for eight windows; it is left out
-    // when the exact sum (one 16-byte step per template row and chunk) costs
-    // no more.
+    // bound costs one look-up per block for eight (or sixteen) windows; it
+    // is left out when the exact sum (one 16-byte step per template row and
+    // chunk) costs no more.
     constexpr int kSmallestBlock = 3;
     constexpr int kLargestUsefulBlock = 6;
     const int shorter = std::min(tw, th);

@@ -21,8 +21,8 @@ namespace kalvero {
 //   - cut the template into square blocks: block b adds at most
 //     min(255 * c_b, total of block b), c_b being the window's foreground
 //     count inside the block, read from a box-count image; this is summed
-//     for eight neighbouring windows at a time.
-// A window is summed exactly (sixteen template pixels at a time) only when
+//     for eight or sixteen neighbouring windows at a time.
+// A window is summed exactly (16 or 32 template pixels at a time) only when
 // its bounds could still beat the best value found so far, or reach the
 // threshold the caller cares about.
 
