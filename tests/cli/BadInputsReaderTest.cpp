@@ -8,10 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -94,10 +94,15 @@ const std::vector<BadInput>& Inputs() {
     return inputs;
 }
 
+// The frame count of "Summary: <n> frame(s) read", or -1.
 int FramesInSummary(const std::string& text) {
-    std::smatch m;
-    if (!std::regex_search(text, m, std::regex("Summary: ([0-9]+) frames? read"))) return -1;
-    return std::stoi(m[1]);
+    const std::size_t at = text.find("Summary: ");
+    if (at == std::string::npos) return -1;
+    std::istringstream summary(text.substr(at + 9));
+    int frames = -1;
+    std::string word;
+    summary >> frames >> word;
+    return (word == "frame" || word == "frames") ? frames : -1;
 }
 
 // Standard error without the lines that libpng and libjpeg print straight
@@ -128,10 +133,12 @@ void ExpectClearAnswer(const BadInput& input, const std::vector<std::string>& ex
 
     if (r.status == 3) {
         // One line, ours, naming the file.
-        const std::regex refusal("kalvero-read: cannot (open|read the first frame of) '" +
-                                 std::regex_replace(input.path, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&") +
-                                 "'.*\n");
-        EXPECT_TRUE(std::regex_match(r.err, refusal)) << r.err;
+        const std::string opening = "kalvero-read: cannot open '" + input.path + "': ";
+        const std::string reading = "kalvero-read: cannot read the first frame of '" + input.path + "'\n";
+        const bool ours = r.err == reading || (r.err.rfind(opening, 0) == 0 && r.err.size() > opening.size() + 1);
+        EXPECT_TRUE(ours) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.back(), '\n');
         EXPECT_EQ(r.out, "");
         EXPECT_NE(input.outcome, BadInputOutcome::Played) << "a playable file was refused";
         return;

@@ -1,8 +1,8 @@
 // The window's run loop on damaged and unusual files: every run ends by
 // itself, hands out only whole 8-bit BGR-derived frames numbered from 1, and
 // never throws.
+#include <cctype>
 #include <filesystem>
-#include <regex>
 #include <thread>
 
 #include <fcntl.h>
@@ -39,6 +39,20 @@ private:
 const std::vector<BadInput>& Inputs() {
     static BadInputsFolder folder;
     return folder.inputs();
+}
+
+// "Frame #<n>: Time recognition: <s>.<ddd> s" (std::regex is avoided: GCC
+// warns inside it in the sanitizer builds).
+bool IsFrameLine(const std::string& line, int frameNumber) {
+    const std::string head = "Frame #" + std::to_string(frameNumber) + ": Time recognition: ";
+    if (line.compare(0, head.size(), head) != 0 || line.size() < head.size() + 7) return false;
+    const std::string seconds = line.substr(head.size(), line.size() - head.size() - 2);
+    const std::size_t dot = seconds.find('.');
+    if (dot == 0 || dot == std::string::npos || seconds.size() - dot != 4) return false;
+    for (std::size_t i = 0; i < seconds.size(); ++i) {
+        if (i != dot && !std::isdigit(static_cast<unsigned char>(seconds[i]))) return false;
+    }
+    return line.compare(line.size() - 2, 2, " s") == 0;
 }
 
 struct RunOutcome {
@@ -78,7 +92,6 @@ RunOutcome Play(const std::string& path, float zoom = 1.0f) {
 }
 
 TEST(BadInputsRun, EveryDamagedOrOddFileEndsTheRunQuietly) {
-    const std::regex line("Frame #\\d+: Time recognition: \\d+\\.\\d{3} s");
     ASSERT_GE(Inputs().size(), 39u);
     for (const BadInput& input : Inputs()) {
         SCOPED_TRACE(input.name);
@@ -91,7 +104,7 @@ TEST(BadInputsRun, EveryDamagedOrOddFileEndsTheRunQuietly) {
             EXPECT_EQ(frame.frameNumber, static_cast<int>(i) + 1);
             EXPECT_EQ(frame.rgb.type(), CV_8UC3);
             EXPECT_FALSE(frame.rgb.empty());
-            EXPECT_TRUE(std::regex_match(frame.line, line)) << frame.line;
+            EXPECT_TRUE(IsFrameLine(frame.line, static_cast<int>(i) + 1)) << frame.line;
         }
         switch (input.outcome) {
         case BadInputOutcome::Refused:
