@@ -23,8 +23,10 @@ struct RecognitionSettings {
     // readings. The reference path computes every correlation map in full
     // on the calling thread and serves to check the fast one.
     CorrelationPath correlationPath = CorrelationPath::Fast;
-    // Threads of one call on the fast path (the calling thread included);
-    // 0 or less: one per hardware thread. The readings do not depend on it.
+    // Threads of one call on the fast path (the calling thread included).
+    // 0 or less: automatic, one per hardware thread for zones of 100,000
+    // pixels or more and the calling thread alone for smaller ones. The
+    // readings do not depend on it.
     int threadCount = 0;
 };
 

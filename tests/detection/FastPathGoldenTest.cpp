@@ -143,8 +143,11 @@ TEST(FastPathGolden, ReadingsDoNotDependOnTheNumberOfThreads) {
             RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 2));
         const FrameResult five =
             RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 5));
+        const FrameResult automatic =
+            RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 0));
         ExpectSameResult(one, two, zone.description + " (one and two threads)");
         ExpectSameResult(one, five, zone.description + " (one and five threads)");
+        ExpectSameResult(one, automatic, zone.description + " (one and automatic threads)");
     }
 }
 
