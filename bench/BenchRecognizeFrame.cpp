@@ -25,7 +25,7 @@ void RunRecognizeFrame(benchmark::State& state, const cv::Mat& zone,
     state.counters["readings"] = readings;
 }
 
-// The fast path with one thread per hardware thread (the default). The CPU
+// The fast path with the automatic thread count (the default). The CPU
 // column covers every thread of the process.
 void BM_RecognizeFrame_640x360(benchmark::State& state) {
     RunRecognizeFrame(state, kalvero::bench::LargeZone());
