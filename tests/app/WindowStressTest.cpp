@@ -38,7 +38,7 @@ bool OnlyFrameLines(const QStringList& lines) {
 enum class Ending { StartAgain, CloseWindow, QuitWhilePaused };
 
 TEST(WindowStress, AHundredRunsStartedAndEndedEveryWay) {
-    TestVideo video(PlainFrames(cv::Size(96, 72), 300));
+    TestVideo video(PlainFrames(cv::Size(96, 72), 1000));
     const QString path = QString::fromStdString(video.path());
     int threadsAfterWarmUp = 0;
     for (int cycle = 0; cycle < 100; ++cycle) {
@@ -47,8 +47,11 @@ TEST(WindowStress, AHundredRunsStartedAndEndedEveryWay) {
         auto window = std::make_unique<TestWindow>();
         window->show();
         window->open(path);
+        // Pause right after Start so the run is surely still going when it is
+        // ended: tiny frames play in a few milliseconds otherwise.
         QTest::mouseClick(window->button("buttonStart"), Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([&] { return window->consoleLines().size() >= 1; }));
+        QTest::mouseClick(window->button("buttonStop"), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return window->control().pauseEntered.load(); }));
         ASSERT_TRUE(window->workerActive());
 
         switch (ending) {
@@ -60,8 +63,6 @@ TEST(WindowStress, AHundredRunsStartedAndEndedEveryWay) {
             window->close();  // the run goes on until the window is destroyed
             break;
         case Ending::QuitWhilePaused:
-            QTest::mouseClick(window->button("buttonStop"), Qt::LeftButton);
-            ASSERT_TRUE(WaitFor([&] { return window->control().pauseEntered.load(); }));
             window->quitAnswer = true;
             window->trigger("actionExit");
             EXPECT_FALSE(window->workerActive());  // quitting waited for the run
@@ -84,7 +85,7 @@ TEST(WindowStress, AHundredRunsStartedAndEndedEveryWay) {
 // its whole-number value or 0, and the run goes on. The run is held between
 // the steps so that the video lasts however fast tiny zones are read.
 TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
-    TestVideo video(PlainFrames(cv::Size(160, 120), 600));
+    TestVideo video(PlainFrames(cv::Size(160, 120), 3000));
     TestWindow window;
     window.show();
     window.open(QString::fromStdString(video.path()));
