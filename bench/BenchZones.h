@@ -11,13 +11,13 @@ constexpr int kDigitHeight = 29;
 // A zone of `size` holding the light number "52473068" (digit height 29,
 // mild noise) with its left edge at `origin`.
 inline cv::Mat NumberZone(cv::Size size, cv::Point origin) {
-    PanelSpec spec;
-    spec.number = "52473068";
-    spec.digitHeight = kDigitHeight;
-    spec.gapFraction = 0.25;
-    spec.lightDigits = true;
-    spec.noiseSigma = 3.0;
-    return MakeNumberPanel(size, origin, spec);
+    PanelSpec panel;
+    panel.number = "52473068";
+    panel.digitHeight = kDigitHeight;
+    panel.gapFraction = 0.25;
+    panel.lightDigits = true;
+    panel.noiseSigma = 3.0;
+    return MakeNumberPanel(size, origin, panel);
 }
 
 // The zone of a 640 x 360 recognition area with one number in its middle.

@@ -27,13 +27,13 @@ void Write(const fs::path& folder, const std::string& name, const Bytes& bytes) 
 }
 
 cv::Mat Panel(cv::Size size, int digitHeight, bool lightDigits, const std::string& number) {
-    kalvero::PanelSpec spec;
-    spec.number = number;
-    spec.digitHeight = digitHeight;
-    spec.lightDigits = lightDigits;
-    spec.contrast = 130.0;
-    spec.textureAmplitude = 6.0;
-    return kalvero::MakeNumberPanel(size, cv::Point(6, (size.height - digitHeight) / 2), spec);
+    kalvero::PanelSpec panel;
+    panel.number = number;
+    panel.digitHeight = digitHeight;
+    panel.lightDigits = lightDigits;
+    panel.contrast = 130.0;
+    panel.textureAmplitude = 6.0;
+    return kalvero::MakeNumberPanel(size, cv::Point(6, (size.height - digitHeight) / 2), panel);
 }
 
 // RecognizeFrame input: width - 1, height - 1, flags, digit height - 16,

@@ -14,15 +14,15 @@ namespace {
 
 using namespace testing_cli;
 
-SampleSpec Spec(const std::string& number, bool light, int digitHeight, cv::Size size,
+SampleSpec MakeSample(const std::string& number, bool light, int digitHeight, cv::Size size,
                 int frames = 12) {
-    SampleSpec spec;
-    spec.number = number;
-    spec.lightDigits = light;
-    spec.digitHeight = digitHeight;
-    spec.size = size;
-    spec.frames = frames;
-    return spec;
+    SampleSpec sample;
+    sample.number = number;
+    sample.lightDigits = light;
+    sample.digitHeight = digitHeight;
+    sample.size = size;
+    sample.frames = frames;
+    return sample;
 }
 
 // Light digits at the default number, and three numbers holding the digit 1
@@ -30,23 +30,23 @@ SampleSpec Spec(const std::string& number, bool light, int digitHeight, cv::Size
 // at two digit heights.
 struct Configuration {
     const char* name;
-    SampleSpec spec;
+    SampleSpec sample;
 };
 
 const Configuration kConfigurations[] = {
-    {"light20", Spec("52473063", true, 20, {320, 180})},
-    {"dark20_with_1", Spec("50317809", false, 20, {320, 180})},
-    {"dark24_with_1", Spec("52413069", false, 24, {320, 180})},
-    {"light36_with_1", Spec("52471067", true, 36, {400, 240})},
+    {"light20", MakeSample("52473063", true, 20, {320, 180})},
+    {"dark20_with_1", MakeSample("50317809", false, 20, {320, 180})},
+    {"dark24_with_1", MakeSample("52413069", false, 24, {320, 180})},
+    {"light36_with_1", MakeSample("52471067", true, 36, {400, 240})},
 };
 
 class ReaderOnSamples : public ::testing::TestWithParam<Configuration> {};
 
 TEST_P(ReaderOnSamples, ConfirmsTheDrawnNumberAndNoOther) {
     const Configuration& c = GetParam();
-    const std::string video = SampleFile(std::string(c.name) + ".avi", c.spec);
+    const std::string video = SampleFile(std::string(c.name) + ".avi", c.sample);
     const ProcessResult r =
-        RunReaderProcess({video, "--digit-height", std::to_string(c.spec.digitHeight)});
+        RunReaderProcess({video, "--digit-height", std::to_string(c.sample.digitHeight)});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     const std::regex change("Frame ([0-9]+): confirmed ([0-9]+), check digit (holds|fails)");
@@ -55,15 +55,15 @@ TEST_P(ReaderOnSamples, ConfirmsTheDrawnNumberAndNoOther) {
         std::smatch m;
         if (std::regex_match(line, m, change)) {
             ++changes;
-            EXPECT_EQ(m[2], c.spec.number) << r.out;
-            EXPECT_EQ(m[3], CheckDigitHolds(c.spec.number) ? "holds" : "fails");
+            EXPECT_EQ(m[2], c.sample.number) << r.out;
+            EXPECT_EQ(m[3], CheckDigitHolds(c.sample.number) ? "holds" : "fails");
             // Depth 30, threshold 5: not before the fifth frame.
             EXPECT_GE(std::stoi(m[1]), 5);
         }
     }
     EXPECT_EQ(changes, 1) << r.out;
     EXPECT_NE(r.out.find("Summary: 12 frames read"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("1 number confirmed:\n  " + c.spec.number + "  confirmed in frames "),
+    EXPECT_NE(r.out.find("1 number confirmed:\n  " + c.sample.number + "  confirmed in frames "),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("-12, best reading in "), std::string::npos) << r.out;
@@ -108,15 +108,15 @@ print(confirmed)
 )PY";
 
 TEST(ReaderJson, PrintsOneValidObjectPerFrameAndNothingElse) {
-    const SampleSpec spec = Spec("52473063", true, 20, {320, 180});
-    const std::string video = SampleFile("json.avi", spec);
+    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180});
+    const std::string video = SampleFile("json.avi", sample);
     const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string outFile = ScratchDir() + "/json-out.txt";
     std::ofstream(outFile) << r.out;
     std::string checked;
     ASSERT_TRUE(RunPython(kJsonCheck, {outFile, "12", "320", "180"}, checked)) << checked << r.out;
-    EXPECT_EQ(checked, spec.number + "\n");
+    EXPECT_EQ(checked, sample.number + "\n");
     // The summary goes to standard error so that standard output stays JSON;
     // standard error is a file here, so no progress line is drawn on it.
     EXPECT_NE(r.err.find("1 number confirmed"), std::string::npos) << r.err;
@@ -124,10 +124,10 @@ TEST(ReaderJson, PrintsOneValidObjectPerFrameAndNothingElse) {
 }
 
 TEST(ReaderJson, BoxesAreInFrameCoordinatesWhateverTheZone) {
-    SampleSpec spec = Spec("52473063", false, 20, {320, 180});
-    const std::string still = SampleFile("zone.png", spec);
-    const SampleScene scene(spec);
-    const cv::Rect number = scene.NumberBox(spec.frames / 2);
+    SampleSpec sample = MakeSample("52473063", false, 20, {320, 180});
+    const std::string still = SampleFile("zone.png", sample);
+    const SampleScene scene(sample);
+    const cv::Rect number = scene.NumberBox(sample.frames / 2);
 
     const ProcessResult whole = RunReaderProcess({still, "--digit-height", "20", "--json"});
     const cv::Rect zone(number.x - 20, number.y - 15, number.width + 40, number.height + 30);
@@ -142,8 +142,8 @@ TEST(ReaderJson, BoxesAreInFrameCoordinatesWhateverTheZone) {
     std::smatch b;
     ASSERT_TRUE(std::regex_search(whole.out, a, first)) << whole.out;
     ASSERT_TRUE(std::regex_search(zoned.out, b, first)) << zoned.out;
-    EXPECT_EQ(a[1], spec.number);
-    EXPECT_EQ(b[1], spec.number);
+    EXPECT_EQ(a[1], sample.number);
+    EXPECT_EQ(b[1], sample.number);
     // The zone changes the binarisation a little, not where the number is.
     for (const std::smatch* m : {&a, &b}) {
         EXPECT_NEAR(std::stoi((*m)[2]), number.x, 6) << whole.out << "\n" << zoned.out;
@@ -158,8 +158,8 @@ TEST(ReaderJson, BoxesAreInFrameCoordinatesWhateverTheZone) {
 }
 
 TEST(ReaderStill, AStillImageIsReadAsOneFrame) {
-    const SampleSpec spec = Spec("52413069", true, 24, {320, 180});
-    const std::string still = SampleFile("still.png", spec);
+    const SampleSpec sample = MakeSample("52413069", true, 24, {320, 180});
+    const std::string still = SampleFile("still.png", sample);
     ProcessResult r = RunReaderProcess({still, "--digit-height", "24"});
     ASSERT_EQ(r.status, 0) << r.err;
     // One frame cannot reach the threshold of 5; the reading is listed.
@@ -180,8 +180,8 @@ TEST(ReaderStill, AStillImageIsReadAsOneFrame) {
 }
 
 TEST(ReaderExplain, TracesEveryFrameOnStandardError) {
-    const SampleSpec spec = Spec("52473063", true, 20, {320, 180}, 6);
-    const std::string video = SampleFile("explain.avi", spec);
+    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180}, 6);
+    const std::string video = SampleFile("explain.avi", sample);
     const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--explain", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string errFile = ScratchDir() + "/explain-err.txt";
@@ -210,8 +210,8 @@ assert frames == 6, frames
 }
 
 TEST(ReaderBrokenVideo, ATruncatedVideoEndsWithTheSummaryAndStatusZero) {
-    const SampleSpec spec = Spec("52473063", true, 20, {320, 180}, 16);
-    const std::string video = SampleFile("whole.avi", spec);
+    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180}, 16);
+    const std::string video = SampleFile("whole.avi", sample);
     const std::string cut = ScratchDir() + "/cut.avi";
     {
         std::ifstream in(video, std::ios::binary);
@@ -228,8 +228,8 @@ TEST(ReaderBrokenVideo, ATruncatedVideoEndsWithTheSummaryAndStatusZero) {
 }
 
 TEST(ReaderInterrupt, CtrlCEndsTheRunAfterTheCurrentFrameAndStillSummarises) {
-    const SampleSpec spec = Spec("52473063", true, 20, {320, 180}, 200);
-    const std::string video = SampleFile("long.avi", spec);
+    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180}, 200);
+    const std::string video = SampleFile("long.avi", sample);
     const ProcessResult r = InterruptReaderProcess({video, "--digit-height", "20", "--json"}, 2);
     ASSERT_EQ(r.status, 0) << r.err;
     const std::size_t frames = Lines(r.out).size();
