@@ -1,0 +1,34 @@
+#pragma once
+#include <opencv2/core.hpp>
+
+namespace kalvero {
+
+// Size of the picture the line model reads: one row of digits, grey,
+// stretched to this many pixels whatever its own proportions.
+constexpr int kLineInputHeight = 32;
+constexpr int kLineInputWidth = 160;
+
+// A line of digits in an image: the centre of the row, its length along the
+// row, the digit height, and the row's tilt in degrees (positive turns the
+// row clockwise on screen, as y grows downwards).
+struct LineBox {
+    cv::Point2f centre;
+    float length = 0.0f;
+    float digitHeight = 0.0f;
+    float angleDegrees = 0.0f;
+};
+
+// Margins the crop adds around a line box, in digit heights: the model was
+// trained on crops framed this way, so the engine and the data generator
+// must both go through NormaliseLine.
+constexpr float kLineMarginAcross = 0.2f;  // above and below the digits
+constexpr float kLineMarginAlong = 0.35f;  // before the first and after the last digit
+
+// The line straightened and scaled to kLineInputHeight x kLineInputWidth,
+// 8-bit grey, its contrast stretched so that the darkest 2 % of pixels are 0
+// and the brightest 2 % are 255. `image` is 8-bit grey or BGR; parts of the
+// box outside the image are filled by replicating the border. An empty
+// image or a box without length or height gives an empty result.
+cv::Mat NormaliseLine(const cv::Mat& image, const LineBox& box);
+
+}  // namespace kalvero
