@@ -24,6 +24,14 @@ struct Options {
     std::atomic<std::int32_t> deepBuf{30};
     std::atomic<std::int32_t> colNum{5};
     std::atomic<float> zoom{1.0f};
+    // Engine that reads the frames (a RecognitionEngine value), latched with
+    // the other settings when optionsChanged is seen.
+    std::atomic<std::int32_t> engine{0};
+    // Confirm only numbers whose check digit holds: always with the learned
+    // engine unless turned off (rolling stock numbered otherwise), with the
+    // glyph engine only when asked for. Latched like the engine.
+    std::atomic<bool> learnedCheckDigitVote{true};
+    std::atomic<bool> glyphCheckDigitVote{false};
 
     // Guards fileName: the window may replace it (opening a file during a
     // run) while a run that is starting copies it. Use the two functions

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/CheckDigit.h"
+#include "recognizers/CheckDigit.h"
 
 namespace kalvero {
 

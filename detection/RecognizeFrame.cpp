@@ -8,6 +8,10 @@
 #include "detection/GlyphTemplateBank.h"
 #include "detection/ParallelTasks.h"
 #include "detection/ReadingRanking.h"
+#if __has_include("line_reader/ReadLines.h")  // TEMPORARY until the engine lands
+#include "line_reader/ReadLines.h"
+#define KALVERO_HAVE_LINE_READER 1
+#endif
 
 namespace kalvero {
 
@@ -82,6 +86,20 @@ FrameResult MakeFrameResult(const std::vector<RecognitionResult>& readings) {
 }
 
 FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings) {
+    if (settings.engine == RecognitionEngine::Learned) {
+        FrameResult none;
+        none.engine = RecognitionEngine::Learned;
+        if (settings.lineReader == nullptr || !CanSearch(zoneImage, settings.digitHeight)) {
+            return none;
+        }
+#ifdef KALVERO_HAVE_LINE_READER
+        LineReaderSettings lineSettings;
+        lineSettings.digitHeight = settings.digitHeight;
+        return ReadLines(zoneImage, lineSettings, *settings.lineReader);
+#else
+        return none;
+#endif
+    }
     if (!CanSearch(zoneImage, settings.digitHeight)) {
         return {};
     }

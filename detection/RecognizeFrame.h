@@ -5,9 +5,11 @@
 #include <opencv2/core.hpp>
 
 #include "detection/CorrelationPath.h"
+#include "detection/RecognitionEngine.h"
 
 namespace kalvero {
 
+class LineReader;
 class RecognitionTrace;
 struct RecognitionResult;
 
@@ -28,6 +30,12 @@ struct RecognitionSettings {
     // pixels or more and the calling thread alone for smaller ones. The
     // readings do not depend on it.
     int threadCount = 0;
+    // The engine that reads the zone. The learned engine needs `lineReader`,
+    // the network of the calling thread (one per thread: a network cannot
+    // run two frames at once); without one it reads nothing. The glyph
+    // engine ignores it.
+    RecognitionEngine engine = RecognitionEngine::Glyph;
+    LineReader* lineReader = nullptr;
 };
 
 // One reading of a frame: text, box in zone-image pixels and score.
@@ -43,11 +51,20 @@ struct FrameResultEntry {
 // The readings of a frame, best first; empty when nothing was read.
 struct FrameResult {
     std::vector<FrameResultEntry> entries;
+    // The engine that read them.
+    RecognitionEngine engine = RecognitionEngine::Glyph;
+    // Learned engine: for each entry, in the same order, the confidence of
+    // each of its digits (0..1; the entry's score is their product). Empty
+    // for the glyph engine, whose digits have no confidence of their own.
+    std::vector<std::vector<float>> digitScores;
     std::int32_t count() const { return static_cast<std::int32_t>(entries.size()); }
 };
 
-// Finds candidate number regions in the zone image, reads them and returns
-// the merged readings sorted by score, at most 100. A zone that cannot hold a
+// Glyph engine: finds candidate number regions in the zone image, reads
+// them and returns the merged readings sorted by score, at most 100.
+// Learned engine: reads the rows of digits found in the zone with the
+// network of settings.lineReader and returns its 8-digit readings, best
+// first (line_reader/ReadLines.h). A zone that cannot hold a
 // scaled glyph template (W + 2 columns, h + 2 rows, W = (int)(0.62 h)), an
 // empty zone, a digit height below 1 or an image that is not 8-bit grey or
 // BGR gives no reading without scanning.

@@ -16,10 +16,13 @@ struct FrameReport {
     int frameNumber = 0;              // 1 for the first frame of the run
     cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only
     std::string logLine;              // "Frame #%d: Time recognition: %.3f s"
-    float recognitionSeconds = 0.0f;  // the time in the log line
+    float recognitionSeconds = 0.0f;  // the time in the log line (whole milliseconds)
+    double recognitionMs = 0.0;       // the same time, to the clock's resolution
     FrameResult result;               // readings, boxes in zone coordinates
     cv::Rect zone;                    // the zone the frame was recognised in (scaled-frame pixels)
     int voteCode = kNoVote;           // ResultVoteBuffer::vote code, or kNoVote
+    std::string voted;                // the text given to the vote (may differ from the best
+                                      // reading when only numbers whose check digit holds vote)
     std::string confirmed;            // banner text when voteCode == 0, else empty
 };
 
@@ -29,6 +32,9 @@ class FrameSink {
 public:
     virtual ~FrameSink() = default;
     virtual void OnFrame(const FrameReport& report) = 0;
+    // A line for the operator that belongs to no frame (the learned engine
+    // could not be loaded and the run goes on with the glyph engine).
+    virtual void OnNotice(const std::string& /*line*/) {}
     // Called once when the run ends (after the last frame, or at once when
     // the video did not open: then `opened` is false).
     virtual void OnRunEnd(bool /*opened*/) {}

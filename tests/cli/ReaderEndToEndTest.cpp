@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ReaderProcess.h"
-#include "cli/CheckDigit.h"
+#include "recognizers/CheckDigit.h"
 
 namespace kalvero {
 namespace {

@@ -7,7 +7,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "cli/CheckDigit.h"
+#include "recognizers/CheckDigit.h"
 #include "tools/NumberPainter.h"
 #include "tools/SampleVideo.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cli/CheckDigit.h"
+#include "recognizers/CheckDigit.h"
 
 namespace kalvero {
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/CheckDigit.h"
+#include "recognizers/CheckDigit.h"
 
 namespace kalvero {
 
