@@ -93,12 +93,23 @@ std::string JsonNumber(double value) {
     return buffer;
 }
 
+std::string JsonMilliseconds(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.2f", value);
+    return buffer;
+}
+
 std::string FrameJsonLine(const FrameReport& report) {
     std::string line = "{\"frame\": " + std::to_string(report.frameNumber) + ", \"time_ms\": " +
-                       std::to_string(std::lround(report.recognitionSeconds * 1000.0)) +
-                       ", \"readings\": [";
+                       JsonMilliseconds(report.recognitionMs) + ", \"readings\": [";
+    const std::string engine = JsonString(EngineName(report.result.engine));
+    const auto& digitScores = report.result.digitScores;
     bool first = true;
-    for (const FrameResultEntry& entry : report.result.entries) {
+    for (std::size_t i = 0; i < report.result.entries.size(); ++i) {
+        const FrameResultEntry& entry = report.result.entries[i];
         const std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
         if (!first) {
             line += ", ";
@@ -110,7 +121,16 @@ std::string FrameJsonLine(const FrameReport& report) {
                 ", \"width\": " + std::to_string(entry.width) +
                 ", \"height\": " + std::to_string(entry.height) +
                 ", \"score\": " + JsonNumber(entry.score) +
-                ", \"check_digit\": " + (CheckDigitHolds(name) ? "true" : "false") + "}";
+                ", \"check_digit\": " + (CheckDigitHolds(name) ? "true" : "false") +
+                ", \"engine\": " + engine;
+        if (i < digitScores.size()) {
+            line += ", \"digit_scores\": [";
+            for (std::size_t d = 0; d < digitScores[i].size(); ++d) {
+                line += (d == 0 ? "" : ", ") + JsonNumber(digitScores[i][d]);
+            }
+            line += "]";
+        }
+        line += "}";
     }
     line += "], \"confirmed\": ";
     line += report.voteCode == 0 ? JsonString(report.confirmed) : "null";

@@ -22,6 +22,10 @@
 #include "cli/ReaderOptions.h"
 #include "cli/SignReading.h"
 #include "worker/VideoThread.h"
+#if __has_include("line_reader/LineReader.h")  // TEMPORARY until the engine lands
+#include "line_reader/LineReader.h"
+#define KALVERO_HAVE_LINE_READER 1
+#endif
 
 namespace kalvero {
 
@@ -124,6 +128,12 @@ public:
         }
     }
 
+    void OnNotice(const std::string& line) override {
+        progress_.Clear();
+        err_ << "kalvero-read: " << line << "\n";
+        err_.flush();
+    }
+
     void OnRunEnd(bool opened) override { opened_ = opened; }
 
     bool Opened() const { return opened_; }
@@ -183,6 +193,22 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
         }
     }
 
+    if (options.engine == RecognitionEngine::Learned) {
+        // The run loads its own network; trying it here first turns a model
+        // that cannot be loaded into a clear refusal instead of a run that
+        // quietly falls back to the glyph engine.
+        std::string error;
+#ifdef KALVERO_HAVE_LINE_READER
+        if (!LineReader::Create(error)) {
+#else
+        error = "the learned engine is not built in";
+        {
+#endif
+            err << "kalvero-read: " << error << "\n";
+            return kExitFile;
+        }
+    }
+
     Options runOptions;
     if (!StoreFileName(runOptions, options.file)) {
         err << "kalvero-read: cannot open '" << PrintableText(options.file)
@@ -198,6 +224,9 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
     runOptions.deepBuf.store(options.depth);
     runOptions.colNum.store(options.threshold);
     runOptions.zoom.store(options.zoom);
+    runOptions.engine.store(static_cast<std::int32_t>(options.engine));
+    runOptions.learnedCheckDigitVote.store(options.checkDigit);
+    runOptions.glyphCheckDigitVote.store(options.checkDigitVote);
 
     VideoThread thread;
     // As after an Apply in the window: the first frame re-latches the

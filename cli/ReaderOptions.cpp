@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "cli/PrintableText.h"
 
@@ -93,6 +94,11 @@ std::string ReaderUsage() {
            "  --zoom Z           scale factor for every frame, 0.3..1.0 (1.0)\n"
            "  --depth N          readings kept by the vote, 5..500 (30)\n"
            "  --threshold K      equal readings that confirm a number, 1 or more (5)\n"
+           "  --engine E         glyph (default): the window's glyph reader;\n"
+           "                     learned: reads the common painted fonts\n"
+           "  --no-check-digit   learned engine: also confirm numbers whose check digit\n"
+           "                     fails (rolling stock numbered otherwise)\n"
+           "  --check-digit-vote glyph engine: confirm only numbers whose check digit holds\n"
            "  --json             one JSON object per frame on standard output\n"
            "  --explain          per frame, the candidate regions and why each gave a reading\n"
            "                     or not, as one JSON object on standard error\n"
@@ -104,7 +110,8 @@ std::string ReaderUsage() {
            "\n"
            "Exit status: 0 done (also when nothing was read or the video broke off),\n"
            "2 wrong option or value, or a zone or box outside the first frame,\n"
-           "3 the file cannot be opened or its first frame cannot be read.\n";
+           "3 the file cannot be opened or its first frame cannot be read, or the learned\n"
+           "engine's network cannot be loaded.\n";
 }
 
 std::string ReaderVersion() { return "kalvero-read (Kalvero) 1.0\n"; }
@@ -150,6 +157,15 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
             flag = &options.help;
         } else if (name == "--version") {
             flag = &options.version;
+        } else if (name == "--check-digit-vote") {
+            flag = &options.checkDigitVote;
+        }
+        if (name == "--no-check-digit") {
+            if (inlineValue) {
+                return Usage("option '" + name + "' takes no value");
+            }
+            options.checkDigit = false;
+            continue;
         }
         if (flag != nullptr) {
             if (inlineValue) {
@@ -159,8 +175,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
             continue;
         }
 
-        static const char* const kValued[] = {"--digit-height", "--zone",      "--zoom",
-                                              "--depth",        "--threshold", "--sign"};
+        static const char* const kValued[] = {"--digit-height", "--zone", "--zoom",  "--depth",
+                                              "--threshold",    "--sign", "--engine"};
         if (std::none_of(std::begin(kValued), std::end(kValued),
                          [&](const char* known) { return name == known; })) {
             return Usage("unknown option '" + PrintableText(name) + "'");
@@ -187,6 +203,13 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
                 outcome = Usage(name + " " + PrintableText(value) + " is out of range (0.3..1.0)");
             } else {
                 options.zoom = static_cast<float>(z);
+            }
+        } else if (name == "--engine") {
+            const std::optional<RecognitionEngine> engine = EngineFromName(value);
+            if (!engine) {
+                outcome = Usage(name + ": '" + PrintableText(value) + "' is not an engine (learned or glyph)");
+            } else {
+                options.engine = *engine;
             }
         } else if (name == "--zone" || name == "--sign") {
             cv::Rect box;

@@ -4,6 +4,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "detection/RecognitionEngine.h"
+
 namespace kalvero {
 
 // Settings of one kalvero-read invocation, parsed from its command line.
@@ -16,6 +18,9 @@ struct ReaderOptions {
     float zoom = 1.0f;          // 0.3..1.0
     int depth = 30;             // 5..500
     int threshold = 5;          // at least 1
+    RecognitionEngine engine = RecognitionEngine::Glyph;
+    bool checkDigit = true;        // learned engine: confirm only numbers whose check digit holds
+    bool checkDigitVote = false;   // glyph engine: the same rule, when asked for
     bool json = false;
     bool explain = false;
     bool verbose = false;

@@ -13,6 +13,11 @@
 #include <opencv2/imgproc.hpp>
 
 #include "detection/RecognizeFrame.h"
+#if __has_include("line_reader/LineReader.h")  // TEMPORARY until the engine lands
+#include "line_reader/LineReader.h"
+#define KALVERO_HAVE_LINE_READER 1
+#endif
+#include "recognizers/CheckDigit.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 #include "worker/ResultVoteBuffer.h"
@@ -47,6 +52,28 @@ cv::Rect ClipZone(const cv::Rect& zone, const cv::Mat& frame) {
     if (x1 <= x0 || y1 <= y0) return cv::Rect();
     return cv::Rect(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
                     static_cast<int>(y1 - y0));
+}
+
+RecognitionEngine LatchEngine(const Options& options) {
+    return options.engine.load() == static_cast<std::int32_t>(RecognitionEngine::Learned) ? RecognitionEngine::Learned
+                                                                                          : RecognitionEngine::Glyph;
+}
+
+bool LatchCheckDigitVote(const Options& options, RecognitionEngine engine) {
+    return engine == RecognitionEngine::Learned ? options.learnedCheckDigitVote.load()
+                                                : options.glyphCheckDigitVote.load();
+}
+
+// The text a frame gives to the vote: the best reading, or with the
+// check-digit rule the best reading whose check digit holds (a reading that
+// fails is still drawn and reported, but can never be confirmed). Empty when
+// there is none.
+std::string VoteText(const FrameResult& result, bool checkDigitVote) {
+    for (const FrameResultEntry& entry : result.entries) {
+        std::string name(entry.name, ::strnlen(entry.name, sizeof entry.name));
+        if (!checkDigitVote || CheckDigitHolds(name)) return name;
+    }
+    return std::string();
 }
 
 // Clears the run flags however the run is left, an exception included:
@@ -96,8 +123,33 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
         std::unique_ptr<ResultVoteBuffer> buffer =
             ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());
         cv::Rect zone = LatchZone(options);  // the first zone is taken without a fit test
+        RecognitionEngine engine = LatchEngine(options);
+        bool checkDigitVote = LatchCheckDigitVote(options, engine);
+#ifdef KALVERO_HAVE_LINE_READER
+        std::unique_ptr<LineReader> lineReader;  // this thread's network, made when first needed
+#endif
+        // The learned engine's network, loaded the first time it is chosen.
+        // When it cannot be loaded the run says so once and goes on with
+        // the glyph engine.
+        auto useEngine = [&](RecognitionEngine wanted) {
+            engine = wanted;
+#ifdef KALVERO_HAVE_LINE_READER
+            if (engine == RecognitionEngine::Learned && !lineReader) {
+                std::string error;
+                lineReader = LineReader::Create(error);
+                if (!lineReader) {
+                    sink.OnNotice(error);
+                    engine = RecognitionEngine::Glyph;
+                }
+            }
+#else
+            engine = RecognitionEngine::Glyph;
+#endif
+        };
 
         if (opened) {
+            useEngine(engine);
+            checkDigitVote = LatchCheckDigitVote(options, engine);
             isRunning.store(true, std::memory_order_release);
             std::string previousName;
             int frameNumber = 0;
@@ -115,6 +167,8 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 // meanwhile is picked up on the next frame instead of lost.
                 if (optionsChanged.exchange(false, std::memory_order_acq_rel)) {
                     digitHeight = options.numberH.load();
+                    useEngine(LatchEngine(options));
+                    checkDigitVote = LatchCheckDigitVote(options, engine);
                     if (zoneFits(frame, options)) {
                         zone = LatchZone(options);
                     } else {
@@ -131,11 +185,16 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 settings.digitHeight = digitHeight;
                 settings.requireFullNumber = true;
                 settings.trace = trace;
+                settings.engine = engine;
+#ifdef KALVERO_HAVE_LINE_READER
+                settings.lineReader = lineReader.get();
+#endif
                 const auto t0 = Clock::now();
                 FrameResult result = RecognizeFrame(zoneView, settings);
                 const auto t1 = Clock::now();
                 const auto elapsedMs = static_cast<std::int32_t>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(t1 - t0).count());
+                const double preciseMs = std::chrono::duration<double, std::milli>(t1 - t0).count();
                 const float seconds = static_cast<float>(elapsedMs) / 1000.0f;
 
                 const double scale = fontScale.load();
@@ -163,9 +222,9 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                     }
                 }
                 // Frames without a reading vote with the empty text.
+                const std::string voted = checkDigitVote ? VoteText(result, true) : bestName;
                 if (buffer) {
-                    voteCode = buffer->vote(bestName.data(), static_cast<std::int32_t>(bestName.size()), banner,
-                                            capacity);
+                    voteCode = buffer->vote(voted.data(), static_cast<std::int32_t>(voted.size()), banner, capacity);
                 }
 
                 std::string confirmed;
@@ -195,6 +254,8 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 report.rgbImage = frame;
                 report.logLine = text;
                 report.recognitionSeconds = seconds;
+                report.recognitionMs = preciseMs;
+                report.voted = voted;
                 report.result = std::move(result);
                 report.zone = used;
                 report.voteCode = voteCode;

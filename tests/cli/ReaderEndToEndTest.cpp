@@ -89,10 +89,11 @@ for number, line in enumerate(lines, 1):
     o = json.loads(line)
     assert list(o) == ["frame", "time_ms", "readings", "confirmed"], list(o)
     assert o["frame"] == number, (o["frame"], number)
-    assert isinstance(o["time_ms"], int) and o["time_ms"] >= 0
+    assert isinstance(o["time_ms"], (int, float)) and o["time_ms"] >= 0
     scores = []
     for r in o["readings"]:
-        assert list(r) == ["text", "x", "y", "width", "height", "score", "check_digit"], list(r)
+        assert list(r)[:8] == ["text", "x", "y", "width", "height", "score", "check_digit", "engine"], list(r)
+        assert r["engine"] in ("glyph", "learned") and list(r)[8:] in ([], ["digit_scores"]), list(r)
         assert isinstance(r["text"], str) and len(r["text"]) == 8
         for k in ("x", "y", "width", "height"):
             assert isinstance(r[k], int)

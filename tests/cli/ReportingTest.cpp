@@ -32,6 +32,7 @@ FrameReport Frame(int number, std::vector<FrameResultEntry> entries, int voteCod
     r.confirmed = confirmed;
     r.zone = cv::Rect(100, 50, 300, 200);
     r.recognitionSeconds = 0.012f;
+    r.recognitionMs = 12.3456;
     return r;
 }
 
@@ -54,16 +55,24 @@ TEST(JsonOutput, FrameLineHasFrameCoordinatesCheckDigitsAndTheConfirmedText) {
         Frame(7, {Entry("52473063", 10, 20, 150, 31, 1.25f), Entry("52473068", 12, 21, 148, 30, 0.5f)},
               0, "52473063");
     EXPECT_EQ(FrameJsonLine(confirmed),
-              "{\"frame\": 7, \"time_ms\": 12, \"readings\": ["
+              "{\"frame\": 7, \"time_ms\": 12.35, \"readings\": ["
               "{\"text\": \"52473063\", \"x\": 110, \"y\": 70, \"width\": 150, \"height\": 31, "
-              "\"score\": 1.250, \"check_digit\": true}, "
+              "\"score\": 1.250, \"check_digit\": true, \"engine\": \"glyph\"}, "
               "{\"text\": \"52473068\", \"x\": 112, \"y\": 71, \"width\": 148, \"height\": 30, "
-              "\"score\": 0.500, \"check_digit\": false}], \"confirmed\": \"52473063\"}");
+              "\"score\": 0.500, \"check_digit\": false, \"engine\": \"glyph\"}], \"confirmed\": \"52473063\"}");
     // Not confirmed in this frame (the vote said 2): null, even though a
     // banner text from an earlier frame might be lying around.
     const FrameReport open = Frame(8, {}, 2, "52473063");
     EXPECT_EQ(FrameJsonLine(open),
-              "{\"frame\": 8, \"time_ms\": 12, \"readings\": [], \"confirmed\": null}");
+              "{\"frame\": 8, \"time_ms\": 12.35, \"readings\": [], \"confirmed\": null}");
+    // The learned engine's readings carry the confidence of every digit.
+    FrameReport learned = Frame(10, {Entry("52473063", 0, 0, 150, 31, 0.9f)}, 2);
+    learned.result.engine = RecognitionEngine::Learned;
+    learned.result.digitScores = {{1.0f, 0.99f, 0.98f, 0.97f, 0.96f, 0.995f, 1.0f, 0.9999f}};
+    EXPECT_NE(FrameJsonLine(learned).find("\"engine\": \"learned\", \"digit_scores\": [1.000, 0.990, 0.980, "
+                                          "0.970, 0.960, 0.995, 1.000, 1.000]}"),
+              std::string::npos)
+        << FrameJsonLine(learned);
     const std::string noVote = FrameJsonLine(Frame(9, {}, kNoVote, "52473063"));
     EXPECT_NE(noVote.find("\"confirmed\": null}"), std::string::npos) << noVote;
 }
