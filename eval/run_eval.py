@@ -175,7 +175,8 @@ def read_item(read, item, path, engine, engine_option, raw_dir):
     if status is None:
         problem = "timed out after %d s" % READ_TIMEOUT_S
     elif status != 0:
-        problem = "exit status %d" % status
+        lines = err.decode("utf-8", "replace").strip().splitlines()
+        problem = "exit status %d" % status + (": " + lines[-1][:200] if lines else "")
     try:
         frames = scoring.parse_reader_output(out.decode("utf-8", "replace"))
     except ValueError as e:
@@ -259,8 +260,12 @@ def report(engines, items, scores, problems):
     if problems:
         out.append("")
         out.append("Reader problems (scored with the frames it printed):")
+        grouped = {}
         for e, name, p in problems:
-            out.append("  %s %s: %s" % (e, name, p))
+            grouped.setdefault((e, p), []).append(name)
+        for (e, p), names in grouped.items():
+            shown = ", ".join(names[:3]) + (" and %d more" % (len(names) - 3) if len(names) > 3 else "")
+            out.append("  %s %s: %s" % (e, shown, p))
     return "\n".join(out)
 
 

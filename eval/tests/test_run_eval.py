@@ -42,8 +42,10 @@ if a == ["--help"]:
 opt = lambda n, d=None: a[a.index(n) + 1] if n in a else d
 truth = json.load(open(a[0].rsplit(".", 1)[0] + ".truth.json"))
 engine = opt("--engine", "glyph")
+if "@NOMODEL@" and engine == "learned":
+    sys.stderr.write("kalvero-read: model cannot be loaded\n"); sys.exit(3)
 if "@FAIL@" and "stencil" in a[0] and engine == "glyph":
-    print("not json"); sys.exit(1)
+    print("not json"); sys.stderr.write("warming up\nread broke off\n"); sys.exit(1)
 for ft in truth["frame_truth"]:
     rs = []
     for o in ft["objects"]:
@@ -58,11 +60,12 @@ for ft in truth["frame_truth"]:
 '''
 
 
-def write_fakes(build, engine_option=True, fail_stencil=False):
+def write_fakes(build, engine_option=True, fail_stencil=False, no_model=False):
     os.makedirs(build, exist_ok=True)
     for name, text in (("kalvero-make-sample", FAKE_MAKE), ("kalvero-read", FAKE_READ)):
         text = text.replace("@ENGINE@", "--engine learned|glyph" if engine_option else "")
         text = text.replace('"@FAIL@"', "True" if fail_stencil else "False")
+        text = text.replace('"@NOMODEL@"', "True" if no_model else "False")
         path = os.path.join(build, name)
         with open(path, "w") as f:
             f.write(text)
@@ -122,9 +125,22 @@ class RunEvalTest(unittest.TestCase):
                                      "--engines", "glyph", "--out", self.tmp.name + "/o"])
         self.assertEqual(status, 0, err)
         self.assertIn("Reader problems", out)
-        self.assertRegex(out, r"glyph \S*stencil\S*: exit status 1; line 1")
+        self.assertRegex(out, r"glyph \S*stencil\S*: exit status 1: read broke off; line 1")
         self.assertTrue(any(l.startswith("stencil font (1) | glyph") and "0 of 1 (0.0%)" in l
                             for l in out.splitlines()))
+
+    def test_same_failure_on_every_item_is_one_line(self):
+        write_fakes(self.build, no_model=True)
+        status, out, err = run_main([self.build, "--no-build", "--quick",
+                                     "--out", self.tmp.name + "/o"])
+        self.assertEqual(status, 0, err)
+        n = len(set_design.quick_set(set_design.build_set()))
+        problems = out.split("Reader problems")[1].splitlines()[1:]
+        problems = [l for l in problems if l.startswith("  ")]
+        self.assertEqual(len(problems), 1, out)
+        self.assertIn("and %d more: exit status 3: kalvero-read: model cannot be loaded" % (n - 3),
+                      problems[0])
+        self.assertTrue(any(l.startswith("glyph ") and "(100.0%)" in l for l in out.splitlines()))
 
     def test_temporary_folder_is_removed(self):
         write_fakes(self.build)
