@@ -20,9 +20,10 @@ from concurrent.futures import ThreadPoolExecutor
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import scoring  # noqa: E402
 import set_design  # noqa: E402
+import tesseract_peer  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-KNOWN_ENGINES = ("glyph", "learned")
+KNOWN_ENGINES = ("glyph", "learned", "tesseract")
 READ_TIMEOUT_S = 600
 MAKE_TIMEOUT_S = 300
 
@@ -52,7 +53,9 @@ def parse_args(argv):
                    help="keep the set, the raw JSON and results.csv in DIR "
                         "(default: a temporary folder removed at the end)")
     p.add_argument("--engines", default="glyph,learned", metavar="LIST",
-                   help="comma-separated engines to score (default: glyph,learned)")
+                   help="comma-separated engines to score: glyph, learned, and "
+                        "tesseract (Tesseract 5 as a peer, about 0.5 s a frame) "
+                        "(default: glyph,learned)")
     p.add_argument("--no-build", action="store_true",
                    help="use the programs in the build folder as they are")
     args = p.parse_args(argv)
@@ -107,8 +110,11 @@ def check_programs(build, engines):
             raise EvalError("%s is missing; build it or drop --no-build" % prog, 2)
     if "--truth" not in help_text(make):
         raise EvalError("%s has no --truth option, so it cannot draw a labelled set" % make, 2)
+    if "tesseract" in engines and not tesseract_peer.available():
+        raise EvalError("the tesseract engine needs the tesseract program "
+                        "(Debian package tesseract-ocr)", 2)
     engine_option = "--engine" in help_text(read)
-    if not engine_option and engines != ["glyph"]:
+    if not engine_option and [e for e in engines if e != "tesseract"] not in ([], ["glyph"]):
         raise EvalError("%s has no --engine option; only --engines glyph can be scored" % read, 2)
     return make, read, engine_option
 
@@ -159,8 +165,10 @@ def generate(make, items, set_dir):
 def read_item(read, item, path, engine, engine_option, raw_dir):
     """Runs the reader on one item, keeps its raw output, returns
     (frames, status, problem)."""
-    cmd = [read] + set_design.reader_args(item, path, engine, engine_option)
     base = os.path.join(raw_dir, item["name"])
+    if engine == "tesseract":
+        return read_with_tesseract(item, path, base)
+    cmd = [read] + set_design.reader_args(item, path, engine, engine_option)
     try:
         r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                            timeout=READ_TIMEOUT_S)
@@ -182,6 +190,20 @@ def read_item(read, item, path, engine, engine_option, raw_dir):
     except ValueError as e:
         frames = []
         problem = (problem + "; " if problem else "") + str(e)
+    return frames, status, problem
+
+
+def read_with_tesseract(item, path, base):
+    """The peer row: same items, same vote settings, kalvero-read's JSON."""
+    try:
+        frames = tesseract_peer.read_item(path, 1 if item["kind"] == "still" else 5)
+    except (OSError, ValueError) as e:
+        frames, status, problem = [], None, str(e)
+    else:
+        status, problem = 0, None
+    with open(base + ".jsonl", "w") as f:
+        for fr in frames:
+            f.write(json.dumps(fr) + "\n")
     return frames, status, problem
 
 
