@@ -23,6 +23,13 @@ void QtFrameSink::OnFrame(const FrameReport& report) {
     outbox_.Post(std::move(frame));
 }
 
+void QtFrameSink::OnNotice(const std::string& line) {
+    OutboxFrame notice;
+    notice.console = &console_;
+    notice.line = line;
+    outbox_.Post(std::move(notice));
+}
+
 std::size_t DeliverFrames(FrameOutbox& outbox) {
     std::deque<OutboxFrame> frames = outbox.TakeAll();
     for (const OutboxFrame& frame : frames) {

@@ -19,6 +19,8 @@ class QtFrameSink : public FrameSink {
 public:
     QtFrameSink(QLabel& monitor, QTextEdit& console, FrameOutbox& outbox);
     void OnFrame(const FrameReport& report) override;
+    // The line goes to the console, after the frames posted before it.
+    void OnNotice(const std::string& line) override;
 
 private:
     QLabel& monitor_;

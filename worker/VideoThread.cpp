@@ -127,6 +127,7 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
         bool checkDigitVote = LatchCheckDigitVote(options, engine);
 #ifdef KALVERO_HAVE_LINE_READER
         std::unique_ptr<LineReader> lineReader;  // this thread's network, made when first needed
+        bool lineReaderFailed = false;           // tried once in this run, and said so
 #endif
         // The learned engine's network, loaded the first time it is chosen.
         // When it cannot be loaded the run says so once and goes on with
@@ -134,14 +135,15 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
         auto useEngine = [&](RecognitionEngine wanted) {
             engine = wanted;
 #ifdef KALVERO_HAVE_LINE_READER
-            if (engine == RecognitionEngine::Learned && !lineReader) {
+            if (engine == RecognitionEngine::Learned && !lineReader && !lineReaderFailed) {
                 std::string error;
                 lineReader = LineReader::Create(error);
                 if (!lineReader) {
                     sink.OnNotice(error);
-                    engine = RecognitionEngine::Glyph;
+                    lineReaderFailed = true;
                 }
             }
+            if (!lineReader) engine = RecognitionEngine::Glyph;
 #else
             engine = RecognitionEngine::Glyph;
 #endif

@@ -22,6 +22,7 @@ struct RecordedFrame {
     FrameResult result;
     cv::Rect zone;
     int voteCode = kNoVote;
+    std::string voted;
     std::string confirmed;
 };
 
@@ -41,11 +42,22 @@ public:
             frame.result = report.result;
             frame.zone = report.zone;
             frame.voteCode = report.voteCode;
+            frame.voted = report.voted;
             frame.confirmed = report.confirmed;
             frames_.push_back(std::move(frame));
         }
         changed_.notify_all();
         if (onFrame) onFrame(report);
+    }
+
+    void OnNotice(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        notices_.push_back(line);
+    }
+
+    std::vector<std::string> notices() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return notices_;
     }
 
     void OnRunEnd(bool opened) override {
@@ -83,6 +95,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<RecordedFrame> frames_;
+    std::vector<std::string> notices_;
     int runEnds_ = 0;
     bool lastOpened_ = false;
 };
