@@ -13,7 +13,9 @@
 #include <opencv2/videoio.hpp>
 
 #include "detection/GlyphTemplateBank.h"
+#include "tools/CropCommand.h"
 #include "tools/NumberPainter.h"
+#include "tools/OptionValues.h"
 
 namespace kalvero {
 
@@ -322,52 +324,6 @@ std::string WriteSample(const std::string& path, const SampleSpec& spec) {
     return "";
 }
 
-namespace {
-
-bool ParseInt(const std::string& text, long long low, long long high, int& value) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || v < low || v > high) {
-        return false;
-    }
-    value = static_cast<int>(v);
-    return true;
-}
-
-bool ParseSeed(const std::string& text, std::uint64_t& value) {
-    if (text.empty() || text[0] == '-') {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0') {
-        return false;
-    }
-    value = v;
-    return true;
-}
-
-bool ParseSize(const std::string& text, cv::Size& size) {
-    const std::size_t x = text.find_first_of("xX");
-    if (x == std::string::npos) {
-        return false;
-    }
-    int w = 0;
-    int h = 0;
-    if (!ParseInt(text.substr(0, x), 1, 1 << 20, w) || !ParseInt(text.substr(x + 1), 1, 1 << 20, h)) {
-        return false;
-    }
-    size = cv::Size(w, h);
-    return true;
-}
-
-}  // namespace
-
 std::string SampleUsage() {
     return "Usage: kalvero-make-sample OUT [options]\n"
            "Writes a synthetic video of a railway carriage carrying a number.\n"
@@ -380,7 +336,14 @@ std::string SampleUsage() {
            "  --digit-height H    height of the painted digits in pixels (29)\n"
            "  --polarity P        light: light digits on a dark panel; dark: the reverse (light)\n"
            "  --seed S            seed of texture, grime and noise (1)\n"
-           "  --help              this text\n";
+           "  --help              this text\n"
+           "\n"
+           "Usage: kalvero-make-sample --crops DIR --count N [options]\n"
+           "Writes N line crops (160x32 grey PNG) and DIR/labels.tsv for training.\n"
+           "  --fonts LIST        comma-separated glyph, stencil or font files (the training fonts)\n"
+           "  --seed S            seed of the whole set (1)\n"
+           "  --negatives-share P share of crops without a whole digit (0.08)\n"
+           "  --jobs N            threads; the files do not depend on it (1)\n";
 }
 
 std::string ParseSampleCommand(const std::vector<std::string>& args, SampleCommand& command) {
@@ -470,6 +433,9 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
 }
 
 int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (WantsCrops(args)) {
+        return RunMakeCrops(args, out, err);
+    }
     SampleCommand command;
     const std::string error = ParseSampleCommand(args, command);
     if (!error.empty()) {

@@ -1,0 +1,63 @@
+#include "tools/CarriageNumbers.h"
+
+namespace kalvero {
+
+namespace {
+
+constexpr double kOneShare = 0.2;        // of inner digits, on top of the uniform draw
+constexpr double kOneAtEndsShare = 0.3;  // of first and last digits
+
+char RandomDigit(cv::RNG& rng, double oneShare) {
+    if (rng.uniform(0.0, 1.0) < oneShare) {
+        return '1';
+    }
+    return static_cast<char>('0' + rng.uniform(0, 10));
+}
+
+}  // namespace
+
+int CarriageCheckDigit(const std::string& firstSeven) {
+    if (firstSeven.size() != 7) {
+        return -1;
+    }
+    int sum = 0;
+    for (std::size_t i = 0; i < 7; ++i) {
+        const int d = firstSeven[i] - '0';
+        if (d < 0 || d > 9) {
+            return -1;
+        }
+        const int product = d * (i % 2 == 0 ? 2 : 1);
+        sum += product / 10 + product % 10;
+    }
+    return (10 - sum % 10) % 10;
+}
+
+bool CarriageNumberHolds(const std::string& number) {
+    return number.size() == 8 && CarriageCheckDigit(number.substr(0, 7)) == number[7] - '0';
+}
+
+std::string RandomCarriageNumber(cv::RNG& rng) {
+    // A wanted final 1 is reached by redrawing the inner digits: about one
+    // draw in ten gives it, so the loop is short.
+    const bool endInOne = rng.uniform(0.0, 1.0) < kOneAtEndsShare;
+    for (int attempt = 0;; ++attempt) {
+        std::string number(1, RandomDigit(rng, kOneAtEndsShare));
+        for (int i = 1; i < 7; ++i) {
+            number += RandomDigit(rng, kOneShare);
+        }
+        const int check = CarriageCheckDigit(number);
+        if (!endInOne || check == 1 || attempt >= 200) {
+            return number + static_cast<char>('0' + check);
+        }
+    }
+}
+
+std::string RandomDigitGroup(cv::RNG& rng, int length) {
+    std::string digits;
+    for (int i = 0; i < length; ++i) {
+        digits += RandomDigit(rng, (i == 0 || i + 1 == length) ? kOneAtEndsShare : kOneShare);
+    }
+    return digits;
+}
+
+}  // namespace kalvero

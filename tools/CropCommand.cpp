@@ -1,0 +1,203 @@
+#include "tools/CropCommand.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <thread>
+
+#include <opencv2/core/utility.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include "tools/CropMaker.h"
+#include "tools/DigitFonts.h"
+#include "tools/OptionValues.h"
+
+namespace kalvero {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxCrops = 10000000;
+
+std::string CropFileName(int index) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "%07d.png", index);
+    return name;
+}
+
+}  // namespace
+
+bool WantsCrops(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(), [](const std::string& a) {
+        return a == "--crops" || a.rfind("--crops=", 0) == 0;
+    });
+}
+
+std::string ParseCropCommand(const std::vector<std::string>& args, CropCommand& command) {
+    command = CropCommand{};
+    bool haveDir = false;
+    bool haveCount = false;
+    bool haveFonts = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        const std::size_t eq = name.find('=');
+        const bool inlineValue = name.rfind("--", 0) == 0 && eq != std::string::npos;
+        if (inlineValue) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        static const char* const kValued[] = {"--crops", "--count", "--fonts", "--seed", "--negatives-share",
+                                              "--jobs"};
+        if (std::find_if(std::begin(kValued), std::end(kValued), [&](const char* k) { return name == k; }) ==
+            std::end(kValued)) {
+            if (name.rfind("-", 0) == 0) {
+                return "unknown option '" + name + "' in crops mode";
+            }
+            return "unexpected argument '" + name + "' in crops mode";
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) {
+                return "option '" + name + "' needs a value";
+            }
+            value = args[++i];
+        }
+        const std::string bad = "invalid value '" + value + "' for " + name;
+        if (name == "--crops") {
+            if (value.empty()) {
+                return bad + " (a folder)";
+            }
+            command.dir = value;
+            haveDir = true;
+        } else if (name == "--count") {
+            if (!ParseInt(value, 1, kMaxCrops, command.count)) {
+                return bad + " (1.." + std::to_string(kMaxCrops) + ")";
+            }
+            haveCount = true;
+        } else if (name == "--fonts") {
+            const std::string error = SplitFontList(value, command.fontEntries);
+            if (!error.empty()) {
+                return bad + ": " + error;
+            }
+            haveFonts = true;
+        } else if (name == "--seed") {
+            if (!ParseSeed(value, command.seed)) {
+                return bad + " (a whole number from 0)";
+            }
+        } else if (name == "--negatives-share") {
+            if (!ParseFraction(value, 0.0, 1.0, command.negativesShare)) {
+                return bad + " (0..1)";
+            }
+        } else if (name == "--jobs") {
+            if (!ParseInt(value, 1, 64, command.jobs)) {
+                return bad + " (1..64)";
+            }
+        }
+    }
+    if (!haveDir) {
+        return "no crops folder given";
+    }
+    if (!haveCount) {
+        return "crops mode needs --count N";
+    }
+    if (!haveFonts) {
+        command.fontEntries = DefaultTrainingFontEntries();
+    }
+    return "";
+}
+
+std::string WriteCrops(const CropCommand& command, std::ostream& out) {
+    const auto start = std::chrono::steady_clock::now();
+    CropMaker maker;
+    const std::string loadError = maker.Load(command.fontEntries);
+    if (!loadError.empty()) {
+        return loadError;
+    }
+    std::error_code error;
+    fs::create_directories(command.dir, error);
+    if (!fs::is_directory(command.dir, error)) {
+        return "cannot create the folder '" + command.dir + "'";
+    }
+    std::vector<std::string> lines(static_cast<std::size_t>(command.count));
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    std::string failure;  // written by the first failing job only
+    std::atomic<bool> failureTaken{false};
+    // The jobs run their own loops: OpenCV's pool would only oversubscribe.
+    const int openCvThreads = cv::getNumThreads();
+    cv::setNumThreads(1);
+    const auto work = [&]() {
+        for (int i = next++; i < command.count && !failed; i = next++) {
+            const LineCropSample sample = maker.Make(command.seed, static_cast<std::uint64_t>(i), command.negativesShare);
+            const std::string file = CropFileName(i);
+            const std::string path = (fs::path(command.dir) / file).string();
+            bool written = !sample.image.empty();
+            try {
+                written = written && cv::imwrite(path, sample.image);
+            } catch (const cv::Exception&) {
+                written = false;
+            }
+            if (!written) {
+                if (!failureTaken.exchange(true)) {
+                    failure = "cannot write '" + path + "'";
+                }
+                failed = true;
+                return;
+            }
+            lines[static_cast<std::size_t>(i)] = file + "\t" + sample.label + "\t" + sample.font + "\n";
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int j = 1; j < command.jobs; ++j) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    cv::setNumThreads(openCvThreads);
+    if (failed) {
+        return failure;
+    }
+    const std::string labelsPath = (fs::path(command.dir) / "labels.tsv").string();
+    std::ofstream labels(labelsPath, std::ios::binary);
+    labels << "file\ttext\tfont\n";
+    for (const std::string& line : lines) {
+        labels << line;
+    }
+    labels.close();
+    if (!labels) {
+        return "cannot write '" + labelsPath + "'";
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    out << "Wrote " << command.count << " crops to " << command.dir << " in " << std::fixed
+        << std::setprecision(2) << seconds << " s (" << std::setprecision(0)
+        << command.count / std::max(seconds, 1e-6) << " crops/s, " << command.jobs << " job"
+        << (command.jobs == 1 ? "" : "s") << ", " << maker.Fonts().size() << " fonts)\n";
+    return "";
+}
+
+int RunMakeCrops(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CropCommand command;
+    const std::string error = ParseCropCommand(args, command);
+    if (!error.empty()) {
+        err << "kalvero-make-sample: " << error << "\n"
+            << "Try 'kalvero-make-sample --help'.\n";
+        return 2;
+    }
+    const std::string failure = WriteCrops(command, out);
+    if (!failure.empty()) {
+        err << "kalvero-make-sample: " << failure << "\n";
+        // A font that cannot be read is the caller's mistake, like a bad option.
+        return failure.rfind("font", 0) == 0 || failure.find("font '") != std::string::npos ? 2 : 3;
+    }
+    return 0;
+}
+
+}  // namespace kalvero
