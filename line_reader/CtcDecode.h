@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace kalvero {
+
+// What the greedy CTC decoder makes of one line's logits.
+struct CtcReading {
+    std::string text;                // the digits read, left to right
+    std::vector<float> digitScores;  // per digit: its peak probability over its columns
+    float score = 0.0f;              // product of digitScores; 1 for no digit
+};
+
+// Greedy CTC decoding of one line's logits (rows: class 0 = blank, class
+// k + 1 = digit k; columns: positions along the line; CV_32F raw logits).
+// Each column is turned into probabilities by a softmax over its classes
+// and takes its most probable class (the lowest class on a tie); runs of the
+// same class collapse into one symbol and blanks are dropped, so a digit
+// repeated in the text needs a blank column between its two runs. A digit's
+// score is the highest probability its class reached in the columns of its
+// run. Logits that are empty, of another type or of a number of rows other
+// than 11 give an empty reading with score 0.
+CtcReading DecodeCtc(const cv::Mat& logits);
+
+}  // namespace kalvero

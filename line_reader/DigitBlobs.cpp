@@ -1,0 +1,141 @@
+#include "line_reader/DigitBlobs.h"
+
+#include <algorithm>
+
+#include <opencv2/imgproc.hpp>
+
+namespace kalvero {
+
+namespace {
+
+// Window of the local mean, in expected digit heights: wide enough to take
+// in ground on both sides of a bold stroke, narrow enough to follow shading
+// across a carriage side.
+constexpr double kMeanWindow = 1.5;
+// Grey levels a pixel must stand out from the local mean to count as ink:
+// above sensor noise and paint texture, well below painted-digit contrast.
+constexpr int kInkContrast = 12;
+// Band of blob heights accepted, in expected digit heights: the operator's
+// height may be 30 % off either way, plus room for blur and tilt.
+constexpr double kMinHeight = 0.6;
+constexpr double kMaxHeight = 1.5;
+// Pieces shorter than this (in expected heights) are not worth joining:
+// specks, rivets, holes.
+constexpr double kMinPieceHeight = 0.15;
+// Vertical gap between two stencil pieces of one digit, in expected heights.
+constexpr double kStencilGap = 0.25;
+// A digit is at most as wide as it is tall (allowing wide fonts and blur).
+constexpr double kMaxAspect = 1.0;
+// Fill of a blob's box: below this it is a thin frame or a line crossing;
+// a wide blob above the upper bound is a solid block, not a digit (a 1 is
+// thin and may be solid).
+constexpr double kMinFill = 0.12;
+constexpr double kMaxFillWide = 0.9;
+constexpr double kThinAspect = 0.3;
+
+bool OverlapHorizontally(const cv::Rect& a, const cv::Rect& b) {
+    const int overlap = std::min(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
+    return overlap > 0 && overlap >= std::min(a.width, b.width) / 2;
+}
+
+int VerticalGap(const cv::Rect& a, const cv::Rect& b) {
+    return std::max(a.y, b.y) - std::min(a.y + a.height, b.y + b.height);
+}
+
+// Joins pieces that sit one above the other (stencil breaks) while the
+// result stays within a digit's height; repeats until nothing changes.
+void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
+    const double maxGap = kStencilGap * digitHeight;
+    const double maxHeight = kMaxHeight * digitHeight;
+    bool joined = true;
+    while (joined) {
+        joined = false;
+        for (std::size_t i = 0; i < pieces.size() && !joined; ++i) {
+            for (std::size_t j = i + 1; j < pieces.size(); ++j) {
+                const cv::Rect& a = pieces[i].box;
+                const cv::Rect& b = pieces[j].box;
+                // Sorted by left edge: no later piece reaches back over a.
+                if (b.x >= a.x + a.width) break;
+                if (!OverlapHorizontally(a, b) || VerticalGap(a, b) > maxGap) continue;
+                const cv::Rect both = a | b;
+                if (both.height > maxHeight || both.width > kMaxAspect * both.height) continue;
+                pieces[i].box = both;
+                pieces[i].area += pieces[j].area;
+                pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(j));
+                joined = true;
+                break;
+            }
+        }
+    }
+}
+
+bool LooksLikeDigit(const DigitBlob& blob, int digitHeight) {
+    const cv::Rect& box = blob.box;
+    if (box.height < kMinHeight * digitHeight || box.height > kMaxHeight * digitHeight) return false;
+    if (box.width > kMaxAspect * box.height || box.width < 1) return false;
+    const double fill = static_cast<double>(blob.area) / box.area();
+    if (fill < kMinFill) return false;
+    return fill <= kMaxFillWide || box.width <= kThinAspect * box.height;
+}
+
+}  // namespace
+
+cv::Mat LocalMean(const cv::Mat& grey, int digitHeight) {
+    if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4) return cv::Mat();
+    // A window beyond twice the image's larger side averages the same
+    // replicated border and only costs time.
+    const double limit = 2.0 * std::max(grey.rows, grey.cols) + 1.0;
+    const int window = std::max(3, static_cast<int>(std::min(limit, kMeanWindow * digitHeight)) | 1);
+    cv::Mat mean;
+    cv::blur(grey, mean, cv::Size(window, window), cv::Point(-1, -1), cv::BORDER_REPLICATE);
+    return mean;
+}
+
+std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity) {
+    return FindDigitBlobs(grey, LocalMean(grey, digitHeight), digitHeight, polarity);
+}
+
+std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, const cv::Mat& localMean, int digitHeight,
+                                      InkPolarity polarity) {
+    if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4 || localMean.size() != grey.size() ||
+        localMean.type() != CV_8UC1) {
+        return {};
+    }
+    // Ink: grey - mean > contrast (light) or mean - grey > contrast (dark);
+    // saturating 8-bit subtraction keeps the other side at 0.
+    cv::Mat difference;
+    if (polarity == InkPolarity::Light) {
+        cv::subtract(grey, localMean, difference);
+    } else {
+        cv::subtract(localMean, grey, difference);
+    }
+    cv::Mat ink;
+    cv::threshold(difference, ink, kInkContrast, 255, cv::THRESH_BINARY);
+
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    std::vector<DigitBlob> pieces;
+    const double minPiece = kMinPieceHeight * digitHeight;
+    const double maxHeight = kMaxHeight * digitHeight;
+    for (int i = 1; i < count; ++i) {
+        const int* s = stats.ptr<int>(i);
+        const cv::Rect box(s[cv::CC_STAT_LEFT], s[cv::CC_STAT_TOP], s[cv::CC_STAT_WIDTH], s[cv::CC_STAT_HEIGHT]);
+        if (box.height < minPiece || box.height > maxHeight || box.width > kMaxAspect * maxHeight) continue;
+        pieces.push_back(DigitBlob{box, s[cv::CC_STAT_AREA]});
+    }
+    // Pieces come in label order (top to bottom); sorting first keeps the
+    // join independent of that.
+    const auto leftToRight = [](const DigitBlob& a, const DigitBlob& b) {
+        return a.box.x != b.box.x ? a.box.x < b.box.x : a.box.y < b.box.y;
+    };
+    std::sort(pieces.begin(), pieces.end(), leftToRight);
+    JoinStencilPieces(pieces, digitHeight);
+    std::vector<DigitBlob> blobs;
+    for (const DigitBlob& blob : pieces) {
+        if (LooksLikeDigit(blob, digitHeight)) blobs.push_back(blob);
+    }
+    std::sort(blobs.begin(), blobs.end(), leftToRight);
+    return blobs;
+}
+
+}  // namespace kalvero

@@ -1,0 +1,40 @@
+#pragma once
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace kalvero {
+
+// Polarity of the digits against their ground.
+enum class InkPolarity { Light, Dark };
+
+// A connected patch of ink that may be one digit, in zone pixels.
+struct DigitBlob {
+    cv::Rect box;
+    int area = 0;  // ink pixels
+    float CentreX() const { return box.x + 0.5f * box.width; }
+    float CentreY() const { return box.y + 0.5f * box.height; }
+};
+
+// The digit-like blobs of one polarity in an 8-bit grey image, left to
+// right (by box.x, then box.y).
+//
+// Ink is what stands out from the local mean (a box window of about one
+// and a half expected digit heights) by a small contrast in the given
+// polarity. Its connected parts are kept as digits when their height lies
+// within a tolerant band around `digitHeight` (the expected height may be
+// off by 30 %), their width is at most their height and their fill is not
+// that of a solid block; parts that overlap horizontally and nearly touch
+// vertically (the pieces of a stencilled digit) are joined first. A thin
+// bar (the digit 1) is a blob. An image that is not 8-bit grey, or a
+// digit height below 4, gives none.
+std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity);
+
+// The local mean FindDigitBlobs compares with, for both polarities of the
+// same image and digit height (computed once, shared by the two calls).
+cv::Mat LocalMean(const cv::Mat& grey, int digitHeight);
+// FindDigitBlobs with the local mean given.
+std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, const cv::Mat& localMean, int digitHeight,
+                                      InkPolarity polarity);
+
+}  // namespace kalvero

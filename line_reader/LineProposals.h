@@ -1,0 +1,38 @@
+#pragma once
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "line_reader/LineCrop.h"
+
+namespace kalvero {
+
+// A place in the zone that may hold a line of digits, to be read by the
+// line model.
+struct LineProposal {
+    LineBox line;        // what NormaliseLine crops
+    cv::Rect box;        // axis-aligned box of the digits, in zone pixels
+    int blobCount = 0;   // digit-like blobs in the row (0: not from blobs)
+    float rank = 0.0f;   // higher first; in (0, 1]
+};
+
+// Fewest blobs a row needs to be proposed: a carriage number has eight
+// digits and a few may be lost to dirt or merge with a neighbour.
+constexpr int kMinRowBlobs = 5;
+
+// Lines of digits in an 8-bit grey image, found from the shapes of the
+// digits alone (no font): digit-like blobs of both polarities grouped into
+// rows (see FindDigitBlobs and GroupBlobRows) of at least kMinRowBlobs.
+// A row of more than eight blobs is also proposed as every run of eight
+// consecutive blobs, so that a stray blob beside a number does not spoil
+// its reading. Rank favours eight blobs of even height; a proposal whose
+// box nearly coincides with a better one (the same row seen in both
+// polarities) is dropped. At most `maxLines`, best rank first (stable). A
+// grey image that is empty or not 8-bit, a digit height below 4 or above
+// twice the image's height, or maxLines below 1 gives none.
+std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines);
+
+// Intersection over union of two boxes; 0 when either is empty.
+double BoxIou(const cv::Rect& a, const cv::Rect& b);
+
+}  // namespace kalvero

@@ -1,0 +1,127 @@
+#include "line_reader/ReadLines.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <opencv2/imgproc.hpp>
+
+#include "line_reader/CtcDecode.h"
+#include "line_reader/GlyphRegionLines.h"
+#include "line_reader/LineCrop.h"
+#include "line_reader/LineProposals.h"
+
+namespace kalvero {
+
+namespace {
+
+constexpr std::size_t kNumberLength = 8;
+// Smallest digit height worth proposing: below it blobs are specks and the
+// model's 32-pixel crop would magnify noise.
+constexpr int kMinDigitHeight = 4;
+// A digit height beyond this many times the zone's larger side cannot be
+// in it (and keeps the arithmetic on it far from overflowing).
+constexpr int kMaxHeightPerSide = 2;
+// A glyph-search region covering a blob row this much is the same line.
+constexpr double kSameLineIou = 0.5;
+
+bool CanRead(const cv::Mat& zone, int digitHeight) {
+    if (zone.empty() || zone.dims != 2 || (zone.type() != CV_8UC1 && zone.type() != CV_8UC3)) return false;
+    return digitHeight >= kMinDigitHeight && digitHeight / kMaxHeightPerSide <= std::max(zone.rows, zone.cols);
+}
+
+std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
+                                    const LineReaderSettings& settings) {
+    std::vector<LineProposal> proposals = ProposeLines(grey, settings.digitHeight, settings.maxLines);
+    if (!settings.useGlyphRegions) return proposals;
+    // Regions of the glyph search that no blob row already covers, up to
+    // maxLines more.
+    int added = 0;
+    const std::size_t fromBlobs = proposals.size();
+    for (const LineProposal& region : ProposeGlyphRegionLines(zone, settings.digitHeight)) {
+        if (added >= settings.maxLines) break;
+        const bool covered = std::any_of(proposals.begin(), proposals.begin() + static_cast<std::ptrdiff_t>(fromBlobs),
+                                         [&](const LineProposal& row) { return BoxIou(row.box, region.box) > kSameLineIou; });
+        if (covered) continue;
+        proposals.push_back(region);
+        ++added;
+    }
+    return proposals;
+}
+
+// Of readings with the same text and overlapping boxes, keeps the first
+// best scored one.
+void DropRepeatedReadings(std::vector<LineReading>& readings) {
+    std::vector<LineReading> kept;
+    for (LineReading& reading : readings) {
+        auto same = std::find_if(kept.begin(), kept.end(), [&](const LineReading& other) {
+            return other.text == reading.text && !(other.box & reading.box).empty();
+        });
+        if (same == kept.end()) {
+            kept.push_back(std::move(reading));
+        } else if (reading.score > same->score) {
+            *same = std::move(reading);
+        }
+    }
+    readings = std::move(kept);
+}
+
+}  // namespace
+
+std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
+                                          LineReader& reader) {
+    if (!CanRead(zone, settings.digitHeight) || settings.maxLines < 1) return {};
+    try {
+        cv::Mat grey = zone;
+        if (zone.channels() == 3) cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
+        const std::vector<LineProposal> proposals = Proposals(zone, grey, settings);
+
+        std::vector<cv::Mat> crops;
+        std::vector<const LineProposal*> cropped;
+        for (const LineProposal& proposal : proposals) {
+            cv::Mat crop = NormaliseLine(grey, proposal.line);
+            if (crop.empty()) continue;
+            crops.push_back(std::move(crop));
+            cropped.push_back(&proposal);
+        }
+        const std::vector<LineLogits> logits = reader.Run(crops);
+
+        std::vector<LineReading> readings;
+        for (std::size_t i = 0; i < logits.size(); ++i) {
+            const CtcReading decoded = DecodeCtc(logits[i]);
+            if (decoded.text.size() != kNumberLength) continue;
+            LineReading reading;
+            reading.text = decoded.text;
+            reading.box = cropped[i]->box;
+            reading.score = decoded.score;
+            std::copy(decoded.digitScores.begin(), decoded.digitScores.end(), reading.digitScores.begin());
+            reading.angleDegrees = cropped[i]->line.angleDegrees;
+            readings.push_back(std::move(reading));
+        }
+        DropRepeatedReadings(readings);
+        std::stable_sort(readings.begin(), readings.end(),
+                         [](const LineReading& a, const LineReading& b) { return a.score > b.score; });
+        return readings;
+    } catch (const cv::Exception&) {
+        // A model that loaded but fails on these crops reads nothing here.
+        return {};
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+FrameResult ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader) {
+    FrameResult result;
+    for (const LineReading& reading : ReadLineReadings(zone, settings, reader)) {
+        FrameResultEntry entry;
+        std::memcpy(entry.name, reading.text.data(), std::min(reading.text.size(), sizeof(entry.name) - 1));
+        entry.x = reading.box.x;
+        entry.y = reading.box.y;
+        entry.width = reading.box.width;
+        entry.height = reading.box.height;
+        entry.score = reading.score;
+        result.entries.push_back(entry);
+    }
+    return result;
+}
+
+}  // namespace kalvero

@@ -1,0 +1,42 @@
+#pragma once
+#include <array>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "detection/RecognizeFrame.h"
+#include "line_reader/LineReader.h"
+#include "line_reader/LineReaderSettings.h"
+
+namespace kalvero {
+
+// One 8-digit number read by the learned engine.
+struct LineReading {
+    std::string text;                // eight digits
+    cv::Rect box;                    // the digits' axis-aligned box, zone pixels
+    float score = 0.0f;              // product of digitScores, in [0, 1]
+    std::array<float, 8> digitScores{};  // per digit, the model's peak probability
+    float angleDegrees = 0.0f;       // tilt of the line read
+};
+
+// Reads the 8-digit numbers of a zone with the learned engine: proposes
+// lines of digits (ProposeLines, and the glyph search's regions when
+// settings.useGlyphRegions is set), keeps the best settings.maxLines,
+// straightens each with NormaliseLine, reads them all in one forward pass
+// of `reader` and decodes each greedily (DecodeCtc). Only readings of
+// exactly eight digits are kept; of readings with the same text whose boxes
+// overlap, the best scored is kept. Best score first (stable).
+//
+// `zone` is 8-bit grey or BGR. An empty zone, one of another type, a digit
+// height below 4 or one far beyond the zone's size gives no reading; so
+// does a model that fails during the forward pass. Never throws for any
+// input. `reader` is used by this call alone (see LineReader).
+std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
+                                          LineReader& reader);
+
+// ReadLineReadings as the glyph engine's result type: name = text, box,
+// score, in the same order.
+FrameResult ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader);
+
+}  // namespace kalvero

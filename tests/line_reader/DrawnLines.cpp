@@ -1,0 +1,88 @@
+#include "DrawnLines.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/freetype.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace kalvero::testing {
+
+namespace {
+
+constexpr int kPanelGrey = 60;
+constexpr int kInkGrey = 200;
+
+// The ink box of a 0/255 mask (empty for no ink).
+cv::Rect InkBox(const cv::Mat& mask) {
+    std::vector<cv::Point> points;
+    cv::findNonZero(mask > 127, points);
+    return points.empty() ? cv::Rect() : cv::boundingRect(points);
+}
+
+}  // namespace
+
+cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& spec, cv::Rect* inkBox) {
+    cv::Mat mask(size, CV_8UC1, cv::Scalar(0));
+    cv::Ptr<cv::freetype::FreeType2> font;
+    try {
+        font = cv::freetype::createFreeType2();
+        font->loadFontData(spec.font, 0);
+    } catch (const cv::Exception& e) {
+        ADD_FAILURE() << "font " << spec.font << " cannot be loaded: " << e.what();
+        font.release();
+    }
+    if (font) {
+        // Draw each digit at a trial size, measure the ink of a "0" to
+        // scale the font so that digits come out spec.digitHeight tall.
+        // FreeType draws on BGR images only.
+        cv::Mat probe(300, 300, CV_8UC3, cv::Scalar::all(0));
+        font->putText(probe, "0", cv::Point(20, 150), 100, cv::Scalar::all(255), -1, cv::LINE_AA, false);
+        cv::extractChannel(probe, probe, 0);
+        const cv::Rect zero = InkBox(probe);
+        const int fontHeight = zero.height > 0 ? spec.digitHeight * 100 / zero.height : spec.digitHeight;
+
+        // Lay the digits out on a canvas with room around, then place it.
+        cv::Mat row(spec.digitHeight * 3, static_cast<int>(spec.text.size() + 2) * spec.digitHeight * 2,
+                    CV_8UC3, cv::Scalar::all(0));
+        double x = spec.digitHeight;
+        const int spacing = static_cast<int>(spec.letterSpacing * spec.digitHeight);
+        for (const char digit : spec.text) {
+            const std::string glyph(1, digit);
+            int baseline = 0;
+            const cv::Size glyphSize = font->getTextSize(glyph, fontHeight, -1, &baseline);
+            font->putText(row, glyph, cv::Point(static_cast<int>(x), spec.digitHeight * 3 / 2), fontHeight,
+                          cv::Scalar::all(255), -1, cv::LINE_AA, false);
+            x += glyphSize.width + spacing;
+        }
+        cv::extractChannel(row, row, 0);
+        const cv::Rect drawn = InkBox(row);
+        if (!drawn.empty()) {
+            // Move the row's ink centre to `centre` and turn it there.
+            const cv::Point2f rowCentre(drawn.x + 0.5f * drawn.width, drawn.y + 0.5f * drawn.height);
+            cv::Mat turn = cv::getRotationMatrix2D(rowCentre, -spec.angleDegrees, 1.0);
+            turn.at<double>(0, 2) += centre.x - rowCentre.x;
+            turn.at<double>(1, 2) += centre.y - rowCentre.y;
+            cv::warpAffine(row, mask, turn, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+        }
+    }
+    if (inkBox != nullptr) *inkBox = InkBox(mask);
+
+    const int ground = spec.lightDigits ? kPanelGrey : kInkGrey;
+    const int ink = spec.lightDigits ? kInkGrey : kPanelGrey;
+    cv::Mat grey(size, CV_32FC1, cv::Scalar(ground));
+    cv::Mat share;
+    mask.convertTo(share, CV_32F, 1.0 / 255.0);
+    grey += share * (ink - ground);
+    if (spec.noiseSigma > 0.0) {
+        cv::Mat noise(size, CV_32FC1);
+        cv::RNG rng(spec.seed);
+        rng.fill(noise, cv::RNG::NORMAL, 0.0, spec.noiseSigma);
+        grey += noise;
+    }
+    cv::Mat grey8, panel;
+    grey.convertTo(grey8, CV_8U);
+    cv::cvtColor(grey8, panel, cv::COLOR_GRAY2BGR);
+    return panel;
+}
+
+}  // namespace kalvero::testing

@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+
+#include <opencv2/core.hpp>
+
+namespace kalvero::testing {
+
+// Fonts the line model never saw in training.
+constexpr const char* kLatoBold = "/usr/share/fonts/truetype/lato/Lato-Bold.ttf";
+constexpr const char* kCantarellBold = "/usr/share/fonts/opentype/cantarell/Cantarell-Bold.otf";
+
+// How to draw a row of digits on a plain panel.
+struct DrawnLineSpec {
+    std::string text = "41203065";
+    std::string font = kLatoBold;
+    int digitHeight = 29;        // height of the digits' ink, pixels
+    double letterSpacing = 0.25; // extra space between digits, in digit heights
+    bool lightDigits = true;
+    double angleDegrees = 0.0;   // tilt, positive clockwise on screen
+    double noiseSigma = 2.0;
+    std::uint64_t seed = 1;
+};
+
+// A BGR panel of `size` (grey 60 with light digits of 200, or the other
+// way round) with the row drawn centred on `centre` and tilted about it,
+// mild noise added. `inkBox` receives the axis-aligned box of the drawn
+// ink. An unreadable font fails the calling test (ADD_FAILURE) and gives a
+// plain panel.
+cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& spec, cv::Rect* inkBox = nullptr);
+
+}  // namespace kalvero::testing

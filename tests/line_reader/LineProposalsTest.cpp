@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include <opencv2/imgproc.hpp>
+
+#include "DrawnLines.h"
+#include "line_reader/BlobRows.h"
+#include "line_reader/DigitBlobs.h"
+#include "line_reader/LineProposals.h"
+
+namespace kalvero {
+namespace {
+
+using testing::DrawLinePanel;
+using testing::DrawnLineSpec;
+
+cv::Mat Grey(const cv::Mat& bgr) {
+    cv::Mat grey;
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+    return grey;
+}
+
+// The proposal overlapping `ink` best; fails when there is none.
+LineProposal BestMatch(const std::vector<LineProposal>& proposals, const cv::Rect& ink) {
+    LineProposal best;
+    double bestIou = -1.0;
+    for (const LineProposal& proposal : proposals) {
+        if (BoxIou(proposal.box, ink) > bestIou) {
+            bestIou = BoxIou(proposal.box, ink);
+            best = proposal;
+        }
+    }
+    EXPECT_GE(bestIou, 0.5) << "no proposal covers the drawn row " << ink;
+    return best;
+}
+
+struct ProposalCase {
+    const char* name;
+    DrawnLineSpec spec;
+    int givenHeight;  // the digit height the operator set
+};
+
+TEST(ProposeLines, FindsTheDrawnRowInEitherPolarityTiltedOrWithAnOffHeight) {
+    std::vector<ProposalCase> cases;
+    DrawnLineSpec light;
+    cases.push_back({"light Lato", light, 29});
+    DrawnLineSpec dark;
+    dark.lightDigits = false;
+    dark.font = testing::kCantarellBold;
+    cases.push_back({"dark Cantarell", dark, 29});
+    DrawnLineSpec tilted = light;
+    tilted.angleDegrees = 3.0;
+    cases.push_back({"tilted 3 degrees", tilted, 29});
+    DrawnLineSpec tiltedBack = dark;
+    tiltedBack.angleDegrees = -3.0;
+    cases.push_back({"dark, tilted -3 degrees", tiltedBack, 29});
+    cases.push_back({"height set 30 % high", light, 38});
+    cases.push_back({"height set 30 % low", dark, 20});
+    DrawnLineSpec ones = light;
+    ones.text = "17342061";
+    cases.push_back({"starting and ending with 1", ones, 29});
+
+    for (const ProposalCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        cv::Rect ink;
+        const cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), c.spec, &ink);
+        const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), c.givenHeight, 6);
+        ASSERT_FALSE(proposals.empty());
+        const LineProposal best = BestMatch(proposals, ink);
+        // The row ranks first and is found digit by digit.
+        EXPECT_GE(BoxIou(proposals.front().box, ink), 0.5);
+        EXPECT_EQ(best.blobCount, 8);
+        // The measured height is the drawn one, whatever the setting.
+        EXPECT_NEAR(best.line.digitHeight, c.spec.digitHeight, 0.15 * c.spec.digitHeight);
+        EXPECT_NEAR(best.line.angleDegrees, c.spec.angleDegrees, 1.0);
+        // The box reaches both ends of the ink (1s included).
+        EXPECT_LE(std::abs(best.box.x - ink.x), 2);
+        EXPECT_LE(std::abs(best.box.br().x - ink.br().x), 2);
+        EXPECT_NEAR(best.line.length, ink.width / std::cos(c.spec.angleDegrees * CV_PI / 180.0),
+                    0.1 * c.spec.digitHeight + ink.height * std::sin(std::abs(c.spec.angleDegrees) * CV_PI / 180.0));
+    }
+}
+
+TEST(ProposeLines, JoinsTheTwoPiecesOfAStencilledDigit) {
+    DrawnLineSpec spec;
+    spec.text = "52473068";
+    spec.noiseSigma = 0.0;
+    cv::Rect ink;
+    cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    // A stencil bridge: a ground-coloured band across the middle of every digit.
+    cv::rectangle(panel, cv::Rect(ink.x, ink.y + ink.height / 2 - 1, ink.width, 3), cv::Scalar(60, 60, 60),
+                  cv::FILLED);
+    const std::vector<DigitBlob> blobs = FindDigitBlobs(Grey(panel), 29, InkPolarity::Light);
+    EXPECT_EQ(blobs.size(), 8u);
+    const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), 29, 6);
+    ASSERT_FALSE(proposals.empty());
+    EXPECT_EQ(BestMatch(proposals, ink).blobCount, 8);
+}
+
+TEST(ProposeLines, NothingOnAPlainOrBadImage) {
+    DrawnLineSpec empty;
+    empty.text = "";
+    const cv::Mat plain = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), empty);
+    EXPECT_TRUE(ProposeLines(Grey(plain), 29, 6).empty());
+    // Four digits are too few for a row.
+    DrawnLineSpec four;
+    four.text = "4120";
+    EXPECT_TRUE(ProposeLines(Grey(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), four)), 29, 6).empty());
+
+    const cv::Mat grey = Grey(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), DrawnLineSpec{}));
+    EXPECT_TRUE(ProposeLines(cv::Mat(), 29, 6).empty());
+    EXPECT_TRUE(ProposeLines(grey, 3, 6).empty());
+    EXPECT_TRUE(ProposeLines(grey, 29, 0).empty());
+    cv::Mat wide;
+    grey.convertTo(wide, CV_16U, 256.0);
+    EXPECT_TRUE(ProposeLines(wide, 29, 6).empty());
+    EXPECT_TRUE(ProposeLines(cv::Mat(1, 1, CV_8UC1, cv::Scalar(9)), 29, 6).empty());
+    EXPECT_TRUE(ProposeLines(grey, 1 << 30, 6).empty());
+}
+
+TEST(ProposeLines, KeepsAtMostMaxLinesBestFirst) {
+    // Three rows of eight on one panel.
+    DrawnLineSpec spec;
+    spec.digitHeight = 20;
+    cv::Mat panel = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 40.0f), spec);
+    spec.text = "99887766";
+    const cv::Mat second = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 100.0f), spec);
+    spec.text = "55331100";
+    const cv::Mat third = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 160.0f), spec);
+    panel = cv::max(panel, cv::max(second, third));
+    const std::vector<LineProposal> all = ProposeLines(Grey(panel), 20, 6);
+    EXPECT_EQ(all.size(), 3u);
+    const std::vector<LineProposal> two = ProposeLines(Grey(panel), 20, 2);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_GE(two[0].rank, two[1].rank);
+}
+
+// Blobs of height h and width 0.6 h along a line from `start`, `step` apart.
+std::vector<DigitBlob> BlobLine(cv::Point2f start, cv::Point2f step, int count, int h) {
+    std::vector<DigitBlob> blobs;
+    for (int i = 0; i < count; ++i) {
+        const cv::Point2f centre = start + step * static_cast<float>(i);
+        const int w = h * 6 / 10;
+        blobs.push_back(DigitBlob{cv::Rect(static_cast<int>(centre.x) - w / 2, static_cast<int>(centre.y) - h / 2, w, h),
+                                  w * h / 2});
+    }
+    return blobs;
+}
+
+TEST(GroupBlobRows, SplitsAtWideGapsAndLeavesOutOfLineBlobs) {
+    // Eight blobs 30 apart, then three more after a gap of two heights.
+    std::vector<DigitBlob> blobs = BlobLine({20.0f, 50.0f}, {30.0f, 0.0f}, 8, 30);
+    const std::vector<DigitBlob> far = BlobLine({20.0f + 7 * 30 + 90, 50.0f}, {30.0f, 0.0f}, 3, 30);
+    blobs.insert(blobs.end(), far.begin(), far.end());
+    // A blob a whole height below the row, between two of its blobs, and a
+    // blob twice as tall.
+    blobs.push_back(DigitBlob{cv::Rect(95, 80, 18, 30), 270});
+    blobs.push_back(DigitBlob{cv::Rect(130, 20, 36, 60), 1080});
+    std::sort(blobs.begin(), blobs.end(),
+              [](const DigitBlob& a, const DigitBlob& b) { return a.box.x < b.box.x; });
+
+    const std::vector<BlobRow> rows = GroupBlobRows(blobs, 5);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].blobs.size(), 8u);
+    for (const DigitBlob& blob : rows[0].blobs) EXPECT_EQ(blob.box.height, 30);
+    EXPECT_EQ(GroupBlobRows(blobs, 3).size(), 2u);
+}
+
+TEST(FitRowLine, MeasuresTiltAndClampsIt) {
+    const float slope = std::tan(4.0f * static_cast<float>(CV_PI) / 180.0f);
+    const LineBox four = FitRowLine(BlobLine({20.0f, 50.0f}, {30.0f, 30.0f * slope}, 8, 30));
+    EXPECT_NEAR(four.angleDegrees, 4.0f, 0.5f);
+    EXPECT_NEAR(four.digitHeight, 30.0f, 2.0f);
+    EXPECT_NEAR(four.length, 7 * 30 / std::cos(4.0f * CV_PI / 180.0f) + 18, 3.0f);
+    const float steep = std::tan(20.0f * static_cast<float>(CV_PI) / 180.0f);
+    EXPECT_FLOAT_EQ(FitRowLine(BlobLine({20.0f, 50.0f}, {30.0f, -30.0f * steep}, 8, 30)).angleDegrees,
+                    -kMaxRowTiltDegrees);
+    // A single blob: upright, its own width long.
+    const LineBox one = FitRowLine(BlobLine({50.0f, 50.0f}, {0.0f, 0.0f}, 1, 30));
+    EXPECT_EQ(one.angleDegrees, 0.0f);
+    EXPECT_FLOAT_EQ(one.length, 18.0f);
+    EXPECT_EQ(FitRowLine({}).length, 0.0f);
+}
+
+}  // namespace
+}  // namespace kalvero

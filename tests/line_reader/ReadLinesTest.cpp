@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <opencv2/imgproc.hpp>
+
+#include "DrawnLines.h"
+#include "line_reader/LineProposals.h"
+#include "line_reader/ReadLines.h"
+
+namespace kalvero {
+namespace {
+
+using testing::DrawLinePanel;
+using testing::DrawnLineSpec;
+
+class ReadLinesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        reader_ = LineReader::Create(error);
+        ASSERT_NE(reader_, nullptr) << error;
+    }
+
+    std::vector<LineReading> Read(const cv::Mat& zone, int digitHeight = 29, bool glyphRegions = false) {
+        LineReaderSettings settings;
+        settings.digitHeight = digitHeight;
+        settings.useGlyphRegions = glyphRegions;
+        return ReadLineReadings(zone, settings, *reader_);
+    }
+
+    std::unique_ptr<LineReader> reader_;
+};
+
+struct ReadCase {
+    const char* name;
+    DrawnLineSpec spec;
+    cv::Size zone;
+};
+
+TEST_F(ReadLinesTest, ReadsNumbersInFontsTheModelNeverSaw) {
+    std::vector<ReadCase> cases;
+    DrawnLineSpec lato;
+    cases.push_back({"Lato, light", lato, {390, 90}});
+    DrawnLineSpec cantarell;
+    cantarell.font = testing::kCantarellBold;
+    cantarell.lightDigits = false;
+    cantarell.text = "52473068";
+    cases.push_back({"Cantarell, dark", cantarell, {390, 90}});
+    DrawnLineSpec ones = lato;
+    ones.text = "17342061";
+    cases.push_back({"starting and ending with 1", ones, {390, 90}});
+    DrawnLineSpec onesDark = cantarell;
+    onesDark.text = "11111111";
+    onesDark.digitHeight = 24;
+    cases.push_back({"all ones", onesDark, {390, 90}});
+    DrawnLineSpec tilted = lato;
+    tilted.angleDegrees = 3.0;
+    tilted.text = "90865731";
+    cases.push_back({"tilted 3 degrees", tilted, {390, 90}});
+    DrawnLineSpec large = cantarell;
+    large.digitHeight = 40;
+    large.text = "30295846";
+    cases.push_back({"in a large zone", large, {640, 360}});
+
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        cv::Rect ink;
+        const cv::Mat zone = DrawLinePanel(c.zone, cv::Point2f(c.zone.width * 0.5f, c.zone.height * 0.5f), c.spec, &ink);
+        const std::vector<LineReading> readings = Read(zone, c.spec.digitHeight);
+        ASSERT_FALSE(readings.empty());
+        const LineReading& best = readings.front();
+        EXPECT_EQ(best.text, c.spec.text);
+        EXPECT_GE(BoxIou(best.box, ink), 0.5) << best.box << " " << ink;
+        EXPECT_GT(best.score, 0.5f);
+        EXPECT_LE(best.score, 1.0f);
+        float product = 1.0f;
+        for (float p : best.digitScores) {
+            EXPECT_GT(p, 0.0f);
+            EXPECT_LE(p, 1.0f);
+            product *= p;
+        }
+        EXPECT_NEAR(best.score, product, 1e-5f);
+        EXPECT_NEAR(best.angleDegrees, c.spec.angleDegrees, 1.0f);
+        for (const LineReading& reading : readings) EXPECT_EQ(reading.text.size(), 8u);
+    }
+}
+
+TEST_F(ReadLinesTest, ReadsWithAnOffDigitHeightAndAGreyZone) {
+    DrawnLineSpec spec;
+    spec.text = "64019257";
+    cv::Mat grey;
+    cv::cvtColor(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec), grey, cv::COLOR_BGR2GRAY);
+    for (int given : {21, 29, 37}) {
+        const std::vector<LineReading> readings = Read(grey, given);
+        ASSERT_FALSE(readings.empty()) << "digit height set to " << given;
+        EXPECT_EQ(readings.front().text, spec.text) << "digit height set to " << given;
+    }
+}
+
+TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
+    DrawnLineSpec blank;
+    blank.text = "";
+    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), blank)).empty());
+    DrawnLineSpec seven;
+    seven.text = "4120306";
+    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), seven)).empty());
+    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), seven), 29, true).empty());
+    DrawnLineSpec nine;
+    nine.text = "412030651";
+    nine.letterSpacing = 0.15;
+    for (const LineReading& reading : Read(DrawLinePanel(cv::Size(420, 90), cv::Point2f(210.0f, 45.0f), nine))) {
+        // A run of eight of the nine digits may be read, never nine.
+        EXPECT_NE(nine.text.find(reading.text), std::string::npos) << reading.text;
+    }
+}
+
+TEST_F(ReadLinesTest, TwoNumbersInAZoneAreBothReadBestFirst) {
+    DrawnLineSpec top;
+    top.text = "52473068";
+    DrawnLineSpec bottom = top;
+    bottom.text = "80316245";
+    const cv::Mat upper = DrawLinePanel(cv::Size(400, 200), cv::Point2f(200.0f, 50.0f), top);
+    const cv::Mat lower = DrawLinePanel(cv::Size(400, 200), cv::Point2f(200.0f, 150.0f), bottom);
+    const std::vector<LineReading> readings = Read(cv::max(upper, lower));
+    ASSERT_EQ(readings.size(), 2u);
+    EXPECT_GE(readings[0].score, readings[1].score);
+    std::vector<std::string> texts = {readings[0].text, readings[1].text};
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"52473068", "80316245"}));
+}
+
+TEST_F(ReadLinesTest, GlyphRegionsAsExtraProposalsKeepTheReading) {
+    DrawnLineSpec spec;
+    spec.text = "52473068";
+    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    const std::vector<LineReading> withRegions = Read(zone, 29, true);
+    ASSERT_FALSE(withRegions.empty());
+    EXPECT_EQ(withRegions.front().text, spec.text);
+    // The same text from overlapping proposals is one reading.
+    EXPECT_EQ(std::count_if(withRegions.begin(), withRegions.end(),
+                            [&](const LineReading& r) { return r.text == spec.text; }),
+              1);
+}
+
+TEST_F(ReadLinesTest, FrameResultCarriesTheReadingsInOrder) {
+    DrawnLineSpec spec;
+    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    LineReaderSettings settings;
+    const std::vector<LineReading> readings = ReadLineReadings(zone, settings, *reader_);
+    const FrameResult result = ReadLines(zone, settings, *reader_);
+    ASSERT_EQ(result.count(), static_cast<int>(readings.size()));
+    ASSERT_GT(result.count(), 0);
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        const FrameResultEntry& entry = result.entries[i];
+        EXPECT_STREQ(entry.name, readings[i].text.c_str());
+        EXPECT_EQ(cv::Rect(entry.x, entry.y, entry.width, entry.height), readings[i].box);
+        EXPECT_EQ(entry.score, readings[i].score);
+    }
+}
+
+TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
+    DrawnLineSpec spec;
+    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    cv::Mat deep, floating, alpha;
+    zone.convertTo(deep, CV_16UC3, 256.0);
+    zone.convertTo(floating, CV_32FC3);
+    cv::cvtColor(zone, alpha, cv::COLOR_BGR2BGRA);
+    const int sizes[] = {4, 4, 4};
+    const std::vector<cv::Mat> zones = {cv::Mat(), cv::Mat(1, 1, CV_8UC3, cv::Scalar::all(200)),
+                                        cv::Mat(1, 1, CV_8UC1, cv::Scalar(0)), cv::Mat(3, 1000, CV_8UC1, cv::Scalar(7)),
+                                        deep, floating, alpha, cv::Mat(3, sizes, CV_8UC1, cv::Scalar(0))};
+    for (std::size_t i = 0; i < zones.size(); ++i) {
+        for (bool glyphRegions : {false, true}) {
+            std::vector<LineReading> readings;
+            EXPECT_NO_THROW(readings = Read(zones[i], 29, glyphRegions)) << "zone " << i;
+            EXPECT_TRUE(readings.empty()) << "zone " << i;
+        }
+    }
+    for (int height : {-5, 0, 3, 1000, 1 << 30}) {
+        for (bool glyphRegions : {false, true}) {
+            std::vector<LineReading> readings;
+            EXPECT_NO_THROW(readings = Read(zone, height, glyphRegions)) << "height " << height;
+            EXPECT_TRUE(readings.empty()) << "height " << height;
+        }
+    }
+    LineReaderSettings none;
+    none.maxLines = 0;
+    EXPECT_TRUE(ReadLineReadings(zone, none, *reader_).empty());
+}
+
+}  // namespace
+}  // namespace kalvero
