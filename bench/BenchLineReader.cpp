@@ -1,0 +1,98 @@
+// Time of one ReadLines call (the learned engine) on the zones of
+// BenchRecognizeFrame.cpp, and of its stages.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "BenchZones.h"
+#include "line_reader/GlyphRegionLines.h"
+#include "line_reader/LineProposals.h"
+#include "line_reader/ReadLines.h"
+
+namespace {
+
+std::unique_ptr<kalvero::LineReader> MakeReader() {
+    std::string error;
+    std::unique_ptr<kalvero::LineReader> reader = kalvero::LineReader::Create(error);
+    if (!reader) throw std::runtime_error(error);
+    return reader;
+}
+
+void RunReadLines(benchmark::State& state, const cv::Mat& zone, bool glyphRegions) {
+    const std::unique_ptr<kalvero::LineReader> reader = MakeReader();
+    kalvero::LineReaderSettings settings;
+    settings.digitHeight = kalvero::bench::kDigitHeight;
+    settings.useGlyphRegions = glyphRegions;
+    int readings = 0;
+    for (auto _ : state) {
+        const kalvero::FrameResult result = kalvero::ReadLines(zone, settings, *reader);
+        readings = result.count();
+        benchmark::DoNotOptimize(readings);
+    }
+    state.counters["readings"] = readings;
+}
+
+// The default: line proposals from digit blobs only.
+void BM_ReadLines_640x360(benchmark::State& state) { RunReadLines(state, kalvero::bench::LargeZone(), false); }
+BENCHMARK(BM_ReadLines_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_ReadLines_390x90(benchmark::State& state) { RunReadLines(state, kalvero::bench::SmallZone(), false); }
+BENCHMARK(BM_ReadLines_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// With the glyph search's regions as extra proposals.
+void BM_ReadLinesGlyphRegions_640x360(benchmark::State& state) {
+    RunReadLines(state, kalvero::bench::LargeZone(), true);
+}
+BENCHMARK(BM_ReadLinesGlyphRegions_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_ReadLinesGlyphRegions_390x90(benchmark::State& state) {
+    RunReadLines(state, kalvero::bench::SmallZone(), true);
+}
+BENCHMARK(BM_ReadLinesGlyphRegions_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// Stages: the blob proposals alone, the glyph regions alone, and one
+// forward pass of a single crop.
+void RunProposals(benchmark::State& state, const cv::Mat& zone) {
+    cv::Mat grey;
+    cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        lines = kalvero::ProposeLines(grey, kalvero::bench::kDigitHeight, 6).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+void BM_ProposeLines_640x360(benchmark::State& state) { RunProposals(state, kalvero::bench::LargeZone()); }
+BENCHMARK(BM_ProposeLines_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void BM_ProposeLines_390x90(benchmark::State& state) { RunProposals(state, kalvero::bench::SmallZone()); }
+BENCHMARK(BM_ProposeLines_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void RunGlyphRegions(benchmark::State& state, const cv::Mat& zone) {
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        lines = kalvero::ProposeGlyphRegionLines(zone, kalvero::bench::kDigitHeight).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+void BM_GlyphRegionLines_640x360(benchmark::State& state) { RunGlyphRegions(state, kalvero::bench::LargeZone()); }
+BENCHMARK(BM_GlyphRegionLines_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void BM_GlyphRegionLines_390x90(benchmark::State& state) { RunGlyphRegions(state, kalvero::bench::SmallZone()); }
+BENCHMARK(BM_GlyphRegionLines_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_LineModelForward(benchmark::State& state) {
+    const std::unique_ptr<kalvero::LineReader> reader = MakeReader();
+    std::vector<cv::Mat> crops(static_cast<std::size_t>(state.range(0)),
+                               cv::Mat(kalvero::kLineInputHeight, kalvero::kLineInputWidth, CV_8UC1, cv::Scalar(100)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(reader->Run(crops));
+    }
+}
+BENCHMARK(BM_LineModelForward)->Arg(1)->Arg(6)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+}  // namespace
