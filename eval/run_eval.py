@@ -279,6 +279,14 @@ def report(engines, items, scores, problems):
         widths = [max(len(r[i]) for r in [header] + body) for i in range(len(header))]
         for r in [header] + body:
             out.append("  ".join(c.ljust(widths[i]) for i, c in enumerate(r)).rstrip())
+    for e, t in rows:
+        tags = t["engine_tags"]
+        others = sum(n for tag, n in tags.items() if tag != e)
+        if others:
+            out.append("")
+            out.append("Note: %s of the %d readings in the %s row name another engine (%s)" % (
+                others, sum(tags.values()), e,
+                ", ".join("%s %d" % (tag, n) for tag, n in sorted(tags.items()) if tag != e)))
     if problems:
         out.append("")
         out.append("Reader problems (scored with the frames it printed):")

@@ -122,6 +122,8 @@ def score_item(truth, frames):
       visible_objects / detected: fully visible numbers over all frames, and
         those matched one-to-one by a reading's box with IoU >= 0.5
       times_ms: time_ms of every printed frame
+      engine_tags: readings per value of their "engine" field, to show a run
+        that quietly read with another engine than the one asked for
     """
     validate_truth(truth)
     numbers = [number_text(n) for n in truth["numbers"]]
@@ -156,7 +158,12 @@ def score_item(truth, frames):
         "detected": 0,
         "times_ms": [float(f["time_ms"]) for f in frames
                      if isinstance(f.get("time_ms"), (int, float))],
+        "engine_tags": {},
     }
+    for f in out_by_frame.values():
+        for r in f.get("readings", []):
+            tag = str(r.get("engine", "none"))
+            s["engine_tags"][tag] = s["engine_tags"].get(tag, 0) + 1
     for frame_no in range(1, n_frames + 1):
         objects = by_frame.get(frame_no, [])
         readings = out_by_frame.get(frame_no, {}).get("readings", [])
@@ -208,7 +215,10 @@ def aggregate(item_scores):
     total["items"] = 0
     total["wrong_items"] = 0
     times = []
+    total["engine_tags"] = {}
     for s in item_scores:
+        for tag, n in s["engine_tags"].items():
+            total["engine_tags"][tag] = total["engine_tags"].get(tag, 0) + n
         for k in COUNT_KEYS:
             total[k] += s[k]
         total["items"] += 1

@@ -51,7 +51,8 @@ for ft in truth["frame_truth"]:
     for o in ft["objects"]:
         x, y, w, h = o["box"]
         rs.append({"text": o["text"] if engine == "glyph" else "99999999", "x": x, "y": y,
-                   "width": w, "height": h, "score": 1.0, "check_digit": True})
+                   "width": w, "height": h, "score": 1.0, "check_digit": True,
+                   "engine": "glyph"})
     if not rs and engine == "learned":
         rs.append({"text": "99999999", "x": 0, "y": 0, "width": 10, "height": 10})
     conf = rs[0]["text"] if (engine == "glyph" and rs) else None
@@ -118,6 +119,11 @@ class RunEvalTest(unittest.TestCase):
         for name in (i["name"] for i in items):
             self.assertTrue(os.path.isfile(os.path.join(out_dir, "raw", "learned", name + ".jsonl")))
         self.assertTrue(os.path.isfile(os.path.join(out_dir, "summary.txt")))
+        # the stand-in's learned engine tags its readings "glyph" (untagged
+        # ones on the negatives count as "none")
+        self.assertRegex(out, r"Note: \d+ of the \d+ readings in the learned row name another "
+                              r"engine \(glyph \d+, none \d+\)")
+        self.assertNotIn("in the glyph row", out)
 
     def test_failing_reader_is_reported_and_scored_as_nothing_read(self):
         write_fakes(self.build, fail_stencil=True)

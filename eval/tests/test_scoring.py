@@ -82,6 +82,7 @@ class ScoreItemTest(unittest.TestCase):
         self.assertEqual(s["visible_objects"], 6)
         self.assertEqual(s["detected"], 2)
         self.assertEqual(s["times_ms"], [10.0, 20.0, 30.0, 40.5, 50.0])
+        self.assertEqual(s["engine_tags"], {"glyph": 5})
 
     def test_negative_still(self):
         s = scoring.score_item(*load("blank"))
@@ -155,6 +156,7 @@ class AggregateTest(unittest.TestCase):
         self.assertEqual((t["false_frames"], t["frames_total"]), (2, 7))
         self.assertEqual(t["median_ms"], 25.0)
         self.assertEqual(t["p90_ms"], 50.0)
+        self.assertEqual(t["engine_tags"], {"glyph": 6})
 
     def test_table_shows_shares_and_empty_denominators(self):
         t = scoring.aggregate([scoring.score_item(*load("two_carriages"))])
