@@ -10,7 +10,7 @@ namespace {
 
 // Largest ratio of two neighbours' heights: digits of one font share a
 // height; a third more allows for blur, tilt and a clipped stroke.
-constexpr float kMaxHeightRatio = 4.0f / 3.0f;
+constexpr float kMaxHeightRatio = 1.5f;
 // Widest gap between neighbours, in digit heights: painted numbers leave
 // well under one digit width between digits; a wider gap starts a new group.
 constexpr float kMaxGap = 1.2f;

@@ -12,9 +12,20 @@ namespace {
 // in ground on both sides of a bold stroke, narrow enough to follow shading
 // across a carriage side.
 constexpr double kMeanWindow = 1.5;
+// Smoothing before the comparison, as a share of the expected digit height
+// (a stroke is about a seventh of it, so this keeps strokes whole) and at
+// least a pixel's worth: it takes out grain and sensor noise that would
+// otherwise bridge digits to specks around them.
+constexpr double kSmoothing = 0.04;
+constexpr double kMinSmoothing = 0.8;
 // Grey levels a pixel must stand out from the local mean to count as ink:
 // above sensor noise and paint texture, well below painted-digit contrast.
 constexpr int kInkContrast = 12;
+// Where digits are, the local deviation is about half their contrast; ink
+// must stand out by this share of it, so that paint texture next to
+// high-contrast digits does not join them while faint digits on a plain
+// ground still count.
+constexpr float kDeviationShare = 0.5f;
 // Band of blob heights accepted, in expected digit heights: the operator's
 // height may be 30 % off either way, plus room for blur and tilt.
 constexpr double kMinHeight = 0.6;
@@ -80,25 +91,42 @@ bool LooksLikeDigit(const DigitBlob& blob, int digitHeight) {
 
 }  // namespace
 
-cv::Mat LocalMean(const cv::Mat& grey, int digitHeight) {
-    if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4) return cv::Mat();
+InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight) {
+    InkImages images;
+    if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4) return images;
+    const double sigma = std::max(kMinSmoothing, kSmoothing * digitHeight);
+    cv::GaussianBlur(grey, images.smooth, cv::Size(), sigma, sigma, cv::BORDER_REPLICATE);
     // A window beyond twice the image's larger side averages the same
     // replicated border and only costs time.
     const double limit = 2.0 * std::max(grey.rows, grey.cols) + 1.0;
     const int window = std::max(3, static_cast<int>(std::min(limit, kMeanWindow * digitHeight)) | 1);
-    cv::Mat mean;
-    cv::blur(grey, mean, cv::Size(window, window), cv::Point(-1, -1), cv::BORDER_REPLICATE);
-    return mean;
+    const cv::Size box(window, window);
+    cv::Mat smooth32, mean32, square32;
+    images.smooth.convertTo(smooth32, CV_32F);
+    cv::blur(smooth32, mean32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+    cv::blur(smooth32.mul(smooth32), square32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+    // Local standard deviation: sqrt(E[g^2] - E[g]^2), clamped at 0 against
+    // rounding.
+    cv::Mat variance = square32 - mean32.mul(mean32);
+    variance = cv::max(variance, 0.0f);
+    cv::Mat deviation;
+    cv::sqrt(variance, deviation);
+    mean32.convertTo(images.mean, CV_8U);
+    cv::Mat threshold = cv::max(deviation * kDeviationShare, static_cast<float>(kInkContrast));
+    threshold.convertTo(images.threshold, CV_8U);
+    return images;
 }
 
 std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity) {
-    return FindDigitBlobs(grey, LocalMean(grey, digitHeight), digitHeight, polarity);
+    return FindDigitBlobs(PrepareInkImages(grey, digitHeight), digitHeight, polarity);
 }
 
-std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, const cv::Mat& localMean, int digitHeight,
-                                      InkPolarity polarity) {
+std::vector<DigitBlob> FindDigitBlobs(const InkImages& images, int digitHeight, InkPolarity polarity) {
+    const cv::Mat& grey = images.smooth;
+    const cv::Mat& localMean = images.mean;
     if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4 || localMean.size() != grey.size() ||
-        localMean.type() != CV_8UC1) {
+        localMean.type() != CV_8UC1 || images.threshold.size() != grey.size() ||
+        images.threshold.type() != CV_8UC1) {
         return {};
     }
     // Ink: grey - mean > contrast (light) or mean - grey > contrast (dark);
@@ -110,7 +138,7 @@ std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, const cv::Mat& localM
         cv::subtract(localMean, grey, difference);
     }
     cv::Mat ink;
-    cv::threshold(difference, ink, kInkContrast, 255, cv::THRESH_BINARY);
+    cv::compare(difference, images.threshold, ink, cv::CMP_GT);
 
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);

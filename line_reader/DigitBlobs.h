@@ -19,9 +19,9 @@ struct DigitBlob {
 // The digit-like blobs of one polarity in an 8-bit grey image, left to
 // right (by box.x, then box.y).
 //
-// Ink is what stands out from the local mean (a box window of about one
-// and a half expected digit heights) by a small contrast in the given
-// polarity. Its connected parts are kept as digits when their height lies
+// Ink is what stands out, in the lightly smoothed image, from the local mean (a box window of about one
+// and a half expected digit heights) in the given polarity by a small
+// contrast or half the local deviation, whichever is larger. Its connected parts are kept as digits when their height lies
 // within a tolerant band around `digitHeight` (the expected height may be
 // off by 30 %), their width is at most their height and their fill is not
 // that of a solid block; parts that overlap horizontally and nearly touch
@@ -30,11 +30,17 @@ struct DigitBlob {
 // digit height below 4, gives none.
 std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity);
 
-// The local mean FindDigitBlobs compares with, for both polarities of the
-// same image and digit height (computed once, shared by the two calls).
-cv::Mat LocalMean(const cv::Mat& grey, int digitHeight);
-// FindDigitBlobs with the local mean given.
-std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, const cv::Mat& localMean, int digitHeight,
-                                      InkPolarity polarity);
+// What FindDigitBlobs compares: the grey image lightly smoothed (so that
+// grain does not join digits to their surroundings), its local mean and
+// the contrast a pixel needs to count as ink there.
+// Computed once for both polarities of the same image and digit height.
+struct InkImages {
+    cv::Mat smooth;
+    cv::Mat mean;
+    cv::Mat threshold;  // least ink contrast per pixel (8-bit)
+};
+InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight);
+// FindDigitBlobs with the prepared images.
+std::vector<DigitBlob> FindDigitBlobs(const InkImages& images, int digitHeight, InkPolarity polarity);
 
 }  // namespace kalvero

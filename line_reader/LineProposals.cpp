@@ -67,10 +67,10 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
     // No digit taller than the image fits in it (the band of accepted blob
     // heights starts at 0.6 h).
     if (digitHeight / 2 > grey.rows) return {};
-    const cv::Mat mean = LocalMean(grey, digitHeight);
+    const InkImages images = PrepareInkImages(grey, digitHeight);
     std::vector<LineProposal> proposals;
     for (const InkPolarity polarity : {InkPolarity::Light, InkPolarity::Dark}) {
-        const std::vector<DigitBlob> blobs = FindDigitBlobs(grey, mean, digitHeight, polarity);
+        const std::vector<DigitBlob> blobs = FindDigitBlobs(images, digitHeight, polarity);
         for (const BlobRow& row : GroupBlobRows(blobs, kMinRowBlobs)) AddRowProposals(row, proposals);
     }
     std::stable_sort(proposals.begin(), proposals.end(),

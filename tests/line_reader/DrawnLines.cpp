@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <opencv2/freetype.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -9,8 +11,8 @@ namespace kalvero::testing {
 
 namespace {
 
-constexpr int kPanelGrey = 60;
-constexpr int kInkGrey = 200;
+constexpr double kLightDigitsGround = 60.0;
+constexpr double kDarkDigitsGround = 200.0;
 
 // The ink box of a 0/255 mask (empty for no ink).
 cv::Rect InkBox(const cv::Mat& mask) {
@@ -66,9 +68,10 @@ cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& sp
         }
     }
     if (inkBox != nullptr) *inkBox = InkBox(mask);
+    if (spec.blurSigma > 0.0) cv::GaussianBlur(mask, mask, cv::Size(), spec.blurSigma);
 
-    const int ground = spec.lightDigits ? kPanelGrey : kInkGrey;
-    const int ink = spec.lightDigits ? kInkGrey : kPanelGrey;
+    const double ground = spec.lightDigits ? kLightDigitsGround : kDarkDigitsGround;
+    const double ink = std::clamp(spec.lightDigits ? ground + spec.contrast : ground - spec.contrast, 0.0, 255.0);
     cv::Mat grey(size, CV_32FC1, cv::Scalar(ground));
     cv::Mat share;
     mask.convertTo(share, CV_32F, 1.0 / 255.0);

@@ -17,14 +17,16 @@ struct DrawnLineSpec {
     double letterSpacing = 0.25; // extra space between digits, in digit heights
     bool lightDigits = true;
     double angleDegrees = 0.0;   // tilt, positive clockwise on screen
+    double contrast = 140.0;     // grey distance between ground and digits
+    double blurSigma = 0.0;      // Gaussian blur of the drawn row; 0: none
     double noiseSigma = 2.0;
     std::uint64_t seed = 1;
 };
 
-// A BGR panel of `size` (grey 60 with light digits of 200, or the other
-// way round) with the row drawn centred on `centre` and tilted about it,
-// mild noise added. `inkBox` receives the axis-aligned box of the drawn
-// ink. An unreadable font fails the calling test (ADD_FAILURE) and gives a
+// A BGR panel of `size` (grey 60 with light digits, or 200 with dark ones,
+// `contrast` apart) with the row drawn centred on `centre` and tilted about
+// it, blurred, then noise added. `inkBox` receives the axis-aligned box of
+// the drawn ink. An unreadable font fails the calling test (ADD_FAILURE) and gives a
 // plain panel.
 cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& spec, cv::Rect* inkBox = nullptr);
 
