@@ -1,6 +1,7 @@
 #include "line_reader/DigitBlobs.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <opencv2/imgproc.hpp>
 
@@ -43,6 +44,15 @@ constexpr double kMaxAspect = 1.0;
 constexpr double kMinFill = 0.12;
 constexpr double kMaxFillWide = 0.9;
 constexpr double kThinAspect = 0.3;
+// Distance from one digit to the next in digit heights (a digit about 0.6
+// of its height wide plus a narrow gap), used to cut touching digits apart,
+// and the most digits one component is cut into: wider runs of ink are
+// stripes or lettering.
+constexpr double kDigitPitch = 0.75;
+constexpr int kMaxTouchingDigits = 10;
+// Where a cut is looked for: within this share of a pitch of its expected
+// place.
+constexpr double kCutSearch = 0.35;
 
 bool OverlapHorizontally(const cv::Rect& a, const cv::Rect& b) {
     const int overlap = std::min(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
@@ -77,6 +87,47 @@ void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
                 break;
             }
         }
+    }
+}
+
+// Cuts a component wider than a digit (digits touching through blur or
+// tight spacing) into pieces about one digit pitch wide, each cut at the
+// column of least ink near where it is expected.
+void SplitTouchingDigits(const cv::Mat& labels, int label, const cv::Rect& box, std::vector<DigitBlob>& pieces) {
+    const int count = static_cast<int>(std::lround(box.width / (kDigitPitch * box.height)));
+    if (count < 2 || count > kMaxTouchingDigits) return;
+    std::vector<int> columnInk(static_cast<std::size_t>(box.width), 0);
+    for (int y = box.y; y < box.y + box.height; ++y) {
+        const int* row = labels.ptr<int>(y);
+        for (int x = box.x; x < box.x + box.width; ++x) columnInk[static_cast<std::size_t>(x - box.x)] += row[x] == label;
+    }
+    std::vector<int> cuts = {0};
+    const double pitch = static_cast<double>(box.width) / count;
+    for (int k = 1; k < count; ++k) {
+        const int from = std::max(cuts.back() + 1, static_cast<int>((k - kCutSearch) * pitch));
+        const int to = std::min(box.width - 1, static_cast<int>((k + kCutSearch) * pitch));
+        int best = from;
+        for (int x = from; x <= to; ++x) {
+            if (columnInk[static_cast<std::size_t>(x)] < columnInk[static_cast<std::size_t>(best)]) best = x;
+        }
+        if (best <= cuts.back() || best >= box.width) continue;
+        cuts.push_back(best);
+    }
+    cuts.push_back(box.width);
+    for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
+        // The piece's own vertical extent and ink.
+        int top = box.y + box.height, bottom = box.y - 1, area = 0;
+        for (int y = box.y; y < box.y + box.height; ++y) {
+            const int* row = labels.ptr<int>(y);
+            for (int x = box.x + cuts[k]; x < box.x + cuts[k + 1]; ++x) {
+                if (row[x] != label) continue;
+                ++area;
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+        if (area == 0) continue;
+        pieces.push_back(DigitBlob{cv::Rect(box.x + cuts[k], top, cuts[k + 1] - cuts[k], bottom - top + 1), area});
     }
 }
 
@@ -148,7 +199,14 @@ std::vector<DigitBlob> FindDigitBlobs(const InkImages& images, int digitHeight, 
     for (int i = 1; i < count; ++i) {
         const int* s = stats.ptr<int>(i);
         const cv::Rect box(s[cv::CC_STAT_LEFT], s[cv::CC_STAT_TOP], s[cv::CC_STAT_WIDTH], s[cv::CC_STAT_HEIGHT]);
-        if (box.height < minPiece || box.height > maxHeight || box.width > kMaxAspect * maxHeight) continue;
+        if (box.height < minPiece || box.height > maxHeight) continue;
+        // Of digit height but wider than a digit: several digits touching.
+        // A shorter wide part may be half of a stencilled digit.
+        if (box.height >= kMinHeight * digitHeight && box.width > kMaxAspect * box.height) {
+            SplitTouchingDigits(labels, i, box, pieces);
+            continue;
+        }
+        if (box.width > kMaxAspect * maxHeight) continue;
         pieces.push_back(DigitBlob{box, s[cv::CC_STAT_AREA]});
     }
     // Pieces come in label order (top to bottom); sorting first keeps the

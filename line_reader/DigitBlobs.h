@@ -25,7 +25,9 @@ struct DigitBlob {
 // within a tolerant band around `digitHeight` (the expected height may be
 // off by 30 %), their width is at most their height and their fill is not
 // that of a solid block; parts that overlap horizontally and nearly touch
-// vertically (the pieces of a stencilled digit) are joined first. A thin
+// vertically (the pieces of a stencilled digit) are joined first, and a
+// part of digit height but several digits wide (digits touching) is cut
+// into digit-wide pieces at its columns of least ink. A thin
 // bar (the digit 1) is a blob. An image that is not 8-bit grey, or a
 // digit height below 4, gives none.
 std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity);

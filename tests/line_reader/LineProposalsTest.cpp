@@ -98,6 +98,21 @@ TEST(ProposeLines, JoinsTheTwoPiecesOfAStencilledDigit) {
     EXPECT_EQ(BestMatch(proposals, ink).blobCount, 8);
 }
 
+TEST(ProposeLines, CutsTouchingDigitsApart) {
+    DrawnLineSpec spec;
+    spec.text = "52403068";
+    spec.letterSpacing = -0.02;
+    spec.blurSigma = 1.2;
+    cv::Rect ink;
+    const cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), 29, 6);
+    ASSERT_FALSE(proposals.empty());
+    const LineProposal best = BestMatch(proposals, ink);
+    EXPECT_GE(best.blobCount, 7);
+    EXPECT_LE(best.blobCount, 9);
+    EXPECT_NEAR(best.line.length, ink.width, 0.15 * spec.digitHeight);
+}
+
 TEST(ProposeLines, NothingOnAPlainOrBadImage) {
     DrawnLineSpec empty;
     empty.text = "";
