@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 
 #include <opencv2/imgcodecs.hpp>
@@ -16,6 +17,8 @@
 #include "tools/CropCommand.h"
 #include "tools/NumberPainter.h"
 #include "tools/OptionValues.h"
+#include "tools/SampleTruth.h"
+#include "tools/VariedScene.h"
 
 namespace kalvero {
 
@@ -242,87 +245,94 @@ cv::Mat SampleScene::Frame(int index) const {
     return frame;
 }
 
-namespace {
-
-std::string LowerExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return "";
-    }
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
-
-int FourccFor(const std::string& ext) {
-    if (ext == "avi" || ext == "mkv") {
-        return cv::VideoWriter::fourcc('M', 'J', 'P', 'G');
-    }
-    if (ext == "mp4" || ext == "mov") {
-        return cv::VideoWriter::fourcc('m', 'p', '4', 'v');
-    }
-    return 0;
-}
-
-}  // namespace
-
-SampleFileKind SampleFileKindFor(const std::string& path) {
-    const std::string ext = LowerExtension(path);
-    if (FourccFor(ext) != 0) {
-        return SampleFileKind::Video;
-    }
-    for (const char* still : {"png", "jpg", "jpeg", "bmp", "tif", "tiff"}) {
-        if (ext == still) {
-            return SampleFileKind::StillImage;
-        }
-    }
-    return SampleFileKind::Unknown;
-}
-
 std::string WriteSample(const std::string& path, const SampleSpec& spec) {
     const std::string invalid = ValidateSampleSpec(spec);
     if (!invalid.empty()) {
         return invalid;
     }
-    const SampleFileKind kind = SampleFileKindFor(path);
-    if (kind == SampleFileKind::Unknown) {
-        return "cannot tell the format of '" + path +
-               "' from its extension (use .avi, .mkv, .mp4, .mov, .png, .jpg, .bmp or .tif)";
-    }
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    std::error_code ec;
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
-        return "cannot write '" + path + "': the folder '" + folder.string() + "' does not exist";
-    }
     const SampleScene scene(spec);
-    if (kind == SampleFileKind::StillImage) {
-        bool written = false;
-        try {
-            written = cv::imwrite(path, scene.Frame(spec.frames / 2));
-        } catch (const cv::Exception&) {
-            written = false;
-        }
-        return written ? "" : "cannot write '" + path + "'";
-    }
-    const std::string ext = LowerExtension(path);
-    cv::VideoWriter writer;
-    try {
-        writer.open(path, FourccFor(ext), spec.framesPerSecond, spec.size, true);
-    } catch (const cv::Exception&) {
-        return "OpenCV cannot write the video '" + path + "'";
-    }
-    if (!writer.isOpened()) {
-        return "OpenCV cannot write the video '" + path + "' (no encoder for ." + ext +
-               " or the folder is not writable)";
-    }
-    for (int i = 0; i < spec.frames; ++i) {
-        writer.write(scene.Frame(i));
-    }
-    writer.release();
-    return "";
+    return WriteFrames(path, spec.size, spec.framesPerSecond, spec.frames,
+                       [&scene](int index) { return scene.Frame(index); });
 }
+
+namespace {
+
+std::string WriteTruthFor(const SampleCommand& command, const std::string& font,
+                          const std::vector<std::string>& numbers,
+                          const std::function<std::vector<TruthObject>(int)>& objects) {
+    if (command.truthPath.empty()) {
+        return "";
+    }
+    const SampleSpec& spec = command.spec;
+    const bool still = SampleFileKindFor(command.outPath) == SampleFileKind::StillImage;
+    SampleTruth truth;
+    truth.file = command.outPath;
+    truth.size = spec.size;
+    truth.frames = still ? 1 : spec.frames;
+    truth.framesPerSecond = spec.framesPerSecond;
+    truth.font = font;
+    truth.seed = spec.seed;
+    truth.numbers = numbers;
+    if (still) {
+        truth.frameObjects.push_back(objects(StillFrameIndex(spec.frames)));
+    } else {
+        for (int i = 0; i < spec.frames; ++i) {
+            truth.frameObjects.push_back(objects(i));
+        }
+    }
+    return WriteSampleTruth(command.truthPath, truth);
+}
+
+// The sample writers return the exit status (0 written, 2 usage error, 3
+// not written) and name any problem on `err`.
+int Failed(std::ostream& err, const std::string& message, int status) {
+    err << "kalvero-make-sample: " << message << "\n";
+    if (status == 2) {
+        err << "Try 'kalvero-make-sample --help'.\n";
+    }
+    return status;
+}
+
+int WriteDefaultSample(const SampleCommand& command, std::ostream& err) {
+    const std::string failure = WriteSample(command.outPath, command.spec);
+    if (!failure.empty()) {
+        return Failed(err, failure, 3);
+    }
+    if (command.truthPath.empty()) {
+        return 0;
+    }
+    const SampleSpec& spec = command.spec;
+    const SampleScene scene(spec);
+    // The glyphs' ink within the scene's number box, the same in every frame.
+    cv::Mat ink = cv::Mat::zeros(scene.NumberBox(0).size(), CV_8U);
+    DrawDigits(ink, spec.number, cv::Point(0, 0), spec.digitHeight, kGapFraction, cv::Scalar(255));
+    const cv::Rect inkBox = cv::boundingRect(ink);
+    const cv::Rect frame(0, 0, spec.size.width, spec.size.height);
+    const std::string truthFailure = WriteTruthFor(command, "glyph", {spec.number}, [&](int index) {
+        const cv::Rect whole = inkBox + scene.NumberBox(index).tl();
+        return std::vector<TruthObject>{{spec.number, true, whole & frame, (whole & frame) == whole}};
+    });
+    return truthFailure.empty() ? 0 : Failed(err, truthFailure, 3);
+}
+
+int WriteVariedSample(const SampleCommand& command, std::ostream& err) {
+    VariedScene scene;
+    const std::string problem = scene.Build(command.spec, command.scene);
+    if (!problem.empty()) {
+        return Failed(err, problem, 2);
+    }
+    const SampleSpec& spec = command.spec;
+    const std::string failure = WriteFrames(command.outPath, spec.size, spec.framesPerSecond, spec.frames,
+                                            [&scene](int index) { return scene.Frame(index); });
+    if (!failure.empty()) {
+        return Failed(err, failure, 3);
+    }
+    const std::string truthFailure = WriteTruthFor(command, scene.FontName(), scene.Numbers(),
+                                                   [&scene](int index) { return scene.Objects(index); });
+    return truthFailure.empty() ? 0 : Failed(err, truthFailure, 3);
+}
+
+}  // namespace
 
 std::string SampleUsage() {
     return "Usage: kalvero-make-sample OUT [options]\n"
@@ -336,6 +346,13 @@ std::string SampleUsage() {
            "  --digit-height H    height of the painted digits in pixels (29)\n"
            "  --polarity P        light: light digits on a dark panel; dark: the reverse (light)\n"
            "  --seed S            seed of texture, grime and noise (1)\n"
+           "  --font F            glyph (the reader's own), stencil, or a .ttf/.otf file (glyph)\n"
+           "  --varied            vary paint, decorations and camera from the seed\n"
+           "  --scene S           pass, enter-leave, two-carriages or static (pass)\n"
+           "  --negative K        none, seven-digits, six-digits-words or blank (none)\n"
+           "  --number2 N         the second carriage's number (drawn from the seed)\n"
+           "  --jpeg-quality Q    pass every frame through JPEG at quality 1..100\n"
+           "  --truth FILE.json   write what each frame shows: numbers, distractors, boxes\n"
            "  --help              this text\n"
            "\n"
            "Usage: kalvero-make-sample --crops DIR --count N [options]\n"
@@ -378,8 +395,13 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
             command.help = true;
             continue;
         }
+        if (name == "--varied" && !hasValue) {
+            command.scene.varied = true;
+            continue;
+        }
         static const char* const kValued[] = {"--number", "--frames", "--size", "--digit-height",
-                                              "--polarity", "--seed"};
+                                              "--polarity", "--seed", "--font", "--scene",
+                                              "--negative", "--truth", "--jpeg-quality", "--number2"};
         if (std::find_if(std::begin(kValued), std::end(kValued),
                          [&](const char* known) { return name == known; }) == std::end(kValued)) {
             return "unknown option '" + name + "'";
@@ -417,6 +439,49 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
             if (!ParseSeed(value, command.spec.seed)) {
                 return bad + " (a whole number from 0)";
             }
+        } else if (name == "--font") {
+            std::error_code error;
+            if (value != "glyph" && value != "stencil" && !std::filesystem::is_regular_file(value, error)) {
+                return bad + " (glyph, stencil or an existing .ttf/.otf file)";
+            }
+            command.scene.font = value;
+        } else if (name == "--scene") {
+            const std::pair<const char*, SceneMotion> motions[] = {{"pass", SceneMotion::Pass},
+                                                                   {"enter-leave", SceneMotion::EnterLeave},
+                                                                   {"two-carriages", SceneMotion::TwoCarriages},
+                                                                   {"static", SceneMotion::Static}};
+            const auto* found = std::find_if(std::begin(motions), std::end(motions),
+                                             [&](const auto& m) { return value == m.first; });
+            if (found == std::end(motions)) {
+                return bad + " (pass, enter-leave, two-carriages or static)";
+            }
+            command.scene.motion = found->second;
+        } else if (name == "--negative") {
+            const std::pair<const char*, SceneNegative> kinds[] = {
+                {"none", SceneNegative::None},
+                {"seven-digits", SceneNegative::SevenDigits},
+                {"six-digits-words", SceneNegative::SixDigitsWords},
+                {"blank", SceneNegative::Blank}};
+            const auto* found = std::find_if(std::begin(kinds), std::end(kinds),
+                                             [&](const auto& k) { return value == k.first; });
+            if (found == std::end(kinds)) {
+                return bad + " (none, seven-digits, six-digits-words or blank)";
+            }
+            command.scene.negative = found->second;
+        } else if (name == "--truth") {
+            if (value.empty()) {
+                return bad + " (a file name)";
+            }
+            command.truthPath = value;
+        } else if (name == "--jpeg-quality") {
+            if (!ParseInt(value, 1, 100, command.scene.jpegQuality)) {
+                return bad + " (1..100)";
+            }
+        } else if (name == "--number2") {
+            if (value.empty() || value.size() > 19 || value.find_first_not_of("0123456789") != std::string::npos) {
+                return bad + " (1 to 19 decimal digits)";
+            }
+            command.scene.number2 = value;
         }
     }
     if (command.help) {
@@ -447,17 +512,24 @@ int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::
         out << SampleUsage();
         return 0;
     }
-    const std::string failure = WriteSample(command.outPath, command.spec);
-    if (!failure.empty()) {
-        err << "kalvero-make-sample: " << failure << "\n";
-        return 3;
+    const int status = command.scene.IsDefault() ? WriteDefaultSample(command, err)
+                                                 : WriteVariedSample(command, err);
+    if (status != 0) {
+        return status;
     }
     const SampleSpec& s = command.spec;
     const bool still = SampleFileKindFor(command.outPath) == SampleFileKind::StillImage;
     out << "Wrote " << command.outPath << ": " << (still ? 1 : s.frames) << " frame"
         << ((still || s.frames == 1) ? "" : "s") << " of " << s.size.width << "x" << s.size.height
         << ", number " << s.number << ", digit height " << s.digitHeight << ", "
-        << (s.lightDigits ? "light" : "dark") << " digits\n";
+        << (s.lightDigits ? "light" : "dark") << " digits";
+    if (!command.scene.IsDefault()) {
+        out << " (font " << command.scene.font << (command.scene.varied ? ", varied" : "") << ")";
+    }
+    if (!command.truthPath.empty()) {
+        out << ", truth in " << command.truthPath;
+    }
+    out << "\n";
     return 0;
 }
 

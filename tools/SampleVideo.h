@@ -5,6 +5,9 @@
 
 #include <opencv2/core.hpp>
 
+#include "tools/SampleWriter.h"
+#include "tools/SceneOptions.h"
+
 namespace kalvero {
 
 // What a sample video shows: one carriage panel carrying `number`, moving
@@ -54,10 +57,6 @@ private:
     int lastNumberLeft_ = 0;
 };
 
-// File kinds the writer knows, chosen by the extension of the output name.
-enum class SampleFileKind { Unknown, Video, StillImage };
-SampleFileKind SampleFileKindFor(const std::string& path);
-
 // Writes the sample to `path`: a video (.avi and .mkv as Motion-JPEG, .mp4
 // and .mov as MPEG-4 part 2) or, for .png/.jpg/.jpeg/.bmp/.tif/.tiff, the
 // middle frame as a still image. Returns an empty text on success, else a
@@ -68,6 +67,8 @@ std::string WriteSample(const std::string& path, const SampleSpec& spec);
 struct SampleCommand {
     std::string outPath;
     SampleSpec spec;
+    SceneOptions scene;
+    std::string truthPath;  // empty: no truth file
     bool help = false;
 };
 

@@ -1,0 +1,90 @@
+#include "tools/SampleWriter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
+
+namespace kalvero {
+
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return "";
+    }
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+int FourccFor(const std::string& ext) {
+    if (ext == "avi" || ext == "mkv") {
+        return cv::VideoWriter::fourcc('M', 'J', 'P', 'G');
+    }
+    if (ext == "mp4" || ext == "mov") {
+        return cv::VideoWriter::fourcc('m', 'p', '4', 'v');
+    }
+    return 0;
+}
+
+}  // namespace
+
+SampleFileKind SampleFileKindFor(const std::string& path) {
+    const std::string ext = LowerExtension(path);
+    if (FourccFor(ext) != 0) {
+        return SampleFileKind::Video;
+    }
+    for (const char* still : {"png", "jpg", "jpeg", "bmp", "tif", "tiff"}) {
+        if (ext == still) {
+            return SampleFileKind::StillImage;
+        }
+    }
+    return SampleFileKind::Unknown;
+}
+
+std::string WriteFrames(const std::string& path, cv::Size size, double framesPerSecond, int frames,
+                        const std::function<cv::Mat(int)>& frame) {
+    const SampleFileKind kind = SampleFileKindFor(path);
+    if (kind == SampleFileKind::Unknown) {
+        return "cannot tell the format of '" + path +
+               "' from its extension (use .avi, .mkv, .mp4, .mov, .png, .jpg, .bmp or .tif)";
+    }
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+        return "cannot write '" + path + "': the folder '" + folder.string() + "' does not exist";
+    }
+    if (kind == SampleFileKind::StillImage) {
+        bool written = false;
+        try {
+            written = cv::imwrite(path, frame(StillFrameIndex(frames)));
+        } catch (const cv::Exception&) {
+            written = false;
+        }
+        return written ? "" : "cannot write '" + path + "'";
+    }
+    const std::string ext = LowerExtension(path);
+    cv::VideoWriter writer;
+    try {
+        writer.open(path, FourccFor(ext), framesPerSecond, size, true);
+    } catch (const cv::Exception&) {
+        return "OpenCV cannot write the video '" + path + "'";
+    }
+    if (!writer.isOpened()) {
+        return "OpenCV cannot write the video '" + path + "' (no encoder for ." + ext +
+               " or the folder is not writable)";
+    }
+    for (int i = 0; i < frames; ++i) {
+        writer.write(frame(i));
+    }
+    writer.release();
+    return "";
+}
+
+}  // namespace kalvero
