@@ -44,6 +44,11 @@ constexpr double kMaxAspect = 1.0;
 constexpr double kMinFill = 0.12;
 constexpr double kMaxFillWide = 0.9;
 constexpr double kThinAspect = 0.3;
+// Lines longer than these (in expected digit heights) are not digit
+// strokes: no digit has a horizontal stroke two heights long, and a vertical
+// one longer than the tallest accepted blob is not part of a digit.
+constexpr double kLongRun = 2.0;
+constexpr double kTallRun = 1.6;
 // Distance from one digit to the next in digit heights (a digit about 0.6
 // of its height wide plus a narrow gap), used to cut touching digits apart,
 // and the most digits one component is cut into: wider runs of ink are
@@ -88,6 +93,24 @@ void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
             }
         }
     }
+}
+
+// Clears runs of ink longer than any digit stroke: horizontal ones (rails,
+// stripes, panel edges) and vertical ones taller than a digit (poles,
+// seams). Left in, they join the digits they cross into one component. A
+// digit crossed by a line loses a thin band, which the stencil join heals.
+void RemoveLines(cv::Mat& ink, int digitHeight) {
+    const int along = static_cast<int>(std::min<double>(kLongRun * digitHeight, ink.cols + 1.0));
+    const int across = static_cast<int>(std::min<double>(kTallRun * digitHeight, ink.rows + 1.0));
+    cv::Mat lines, tall;
+    if (along <= ink.cols) {
+        cv::morphologyEx(ink, lines, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(along, 1)));
+    }
+    if (across <= ink.rows) {
+        cv::morphologyEx(ink, tall, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, across)));
+        lines = lines.empty() ? tall : (lines | tall);
+    }
+    if (!lines.empty()) ink &= ~lines;
 }
 
 // Cuts a component wider than a digit (digits touching through blur or
@@ -190,6 +213,7 @@ std::vector<DigitBlob> FindDigitBlobs(const InkImages& images, int digitHeight, 
     }
     cv::Mat ink;
     cv::compare(difference, images.threshold, ink, cv::CMP_GT);
+    RemoveLines(ink, digitHeight);
 
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);

@@ -21,7 +21,8 @@ struct DigitBlob {
 //
 // Ink is what stands out, in the lightly smoothed image, from the local mean (a box window of about one
 // and a half expected digit heights) in the given polarity by a small
-// contrast or half the local deviation, whichever is larger. Its connected parts are kept as digits when their height lies
+// contrast or half the local deviation, whichever is larger; straight runs
+// of ink longer than a digit stroke can be (rails, poles) are cleared. Its connected parts are kept as digits when their height lies
 // within a tolerant band around `digitHeight` (the expected height may be
 // off by 30 %), their width is at most their height and their fill is not
 // that of a solid block; parts that overlap horizontally and nearly touch

@@ -113,6 +113,22 @@ TEST(ProposeLines, CutsTouchingDigitsApart) {
     EXPECT_NEAR(best.line.length, ink.width, 0.15 * spec.digitHeight);
 }
 
+TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
+    DrawnLineSpec spec;
+    spec.text = "52473068";
+    cv::Rect ink;
+    cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    // A rail in the digits' colour across the whole zone through the
+    // digits, and a pole touching the third digit.
+    const int y = ink.y + ink.height / 3;
+    cv::line(panel, cv::Point(0, y), cv::Point(389, y), cv::Scalar::all(200), 2);
+    const int x = ink.x + 2 * ink.width / 8 + 2;
+    cv::line(panel, cv::Point(x, 0), cv::Point(x, 89), cv::Scalar::all(200), 2);
+    const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), 29, 6);
+    ASSERT_FALSE(proposals.empty());
+    EXPECT_EQ(BestMatch(proposals, ink).blobCount, 8);
+}
+
 TEST(ProposeLines, NothingOnAPlainOrBadImage) {
     DrawnLineSpec empty;
     empty.text = "";
