@@ -364,6 +364,10 @@ def main(argv=None):
     except KeyboardInterrupt:
         log("interrupted")
         return 130
+    except BrokenPipeError:
+        # the reader of our output went away (e.g. `| head`): stop quietly
+        sys.stdout = open(os.devnull, "w")
+        return 1
 
 
 if __name__ == "__main__":
