@@ -14,11 +14,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTextEdit>
 
 #include "app/About.h"
 #include "app/MainWindowUi.h"
+#include "detection/RecognitionEngine.h"
+#include "line_reader/LineReader.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 #include "worker/QtFrameSinkQt.h"
@@ -73,6 +76,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_uniq
     connect(ui->buttonApplyDeepBuf, SIGNAL(clicked(bool)), this, SLOT(applyDeepBuf()));
     connect(ui->buttonApplyColNum, SIGNAL(clicked(bool)), this, SLOT(applyColNum()));
     connect(ui->buttonApplyZoom, SIGNAL(clicked(bool)), this, SLOT(applyZoom()));
+    connect(ui->actionLearnedEngine, SIGNAL(toggled(bool)), this, SLOT(chooseLearnedEngine(bool)));
 
     videoThread = std::make_unique<VideoThread>();
 
@@ -270,6 +274,24 @@ void MainWindow::applyColNum() {
 
 void MainWindow::applyZoom() {
     options.zoom.store(static_cast<float>(ui->editZoom->value()));
+    raiseOptionsChanged();
+}
+
+void MainWindow::chooseLearnedEngine(bool learned) {
+    if (learned) {
+        // The run loads its own network; trying it here first keeps the
+        // entry honest when the model cannot be loaded.
+        std::string error;
+        if (!LineReader::Create(error)) {
+            ui->textConsole->append(QStringLiteral("Обученный распознаватель недоступен, работает распознаватель по "
+                                                   "шаблонам: ") +
+                                    QString::fromStdString(error));
+            const QSignalBlocker blocker(ui->actionLearnedEngine);
+            ui->actionLearnedEngine->setChecked(false);
+            return;
+        }
+    }
+    options.engine.store(static_cast<std::int32_t>(learned ? RecognitionEngine::Learned : RecognitionEngine::Glyph));
     raiseOptionsChanged();
 }
 

@@ -77,6 +77,11 @@ private slots:
     void applyZoom();
     void showNumberH();
     void showZone();
+    // The engine menu's entry: the learned engine from the next frame on
+    // (as an Apply), or back to the glyph reader. When the learned engine's
+    // network cannot be loaded the console says so and the glyph reader
+    // stays.
+    void chooseLearnedEngine(bool learned);
 
 private:
     void raiseOptionsChanged();

@@ -103,6 +103,14 @@ void MainWindow::setupUi(QMainWindow* window) {
     menu->addAction(actionAbout);
     menu->addAction(actionExit);
 
+    menuEngine = new QMenu(menubar);
+    menuEngine->setObjectName(QStringLiteral("menuEngine"));
+    actionLearnedEngine = MakeAction(window, "actionLearnedEngine");
+    actionLearnedEngine->setCheckable(true);
+    actionLearnedEngine->setChecked(false);
+    menubar->addAction(menuEngine->menuAction());
+    menuEngine->addAction(actionLearnedEngine);
+
     retranslateUi(window);
     buttonStart->setDefault(false);
 
@@ -132,6 +140,8 @@ void MainWindow::retranslateUi(QMainWindow* window) {
     labelZoom->setText(tr("Коэффициент масштабирования исходного изображения"));
     buttonApplyZoom->setText(tr("Применить"));
     menu->setTitle(tr("Файл"));
+    menuEngine->setTitle(tr("Распознавание"));
+    actionLearnedEngine->setText(tr("Обученный распознаватель"));
 }
 
 }  // namespace Ui

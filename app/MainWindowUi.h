@@ -51,6 +51,10 @@ struct MainWindow {
     QMenuBar* menubar = nullptr;
     QMenu* menu = nullptr;
     QStatusBar* statusbar = nullptr;
+    // The engine menu after the file menu: one checkable entry that reads
+    // the frames with the learned engine instead of the glyph reader.
+    QMenu* menuEngine = nullptr;
+    QAction* actionLearnedEngine = nullptr;
 
     // Builds the fixed-geometry form on `window` (1093 x 563), sets the texts
     // and connects slots by name.

@@ -22,10 +22,7 @@
 #include "cli/ReaderOptions.h"
 #include "cli/SignReading.h"
 #include "worker/VideoThread.h"
-#if __has_include("line_reader/LineReader.h")  // TEMPORARY until the engine lands
 #include "line_reader/LineReader.h"
-#define KALVERO_HAVE_LINE_READER 1
-#endif
 
 namespace kalvero {
 
@@ -198,12 +195,7 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
         // that cannot be loaded into a clear refusal instead of a run that
         // quietly falls back to the glyph engine.
         std::string error;
-#ifdef KALVERO_HAVE_LINE_READER
         if (!LineReader::Create(error)) {
-#else
-        error = "the learned engine is not built in";
-        {
-#endif
             err << "kalvero-read: " << error << "\n";
             return kExitFile;
         }

@@ -8,10 +8,7 @@
 #include "detection/GlyphTemplateBank.h"
 #include "detection/ParallelTasks.h"
 #include "detection/ReadingRanking.h"
-#if __has_include("line_reader/ReadLines.h")  // TEMPORARY until the engine lands
 #include "line_reader/ReadLines.h"
-#define KALVERO_HAVE_LINE_READER 1
-#endif
 
 namespace kalvero {
 
@@ -92,13 +89,9 @@ FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& setting
         if (settings.lineReader == nullptr || !CanSearch(zoneImage, settings.digitHeight)) {
             return none;
         }
-#ifdef KALVERO_HAVE_LINE_READER
         LineReaderSettings lineSettings;
         lineSettings.digitHeight = settings.digitHeight;
         return ReadLines(zoneImage, lineSettings, *settings.lineReader);
-#else
-        return none;
-#endif
     }
     if (!CanSearch(zoneImage, settings.digitHeight)) {
         return {};

@@ -63,6 +63,11 @@ void RecognizeFrameSeeds(const fs::path& folder) {
     Write(folder, "small_h16", FrameInput(Grey(Panel({64, 40}, 16, true, "5247")), 2 | 4, 16));
     Write(folder, "too_small_for_h99", FrameInput(Grey(Panel({64, 20}, 16, true, "1234")), 0, 99));
     Write(folder, "tiny", Bytes{7, 7, 1, 0, 0, 255, 0, 255, 17, 200});
+    // The same through the learned engine (flag 32).
+    Write(folder, "learned_grey_light_h20", FrameInput(Grey(Panel({170, 56}, 20, true, "52473063")), 32, 20));
+    Write(folder, "learned_bgr_dark_h16_view",
+          FrameInput(Panel({130, 40}, 16, false, "52473063"), 1 | 4 | 16 | 32, 16));
+    Write(folder, "learned_tiny", Bytes{7, 7, 1 | 32, 0, 0, 255, 0, 255, 17, 200});
 }
 
 // Vote input: depth and threshold words, then votes (length + 4,

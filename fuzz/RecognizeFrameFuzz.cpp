@@ -7,14 +7,19 @@
 // the worker's zone is, and the reading must then equal the reading of a
 // separate copy made on one thread; bit 3 a large image (sides 1 to 256,
 // else 1 to 64: small ones are read far faster, so most of the search goes
-// there); bit 4 recognition on two threads (else on one).
+// there); bit 4 recognition on two threads (else on one); bit 5 the learned
+// engine (else the glyph engine), whose readings are always 8 digits with a
+// score in [0, 1].
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include <opencv2/core.hpp>
 
 #include "detection/RecognizeFrame.h"
 #include "fuzz/ByteReader.h"
+#include "line_reader/LineReader.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzTargets.h"
 
@@ -41,14 +46,32 @@ void FillPixels(cv::Mat& image, const std::uint8_t* pixels, std::size_t count) {
     }
 }
 
+// The learned engine's network, loaded once for the whole fuzzing run (it
+// takes longer to load than most inputs take to read).
+LineReader& SharedLineReader() {
+    static const std::unique_ptr<LineReader> reader = [] {
+        std::string error;
+        std::unique_ptr<LineReader> made = LineReader::Create(error);
+        FUZZ_CHECK(made != nullptr);
+        return made;
+    }();
+    return *reader;
+}
+
 void CheckResult(const FrameResult& result, const cv::Mat& image, bool requireFullNumber) {
     FUZZ_CHECK(result.count() <= kMaxResults);
+    const bool learned = result.engine == RecognitionEngine::Learned;
+    FUZZ_CHECK(!learned || result.digitScores.size() == result.entries.size());
     for (std::size_t i = 0; i < result.entries.size(); ++i) {
         const FrameResultEntry& entry = result.entries[i];
         const std::size_t length = ::strnlen(entry.name, sizeof entry.name);
         FUZZ_CHECK(length < sizeof entry.name);  // terminated inside the field
         FUZZ_CHECK(length > 0);
-        if (requireFullNumber) FUZZ_CHECK(length == 8);
+        if (requireFullNumber || learned) FUZZ_CHECK(length == 8);
+        if (learned) {
+            FUZZ_CHECK(entry.score >= 0.0f && entry.score <= 1.0f);
+            FUZZ_CHECK(result.digitScores[i].size() == length);
+        }
         for (std::size_t c = 0; c < length; ++c) {
             FUZZ_CHECK(entry.name[c] >= '0' && entry.name[c] <= '9');
         }
@@ -108,6 +131,10 @@ void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
     settings.digitHeight = digitHeight;
     settings.requireFullNumber = !anyLength;
     settings.threadCount = threads;
+    if ((flags & 32) != 0) {
+        settings.engine = RecognitionEngine::Learned;
+        settings.lineReader = &SharedLineReader();
+    }
     const FrameResult result = RecognizeFrame(image, settings);
     CheckResult(result, image, settings.requireFullNumber);
     // Recognition only reads the zone.

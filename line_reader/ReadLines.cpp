@@ -111,6 +111,7 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
 
 FrameResult ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader) {
     FrameResult result;
+    result.engine = RecognitionEngine::Learned;
     for (const LineReading& reading : ReadLineReadings(zone, settings, reader)) {
         FrameResultEntry entry;
         std::memcpy(entry.name, reading.text.data(), std::min(reading.text.size(), sizeof(entry.name) - 1));
@@ -120,6 +121,7 @@ FrameResult ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, L
         entry.height = reading.box.height;
         entry.score = reading.score;
         result.entries.push_back(entry);
+        result.digitScores.emplace_back(reading.digitScores.begin(), reading.digitScores.end());
     }
     return result;
 }

@@ -36,7 +36,8 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
                                           LineReader& reader);
 
 // ReadLineReadings as the glyph engine's result type: name = text, box,
-// score, in the same order.
+// score, in the same order, with the digit scores beside them and the
+// engine set to Learned.
 FrameResult ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader);
 
 }  // namespace kalvero

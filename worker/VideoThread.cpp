@@ -13,10 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "detection/RecognizeFrame.h"
-#if __has_include("line_reader/LineReader.h")  // TEMPORARY until the engine lands
 #include "line_reader/LineReader.h"
-#define KALVERO_HAVE_LINE_READER 1
-#endif
 #include "recognizers/CheckDigit.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
@@ -125,16 +122,13 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
         cv::Rect zone = LatchZone(options);  // the first zone is taken without a fit test
         RecognitionEngine engine = LatchEngine(options);
         bool checkDigitVote = LatchCheckDigitVote(options, engine);
-#ifdef KALVERO_HAVE_LINE_READER
         std::unique_ptr<LineReader> lineReader;  // this thread's network, made when first needed
         bool lineReaderFailed = false;           // tried once in this run, and said so
-#endif
         // The learned engine's network, loaded the first time it is chosen.
         // When it cannot be loaded the run says so once and goes on with
         // the glyph engine.
         auto useEngine = [&](RecognitionEngine wanted) {
             engine = wanted;
-#ifdef KALVERO_HAVE_LINE_READER
             if (engine == RecognitionEngine::Learned && !lineReader && !lineReaderFailed) {
                 std::string error;
                 lineReader = LineReader::Create(error);
@@ -144,9 +138,6 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 }
             }
             if (!lineReader) engine = RecognitionEngine::Glyph;
-#else
-            engine = RecognitionEngine::Glyph;
-#endif
         };
 
         if (opened) {
@@ -188,9 +179,7 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 settings.requireFullNumber = true;
                 settings.trace = trace;
                 settings.engine = engine;
-#ifdef KALVERO_HAVE_LINE_READER
                 settings.lineReader = lineReader.get();
-#endif
                 const auto t0 = Clock::now();
                 FrameResult result = RecognizeFrame(zoneView, settings);
                 const auto t1 = Clock::now();
