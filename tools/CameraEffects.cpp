@@ -13,14 +13,14 @@ CameraLook RandomCameraLook(cv::RNG& rng, double digitHeight) {
     look.tiltDegrees = rng.uniform(0.0, 1.0) < 0.6 ? rng.uniform(-3.0, 3.0) : 0.0;
     look.perspective = rng.uniform(0.0, 1.0) < 0.35 ? rng.uniform(0.005, 0.04) : 0.0;
     if (rng.uniform(0.0, 1.0) < 0.3) {
-        look.motionBlur = rng.uniform(1.5, std::max(2.0, 0.18 * digitHeight));
+        look.motionBlur = rng.uniform(1.5, std::max(2.0, 0.12 * digitHeight));
     }
     if (rng.uniform(0.0, 1.0) < 0.5) {
-        look.defocus = rng.uniform(0.3, std::max(0.6, 0.06 * digitHeight));
+        look.defocus = rng.uniform(0.3, std::max(0.6, 0.05 * digitHeight));
     }
     look.noise = rng.uniform(0.5, 9.0);
     look.gainSpread = rng.uniform(0.0, 1.0) < 0.6 ? rng.uniform(0.05, 0.35) : 0.0;
-    look.jpegQuality = rng.uniform(0.0, 1.0) < 0.5 ? rng.uniform(20, 96) : 0;
+    look.jpegQuality = rng.uniform(0.0, 1.0) < 0.5 ? rng.uniform(30, 96) : 0;
     return look;
 }
 
@@ -72,7 +72,7 @@ void ApplyOptics(cv::Mat& image, const CameraLook& look, const NoiseTile& noise,
         cv::Mat coarse(3, 4, CV_32F);
         rng.fill(coarse, cv::RNG::UNIFORM, 1.0 - look.gainSpread, 1.0 + look.gainSpread);
         cv::Mat gain;
-        cv::resize(coarse, gain, image.size(), 0, 0, cv::INTER_CUBIC);
+        cv::resize(coarse, gain, image.size(), 0, 0, cv::INTER_LINEAR);
         if (image.channels() == 3) {
             cv::cvtColor(gain, gain, cv::COLOR_GRAY2BGR);
         }

@@ -103,6 +103,11 @@ const cv::Mat& DigitFont::WeightedDigit(int d, int step) const {
     return weighted_[static_cast<std::size_t>(s * 10 + d)];
 }
 
+const cv::Mat& DigitFont::WeightedDigitHalf(int d, int step) const {
+    const int s = std::clamp(step, kMinWeightStep, kMaxWeightStep) - kMinWeightStep;
+    return weightedHalf_[static_cast<std::size_t>(s * 10 + d)];
+}
+
 std::string DigitFont::Load(const std::string& entry) {
     entry_ = entry;
     path_.clear();
@@ -148,9 +153,15 @@ std::string DigitFont::Load(const std::string& entry) {
         widest_ = std::max(widest_, m.cols);
     }
     weighted_.clear();
+    weightedHalf_.clear();
     for (int step = kMinWeightStep; step <= kMaxWeightStep; ++step) {
         for (int d = 0; d < 10; ++d) {
             weighted_.push_back(Reweighted(digits_[d], step));
+            cv::Mat half;
+            cv::resize(weighted_.back(), half,
+                       cv::Size(std::max(1, (weighted_.back().cols + 1) / 2), std::max(1, (weighted_.back().rows + 1) / 2)),
+                       0, 0, cv::INTER_AREA);
+            weightedHalf_.push_back(half);
         }
     }
     return "";

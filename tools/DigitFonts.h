@@ -41,6 +41,9 @@ public:
     static constexpr int kMinWeightStep = -3;
     static constexpr int kMaxWeightStep = 5;
     const cv::Mat& WeightedDigit(int d, int step) const;
+    // The same at half the size, to scale small digits from: shrinking by
+    // large factors is what painting spends most of its time on.
+    const cv::Mat& WeightedDigitHalf(int d, int step) const;
     // Widest digit mask, the cell width of fixed pitch.
     int WidestDigit() const { return widest_; }
 
@@ -49,7 +52,8 @@ private:
     std::string name_;
     std::string path_;
     std::array<cv::Mat, 10> digits_;
-    std::vector<cv::Mat> weighted_;  // [step - kMinWeightStep][digit]
+    std::vector<cv::Mat> weighted_;      // [(step - kMinWeightStep) * 10 + digit]
+    std::vector<cv::Mat> weightedHalf_;  // the same, half size
     int widest_ = 0;
 };
 

@@ -49,8 +49,10 @@ PaintedLine PaintDigitLine(const DigitFont& font, const std::string& digits, con
         const double toPixels = h / weighted.rows * style.widthScale;
         const double width = std::max(1.0, weighted.cols * toPixels);
         cell = (font.WidestDigit() + weighted.cols - reference.cols) * toPixels;
+        // Digits at most half the reference height scale from the half-size copy.
+        const cv::Mat& source = rows * 2 <= weighted.rows ? font.WeightedDigitHalf(c - '0', weightStep) : weighted;
         cv::Mat small;
-        cv::resize(weighted, small, cv::Size(std::max(1, static_cast<int>(std::lround(width))), rows), 0, 0,
+        cv::resize(source, small, cv::Size(std::max(1, static_cast<int>(std::lround(width))), rows), 0, 0,
                    cv::INTER_AREA);
         const double left = style.fixedPitch ? x + 0.5 * (cell - small.cols) : x;
         masks.push_back(small);
