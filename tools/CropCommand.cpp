@@ -111,13 +111,8 @@ std::string ParseCropCommand(const std::vector<std::string>& args, CropCommand& 
     return "";
 }
 
-std::string WriteCrops(const CropCommand& command, std::ostream& out) {
+std::string WriteCrops(const CropCommand& command, const CropMaker& maker, std::ostream& out) {
     const auto start = std::chrono::steady_clock::now();
-    CropMaker maker;
-    const std::string loadError = maker.Load(command.fontEntries);
-    if (!loadError.empty()) {
-        return loadError;
-    }
     std::error_code error;
     fs::create_directories(command.dir, error);
     if (!fs::is_directory(command.dir, error)) {
@@ -191,11 +186,18 @@ int RunMakeCrops(const std::vector<std::string>& args, std::ostream& out, std::o
             << "Try 'kalvero-make-sample --help'.\n";
         return 2;
     }
-    const std::string failure = WriteCrops(command, out);
+    CropMaker maker;
+    const std::string loadError = maker.Load(command.fontEntries);
+    if (!loadError.empty()) {
+        // A font that cannot be read is the caller's mistake, like a bad option.
+        err << "kalvero-make-sample: " << loadError << "\n"
+            << "Try 'kalvero-make-sample --help'.\n";
+        return 2;
+    }
+    const std::string failure = WriteCrops(command, maker, out);
     if (!failure.empty()) {
         err << "kalvero-make-sample: " << failure << "\n";
-        // A font that cannot be read is the caller's mistake, like a bad option.
-        return failure.rfind("font", 0) == 0 || failure.find("font '") != std::string::npos ? 2 : 3;
+        return 3;
     }
     return 0;
 }

@@ -23,14 +23,17 @@ bool WantsCrops(const std::vector<std::string>& args);
 // else a one-line message naming the faulty option or value.
 std::string ParseCropCommand(const std::vector<std::string>& args, CropCommand& command);
 
-// Writes command.count crops and DIR/labels.tsv (header "file\ttext\tfont",
-// then one line per crop) and reports the count and the time taken to
-// `out`. The same command always writes the same files, whatever the
-// number of jobs. Returns an empty text on success, else a message.
-std::string WriteCrops(const CropCommand& command, std::ostream& out);
+class CropMaker;
 
-// Runs crops mode: 0 written, 2 usage error, 3 the files could not be
-// written.
+// Writes command.count crops made by `maker` (loaded with the command's
+// fonts) and DIR/labels.tsv (header "file\ttext\tfont", then one line per
+// crop), and reports the count and the time taken to `out`. The same
+// command always writes the same files, whatever the number of jobs.
+// Returns an empty text on success, else a message.
+std::string WriteCrops(const CropCommand& command, const CropMaker& maker, std::ostream& out);
+
+// Runs crops mode: 0 written, 2 usage error (a font that cannot be loaded
+// included), 3 the files could not be written.
 int RunMakeCrops(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kalvero

@@ -260,7 +260,12 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
     cv::RNG camRng(PartSeed(spec.seed, 3));
     if (options.varied) {
         camera_ = RandomCameraLook(camRng, h);
-        tint_ = cv::Vec3d(camRng.uniform(0.8, 1.1), camRng.uniform(0.85, 1.1), camRng.uniform(0.85, 1.2));
+        // Carriage colours: grey, brown-red, green, blue, with a little spread.
+        const cv::Vec3d casts[] = {{1.0, 1.0, 1.0}, {0.8, 0.9, 1.15}, {0.9, 1.06, 0.9}, {1.12, 1.0, 0.85}};
+        tint_ = casts[camRng.uniform(0, 4)];
+        for (int c = 0; c < 3; ++c) {
+            tint_[c] *= camRng.uniform(0.96, 1.04);
+        }
     } else {
         camera_ = CameraLook{};
         camera_.defocus = 0.7;

@@ -117,6 +117,15 @@ TEST_F(CropFolders, BadCropOptionsAreUsageErrors) {
         EXPECT_NE(err.str().find("kalvero-make-sample: "), std::string::npos);
     }
     EXPECT_FALSE(fs::exists(dir_ / "labels.tsv"));
+
+    // A folder that cannot be made is a failure to write, not a usage error.
+    fs::create_directories(dir_);
+    const fs::path file = dir_ / "a-file";
+    std::ofstream(file) << "x";
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunMakeSample({"--crops", (file / "sub").string(), "--count", "2", "--fonts", "glyph"}, out, err), 3);
+    EXPECT_NE(err.str().find("a-file"), std::string::npos) << err.str();
 }
 
 }  // namespace
