@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "line_reader/LongInkRuns.h"
+
 namespace kalvero {
 
 namespace {
@@ -93,24 +95,6 @@ void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
             }
         }
     }
-}
-
-// Clears runs of ink longer than any digit stroke: horizontal ones (rails,
-// stripes, panel edges) and vertical ones taller than a digit (poles,
-// seams). Left in, they join the digits they cross into one component. A
-// digit crossed by a line loses a thin band, which the stencil join heals.
-void RemoveLines(cv::Mat& ink, int digitHeight) {
-    const int along = static_cast<int>(std::min<double>(kLongRun * digitHeight, ink.cols + 1.0));
-    const int across = static_cast<int>(std::min<double>(kTallRun * digitHeight, ink.rows + 1.0));
-    cv::Mat lines, tall;
-    if (along <= ink.cols) {
-        cv::morphologyEx(ink, lines, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(along, 1)));
-    }
-    if (across <= ink.rows) {
-        cv::morphologyEx(ink, tall, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, across)));
-        lines = lines.empty() ? tall : (lines | tall);
-    }
-    if (!lines.empty()) ink &= ~lines;
 }
 
 // Cuts a component wider than a digit (digits touching through blur or
@@ -213,7 +197,11 @@ std::vector<DigitBlob> FindDigitBlobs(const InkImages& images, int digitHeight, 
     }
     cv::Mat ink;
     cv::compare(difference, images.threshold, ink, cv::CMP_GT);
-    RemoveLines(ink, digitHeight);
+    // Runs of ink longer than any digit stroke (rails, stripes, poles,
+    // seams) would join the digits they cross into one component; a digit
+    // crossed by one loses a thin band, which the stencil join heals.
+    ClearLongInkRuns(ink, static_cast<int>(std::min(kLongRun * digitHeight, ink.cols + 1.0)),
+                     static_cast<int>(std::min(kTallRun * digitHeight, ink.rows + 1.0)));
 
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);

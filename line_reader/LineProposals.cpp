@@ -1,6 +1,9 @@
 #include "line_reader/LineProposals.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include <opencv2/imgproc.hpp>
 
 #include "line_reader/BlobRows.h"
 #include "line_reader/DigitBlobs.h"
@@ -9,6 +12,10 @@ namespace kalvero {
 
 namespace {
 
+// Digit height at which blobs are looked for: tall enough to keep the
+// strokes of light fonts apart from their neighbours, small enough that a
+// zone of large digits costs little more than one of small digits.
+constexpr int kWorkingHeight = 22;
 // Digits in a carriage number: the count rows are ranked against.
 constexpr int kNumberDigits = 8;
 // Longest row split into runs of eight: longer rows are text, not numbers,
@@ -17,8 +24,27 @@ constexpr int kMaxWindowedRow = 24;
 // A run of eight cut from a longer row ranks a little below a row of
 // exactly eight, which is the more likely number.
 constexpr float kWindowRankFactor = 0.9f;
+// A run of eight is cut from a longer row only where the gaps around it
+// are this much wider than the row's usual gap.
+constexpr double kApartGap = 1.6;
 // Boxes overlapping more than this are the same row.
 constexpr double kSameRowIou = 0.8;
+// Rows of opposite polarity overlapping more than this are a number and
+// the gaps between its digits.
+constexpr double kOtherPolarityIou = 0.3;
+
+// Scales blob boxes (and ink) found in a smaller copy back to the image,
+// rounding outwards.
+void ScaleBlobs(std::vector<DigitBlob>& blobs, double sx, double sy, cv::Size image) {
+    for (DigitBlob& blob : blobs) {
+        const int x0 = static_cast<int>(std::floor(blob.box.x * sx));
+        const int y0 = static_cast<int>(std::floor(blob.box.y * sy));
+        const int x1 = std::min(image.width, static_cast<int>(std::ceil((blob.box.x + blob.box.width) * sx)));
+        const int y1 = std::min(image.height, static_cast<int>(std::ceil((blob.box.y + blob.box.height) * sy)));
+        blob.box = cv::Rect(x0, y0, std::max(1, x1 - x0), std::max(1, y1 - y0));
+        blob.area = static_cast<int>(std::lround(blob.area * sx * sy));
+    }
+}
 
 float RankOf(const std::vector<DigitBlob>& blobs, std::size_t first, std::size_t count) {
     int lo = blobs[first].box.height;
@@ -47,7 +73,21 @@ void AddRowProposals(const BlobRow& row, std::vector<LineProposal>& proposals) {
     const std::vector<DigitBlob>& blobs = row.blobs;
     proposals.push_back(ProposalOf(blobs, RankOf(blobs, 0, blobs.size())));
     if (blobs.size() <= static_cast<std::size_t>(kNumberDigits) || blobs.size() > kMaxWindowedRow) return;
+    // Gap after blob i (to blob i + 1), and the usual gap of the row.
+    std::vector<int> gaps;
+    for (std::size_t i = 0; i + 1 < blobs.size(); ++i) {
+        gaps.push_back(blobs[i + 1].box.x - (blobs[i].box.x + blobs[i].box.width));
+    }
+    std::vector<int> sorted = gaps;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double usual = std::max(1, sorted[sorted.size() / 2]);
+    const auto apart = [&](std::size_t gap) { return gaps[gap] > kApartGap * usual; };
     for (std::size_t first = 0; first + kNumberDigits <= blobs.size(); ++first) {
+        // Only a run set apart from the blobs beside it: a run cut out of
+        // evenly spaced text would crop a piece of the next character into
+        // the margin and be misread.
+        const std::size_t last = first + kNumberDigits - 1;
+        if ((first > 0 && !apart(first - 1)) || (last + 1 < blobs.size() && !apart(last))) continue;
         const std::vector<DigitBlob> run(blobs.begin() + static_cast<std::ptrdiff_t>(first),
                                          blobs.begin() + static_cast<std::ptrdiff_t>(first + kNumberDigits));
         proposals.push_back(ProposalOf(run, kWindowRankFactor * RankOf(blobs, first, kNumberDigits)));
@@ -67,11 +107,29 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
     // No digit taller than the image fits in it (the band of accepted blob
     // heights starts at 0.6 h).
     if (digitHeight / 2 > grey.rows) return {};
-    const InkImages images = PrepareInkImages(grey, digitHeight);
+    // Digits are looked for in a copy scaled down to where they are about
+    // kWorkingHeight pixels tall; their blobs are scaled back.
+    cv::Mat work = grey;
+    int workHeight = digitHeight;
+    if (digitHeight > kWorkingHeight) {
+        const double scale = static_cast<double>(kWorkingHeight) / digitHeight;
+        const cv::Size size(std::max(1, static_cast<int>(std::lround(grey.cols * scale))),
+                            std::max(1, static_cast<int>(std::lround(grey.rows * scale))));
+        cv::resize(grey, work, size, 0.0, 0.0, cv::INTER_AREA);
+        workHeight = kWorkingHeight;
+    }
+    const double sx = static_cast<double>(grey.cols) / work.cols;
+    const double sy = static_cast<double>(grey.rows) / work.rows;
+    const InkImages images = PrepareInkImages(work, workHeight);
     std::vector<LineProposal> proposals;
     for (const InkPolarity polarity : {InkPolarity::Light, InkPolarity::Dark}) {
-        const std::vector<DigitBlob> blobs = FindDigitBlobs(images, digitHeight, polarity);
+        std::vector<DigitBlob> blobs = FindDigitBlobs(images, workHeight, polarity);
+        if (work.data != grey.data) ScaleBlobs(blobs, sx, sy, grey.size());
+        const std::size_t before = proposals.size();
         for (const BlobRow& row : GroupBlobRows(blobs, kMinRowBlobs)) AddRowProposals(row, proposals);
+        for (std::size_t i = before; i < proposals.size(); ++i) {
+            proposals[i].lightDigits = polarity == InkPolarity::Light;
+        }
     }
     std::stable_sort(proposals.begin(), proposals.end(),
                      [](const LineProposal& a, const LineProposal& b) { return a.rank > b.rank; });
@@ -79,7 +137,8 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
     for (const LineProposal& proposal : proposals) {
         if (static_cast<int>(kept.size()) >= maxLines) break;
         const bool repeated = std::any_of(kept.begin(), kept.end(), [&](const LineProposal& other) {
-            return BoxIou(proposal.box, other.box) > kSameRowIou;
+            const double iou = BoxIou(proposal.box, other.box);
+            return iou > kSameRowIou || (other.lightDigits != proposal.lightDigits && iou > kOtherPolarityIou);
         });
         if (!repeated) kept.push_back(proposal);
     }

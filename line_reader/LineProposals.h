@@ -13,6 +13,7 @@ struct LineProposal {
     LineBox line;        // what NormaliseLine crops
     cv::Rect box;        // axis-aligned box of the digits, in zone pixels
     int blobCount = 0;   // digit-like blobs in the row (0: not from blobs)
+    bool lightDigits = false;  // found as light digits on a darker ground
     float rank = 0.0f;   // higher first; in (0, 1]
 };
 
@@ -23,13 +24,19 @@ constexpr int kMinRowBlobs = 5;
 // Lines of digits in an 8-bit grey image, found from the shapes of the
 // digits alone (no font): digit-like blobs of both polarities grouped into
 // rows (see FindDigitBlobs and GroupBlobRows) of at least kMinRowBlobs.
+// Digits taller than about 22 pixels are looked for in a copy scaled down
+// to that height, which keeps the cost of large digits low.
 // A row of more than eight blobs is also proposed as every run of eight
-// consecutive blobs, so that a stray blob beside a number does not spoil
-// its reading. Rank favours eight blobs of even height; a proposal whose
-// box nearly coincides with a better one (the same row seen in both
-// polarities) is dropped. At most `maxLines`, best rank first (stable). A
-// grey image that is empty or not 8-bit, a digit height below 4 or above
-// twice the image's height, or maxLines below 1 gives none.
+// consecutive blobs set apart from its neighbours by gaps wider than the
+// row's usual gap, so that a stray blob beside a number does not spoil its
+// reading. Rank favours eight blobs of even height. A proposal whose box
+// nearly coincides with a better one is dropped, and so is one that
+// overlaps a better one of the other polarity: the ground between light
+// digits is darker than its surroundings and forms a row of "dark digits"
+// beside them, whose crop would cut the number. At most `maxLines`, best
+// rank first (stable). A grey image that is empty or not 8-bit, a digit
+// height below 4 or above twice the image's height, or maxLines below 1
+// gives none.
 std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines);
 
 // Intersection over union of two boxes; 0 when either is empty.

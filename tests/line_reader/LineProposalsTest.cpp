@@ -75,8 +75,8 @@ TEST(ProposeLines, FindsTheDrawnRowInEitherPolarityTiltedOrWithAnOffHeight) {
         EXPECT_NEAR(best.line.digitHeight, c.spec.digitHeight, 0.15 * c.spec.digitHeight);
         EXPECT_NEAR(best.line.angleDegrees, c.spec.angleDegrees, 1.0);
         // The box reaches both ends of the ink (1s included).
-        EXPECT_LE(std::abs(best.box.x - ink.x), 2);
-        EXPECT_LE(std::abs(best.box.br().x - ink.br().x), 2);
+        EXPECT_LE(std::abs(best.box.x - ink.x), 0.12 * c.spec.digitHeight);
+        EXPECT_LE(std::abs(best.box.br().x - ink.br().x), 0.12 * c.spec.digitHeight);
         EXPECT_NEAR(best.line.length, ink.width / std::cos(c.spec.angleDegrees * CV_PI / 180.0),
                     0.15 * c.spec.digitHeight + ink.height * std::sin(std::abs(c.spec.angleDegrees) * CV_PI / 180.0));
     }

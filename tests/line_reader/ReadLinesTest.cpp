@@ -115,6 +115,21 @@ TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
     }
 }
 
+TEST_F(ReadLinesTest, AStrayMarkBesideTheNumberDoesNotSpoilIt) {
+    DrawnLineSpec spec;
+    spec.text = "52473068";
+    spec.letterSpacing = 0.15;
+    cv::Rect ink;
+    cv::Mat zone = DrawLinePanel(cv::Size(420, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    // A bar of digit height (a handle, a seam end) 0.8 h after the last digit.
+    const int h = spec.digitHeight;
+    cv::rectangle(zone, cv::Rect(ink.br().x + h * 8 / 10, ink.y, h / 5, ink.height), cv::Scalar::all(200), cv::FILLED);
+    const std::vector<LineReading> readings = Read(zone);
+    ASSERT_FALSE(readings.empty());
+    EXPECT_EQ(readings.front().text, spec.text);
+    EXPECT_GE(BoxIou(readings.front().box, ink), 0.8);
+}
+
 TEST_F(ReadLinesTest, TwoNumbersInAZoneAreBothReadBestFirst) {
     DrawnLineSpec top;
     top.text = "52473068";
