@@ -29,6 +29,8 @@ constexpr int kInkContrast = 12;
 // high-contrast digits does not join them while faint digits on a plain
 // ground still count.
 constexpr float kDeviationShare = 0.5f;
+// Pixels per window side at which the deviation is measured.
+constexpr int kDeviationCells = 8;
 // Band of blob heights accepted, in expected digit heights: the operator's
 // height may be 30 % off either way, plus room for blur and tilt.
 constexpr double kMinHeight = 0.6;
@@ -158,20 +160,35 @@ InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight) {
     // replicated border and only costs time.
     const double limit = 2.0 * std::max(grey.rows, grey.cols) + 1.0;
     const int window = std::max(3, static_cast<int>(std::min(limit, kMeanWindow * digitHeight)) | 1);
-    const cv::Size box(window, window);
-    cv::Mat smooth32, mean32, square32;
-    images.smooth.convertTo(smooth32, CV_32F);
-    cv::blur(smooth32, mean32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-    cv::blur(smooth32.mul(smooth32), square32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+    cv::blur(images.smooth, images.mean, cv::Size(window, window), cv::Point(-1, -1), cv::BORDER_REPLICATE);
+
+    // The deviation only sets a floor under the ink contrast and changes
+    // slowly over a window, so it is measured on a copy shrunk to about
+    // kDeviationCells pixels a window and stretched back.
+    const int shrink = std::max(1, window / kDeviationCells);
+    cv::Mat small = images.smooth;
+    if (shrink > 1) {
+        const cv::Size size(std::max(1, grey.cols / shrink), std::max(1, grey.rows / shrink));
+        cv::resize(images.smooth, small, size, 0.0, 0.0, cv::INTER_AREA);
+    }
+    const int smallWindow = std::max(3, (window / shrink) | 1);
+    const cv::Size box(smallWindow, smallWindow);
+    cv::Mat small32, mean32, square32;
+    small.convertTo(small32, CV_32F);
+    cv::blur(small32, mean32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+    cv::blur(small32.mul(small32), square32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
     // Local standard deviation: sqrt(E[g^2] - E[g]^2), clamped at 0 against
     // rounding.
-    cv::Mat variance = square32 - mean32.mul(mean32);
-    variance = cv::max(variance, 0.0f);
+    cv::Mat variance = cv::max(square32 - mean32.mul(mean32), 0.0f);
     cv::Mat deviation;
     cv::sqrt(variance, deviation);
-    mean32.convertTo(images.mean, CV_8U);
     cv::Mat threshold = cv::max(deviation * kDeviationShare, static_cast<float>(kInkContrast));
-    threshold.convertTo(images.threshold, CV_8U);
+    threshold.convertTo(threshold, CV_8U);
+    if (threshold.size() != grey.size()) {
+        cv::resize(threshold, images.threshold, grey.size(), 0.0, 0.0, cv::INTER_LINEAR);
+    } else {
+        images.threshold = threshold;
+    }
     return images;
 }
 

@@ -71,6 +71,7 @@ TEST(ProposeLines, FindsTheDrawnRowInEitherPolarityTiltedOrWithAnOffHeight) {
         // The row ranks first and is found digit by digit.
         EXPECT_GE(BoxIou(proposals.front().box, ink), 0.5);
         EXPECT_EQ(best.blobCount, 8);
+        EXPECT_EQ(best.lightDigits, c.spec.lightDigits);
         // The measured height is the drawn one, whatever the setting.
         EXPECT_NEAR(best.line.digitHeight, c.spec.digitHeight, 0.15 * c.spec.digitHeight);
         EXPECT_NEAR(best.line.angleDegrees, c.spec.angleDegrees, 1.0);
@@ -134,10 +135,14 @@ TEST(ProposeLines, NothingOnAPlainOrBadImage) {
     empty.text = "";
     const cv::Mat plain = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), empty);
     EXPECT_TRUE(ProposeLines(Grey(plain), 29, 6).empty());
-    // Four digits are too few for a row.
+    // Four light digits are too few for a row. (The ground between and
+    // beside them may form a dark row of five, which reads as no number.)
     DrawnLineSpec four;
     four.text = "4120";
-    EXPECT_TRUE(ProposeLines(Grey(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), four)), 29, 6).empty());
+    for (const LineProposal& proposal :
+         ProposeLines(Grey(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), four)), 29, 6)) {
+        EXPECT_FALSE(proposal.lightDigits) << proposal.box;
+    }
 
     const cv::Mat grey = Grey(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), DrawnLineSpec{}));
     EXPECT_TRUE(ProposeLines(cv::Mat(), 29, 6).empty());
