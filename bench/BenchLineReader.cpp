@@ -55,6 +55,32 @@ void BM_ReadLinesGlyphRegions_390x90(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadLinesGlyphRegions_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
+// The same on one thread: OpenCV's own parallel loops (blur, components,
+// the network's layers) are held to the calling thread for the run and
+// given back their thread count after it.
+void RunReadLinesOneThread(benchmark::State& state, const cv::Mat& zone, bool glyphRegions) {
+    const int threads = cv::getNumThreads();
+    cv::setNumThreads(1);
+    RunReadLines(state, zone, glyphRegions);
+    cv::setNumThreads(threads);
+}
+void BM_ReadLinesOneThread_640x360(benchmark::State& state) {
+    RunReadLinesOneThread(state, kalvero::bench::LargeZone(), false);
+}
+BENCHMARK(BM_ReadLinesOneThread_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void BM_ReadLinesOneThread_390x90(benchmark::State& state) {
+    RunReadLinesOneThread(state, kalvero::bench::SmallZone(), false);
+}
+BENCHMARK(BM_ReadLinesOneThread_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void BM_ReadLinesGlyphRegionsOneThread_640x360(benchmark::State& state) {
+    RunReadLinesOneThread(state, kalvero::bench::LargeZone(), true);
+}
+BENCHMARK(BM_ReadLinesGlyphRegionsOneThread_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+void BM_ReadLinesGlyphRegionsOneThread_390x90(benchmark::State& state) {
+    RunReadLinesOneThread(state, kalvero::bench::SmallZone(), true);
+}
+BENCHMARK(BM_ReadLinesGlyphRegionsOneThread_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
 // Stages: the blob proposals alone, the glyph regions alone, and one
 // forward pass of a single crop.
 void RunProposals(benchmark::State& state, const cv::Mat& zone) {
