@@ -204,5 +204,36 @@ TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
     EXPECT_TRUE(ReadLineReadings(zone, none, *reader_).empty());
 }
 
+TEST_F(ReadLinesTest, RandomZonesNeverThrowAndGiveWellFormedReadings) {
+    cv::RNG rng(17);
+    for (int trial = 0; trial < 150; ++trial) {
+        const cv::Size size(rng.uniform(1, 260), rng.uniform(1, 160));
+        cv::Mat zone(size, rng.uniform(0, 2) == 0 ? CV_8UC1 : CV_8UC3);
+        switch (trial % 3) {
+            case 0: rng.fill(zone, cv::RNG::UNIFORM, 0, 256); break;
+            case 1: rng.fill(zone, cv::RNG::NORMAL, 128, rng.uniform(1, 60)); break;
+            default: {
+                // Bars of digit-like size on a plain ground.
+                zone.setTo(cv::Scalar::all(rng.uniform(0, 256)));
+                for (int i = 0; i < 12; ++i) {
+                    const cv::Rect bar(rng.uniform(0, size.width), rng.uniform(0, size.height), rng.uniform(1, 20),
+                                       rng.uniform(1, 40));
+                    cv::rectangle(zone, bar, cv::Scalar::all(rng.uniform(0, 256)), cv::FILLED);
+                }
+            }
+        }
+        const int height = rng.uniform(-2, 120);
+        const bool glyphRegions = rng.uniform(0, 4) == 0;
+        std::vector<LineReading> readings;
+        ASSERT_NO_THROW(readings = Read(zone, height, glyphRegions)) << "trial " << trial;
+        for (const LineReading& reading : readings) {
+            EXPECT_EQ(reading.text.size(), 8u);
+            EXPECT_GE(reading.score, 0.0f);
+            EXPECT_LE(reading.score, 1.0f);
+            EXPECT_EQ(reading.box & cv::Rect(0, 0, size.width, size.height), reading.box) << "trial " << trial;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kalvero
