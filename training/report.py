@@ -121,6 +121,8 @@ def main(argv):
         % (run['steps'], run['batch_size'], run['train_crops'], run['train_mix'],
            history['seconds'] / 60.0, run['threads'], history['best_step'],
            percent(history['best_val_accuracy'])),
+        '- Augmentation in training (augment.py): %s.' % ('on' if run.get('augment') else
+                                                          'off; the generator\'s own variation only'),
         '- Whole run (build, crops, training, checks, report): %.1f min; stages: %s.'
         % (run['total_seconds'] / 60.0,
            ', '.join('%s %.0f s' % (k, v) for k, v in run['stages'].items())),
