@@ -1,5 +1,7 @@
 #include "tools/CarriageNumbers.h"
 
+#include "recognizers/CheckDigit.h"
+
 namespace kalvero {
 
 namespace {
@@ -16,26 +18,6 @@ char RandomDigit(cv::RNG& rng, double oneShare) {
 
 }  // namespace
 
-int CarriageCheckDigit(const std::string& firstSeven) {
-    if (firstSeven.size() != 7) {
-        return -1;
-    }
-    int sum = 0;
-    for (std::size_t i = 0; i < 7; ++i) {
-        const int d = firstSeven[i] - '0';
-        if (d < 0 || d > 9) {
-            return -1;
-        }
-        const int product = d * (i % 2 == 0 ? 2 : 1);
-        sum += product / 10 + product % 10;
-    }
-    return (10 - sum % 10) % 10;
-}
-
-bool CarriageNumberHolds(const std::string& number) {
-    return number.size() == 8 && CarriageCheckDigit(number.substr(0, 7)) == number[7] - '0';
-}
-
 std::string RandomCarriageNumber(cv::RNG& rng) {
     // A wanted final 1 is reached by redrawing the inner digits: about one
     // draw in ten gives it, so the loop is short.
@@ -45,7 +27,7 @@ std::string RandomCarriageNumber(cv::RNG& rng) {
         for (int i = 1; i < 7; ++i) {
             number += RandomDigit(rng, kOneShare);
         }
-        const int check = CarriageCheckDigit(number);
+        const int check = ComputeCheckDigit(number);
         if (!endInOne || check == 1 || attempt >= 200) {
             return number + static_cast<char>('0' + check);
         }

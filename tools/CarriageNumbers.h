@@ -5,16 +5,8 @@
 
 namespace kalvero {
 
-// Check digit that completes the first seven digits of a carriage number:
-// the digits are weighted 2,1,2,1,2,1,2, the digits of the products are
-// added (14 counts 1 + 4), and the check digit brings the sum to a multiple
-// of ten. Returns -1 unless `firstSeven` is exactly seven decimal digits.
-// (The reader has its own copy in cli/; the tools do not depend on cli/.)
-int CarriageCheckDigit(const std::string& firstSeven);
-
-// True for eight decimal digits whose last one is the check digit of the
-// first seven.
-bool CarriageNumberHolds(const std::string& number);
+// Check digits are those of recognizers/CheckDigit.h (ComputeCheckDigit,
+// CheckDigitHolds).
 
 // A random valid eight-digit carriage number. Ones are drawn far more often
 // than other digits, in the first and last place too, because narrow ones

@@ -1,6 +1,8 @@
 #include <cmath>
 
 #include <gtest/gtest.h>
+
+#include "recognizers/CheckDigit.h"
 #include <opencv2/imgproc.hpp>
 
 #include "tools/CarriageNumbers.h"
@@ -103,7 +105,7 @@ TEST_F(CropMakerTest, LabelsAreThePaintedDigitsAndNumbersCarryCheckDigits) {
         whole += s.label == s.painted;
         if (s.painted.size() == 8) {
             ++eights;
-            valid += CarriageNumberHolds(s.painted);
+            valid += CheckDigitHolds(s.painted);
         } else {
             ++other;
         }

@@ -4,6 +4,8 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+
+#include "recognizers/CheckDigit.h"
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -143,7 +145,7 @@ TEST(VariedScene, TwoCarriagesPassInOrderWithFramesBetween) {
     ASSERT_EQ(scene.Numbers().size(), 2u);
     EXPECT_EQ(scene.Numbers()[0], spec.number);
     EXPECT_NE(scene.Numbers()[1], spec.number);
-    EXPECT_TRUE(CarriageNumberHolds(scene.Numbers()[1])) << scene.Numbers()[1];
+    EXPECT_TRUE(CheckDigitHolds(scene.Numbers()[1])) << scene.Numbers()[1];
     // Frame by frame: which number is wholly in view.
     std::vector<int> seen;
     bool gap = false;
