@@ -1,5 +1,6 @@
 #include "cli/Reader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -16,11 +17,15 @@
 #include "cli/ExplainTrace.h"
 #include "cli/FrameProbe.h"
 #include "cli/JsonOutput.h"
+#include "cli/PassFile.h"
+#include "cli/PassSummary.h"
+#include "cli/PassTracker.h"
 #include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 #include "cli/ReadReport.h"
 #include "cli/ReaderOptions.h"
 #include "cli/SignReading.h"
+#include "worker/StillImageHeader.h"
 #include "worker/VideoThread.h"
 #include "line_reader/LineReader.h"
 
@@ -68,6 +73,12 @@ std::string OpenFailure(const std::string& path) {
     if (!file) {
         return cannot + std::strerror(errno);
     }
+    cv::Size announced;
+    if (IsOversizedStill(path, announced)) {
+        return cannot + "the picture is " + std::to_string(announced.width) + "x" + std::to_string(announced.height) +
+               " pixels, more than the " + std::to_string(kMaxStillPixels / 1000000) +
+               " megapixels a still image may have";
+    }
     return cannot + "not a video or image that OpenCV can decode";
 }
 
@@ -76,8 +87,10 @@ class ReaderSink : public FrameSink {
 public:
     ReaderSink(const ReaderOptions& options, std::ostream& out, std::ostream& err,
                ProgressLine& progress, ExplainTrace* explain, VideoThread& thread,
-               const std::function<bool()>& interrupted, bool outOnTerminal)
+               const std::function<bool()>& interrupted, bool outOnTerminal, PassFile* passFile)
         : outOnTerminal_(outOnTerminal),
+          passFile_(passFile),
+          tracker_(options.file, options.depth),
           options_(options),
           out_(out),
           err_(err),
@@ -97,6 +110,7 @@ public:
             (options_.json ? toErr : toOut) += report.logLine + "\n";
         }
         const auto change = report_.AddFrame(report);
+        TakePasses(tracker_.AddFrame(PassFrameFrom(report)), toErr);
         if (options_.json) {
             toOut += FrameJsonLine(report) + "\n";
         } else if (change) {
@@ -133,11 +147,47 @@ public:
 
     void OnRunEnd(bool opened) override { opened_ = opened; }
 
+    // Ends the passes still open; returns what goes to standard error
+    // (a failed write).
+    std::string FinishPasses() {
+        std::string toErr;
+        TakePasses(tracker_.Finish(), toErr);
+        return toErr;
+    }
+
     bool Opened() const { return opened_; }
+    bool PassWriteFailed() const { return passWriteFailed_; }
+    // The passes in the order of their first frame (a pass can end after a
+    // later one).
+    std::vector<CarriagePass> Passes() const {
+        std::vector<CarriagePass> list = passes_;
+        std::stable_sort(list.begin(), list.end(), [](const CarriagePass& a, const CarriagePass& b) {
+            return a.firstFrame < b.firstFrame;
+        });
+        return list;
+    }
     const ReadReport& Report() const { return report_; }
 
 private:
+    // Keeps the passes that ended and writes them; a failed write is said
+    // once and ends the run, as everything read after it would be lost.
+    void TakePasses(std::vector<CarriagePass> ended, std::string& toErr) {
+        for (CarriagePass& pass : ended) {
+            std::string error;
+            if (passFile_ != nullptr && !passWriteFailed_ && !passFile_->Write(pass, error)) {
+                passWriteFailed_ = true;
+                toErr += "kalvero-read: " + error + "\n";
+                thread_.stopRequest.store(true);
+            }
+            passes_.push_back(std::move(pass));
+        }
+    }
+
     bool outOnTerminal_;
+    PassFile* passFile_;
+    PassTracker tracker_;
+    std::vector<CarriagePass> passes_;
+    bool passWriteFailed_ = false;
     const ReaderOptions& options_;
     std::ostream& out_;
     std::ostream& err_;
@@ -177,7 +227,7 @@ int ReadSign(const ReaderOptions& options, const cv::Mat& frame, std::ostream& o
 }
 
 int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostream& out,
-              std::ostream& err, const ReaderEnvironment& environment) {
+              std::ostream& err, const ReaderEnvironment& environment, PassFile* passFile) {
     const cv::Mat& first = probe.scaledFirstFrame;
     cv::Rect zone(0, 0, first.cols, first.rows);
     if (options.hasZone) {
@@ -231,21 +281,23 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
         explain = std::make_unique<ExplainTrace>();
     }
     ReaderSink sink(options, out, err, progress, explain.get(), thread,
-                    environment.interruptRequested, environment.outputOnTerminal);
+                    environment.interruptRequested, environment.outputOnTerminal, passFile);
     thread.Run(sink, runOptions, explain.get());
     progress.Clear();
+    err << sink.FinishPasses();
 
     if (!sink.Opened()) {
         err << "kalvero-read: " << OpenFailure(options.file) << "\n";
         return kExitFile;
     }
+    const std::string summary = sink.Report().Summary() + PassSummary(sink.Passes(), false);
     if (options.json) {
-        err << sink.Report().Summary();
+        err << summary;
     } else {
-        out << sink.Report().Summary();
+        out << summary;
     }
     out.flush();
-    return kExitOk;
+    return sink.PassWriteFailed() ? kExitFailure : kExitOk;
 }
 
 }  // namespace
@@ -275,6 +327,17 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
         setenv("OPENCV_FFMPEG_LOGLEVEL", kFfmpegQuiet, 0);
     }
+    // The pass file is made before anything is read, so that a name that
+    // cannot be written costs no reading.
+    std::unique_ptr<PassFile> passFile;
+    if (!options.passesFile.empty() && !options.hasSign) {
+        passFile = std::make_unique<PassFile>();
+        std::string error;
+        if (!passFile->Open(options.passesFile, error)) {
+            err << "kalvero-read: " << error << "\n";
+            return kExitUsage;
+        }
+    }
     try {
         const bool progress = environment.progressOnTerminal && !options.hasSign;
         const FrameProbe probe = ProbeFile(options.file, options.zoom, progress);
@@ -290,7 +353,7 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         if (options.hasSign) {
             return ReadSign(options, probe.scaledFirstFrame, out, err);
         }
-        return ReadVideo(options, probe, out, err, environment);
+        return ReadVideo(options, probe, out, err, environment, passFile.get());
     } catch (const std::exception& e) {
         err << "kalvero-read: error while reading '" << PrintableText(options.file)
             << "': " << e.what() << "\n";

@@ -103,6 +103,8 @@ std::string ReaderUsage() {
            "  --explain          per frame, the candidate regions and why each gave a reading\n"
            "                     or not, as one JSON object on standard error\n"
            "  --verbose          also print the recognition time of every frame\n"
+           "  --passes FILE      write each carriage pass as it ends: .csv gives CSV,\n"
+           "                     .jsonl (or .ndjson, .json) JSON Lines\n"
            "  --sign X,Y,W,H     read the speed-limit sign in this box of the scaled first\n"
            "                     frame instead of reading numbers\n"
            "  --help             this text\n"
@@ -176,7 +178,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
         }
 
         static const char* const kValued[] = {"--digit-height", "--zone", "--zoom",  "--depth",
-                                              "--threshold",    "--sign", "--engine"};
+                                              "--threshold",    "--sign", "--engine",
+                                              "--passes"};
         if (std::none_of(std::begin(kValued), std::end(kValued),
                          [&](const char* known) { return name == known; })) {
             return Usage("unknown option '" + PrintableText(name) + "'");
@@ -210,6 +213,12 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
                 outcome = Usage(name + ": '" + PrintableText(value) + "' is not an engine (learned or glyph)");
             } else {
                 options.engine = *engine;
+            }
+        } else if (name == "--passes") {
+            if (value.empty()) {
+                outcome = Usage(name + " needs a file name");
+            } else {
+                options.passesFile = value;
             }
         } else if (name == "--zone" || name == "--sign") {
             cv::Rect box;

@@ -26,6 +26,7 @@ struct ReaderOptions {
     bool verbose = false;
     bool help = false;
     bool version = false;
+    std::string passesFile;     // --passes: where to write the carriage passes (empty: nowhere)
     bool hasSign = false;       // --sign: read a speed-limit sign in this box
     cv::Rect sign;              // scaled-frame pixels
 };

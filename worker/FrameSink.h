@@ -14,6 +14,7 @@ constexpr int kNoVote = -2;
 // What the run loop hands out for every frame it reads.
 struct FrameReport {
     int frameNumber = 0;              // 1 for the first frame of the run
+    double timestampMs = 0.0;         // the source's time of this frame (0 for a still)
     cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only
     std::string logLine;              // "Frame #%d: Time recognition: %.3f s"
     float recognitionSeconds = 0.0f;  // the time in the log line (whole milliseconds)

@@ -156,6 +156,11 @@ bool FrameSource::read(cv::Mat& frame) {
     return !frame.empty();
 }
 
+double FrameSource::timestampMs() const {
+    if (isStill_ || !capture_.isOpened()) return 0.0;
+    return capture_.get(cv::CAP_PROP_POS_MSEC);
+}
+
 void FrameSource::release() {
     capture_.release();
     still_.release();

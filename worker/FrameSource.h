@@ -28,6 +28,9 @@ public:
     // Reads the next frame; false at the end or on a failed read, `frame`
     // is then empty.
     bool read(cv::Mat& frame);
+    // The time of the frame last read in milliseconds from the start, from
+    // the video's own timestamps; 0 for a still image.
+    double timestampMs() const;
     void release();
 
 private:

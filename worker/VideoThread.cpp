@@ -152,6 +152,7 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 waitWhilePaused();
                 if (!source.read(frame)) break;
                 ++frameNumber;
+                const double timestampMs = source.timestampMs();
 
                 ScaleByZoom(frame, options.zoom.load());
 
@@ -242,6 +243,7 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
 
                 FrameReport report;
                 report.frameNumber = frameNumber;
+                report.timestampMs = timestampMs;
                 report.rgbImage = frame;
                 report.logLine = text;
                 report.recognitionSeconds = seconds;

@@ -1,0 +1,151 @@
+#include "cli/PassTracker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "recognizers/CheckDigit.h"
+
+namespace kalvero {
+
+PassFrame PassFrameFrom(const FrameReport& report) {
+    PassFrame frame;
+    frame.frame = report.frameNumber;
+    frame.seconds = report.timestampMs / 1000.0;
+    frame.text = report.voted;
+    if (frame.text.empty()) {
+        return frame;
+    }
+    for (const FrameResultEntry& entry : report.result.entries) {
+        if (frame.text == std::string(entry.name, ::strnlen(entry.name, sizeof entry.name))) {
+            frame.box = cv::Rect(entry.x + report.zone.x, entry.y + report.zone.y, entry.width,
+                                 entry.height);
+            frame.score = entry.score;
+            break;
+        }
+    }
+    frame.confirmed = report.voteCode == 0 && report.confirmed == frame.text;
+    return frame;
+}
+
+TravelDirection DirectionOf(const std::vector<std::pair<int, double>>& centres, double boxWidth) {
+    if (centres.size() < 2) {
+        return TravelDirection::None;
+    }
+    double meanF = 0.0, meanX = 0.0;
+    for (const auto& [f, x] : centres) {
+        meanF += f;
+        meanX += x;
+    }
+    meanF /= static_cast<double>(centres.size());
+    meanX /= static_cast<double>(centres.size());
+    double sff = 0.0, sfx = 0.0;
+    for (const auto& [f, x] : centres) {
+        sff += (f - meanF) * (f - meanF);
+        sfx += (f - meanF) * (x - meanX);
+    }
+    if (sff <= 0.0) {
+        return TravelDirection::None;
+    }
+    const double travel = sfx / sff * (centres.back().first - centres.front().first);
+    if (std::abs(travel) < PassTracker::kStillShare * boxWidth) {
+        return TravelDirection::None;
+    }
+    return travel < 0.0 ? TravelDirection::Left : TravelDirection::Right;
+}
+
+PassTracker::PassTracker(std::string file, int depth) : file_(std::move(file)), depth_(depth) {}
+
+std::vector<CarriagePass> PassTracker::Close(const std::vector<std::size_t>& which) {
+    std::vector<CarriagePass> ended;
+    std::vector<Track> kept;
+    for (std::size_t i = 0; i < open_.size(); ++i) {
+        if (std::find(which.begin(), which.end(), i) == which.end()) {
+            kept.push_back(std::move(open_[i]));
+            continue;
+        }
+        Track& track = open_[i];
+        if (!track.confirmed) {
+            continue;
+        }
+        track.pass.direction =
+            DirectionOf(track.centres, static_cast<double>(track.pass.bestBox.width));
+        ended.push_back(std::move(track.pass));
+    }
+    open_ = std::move(kept);
+    std::sort(ended.begin(), ended.end(), [](const CarriagePass& a, const CarriagePass& b) {
+        return a.firstFrame < b.firstFrame;
+    });
+    return ended;
+}
+
+std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
+    // Numbers not read for more than the vote depth have gone by.
+    std::vector<std::size_t> gone;
+    for (std::size_t i = 0; i < open_.size(); ++i) {
+        if (frame.frame - open_[i].pass.lastFrame - 1 > depth_) {
+            gone.push_back(i);
+        }
+    }
+    std::vector<CarriagePass> ended = Close(gone);
+    if (frame.text.empty()) {
+        return ended;
+    }
+
+    auto track = std::find_if(open_.begin(), open_.end(),
+                              [&](const Track& t) { return t.pass.number == frame.text; });
+    if (track == open_.end()) {
+        Track fresh;
+        fresh.pass.file = file_;
+        fresh.pass.number = frame.text;
+        fresh.pass.checkDigit = CheckDigitHolds(frame.text);
+        fresh.pass.firstFrame = frame.frame;
+        fresh.pass.startSeconds = frame.seconds;
+        open_.push_back(std::move(fresh));
+        track = open_.end() - 1;
+    }
+    CarriagePass& pass = track->pass;
+    if (!pass.readFrames.empty() && pass.readFrames.back().second + 1 == frame.frame) {
+        pass.readFrames.back().second = frame.frame;
+    } else {
+        pass.readFrames.emplace_back(frame.frame, frame.frame);
+    }
+    pass.lastFrame = frame.frame;
+    pass.endSeconds = frame.seconds;
+    pass.scores.emplace_back(frame.frame, frame.score);
+    if (pass.bestFrame == 0 || frame.score > pass.bestScore) {
+        pass.bestScore = frame.score;
+        pass.bestFrame = frame.frame;
+        pass.bestBox = frame.box;
+    }
+    track->centres.emplace_back(frame.frame, frame.box.x + frame.box.width / 2.0);
+    if (frame.confirmed) {
+        if (!track->confirmed) {
+            pass.firstConfirmedFrame = frame.frame;
+        }
+        track->confirmed = true;
+        // Numbers last read before this one first was belong to carriages
+        // that have gone by.
+        std::vector<std::size_t> passed;
+        const int since = pass.firstFrame;
+        for (std::size_t i = 0; i < open_.size(); ++i) {
+            if (open_[i].pass.number != frame.text && open_[i].pass.lastFrame < since) {
+                passed.push_back(i);
+            }
+        }
+        std::vector<CarriagePass> more = Close(passed);
+        ended.insert(ended.end(), std::make_move_iterator(more.begin()),
+                     std::make_move_iterator(more.end()));
+    }
+    return ended;
+}
+
+std::vector<CarriagePass> PassTracker::Finish() {
+    std::vector<std::size_t> all;
+    for (std::size_t i = 0; i < open_.size(); ++i) {
+        all.push_back(i);
+    }
+    return Close(all);
+}
+
+}  // namespace kalvero

@@ -1,0 +1,69 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "cli/CarriagePass.h"
+#include "worker/FrameSink.h"
+
+namespace kalvero {
+
+// What one frame tells the pass tracker: the text the frame gave to the vote
+// (empty when none), that reading's box and score, and whether the vote
+// confirmed that text in this frame.
+struct PassFrame {
+    int frame = 0;
+    double seconds = 0.0;
+    std::string text;
+    cv::Rect box;         // scaled-frame pixels
+    float score = 0.0f;
+    bool confirmed = false;
+};
+
+// The tracker's view of a run-loop frame: the voted text's reading (the
+// first entry carrying it) with the zone origin added to its box.
+PassFrame PassFrameFrom(const FrameReport& report);
+
+// Cuts a run's frames into carriage passes.
+//
+// A number's pass runs from the first to the last frame that read it. It
+// ends when more than `depth` frames (the vote depth) in a row do not read
+// it, or when another number that was first read after its last reading is
+// confirmed (another carriage came between). A pass that never was
+// confirmed is dropped: a stray misreading inside another carriage makes no
+// pass. Reading the number again after its pass ended starts a new one.
+class PassTracker {
+public:
+    PassTracker(std::string file, int depth);
+
+    // Takes the next frame (frame numbers rising); returns the passes that
+    // ended before or with it, in the order of their first frame.
+    std::vector<CarriagePass> AddFrame(const PassFrame& frame);
+
+    // Ends the input: returns every pass still open, by first frame.
+    std::vector<CarriagePass> Finish();
+
+    // Box movement over a pass below this share of the box width counts as
+    // standing still (jitter of the box edges is a few pixels).
+    static constexpr double kStillShare = 0.25;
+
+private:
+    struct Track {
+        CarriagePass pass;
+        bool confirmed = false;
+        std::vector<std::pair<int, double>> centres;  // (frame, box centre x)
+    };
+    std::vector<CarriagePass> Close(const std::vector<std::size_t>& which);
+
+    std::string file_;
+    int depth_;
+    std::vector<Track> open_;
+};
+
+// The direction of travel from the box centres of a pass: the least-squares
+// slope of centre x over frame number, carried over the pass, against
+// kStillShare of `boxWidth`.
+TravelDirection DirectionOf(const std::vector<std::pair<int, double>>& centres, double boxWidth);
+
+}  // namespace kalvero
