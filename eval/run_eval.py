@@ -307,6 +307,7 @@ def run(args):
     check_fonts(items)
     if not args.no_build:
         build_programs(args.build)
+    t_built = time.time()
     make, read, engine_option = check_programs(args.build, args.engines)
 
     if args.out:
@@ -341,8 +342,9 @@ def run(args):
             w.writerows(rows)
         text = report(args.engines, items, scores, problems)
         t_end = time.time()
-        text += "\n\nTime: %.0f s in all (drawing the set %.0f s, reading %.0f s)" % (
-            t_end - t0, t_drawn - t0, t_end - t_drawn)
+        text += ("\n\nTime: %.0f s in all (building %.0f s, drawing the set %.0f s, "
+                 "reading %.0f s)" % (t_end - t0, t_built - t0, t_drawn - t_built,
+                                      t_end - t_drawn))
         if keep:
             with open(os.path.join(out_dir, "summary.txt"), "w") as f:
                 f.write(text + "\n")
