@@ -28,9 +28,10 @@ private:
     FrameOutbox& outbox_;
 };
 
-// GUI thread: shows every frame waiting in `outbox` on its monitor and
-// appends its line to its console, in posting order. Returns the number of
-// frames taken.
+// GUI thread: appends the line of every frame waiting in `outbox` to its
+// console, in posting order, and shows the waiting image (the newest; the
+// outbox keeps no other) on its monitor, so that each delivery converts at
+// most one picture. Returns the number of entries taken.
 std::size_t DeliverFrames(FrameOutbox& outbox);
 
 // GUI thread: shows an 8-bit RGB image on the label, scaled to the label's
