@@ -10,6 +10,8 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio/registry.hpp>
 
+#include "worker/StillImageHeader.h"
+
 namespace kalvero {
 
 namespace {
@@ -98,6 +100,10 @@ bool FrameSource::open(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
     if (IsStillImageName(path)) {
+        // Refused from its header, before a single pixel is decoded: a
+        // picture beyond the limit would take gigabytes (see kMaxStillPixels).
+        cv::Size announced;
+        if (IsOversizedStill(path, announced)) return false;
         try {
             still_ = ToBgr8(cv::imread(path, cv::IMREAD_UNCHANGED));
         } catch (const cv::Exception&) {

@@ -22,7 +22,8 @@ bool IsStillImageName(const std::string& path);
 class FrameSource {
 public:
     // Opens `path`; false when it cannot be opened (or, for a still image,
-    // decoded). Reopening closes what was open before.
+    // decoded, or when its header announces more than kMaxStillPixels
+    // pixels: see IsOversizedStill). Reopening closes what was open before.
     bool open(const std::string& path);
     bool isOpened() const;
     // Reads the next frame; false at the end or on a failed read, `frame`
