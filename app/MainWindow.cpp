@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <system_error>
@@ -20,6 +21,7 @@
 
 #include "app/About.h"
 #include "app/MainWindowUi.h"
+#include "app/WindowFont.h"
 #include "detection/RecognitionEngine.h"
 #include "line_reader/LineReader.h"
 #include "worker/FrameScaling.h"
@@ -45,7 +47,16 @@ void Toggle(std::atomic<bool>& flag) {
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()) {
     // Zone fields, preview and overlay state start cleared (member
     // initialisers); the file name starts empty.
+    // The form's texts fit its rectangles in this font. It is made the
+    // application's font (the About window was drawn for it too): under the
+    // application's style sheet, widgets take the application's font when
+    // polished, whatever their parent carries.
+    QApplication::setFont(WindowFont());
     ui->setupUi(this);
+    formSize = size();
+    formConsole = ui->textConsole->geometry();
+    formMonitor = ui->videoMonitor->geometry();
+    formPanel = ui->widget->pos();
 
     ui->videoMonitor->setStyleSheet(
         QStringLiteral("QLabel { background-color : black; qproperty-alignment: AlignCenter; color: white;}"));
@@ -110,6 +121,7 @@ bool MainWindow::workerActive() const {
 }
 
 void MainWindow::stopRun() {
+    startQueued = false;
     std::unique_lock<std::mutex> lock(workerMutex);
     if (!workerRunning) return;
     videoThread->isPaused.store(false, std::memory_order_release);
@@ -118,17 +130,23 @@ void MainWindow::stopRun() {
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
-    const int dW = event->size().width() - lastWidth;
-    const int dH = event->size().height() - lastHeight;
-
-    const QRect console = ui->textConsole->geometry();
-    ui->textConsole->setGeometry(console.x(), console.y(), console.width(), console.height() + dH);
-    const QRect monitor = ui->videoMonitor->geometry();
-    ui->videoMonitor->setGeometry(monitor.x(), monitor.y(), monitor.width() + dW, monitor.height() + dH);
-    ui->widget->move(ui->widget->x(), ui->widget->y() + dH);
-
+    layOutForm(event->size());
     lastWidth = event->size().width();
     lastHeight = event->size().height();
+}
+
+void MainWindow::layOutForm(const QSize& size) {
+    // The console and the monitor grow by the window's growth over the
+    // form's size and the panel moves down by it. Taken from the form each
+    // time, not added to the current sizes: Qt clamps a negative height to
+    // zero, and adding the next growth to a clamped height would drift.
+    const int dW = size.width() - formSize.width();
+    const int dH = size.height() - formSize.height();
+    ui->textConsole->setGeometry(formConsole.x(), formConsole.y(), formConsole.width(),
+                                 std::max(0, formConsole.height() + dH));
+    ui->videoMonitor->setGeometry(formMonitor.x(), formMonitor.y(), std::max(0, formMonitor.width() + dW),
+                                  std::max(0, formMonitor.height() + dH));
+    ui->widget->move(formPanel.x(), formPanel.y() + dH);
 }
 
 QString MainWindow::chooseVideoFile() {
@@ -190,15 +208,36 @@ void MainWindow::openFile() {
     ShowBgrFrame(*ui->videoMonitor, previewFrame);
 }
 
+MainWindow::StartState MainWindow::startState() const {
+    if (!workerActive()) return StartState::Idle;
+    if (videoThread->stopRequest.load(std::memory_order_acquire) || runReturned.load(std::memory_order_acquire)) {
+        return StartState::Ending;
+    }
+    if (videoThread->outbox.ImagesPosted() == imagesBeforeRun) return StartState::Starting;
+    // After its first frame a run that is no longer running is finishing.
+    return videoThread->isRunning.load(std::memory_order_acquire) ? StartState::Running : StartState::Ending;
+}
+
 void MainWindow::startProcess() {
     videoThread->isPaused.store(false, std::memory_order_release);
-    // Start doubles as Stop: a press during a run (or while a worker is
-    // still opening its file or finishing) only ends that run.
-    if (videoThread->isRunning.load(std::memory_order_acquire) || workerActive()) {
+    switch (startState()) {
+    case StartState::Idle:
+        startWorker();
+        return;
+    case StartState::Starting:
+        // A second press of the same click (or an impatient one) must not
+        // cancel the run that is opening its file.
+        return;
+    case StartState::Running:
+        // Start doubles as Stop.
         videoThread->stopRequest.store(true, std::memory_order_release);
         return;
+    case StartState::Ending:
+        // Two runs never overlap: the new one starts when the display timer
+        // sees this worker finished (it leaves within one frame).
+        startQueued = true;
+        return;
     }
-    startWorker();
 }
 
 void MainWindow::startWorker() {
@@ -206,6 +245,9 @@ void MainWindow::startWorker() {
         std::lock_guard<std::mutex> lock(workerMutex);
         workerRunning = true;
     }
+    runReturned.store(false, std::memory_order_release);
+    startQueued = false;
+    imagesBeforeRun = videoThread->outbox.ImagesPosted();
     // No worker exists now, so a stop request left over from a press that
     // came as the last run was ending has no meaning any more.
     videoThread->stopRequest.store(false, std::memory_order_release);
@@ -218,6 +260,7 @@ void MainWindow::startWorker() {
     try {
         workerThread = std::thread([this, monitor, console, block, settings] {
             block->run(*monitor, *console, *settings);
+            runReturned.store(true, std::memory_order_release);
             // The very last action: after the unlock the thread touches
             // nothing of the window any more, so the window may go at once.
             std::lock_guard<std::mutex> lock(workerMutex);
@@ -240,7 +283,9 @@ void MainWindow::deliverWorkerFrames() {
     // completion, so one more delivery after seeing it finished takes all.
     const bool active = workerActive();
     DeliverFrames(videoThread->outbox);
-    if (!active) displayTimer.stop();
+    if (active) return;
+    displayTimer.stop();
+    if (startQueued) startWorker();
 }
 
 void MainWindow::stopProcess() {

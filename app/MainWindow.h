@@ -1,10 +1,14 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include <QMainWindow>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 
@@ -52,6 +56,19 @@ public:
     // True from the start of a worker thread until its body has returned.
     bool workerActive() const;
 
+    // What a press of Start does now. Idle: starts a run. Starting (the
+    // worker is opening its file or working on its first frame): nothing,
+    // the run just asked for goes on (so a double click starts one run).
+    // Running (or paused, after the first frame): ends the run (the pause is
+    // cleared, the run ends before its next frame). Ending (the run has been
+    // asked to end or has played its last frame, and its worker is
+    // finishing): a new run starts as soon as that worker has finished,
+    // within one frame.
+    enum class StartState { Idle, Starting, Running, Ending };
+    StartState startState() const;
+    // True while a press made during Ending waits for the worker to finish.
+    bool startPending() const { return startQueued; }
+
     // Ends the active run, if any: clears the pause, raises stopRequest and
     // waits until the worker has finished. Frames it left are still shown.
     void stopRun();
@@ -87,6 +104,8 @@ private:
     void raiseOptionsChanged();
     void startWorker();
     void deliverWorkerFrames();
+    // Lays the console, monitor and panel out for a window of `size`.
+    void layOutForm(const QSize& size);
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<About> about;
@@ -104,6 +123,20 @@ private:
     mutable std::mutex workerMutex;
     std::condition_variable workerDone;
     bool workerRunning = false;
+    // Raised by the worker thread once its run has returned, so that the
+    // moments before the first frame and after the last can be told apart.
+    std::atomic<bool> runReturned{false};
+    // GUI thread only: a Start pressed while a run was ending, and the
+    // outbox's image count when the current run was started.
+    bool startQueued = false;
+    std::size_t imagesBeforeRun = 0;
+
+    // The form as setupUi leaves it; every resize is laid out from these, so
+    // that a size always gives the same layout whatever came before it.
+    QSize formSize;
+    QRect formConsole;
+    QRect formMonitor;
+    QPoint formPanel;
 
     // Moves the worker's frames onto the monitor and console.
     QTimer displayTimer;

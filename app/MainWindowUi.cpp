@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QWidget>
 
@@ -47,6 +48,10 @@ void MainWindow::setupUi(QMainWindow* window) {
     centralwidget->setObjectName(QStringLiteral("centralwidget"));
 
     textConsole = Make<QTextEdit>(centralwidget, "textConsole", 0, 0, 221, 351);
+    // No page margin (Qt's default is 4 pixels; the frame already keeps the
+    // text off the edge): a frame line of a run of up to 99,999 frames then
+    // stays on one line beside the scroll bar.
+    textConsole->document()->setDocumentMargin(0);
     videoMonitor = Make<QLabel>(centralwidget, "videoMonitor", 220, 0, 841, 351);
     widget = Make<QWidget>(centralwidget, "widget", 0, 360, 1041, 161);
 
