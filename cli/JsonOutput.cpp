@@ -102,7 +102,7 @@ std::string JsonMilliseconds(double value) {
     return buffer;
 }
 
-std::string FrameJsonLine(const FrameReport& report) {
+std::string FrameJsonLine(const FrameReport& report, const std::string* file) {
     std::string line = "{\"frame\": " + std::to_string(report.frameNumber) + ", \"time_ms\": " +
                        JsonMilliseconds(report.recognitionMs) + ", \"readings\": [";
     const std::string engine = JsonString(EngineName(report.result.engine));
@@ -134,6 +134,9 @@ std::string FrameJsonLine(const FrameReport& report) {
     }
     line += "], \"confirmed\": ";
     line += report.voteCode == 0 ? JsonString(report.confirmed) : "null";
+    if (file != nullptr) {
+        line += ", \"file\": " + JsonString(*file);
+    }
     line += "}";
     return line;
 }

@@ -25,6 +25,7 @@ std::string JsonMilliseconds(double value);
 // engine's readings carry the confidence of each digit.
 // Boxes are in frame coordinates (the zone origin added); `confirmed` is the
 // banner text when the vote confirmed a number in this frame.
-std::string FrameJsonLine(const FrameReport& report);
+// With `file`, the object ends with "file": the input the frame came from.
+std::string FrameJsonLine(const FrameReport& report, const std::string* file = nullptr);
 
 }  // namespace kalvero

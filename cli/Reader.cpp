@@ -10,13 +10,19 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
 
+#include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
 
 #include "app/Options.h"
 #include "cli/ExplainTrace.h"
 #include "cli/FrameProbe.h"
+#include "cli/InputList.h"
 #include "cli/JsonOutput.h"
+#include "cli/LongPathLink.h"
 #include "cli/PassFile.h"
 #include "cli/PassSummary.h"
 #include "cli/PassTracker.h"
@@ -24,6 +30,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/ReadReport.h"
 #include "cli/ReaderOptions.h"
+#include "cli/SharedProgress.h"
 #include "cli/SignReading.h"
 #include "worker/StillImageHeader.h"
 #include "worker/VideoThread.h"
@@ -82,15 +89,21 @@ std::string OpenFailure(const std::string& path) {
     return cannot + "not a video or image that OpenCV can decode";
 }
 
+// Where the passes of a run go as they end; false with the reason when
+// they cannot be written.
+using PassWriter = std::function<bool(const CarriagePass&, std::string& error)>;
+
 // Receives the frames of the run and writes the reader's output.
 class ReaderSink : public FrameSink {
 public:
-    ReaderSink(const ReaderOptions& options, std::ostream& out, std::ostream& err,
-               ProgressLine& progress, ExplainTrace* explain, VideoThread& thread,
-               const std::function<bool()>& interrupted, bool outOnTerminal, PassFile* passFile)
+    ReaderSink(const ReaderOptions& options, const std::string& file, std::ostream& out,
+               std::ostream& err, SharedProgress& progress, ExplainTrace* explain,
+               VideoThread& thread, const std::function<bool()>& interrupted, bool outOnTerminal,
+               PassWriter writePass)
         : outOnTerminal_(outOnTerminal),
-          passFile_(passFile),
-          tracker_(options.file, options.depth),
+          file_(file),
+          writePass_(std::move(writePass)),
+          tracker_(file, options.depth),
           options_(options),
           out_(out),
           err_(err),
@@ -112,24 +125,19 @@ public:
         const auto change = report_.AddFrame(report);
         TakePasses(tracker_.AddFrame(PassFrameFrom(report)), toErr);
         if (options_.json) {
-            toOut += FrameJsonLine(report) + "\n";
+            toOut += FrameJsonLine(report, &file_) + "\n";
         } else if (change) {
             toOut += *change + "\n";
         }
         // The progress line shares the terminal: take it down only when
         // something else is about to appear there.
-        if (!toErr.empty() || (!toOut.empty() && outOnTerminal_)) {
-            progress_.Clear();
-        }
         if (!toErr.empty()) {
-            err_ << toErr;
-            err_.flush();
+            progress_.Print(err_, toErr, true);
         }
         if (!toOut.empty()) {
-            out_ << toOut;
-            out_.flush();
+            progress_.Print(out_, toOut, outOnTerminal_);
         }
-        progress_.Update(report.frameNumber);
+        progress_.FrameDone();
         // Ctrl-C: the loop tests the stop request before it reads the next
         // frame, so the run ends after this one.
         if (interrupted_ && interrupted_()) {
@@ -140,9 +148,7 @@ public:
     }
 
     void OnNotice(const std::string& line) override {
-        progress_.Clear();
-        err_ << "kalvero-read: " << line << "\n";
-        err_.flush();
+        progress_.Print(err_, "kalvero-read: " + line + "\n", true);
     }
 
     void OnRunEnd(bool opened) override { opened_ = opened; }
@@ -174,7 +180,7 @@ private:
     void TakePasses(std::vector<CarriagePass> ended, std::string& toErr) {
         for (CarriagePass& pass : ended) {
             std::string error;
-            if (passFile_ != nullptr && !passWriteFailed_ && !passFile_->Write(pass, error)) {
+            if (writePass_ && !passWriteFailed_ && !writePass_(pass, error)) {
                 passWriteFailed_ = true;
                 toErr += "kalvero-read: " + error + "\n";
                 thread_.stopRequest.store(true);
@@ -184,14 +190,15 @@ private:
     }
 
     bool outOnTerminal_;
-    PassFile* passFile_;
+    std::string file_;
+    PassWriter writePass_;
     PassTracker tracker_;
     std::vector<CarriagePass> passes_;
     bool passWriteFailed_ = false;
     const ReaderOptions& options_;
     std::ostream& out_;
     std::ostream& err_;
-    ProgressLine& progress_;
+    SharedProgress& progress_;
     ExplainTrace* explain_;
     VideoThread& thread_;
     const std::function<bool()>& interrupted_;
@@ -226,8 +233,19 @@ int ReadSign(const ReaderOptions& options, const cv::Mat& frame, std::ostream& o
     return kExitOk;
 }
 
-int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostream& out,
-              std::ostream& err, const ReaderEnvironment& environment, PassFile* passFile) {
+// Where one input's output goes.
+struct InputOutput {
+    std::ostream& out;
+    std::ostream& err;
+    SharedProgress& progress;
+    PassWriter writePass;
+    bool outOnTerminal = false;
+};
+
+int ReadVideo(const ReaderOptions& options, const std::string& file, const FrameProbe& probe,
+              InputOutput& io, const ReaderEnvironment& environment) {
+    std::ostream& out = io.out;
+    std::ostream& err = io.err;
     const cv::Mat& first = probe.scaledFirstFrame;
     cv::Rect zone(0, 0, first.cols, first.rows);
     if (options.hasZone) {
@@ -252,10 +270,12 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
     }
 
     Options runOptions;
-    if (!StoreFileName(runOptions, options.file)) {
-        err << "kalvero-read: cannot open '" << PrintableText(options.file)
-            << "': the name is longer than "
-            << kFileNameSize - 1 << " bytes\n";
+    LongPathLink link;
+    std::string linkError;
+    const std::string runName = link.ShortName(file, kFileNameSize - 1, linkError);
+    if (runName.empty() || !StoreFileName(runOptions, runName)) {
+        err << "kalvero-read: cannot open '" << PrintableText(file) << "': "
+            << (linkError.empty() ? "the name holds a NUL byte" : linkError) << "\n";
         return kExitFile;
     }
     runOptions.numberH.store(options.digitHeight);
@@ -275,19 +295,18 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
     // settings, checks the zone and builds a fresh vote buffer.
     thread.optionsChanged.store(true, std::memory_order_release);
 
-    ProgressLine progress(err, environment.progressOnTerminal, probe.frameCount);
     std::unique_ptr<ExplainTrace> explain;
     if (options.explain) {
         explain = std::make_unique<ExplainTrace>();
     }
-    ReaderSink sink(options, out, err, progress, explain.get(), thread,
-                    environment.interruptRequested, environment.outputOnTerminal, passFile);
+    ReaderSink sink(options, file, out, err, io.progress, explain.get(), thread,
+                    environment.interruptRequested, io.outOnTerminal, io.writePass);
     thread.Run(sink, runOptions, explain.get());
-    progress.Clear();
+    io.progress.Clear();
     err << sink.FinishPasses();
 
     if (!sink.Opened()) {
-        err << "kalvero-read: " << OpenFailure(options.file) << "\n";
+        err << "kalvero-read: " << OpenFailure(file) << "\n";
         return kExitFile;
     }
     const std::string summary = sink.Report().Summary() + PassSummary(sink.Passes(), false);
@@ -298,6 +317,169 @@ int ReadVideo(const ReaderOptions& options, const FrameProbe& probe, std::ostrea
     }
     out.flush();
     return sink.PassWriteFailed() ? kExitFailure : kExitOk;
+}
+
+// Reads one input from its first frame to its end (or its sign).
+int ReadInput(const ReaderOptions& options, const std::string& file, InputOutput& io,
+              const ReaderEnvironment& environment, bool countFrames) {
+    std::ostream& err = io.err;
+    try {
+        const FrameProbe probe = ProbeFile(file, options.zoom, countFrames);
+        if (countFrames) {
+            io.progress.SetTotal(probe.frameCount);
+        }
+        if (!probe.opened) {
+            err << "kalvero-read: " << OpenFailure(file) << "\n";
+            return kExitFile;
+        }
+        if (!probe.firstFrameRead) {
+            err << "kalvero-read: cannot read the first frame of '" << PrintableText(file) << "'\n";
+            return kExitFile;
+        }
+        if (options.hasSign) {
+            return ReadSign(options, probe.scaledFirstFrame, io.out, err);
+        }
+        return ReadVideo(options, file, probe, io, environment);
+    } catch (const std::exception& e) {
+        err << "kalvero-read: error while reading '" << PrintableText(file) << "': " << e.what()
+            << "\n";
+        return kExitFailure;
+    }
+}
+
+// The status of a run over several inputs: 3 when any could not be opened,
+// else the first other failure, else 0.
+int CombinedStatus(const std::vector<int>& statuses) {
+    if (std::find(statuses.begin(), statuses.end(), kExitFile) != statuses.end()) {
+        return kExitFile;
+    }
+    for (int status : statuses) {
+        if (status != kExitOk) {
+            return status;
+        }
+    }
+    return kExitOk;
+}
+
+// Reads several inputs, `jobs` at a time. Each input's output is gathered
+// and printed whole, in input order, as soon as the inputs before it are
+// done, so the output is the same whatever `jobs` is. Pass records are
+// written at the same moment.
+int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inputs,
+               std::ostream& out, std::ostream& err, const ReaderEnvironment& environment,
+               PassFile* passFile, SharedProgress& progress) {
+    struct Result {
+        bool done = false;
+        int status = kExitOk;
+        std::string out;
+        std::string err;
+        std::vector<CarriagePass> passes;
+    };
+    std::vector<Result> results(inputs.size());
+    std::mutex mutex;                // guards results, next and printed
+    std::size_t next = 0;            // the next input to start
+    std::size_t printed = 0;         // inputs printed so far
+    bool passWriteFailed = false;
+
+    // Prints every finished input whose predecessors are printed; called
+    // with the mutex held.
+    auto printReady = [&] {
+        while (printed < results.size() && results[printed].done) {
+            Result& r = results[printed];
+            std::string passErrors;
+            for (const CarriagePass& pass : r.passes) {
+                std::string error;
+                if (passFile != nullptr && !passWriteFailed && !passFile->Write(pass, error)) {
+                    passWriteFailed = true;
+                    passErrors += "kalvero-read: " + error + "\n";
+                }
+            }
+            if (!r.err.empty() || !passErrors.empty()) {
+                progress.Print(err, r.err + passErrors, true);
+            }
+            if (!r.out.empty()) {
+                progress.Print(out, r.out, environment.outputOnTerminal);
+            }
+            r = Result{true, r.status, {}, {}, {}};
+            ++printed;
+        }
+    };
+
+    auto worker = [&] {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (next >= inputs.size() || passWriteFailed ||
+                    (environment.interruptRequested && environment.interruptRequested())) {
+                    return;
+                }
+                index = next++;
+            }
+            std::ostringstream fileOut;
+            std::ostringstream fileErr;
+            std::vector<CarriagePass> passes;
+            InputOutput io{fileOut, fileErr, progress,
+                           [&passes](const CarriagePass& pass, std::string&) {
+                               passes.push_back(pass);
+                               return true;
+                           },
+                           false};
+            if (!options.json) {
+                fileOut << "File " << PrintableText(inputs[index]) << ":\n";
+            }
+            const int status = ReadInput(options, inputs[index], io, environment, false);
+            std::lock_guard<std::mutex> lock(mutex);
+            Result& r = results[index];
+            r.done = true;
+            r.status = status;
+            r.out = fileOut.str();
+            r.err = fileErr.str();
+            r.passes = std::move(passes);
+            printReady();
+        }
+    };
+
+    // The inputs are the unit of parallel work: OpenCV's own thread pool
+    // would only make the jobs fight for the same cores.
+    cv::setNumThreads(1);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t jobs = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
+    const std::size_t threads = std::min(jobs, inputs.size());
+    std::vector<std::thread> pool;
+    for (std::size_t i = 1; i < threads; ++i) {
+        pool.emplace_back(worker);
+    }
+    worker();
+    for (std::thread& t : pool) {
+        t.join();
+    }
+    progress.Clear();
+
+    std::vector<int> statuses;
+    std::vector<std::string> unopened;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].done) {
+            continue;  // not started: Ctrl-C or a failed pass write came first
+        }
+        statuses.push_back(results[i].status);
+        if (results[i].status == kExitFile) {
+            unopened.push_back("'" + PrintableText(inputs[i]) + "'");
+        }
+    }
+    // "Files: 4 given, 2 read, 2 could not be opened: 'a.avi', 'b.mp4'"
+    err << "Files: " << inputs.size() << " given, " << statuses.size() - unopened.size() << " read";
+    if (!unopened.empty()) {
+        err << ", " << unopened.size() << " could not be opened:";
+        for (std::size_t i = 0; i < unopened.size(); ++i) {
+            err << (i == 0 ? " " : ", ") << unopened[i];
+        }
+    }
+    err << "\n";
+    if (passWriteFailed) {
+        return kExitFailure;
+    }
+    return CombinedStatus(statuses);
 }
 
 }  // namespace
@@ -338,27 +520,33 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
             return kExitUsage;
         }
     }
-    try {
-        const bool progress = environment.progressOnTerminal && !options.hasSign;
-        const FrameProbe probe = ProbeFile(options.file, options.zoom, progress);
-        if (!probe.opened) {
-            err << "kalvero-read: " << OpenFailure(options.file) << "\n";
-            return kExitFile;
-        }
-        if (!probe.firstFrameRead) {
-            err << "kalvero-read: cannot read the first frame of '" << PrintableText(options.file)
-                << "'\n";
-            return kExitFile;
-        }
-        if (options.hasSign) {
-            return ReadSign(options, probe.scaledFirstFrame, out, err);
-        }
-        return ReadVideo(options, probe, out, err, environment, passFile.get());
-    } catch (const std::exception& e) {
-        err << "kalvero-read: error while reading '" << PrintableText(options.file)
-            << "': " << e.what() << "\n";
-        return kExitFailure;
+    const InputList list = ExpandInputs(options.files);
+    for (const std::string& failure : list.failures) {
+        err << "kalvero-read: " << failure << "\n";
     }
+    if (list.inputs.empty()) {
+        err << "kalvero-read: no video or image found in what was given\n";
+        return kExitFile;
+    }
+    if (options.hasSign && list.inputs.size() > 1) {
+        err << "kalvero-read: --sign reads one file; " << list.inputs.size() << " were given\n";
+        return kExitUsage;
+    }
+    const bool several = list.inputs.size() > 1 || options.files.size() > 1 || !list.failures.empty();
+    if (!several) {
+        const bool counted = environment.progressOnTerminal && !options.hasSign;
+        SharedProgress progress(err, counted, 0);
+        InputOutput io{out, err, progress, nullptr, environment.outputOnTerminal};
+        if (passFile) {
+            io.writePass = [&passFile](const CarriagePass& pass, std::string& error) {
+                return passFile->Write(pass, error);
+            };
+        }
+        return ReadInput(options, list.inputs.front(), io, environment, counted);
+    }
+    SharedProgress progress(err, environment.progressOnTerminal && !options.hasSign, 0);
+    const int status = ReadInputs(options, list.inputs, out, err, environment, passFile.get(), progress);
+    return list.failures.empty() ? status : kExitFile;
 }
 
 }  // namespace kalvero

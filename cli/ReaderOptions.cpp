@@ -85,8 +85,11 @@ ParseOutcome WholeInRange(const std::string& name, const std::string& value, lon
 
 std::string ReaderUsage() {
     return "Usage: kalvero-read FILE [options]\n"
+           "       kalvero-read FILE|FOLDER... [--jobs N] [options]\n"
            "Reads the 8-digit carriage numbers in a video (anything OpenCV decodes) or a still\n"
            "image (.png, .jpg, .bmp, .tif: one frame) with the same loop as the Kalvero window.\n"
+           "Several files, and the videos and images found under a folder (in name order),\n"
+           "are read one after the other or, with --jobs, several at once.\n"
            "\n"
            "Options:\n"
            "  --digit-height H   expected digit height in scaled-frame pixels, 16..99 (29)\n"
@@ -103,6 +106,7 @@ std::string ReaderUsage() {
            "  --explain          per frame, the candidate regions and why each gave a reading\n"
            "                     or not, as one JSON object on standard error\n"
            "  --verbose          also print the recognition time of every frame\n"
+           "  --jobs N           inputs read at once, 1..256 (one per core)\n"
            "  --passes FILE      write each carriage pass as it ends: .csv gives CSV,\n"
            "                     .jsonl (or .ndjson, .json) JSON Lines\n"
            "  --sign X,Y,W,H     read the speed-limit sign in this box of the scaled first\n"
@@ -112,8 +116,8 @@ std::string ReaderUsage() {
            "\n"
            "Exit status: 0 done (also when nothing was read or the video broke off),\n"
            "2 wrong option or value, or a zone or box outside the first frame,\n"
-           "3 the file cannot be opened or its first frame cannot be read, or the learned\n"
-           "engine's network cannot be loaded.\n";
+           "3 the file (any of the files) cannot be opened or its first frame cannot be read,\n"
+           "or the learned engine's network cannot be loaded.\n";
 }
 
 std::string ReaderVersion() { return "kalvero-read (Kalvero) 1.0\n"; }
@@ -125,12 +129,10 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (haveFile) {
-                return Usage("more than one file given ('" + PrintableText(options.file) + "' and '" +
-                             PrintableText(arg) +
-                             "'); kalvero-read reads one file at a time");
+            if (!haveFile) {
+                options.file = arg;
             }
-            options.file = arg;
+            options.files.push_back(arg);
             haveFile = true;
             continue;
         }
@@ -179,7 +181,7 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
 
         static const char* const kValued[] = {"--digit-height", "--zone", "--zoom",  "--depth",
                                               "--threshold",    "--sign", "--engine",
-                                              "--passes"};
+                                              "--passes", "--jobs"};
         if (std::none_of(std::begin(kValued), std::end(kValued),
                          [&](const char* known) { return name == known; })) {
             return Usage("unknown option '" + PrintableText(name) + "'");
@@ -214,6 +216,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
             } else {
                 options.engine = *engine;
             }
+        } else if (name == "--jobs") {
+            outcome = WholeInRange(name, value, 1, 256, options.jobs);
         } else if (name == "--passes") {
             if (value.empty()) {
                 outcome = Usage(name + " needs a file name");

@@ -11,7 +11,9 @@ namespace kalvero {
 // Settings of one kalvero-read invocation, parsed from its command line.
 // The defaults are the window's.
 struct ReaderOptions {
-    std::string file;
+    std::string file;                // the first input
+    std::vector<std::string> files;  // every input named: files, folders, stream addresses
+    int jobs = 0;                    // inputs read at once; 0: one per core
     int digitHeight = 29;       // 16..99
     bool hasZone = false;       // false: the whole scaled first frame
     cv::Rect zone;              // scaled-frame pixels
@@ -40,7 +42,7 @@ struct ParseOutcome {
 };
 
 // Parses the arguments after the program name. Options may come before or
-// after FILE, as "--name value" or "--name=value"; "--" ends the options.
+// after the inputs (one or more), as "--name value" or "--name=value"; "--" ends the options.
 // --help and --version need no FILE.
 ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOptions& options);
 

@@ -23,7 +23,7 @@ TEST(PrintableText, EscapesControlCharactersOnly) {
 
 TEST(PrintableMessages, RefusedArgumentsGiveOneLineMessages) {
     const std::vector<std::vector<std::string>> commands = {
-        {"\n", "4"},                          // two file names (found by fuzzing)
+        {"\n", "4", "--jobs", "x\n"},         // two file names (found by fuzzing), a bad count
         {"a.avi", "--depth", "1\n2"},         // not a whole number
         {"a.avi", "--threshold=-5\x1b[31m"},  // not a whole number either
         {"a.avi", "--zoom", "5\n"},           // not a number
@@ -41,8 +41,8 @@ TEST(PrintableMessages, RefusedArgumentsGiveOneLineMessages) {
         EXPECT_EQ(outcome.message.find('\x1b'), std::string::npos) << outcome.message;
     }
     ReaderOptions options;
-    EXPECT_EQ(ParseReaderOptions({"\n", "4"}, options).message,
-              "more than one file given ('\\n' and '4'); kalvero-read reads one file at a time");
+    EXPECT_EQ(ParseReaderOptions({"\n", "--jobs", "4\n"}, options).message,
+              "--jobs: '4\\n' is not a whole number");
 }
 
 TEST(PrintableMessages, AFileNameWithANewlineIsShownEscaped) {

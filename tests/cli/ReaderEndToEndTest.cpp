@@ -87,7 +87,8 @@ assert len(lines) == frames, "%d lines for %d frames" % (len(lines), frames)
 confirmed = None
 for number, line in enumerate(lines, 1):
     o = json.loads(line)
-    assert list(o) == ["frame", "time_ms", "readings", "confirmed"], list(o)
+    assert list(o) == ["frame", "time_ms", "readings", "confirmed", "file"], list(o)
+    assert isinstance(o["file"], str) and o["file"].endswith(".avi"), o["file"]
     assert o["frame"] == number, (o["frame"], number)
     assert isinstance(o["time_ms"], (int, float)) and o["time_ms"] >= 0
     scores = []

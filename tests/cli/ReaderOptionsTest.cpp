@@ -97,7 +97,8 @@ TEST(ReaderOptions, RefusesWrongArgumentsWithStatusTwoAndNamesThem) {
         {{"f", "--json=yes"}, "option '--json' takes no value"},
         {{}, "no FILE given"},
         {{"--json"}, "no FILE given"},
-        {{"a.avi", "b.avi"}, "more than one file given ('a.avi' and 'b.avi')"},
+        {{"a.avi", "b.avi", "--jobs", "0"}, "--jobs 0 is out of range (1..256)"},
+        {{"a.avi", "--passes="}, "--passes needs a file name"},
     };
     for (const BadArguments& c : cases) {
         ReaderOptions o;
@@ -111,6 +112,16 @@ TEST(ReaderOptions, RefusesWrongArgumentsWithStatusTwoAndNamesThem) {
     }
 }
 
+TEST(ReaderOptions, SeveralInputsKeepTheirOrderAroundTheOptions) {
+    ReaderOptions o;
+    ASSERT_TRUE(Parse({"b.avi", "--jobs", "3", "dir/", "--", "-a.mp4"}, o).ok());
+    EXPECT_EQ(o.files, (std::vector<std::string>{"b.avi", "dir/", "-a.mp4"}));
+    EXPECT_EQ(o.file, "b.avi");
+    EXPECT_EQ(o.jobs, 3);
+    ASSERT_TRUE(Parse({"a.avi"}, o).ok());
+    EXPECT_EQ(o.jobs, 0);  // one per core
+}
+
 TEST(ReaderOptions, HelpAndVersionNeedNoFile) {
     ReaderOptions o;
     ASSERT_TRUE(Parse({"--help"}, o).ok());
@@ -120,7 +131,8 @@ TEST(ReaderOptions, HelpAndVersionNeedNoFile) {
     // The usage text documents every option the parser takes.
     const std::string usage = ReaderUsage();
     for (const char* name : {"--digit-height", "--zone", "--zoom", "--depth", "--threshold",
-                             "--json", "--explain", "--verbose", "--sign", "--help", "--version"}) {
+                             "--json", "--explain", "--verbose", "--sign", "--help", "--version",
+                             "--jobs", "--passes"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
 }
