@@ -29,9 +29,6 @@ constexpr float kWindowRankFactor = 0.9f;
 constexpr double kApartGap = 1.6;
 // Boxes overlapping more than this are the same row.
 constexpr double kSameRowIou = 0.8;
-// Rows of opposite polarity overlapping more than this are a number and
-// the gaps between its digits.
-constexpr double kOtherPolarityIou = 0.3;
 
 // Scales blob boxes (and ink) found in a smaller copy back to the image,
 // rounding outwards.
@@ -148,8 +145,7 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
     for (const LineProposal& proposal : proposals) {
         if (static_cast<int>(kept.size()) >= maxLines) break;
         const bool repeated = std::any_of(kept.begin(), kept.end(), [&](const LineProposal& other) {
-            const double iou = BoxIou(proposal.box, other.box);
-            return iou > kSameRowIou || (other.lightDigits != proposal.lightDigits && iou > kOtherPolarityIou);
+            return BoxIou(proposal.box, other.box) > kSameRowIou;
         });
         if (!repeated) kept.push_back(proposal);
     }

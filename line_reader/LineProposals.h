@@ -30,11 +30,11 @@ constexpr int kMinRowBlobs = 5;
 // consecutive blobs set apart from its neighbours by gaps wider than the
 // row's usual gap, so that a stray blob beside a number does not spoil its
 // reading. Rank favours eight blobs of even height. A proposal whose box
-// nearly coincides with a better one is dropped, and so is one that
-// overlaps a better one of the other polarity: the ground between light
-// digits is darker than its surroundings and forms a row of "dark digits"
-// beside them, whose crop would cut the number. At most `maxLines`, best
-// rank first (stable). A grey image that is empty or not 8-bit, a digit
+// nearly coincides with a better one (the same row seen in both
+// polarities) is dropped. Rows of both polarities over one number are
+// usual: the ground between light digits is darker than its surroundings
+// and forms a row of "dark digits" beside them; which one holds the number
+// is left to the reader. At most `maxLines`, best rank first (stable). A grey image that is empty or not 8-bit, a digit
 // height below 4 or above twice the image's height, or maxLines below 1
 // gives none.
 std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines);

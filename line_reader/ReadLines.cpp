@@ -21,7 +21,8 @@ constexpr int kMinDigitHeight = 4;
 // A digit height beyond this many times the zone's larger side cannot be
 // in it (and keeps the arithmetic on it far from overflowing).
 constexpr int kMaxHeightPerSide = 2;
-// A glyph-search region covering a blob row this much is the same line.
+// Boxes overlapping this much hold the same line: a glyph-search region
+// over a blob row, or two readings of which only one can be right.
 constexpr double kSameLineIou = 0.5;
 
 bool CanRead(const cv::Mat& zone, int digitHeight) {
@@ -48,13 +49,16 @@ std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
     return proposals;
 }
 
-// Of readings with the same text and overlapping boxes, keeps the first
-// best scored one.
+// Of readings with the same text and overlapping boxes, and of readings of
+// any text over the same line (boxes overlapping by more than
+// kSameLineIou: a number and the gaps between its digits, or two runs of
+// eight cut from one row), keeps the first best scored one.
 void DropRepeatedReadings(std::vector<LineReading>& readings) {
     std::vector<LineReading> kept;
     for (LineReading& reading : readings) {
         auto same = std::find_if(kept.begin(), kept.end(), [&](const LineReading& other) {
-            return other.text == reading.text && !(other.box & reading.box).empty();
+            const bool overlap = !(other.box & reading.box).empty();
+            return overlap && (other.text == reading.text || BoxIou(other.box, reading.box) > kSameLineIou);
         });
         if (same == kept.end()) {
             kept.push_back(std::move(reading));

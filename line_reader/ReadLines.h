@@ -26,7 +26,8 @@ struct LineReading {
 // straightens each with NormaliseLine, reads them all in one forward pass
 // of `reader` and decodes each greedily (DecodeCtc). Only readings of
 // exactly eight digits are kept; of readings with the same text whose boxes
-// overlap, the best scored is kept. Best score first (stable).
+// overlap, or of any text whose boxes overlap by more than half (IoU), the
+// best scored is kept. Best score first (stable).
 //
 // `zone` is 8-bit grey or BGR. An empty zone, one of another type, a digit
 // height below 4 or one far beyond the zone's size gives no reading; so
