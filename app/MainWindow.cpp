@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QDoubleSpinBox>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,14 +180,13 @@ void MainWindow::openFile() {
         return;
     }
 
-    FrameSource source;
-    if (!source.open(LoadFileName(options))) return;
+    cv::Mat first;
+    if (!readFirstFrame(LoadFileName(options), first)) return;
 
     ui->buttonShowNumberH->setEnabled(true);
     ui->buttonShowZone->setEnabled(true);
 
-    source.read(previewFrame);
-    source.release();
+    previewFrame = first;
     if (previewFrame.empty()) return;
 
     if (videoThread->isRunning.load(std::memory_order_acquire)) {
@@ -216,6 +216,38 @@ MainWindow::StartState MainWindow::startState() const {
     if (videoThread->outbox.ImagesPosted() == imagesBeforeRun) return StartState::Starting;
     // After its first frame a run that is no longer running is finishing.
     return videoThread->isRunning.load(std::memory_order_acquire) ? StartState::Running : StartState::Ending;
+}
+
+bool MainWindow::readFirstFrame(const std::string& path, cv::Mat& first) {
+    // Decoding a large still takes longer than the window may stand still,
+    // so it is done on a thread of its own while this one goes on painting
+    // and delivering the frames of a run. The operator's input waits until
+    // the file is read, so nothing can be started or opened in between.
+    bool opened = false;
+    std::atomic<bool> done{false};
+    const auto read = [&] {
+        FrameSource source;
+        opened = source.open(path);
+        if (opened) source.read(first);
+        source.release();
+        done.store(true, std::memory_order_release);
+    };
+    std::thread reader;
+    try {
+        reader = std::thread(read);
+    } catch (const std::system_error&) {
+        read();  // no thread to be had: read here, as before
+        return opened;
+    }
+    // Events are handled here rather than by a nested event loop, which
+    // would return at once once the application has been asked to quit.
+    QTimer wake;  // often enough that a small video's first frame costs no visible delay
+    wake.start(5);
+    while (!done.load(std::memory_order_acquire)) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
+    reader.join();
+    return opened;
 }
 
 void MainWindow::startProcess() {

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include <QMainWindow>
@@ -103,6 +104,10 @@ private slots:
 private:
     void raiseOptionsChanged();
     void startWorker();
+    // Opens `path` and reads its first frame into `first` (empty when the
+    // file opens but yields none) off the GUI thread, keeping the window
+    // painted meanwhile; false when the file does not open.
+    bool readFirstFrame(const std::string& path, cv::Mat& first);
     void deliverWorkerFrames();
     // Lays the console, monitor and panel out for a window of `size`.
     void layOutForm(const QSize& size);

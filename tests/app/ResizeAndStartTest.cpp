@@ -1,9 +1,11 @@
 // Resizing returns to the very layout of a size, however the window got
 // there; Start pressed while a run starts or ends never loses the run asked
 // for; opening a still too large to read leaves the window as it was.
+#include <algorithm>
 #include <random>
 
 #include <QTest>
+#include <QTimer>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -140,6 +142,44 @@ TEST(WindowOpen, AStillBeyondThePixelLimitDoesNotOpen) {
     QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
     ASSERT_TRUE(WaitForIdle(window));
     EXPECT_TRUE(window.consoleLines().isEmpty());
+}
+
+TEST(WindowOpen, TheWindowKeepsWorkingWhileALargeStillIsDecoded) {
+    // Sixteen bits and an alpha channel: slow to decode and to bring to
+    // 8-bit BGR, cheap to show once converted.
+    TempFile still(".png");
+    cv::Mat picture(3000, 4000, CV_16UC4);
+    cv::randu(picture, cv::Scalar::all(0), cv::Scalar::all(65535));
+    ASSERT_TRUE(cv::imwrite(still.path(), picture, {cv::IMWRITE_PNG_COMPRESSION, 1}));
+    picture.release();
+
+    TestWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // The longest the event loop stood still while the file was opened.
+    QTimer ticker;
+    ticker.setInterval(10);
+    auto last = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration longest{};
+    int ticks = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+        ++ticks;
+    });
+    ticker.start();
+    QTest::qWait(30);
+    last = std::chrono::steady_clock::now();
+    ticks = 0;
+    window.open(QString::fromStdString(still.path()));
+    longest = std::max(longest, std::chrono::steady_clock::now() - last);
+    ticker.stop();
+
+    ASSERT_EQ(window.preview().size(), cv::Size(4000, 3000));
+    EXPECT_FALSE(window.monitorImage().isNull());
+    EXPECT_GT(ticks, 0) << "the window did nothing while decoding";
+    EXPECT_LT(longest, std::chrono::milliseconds(200)) << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count() << " ms";
 }
 
 }  // namespace
