@@ -4,10 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QString>
-#include <QSysInfo>
 #include <QTextEdit>
-
-#include <opencv2/imgproc.hpp>
 
 namespace kalvero {
 
@@ -41,28 +38,30 @@ std::size_t DeliverFrames(FrameOutbox& outbox) {
     return frames.size();
 }
 
+namespace {
+
+// Scales the 24-bit picture wrapped by `whole` (sharing its pixels) to the
+// label's height before anything else: a large frame or still is then
+// converted and made a pixmap only at the size it is shown, not whole.
+void ShowScaled(QLabel& monitor, const QImage& whole) {
+    if (whole.isNull()) return;
+    QImage shown = whole.scaledToHeight(monitor.height(), Qt::FastTransformation);
+    // At the label's own height Qt hands back the wrapper itself, whose
+    // pixels belong to the caller.
+    if (shown.constBits() == whole.constBits()) shown = shown.copy();
+    monitor.setPixmap(QPixmap::fromImage(std::move(shown)));
+}
+
+}  // namespace
+
 void ShowRgbFrame(QLabel& monitor, const cv::Mat& rgb) {
     if (rgb.empty() || rgb.type() != CV_8UC3) return;
-    QImage image;
-    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
-        // Straight into the pixmap's own 32-bit format (bytes B, G, R, 255),
-        // so that making the pixmap needs no further conversion.
-        image = QImage(rgb.cols, rgb.rows, QImage::Format_RGB32);
-        if (image.isNull()) return;
-        cv::Mat pixels(rgb.rows, rgb.cols, CV_8UC4, image.bits(), static_cast<std::size_t>(image.bytesPerLine()));
-        cv::cvtColor(rgb, pixels, cv::COLOR_RGB2BGRA);
-    } else {
-        image = QImage(rgb.data, rgb.cols, rgb.rows, static_cast<int>(rgb.step), QImage::Format_RGB888).copy();
-    }
-    const QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    monitor.setPixmap(pixmap.scaledToHeight(monitor.height(), Qt::FastTransformation));
+    ShowScaled(monitor, QImage(rgb.data, rgb.cols, rgb.rows, static_cast<int>(rgb.step), QImage::Format_RGB888));
 }
 
 void ShowBgrFrame(QLabel& monitor, const cv::Mat& bgr) {
-    if (bgr.empty()) return;
-    cv::Mat rgb;
-    cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB);
-    ShowRgbFrame(monitor, rgb);
+    if (bgr.empty() || bgr.type() != CV_8UC3) return;
+    ShowScaled(monitor, QImage(bgr.data, bgr.cols, bgr.rows, static_cast<int>(bgr.step), QImage::Format_BGR888));
 }
 
 }  // namespace kalvero
