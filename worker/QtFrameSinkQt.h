@@ -39,8 +39,8 @@ std::size_t DeliverFrames(FrameOutbox& outbox);
 // ratio).
 void ShowRgbFrame(QLabel& monitor, const cv::Mat& rgb);
 
-// GUI thread: shows an 8-bit BGR image (converted on a copy; the image
-// itself is left alone).
+// GUI thread: shows an 8-bit BGR image the same way (the image itself is
+// left alone). Both scale first, so only the shown size is converted.
 void ShowBgrFrame(QLabel& monitor, const cv::Mat& bgr);
 
 }  // namespace kalvero
