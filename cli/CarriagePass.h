@@ -29,6 +29,8 @@ struct CarriagePass {
     float bestScore = 0.0f;
     int bestFrame = 0;
     cv::Rect bestBox;                 // its box in the best frame (scaled-frame pixels)
+    cv::Mat bestCrop;                 // RGB picture around it in the best frame; empty when
+                                      // the run kept no pictures
     TravelDirection direction = TravelDirection::None;
 
     // How many frames read it.

@@ -8,6 +8,11 @@
 
 namespace kalvero {
 
+namespace {
+// Rows kept above a number's box: the box's own 2-pixel frame.
+constexpr int kCropTop = 2;
+}  // namespace
+
 PassFrame PassFrameFrom(const FrameReport& report) {
     PassFrame frame;
     frame.frame = report.frameNumber;
@@ -26,6 +31,16 @@ PassFrame PassFrameFrom(const FrameReport& report) {
     }
     frame.confirmed = report.voteCode == 0 && report.confirmed == frame.text;
     return frame;
+}
+
+cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box) {
+    // Half a digit height on either side and a third below; only a few
+    // pixels above, where the window writes the reading over the picture.
+    const int side = box.height / 2;
+    const cv::Rect grown(box.x - side, box.y - kCropTop, box.width + 2 * side,
+                         box.height + kCropTop + box.height / 3);
+    const cv::Rect inside = grown & cv::Rect(0, 0, image.cols, image.rows);
+    return inside.empty() ? cv::Mat() : image(inside).clone();
 }
 
 TravelDirection DirectionOf(const std::vector<std::pair<int, double>>& centres, double boxWidth) {
@@ -117,6 +132,7 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
         pass.bestScore = frame.score;
         pass.bestFrame = frame.frame;
         pass.bestBox = frame.box;
+        pass.bestCrop = frame.image.empty() ? cv::Mat() : CutAround(frame.image, frame.box);
     }
     track->centres.emplace_back(frame.frame, frame.box.x + frame.box.width / 2.0);
     if (frame.confirmed) {

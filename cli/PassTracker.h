@@ -19,7 +19,14 @@ struct PassFrame {
     cv::Rect box;         // scaled-frame pixels
     float score = 0.0f;
     bool confirmed = false;
+    cv::Mat image;        // the finished frame (RGB) when the run keeps pictures, else empty
 };
+
+// The part of `image` around `box`: the box grown by half its height left
+// and right, a third below and 2 pixels above (the window writes the
+// reading's text right above the box), clipped to the image; a copy. Empty
+// when nothing of it is inside.
+cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box);
 
 // The tracker's view of a run-loop frame: the voted text's reading (the
 // first entry carrying it) with the zone origin added to its box.
@@ -43,6 +50,8 @@ public:
 
     // Ends the input: returns every pass still open, by first frame.
     std::vector<CarriagePass> Finish();
+
+    // The best frame's picture of each pass is kept as CutAround of its box.
 
     // Box movement over a pass below this share of the box width counts as
     // standing still (jitter of the box edges is a few pixels).

@@ -20,9 +20,12 @@
 #include "app/Options.h"
 #include "cli/ExplainTrace.h"
 #include "cli/FrameProbe.h"
+#include "cli/AnnotatedVideo.h"
+#include "cli/HtmlReport.h"
 #include "cli/InputList.h"
 #include "cli/JsonOutput.h"
 #include "cli/LongPathLink.h"
+#include "cli/PassCrops.h"
 #include "cli/PassFile.h"
 #include "cli/PassSummary.h"
 #include "cli/PassTracker.h"
@@ -99,8 +102,12 @@ public:
     ReaderSink(const ReaderOptions& options, const std::string& file, std::ostream& out,
                std::ostream& err, SharedProgress& progress, ExplainTrace* explain,
                VideoThread& thread, const std::function<bool()>& interrupted, bool outOnTerminal,
-               PassWriter writePass)
+               PassWriter writePass, AnnotatedVideo* annotated, bool cropsWithInput)
         : outOnTerminal_(outOnTerminal),
+          annotated_(annotated),
+          cropsWithInput_(cropsWithInput),
+          wantsImage_(annotated != nullptr || !options.cropsDir.empty() ||
+                      !options.reportFile.empty()),
           file_(file),
           writePass_(std::move(writePass)),
           tracker_(file, options.depth),
@@ -123,7 +130,12 @@ public:
             (options_.json ? toErr : toOut) += report.logLine + "\n";
         }
         const auto change = report_.AddFrame(report);
-        TakePasses(tracker_.AddFrame(PassFrameFrom(report)), toErr);
+        PassFrame passFrame = PassFrameFrom(report);
+        passFrame.image = report.rgbImage;
+        TakePasses(tracker_.AddFrame(passFrame), toErr);
+        if (annotated_ != nullptr) {
+            annotated_->Write(report.rgbImage);
+        }
         if (options_.json) {
             toOut += FrameJsonLine(report, &file_) + "\n";
         } else if (change) {
@@ -152,6 +164,9 @@ public:
     }
 
     void OnRunEnd(bool opened) override { opened_ = opened; }
+
+    // Pictures only for the annotated video, the crops and the report.
+    bool WantsImage() const override { return wantsImage_; }
 
     // Ends the passes still open; returns what goes to standard error
     // (a failed write).
@@ -185,11 +200,23 @@ private:
                 toErr += "kalvero-read: " + error + "\n";
                 thread_.stopRequest.store(true);
             }
+            if (!options_.cropsDir.empty() && !WriteCrop(options_.cropsDir, pass, cropsWithInput_, error)) {
+                toErr += "kalvero-read: " + error + "\n";
+                cropWriteFailed_ = true;
+            }
             passes_.push_back(std::move(pass));
         }
     }
 
+public:
+    bool CropWriteFailed() const { return cropWriteFailed_; }
+
+private:
     bool outOnTerminal_;
+    AnnotatedVideo* annotated_;
+    bool cropsWithInput_;
+    bool wantsImage_;
+    bool cropWriteFailed_ = false;
     std::string file_;
     PassWriter writePass_;
     PassTracker tracker_;
@@ -240,6 +267,8 @@ struct InputOutput {
     SharedProgress& progress;
     PassWriter writePass;
     bool outOnTerminal = false;
+    bool cropsWithInput = false;                  // crop names start with the input's
+    std::vector<CarriagePass>* passesOut = nullptr;  // receives the passes when set
 };
 
 int ReadVideo(const ReaderOptions& options, const std::string& file, const FrameProbe& probe,
@@ -290,6 +319,17 @@ int ReadVideo(const ReaderOptions& options, const std::string& file, const Frame
     runOptions.learnedCheckDigitVote.store(options.checkDigit);
     runOptions.glyphCheckDigitVote.store(options.checkDigitVote);
 
+    std::unique_ptr<AnnotatedVideo> annotated;
+    if (!options.annotateFile.empty()) {
+        annotated = std::make_unique<AnnotatedVideo>();
+        std::string error;
+        if (!annotated->Open(options.annotateFile, AnnotatedVideo::SourceFps(runName), first.size(),
+                             error)) {
+            err << "kalvero-read: " << error << "\n";
+            return kExitUsage;
+        }
+    }
+
     VideoThread thread;
     // As after an Apply in the window: the first frame re-latches the
     // settings, checks the zone and builds a fresh vote buffer.
@@ -300,7 +340,8 @@ int ReadVideo(const ReaderOptions& options, const std::string& file, const Frame
         explain = std::make_unique<ExplainTrace>();
     }
     ReaderSink sink(options, file, out, err, io.progress, explain.get(), thread,
-                    environment.interruptRequested, io.outOnTerminal, io.writePass);
+                    environment.interruptRequested, io.outOnTerminal, io.writePass,
+                    annotated.get(), io.cropsWithInput);
     thread.Run(sink, runOptions, explain.get());
     io.progress.Clear();
     err << sink.FinishPasses();
@@ -309,14 +350,18 @@ int ReadVideo(const ReaderOptions& options, const std::string& file, const Frame
         err << "kalvero-read: " << OpenFailure(file) << "\n";
         return kExitFile;
     }
-    const std::string summary = sink.Report().Summary() + PassSummary(sink.Passes(), false);
+    const std::vector<CarriagePass> passes = sink.Passes();
+    if (io.passesOut != nullptr) {
+        *io.passesOut = passes;
+    }
+    const std::string summary = sink.Report().Summary() + PassSummary(passes, false);
     if (options.json) {
         err << summary;
     } else {
         out << summary;
     }
     out.flush();
-    return sink.PassWriteFailed() ? kExitFailure : kExitOk;
+    return sink.PassWriteFailed() || sink.CropWriteFailed() ? kExitFailure : kExitOk;
 }
 
 // Reads one input from its first frame to its end (or its sign).
@@ -367,7 +412,7 @@ int CombinedStatus(const std::vector<int>& statuses) {
 // written at the same moment.
 int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inputs,
                std::ostream& out, std::ostream& err, const ReaderEnvironment& environment,
-               PassFile* passFile, SharedProgress& progress) {
+               PassFile* passFile, SharedProgress& progress, std::vector<CarriagePass>& allPasses) {
     struct Result {
         bool done = false;
         int status = kExitOk;
@@ -387,11 +432,14 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
         while (printed < results.size() && results[printed].done) {
             Result& r = results[printed];
             std::string passErrors;
-            for (const CarriagePass& pass : r.passes) {
+            for (CarriagePass& pass : r.passes) {
                 std::string error;
                 if (passFile != nullptr && !passWriteFailed && !passFile->Write(pass, error)) {
                     passWriteFailed = true;
                     passErrors += "kalvero-read: " + error + "\n";
+                }
+                if (!options.reportFile.empty()) {
+                    allPasses.push_back(std::move(pass));
                 }
             }
             if (!r.err.empty() || !passErrors.empty()) {
@@ -424,7 +472,7 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
                                passes.push_back(pass);
                                return true;
                            },
-                           false};
+                           false, true, nullptr};
             if (!options.json) {
                 fileOut << "File " << PrintableText(inputs[index]) << ":\n";
             }
@@ -482,6 +530,21 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
     return CombinedStatus(statuses);
 }
 
+// Writes the --report page when asked; returns `status`, or 1 when the
+// page cannot be written.
+int WriteReport(const ReaderOptions& options, const std::vector<CarriagePass>& passes,
+                std::ostream& err, int status) {
+    if (options.reportFile.empty() || options.hasSign) {
+        return status;
+    }
+    std::string error;
+    if (!WriteReportFile(options.reportFile, HtmlReport(passes, "Kalvero: carriage passes"), error)) {
+        err << "kalvero-read: " << error << "\n";
+        return status == kExitOk ? kExitFailure : status;
+    }
+    return status;
+}
+
 }  // namespace
 
 int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -520,6 +583,16 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
             return kExitUsage;
         }
     }
+    // The same for the other outputs.
+    if (!options.hasSign) {
+        std::string error;
+        if ((!options.annotateFile.empty() && !AnnotatedVideo::Prepare(options.annotateFile, error)) ||
+            (!options.cropsDir.empty() && !PrepareCropFolder(options.cropsDir, error)) ||
+            (!options.reportFile.empty() && !WriteReportFile(options.reportFile, "", error))) {
+            err << "kalvero-read: " << error << "\n";
+            return kExitUsage;
+        }
+    }
     const InputList list = ExpandInputs(options.files);
     for (const std::string& failure : list.failures) {
         err << "kalvero-read: " << failure << "\n";
@@ -527,6 +600,11 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (list.inputs.empty()) {
         err << "kalvero-read: no video or image found in what was given\n";
         return kExitFile;
+    }
+    if (!options.annotateFile.empty() && list.inputs.size() > 1) {
+        err << "kalvero-read: --annotate writes one input's frames; " << list.inputs.size()
+            << " were given\n";
+        return kExitUsage;
     }
     if (options.hasSign && list.inputs.size() > 1) {
         err << "kalvero-read: --sign reads one file; " << list.inputs.size() << " were given\n";
@@ -542,11 +620,16 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 return passFile->Write(pass, error);
             };
         }
-        return ReadInput(options, list.inputs.front(), io, environment, counted);
+        std::vector<CarriagePass> passes;
+        io.passesOut = &passes;
+        const int status = ReadInput(options, list.inputs.front(), io, environment, counted);
+        return WriteReport(options, passes, err, status);
     }
     SharedProgress progress(err, environment.progressOnTerminal && !options.hasSign, 0);
-    const int status = ReadInputs(options, list.inputs, out, err, environment, passFile.get(), progress);
-    return list.failures.empty() ? status : kExitFile;
+    std::vector<CarriagePass> passes;
+    const int status =
+        ReadInputs(options, list.inputs, out, err, environment, passFile.get(), progress, passes);
+    return WriteReport(options, passes, err, list.failures.empty() ? status : kExitFile);
 }
 
 }  // namespace kalvero

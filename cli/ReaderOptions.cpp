@@ -106,6 +106,10 @@ std::string ReaderUsage() {
            "  --explain          per frame, the candidate regions and why each gave a reading\n"
            "                     or not, as one JSON object on standard error\n"
            "  --verbose          also print the recognition time of every frame\n"
+           "  --annotate OUT     write the frames with the window's overlays to a video\n"
+           "                     (.mp4, .mkv or .avi; one input only)\n"
+           "  --crops DIR        write a PNG of each pass's best frame, cut around its number\n"
+           "  --report FILE      write an HTML page of the passes with their pictures\n"
            "  --jobs N           inputs read at once, 1..256 (one per core)\n"
            "  --passes FILE      write each carriage pass as it ends: .csv gives CSV,\n"
            "                     .jsonl (or .ndjson, .json) JSON Lines\n"
@@ -181,7 +185,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
 
         static const char* const kValued[] = {"--digit-height", "--zone", "--zoom",  "--depth",
                                               "--threshold",    "--sign", "--engine",
-                                              "--passes", "--jobs"};
+                                              "--passes", "--jobs", "--annotate", "--crops",
+                                              "--report"};
         if (std::none_of(std::begin(kValued), std::end(kValued),
                          [&](const char* known) { return name == known; })) {
             return Usage("unknown option '" + PrintableText(name) + "'");
@@ -218,11 +223,15 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
             }
         } else if (name == "--jobs") {
             outcome = WholeInRange(name, value, 1, 256, options.jobs);
-        } else if (name == "--passes") {
+        } else if (name == "--passes" || name == "--annotate" || name == "--crops" ||
+                   name == "--report") {
             if (value.empty()) {
                 outcome = Usage(name + " needs a file name");
             } else {
-                options.passesFile = value;
+                (name == "--passes"     ? options.passesFile
+                 : name == "--annotate" ? options.annotateFile
+                 : name == "--crops"    ? options.cropsDir
+                                        : options.reportFile) = value;
             }
         } else if (name == "--zone" || name == "--sign") {
             cv::Rect box;

@@ -29,6 +29,9 @@ struct ReaderOptions {
     bool help = false;
     bool version = false;
     std::string passesFile;     // --passes: where to write the carriage passes (empty: nowhere)
+    std::string annotateFile;   // --annotate: video of the finished frames (one input only)
+    std::string cropsDir;       // --crops: folder for a picture of each pass
+    std::string reportFile;     // --report: HTML page of the passes
     bool hasSign = false;       // --sign: read a speed-limit sign in this box
     cv::Rect sign;              // scaled-frame pixels
 };

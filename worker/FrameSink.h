@@ -15,7 +15,8 @@ constexpr int kNoVote = -2;
 struct FrameReport {
     int frameNumber = 0;              // 1 for the first frame of the run
     double timestampMs = 0.0;         // the source's time of this frame (0 for a still)
-    cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only
+    cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only;
+                                      // empty when the sink wants no image
     std::string logLine;              // "Frame #%d: Time recognition: %.3f s"
     float recognitionSeconds = 0.0f;  // the time in the log line (whole milliseconds)
     double recognitionMs = 0.0;       // the same time, to the clock's resolution
@@ -33,6 +34,10 @@ class FrameSink {
 public:
     virtual ~FrameSink() = default;
     virtual void OnFrame(const FrameReport& report) = 0;
+    // Asked before each frame is finished: false when nothing will show or
+    // write its picture, so the loop draws no overlays, converts no colours
+    // and hands out an empty rgbImage.
+    virtual bool WantsImage() const { return true; }
     // A line for the operator that belongs to no frame (the learned engine
     // could not be loaded and the run goes on with the glyph engine).
     virtual void OnNotice(const std::string& /*line*/) {}

@@ -196,9 +196,15 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 int voteCode = kNoVote;
                 std::string bestName;
 
+                // Overlays and the colour conversion only for a picture that
+                // someone will see or write.
+                const bool drawImage = sink.WantsImage();
                 if (result.count() >= 1) {
                     const FrameResultEntry& best = result.entries.front();
                     bestName.assign(best.name, ::strnlen(best.name, sizeof best.name));
+                }
+                if (result.count() >= 1 && drawImage) {
+                    const FrameResultEntry& best = result.entries.front();
                     const int x = best.x + used.x;
                     const int y = best.y + used.y;
                     cv::rectangle(frame, cv::Point(x, y), cv::Point(x + best.width, y + best.height), kYellow, 2,
@@ -222,6 +228,8 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 std::string confirmed;
                 if (voteCode == 0) {
                     confirmed.assign(banner, static_cast<std::size_t>(capacity));
+                }
+                if (voteCode == 0 && drawImage) {
                     int baseline = 0;
                     const cv::Size size = cv::getTextSize(confirmed, fontFace, scale, thickness, &baseline);
                     const int rows = frame.rows;
@@ -233,10 +241,11 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
 
                 previousName = bestName;
 
-                if (drawNumberH.load(std::memory_order_acquire)) drawNumberHSample(frame, options);
-                if (drawZone.load(std::memory_order_acquire)) drawZoneBox(frame, options);
-
-                cv::cvtColor(frame, frame, cv::COLOR_BGR2RGB);
+                if (drawImage) {
+                    if (drawNumberH.load(std::memory_order_acquire)) drawNumberHSample(frame, options);
+                    if (drawZone.load(std::memory_order_acquire)) drawZoneBox(frame, options);
+                    cv::cvtColor(frame, frame, cv::COLOR_BGR2RGB);
+                }
 
                 std::snprintf(text, sizeof text, "Frame #%d: Time recognition: %.3f s", frameNumber,
                               static_cast<double>(seconds));
@@ -244,7 +253,7 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                 FrameReport report;
                 report.frameNumber = frameNumber;
                 report.timestampMs = timestampMs;
-                report.rgbImage = frame;
+                if (drawImage) report.rgbImage = frame;
                 report.logLine = text;
                 report.recognitionSeconds = seconds;
                 report.recognitionMs = preciseMs;
