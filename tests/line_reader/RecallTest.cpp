@@ -133,8 +133,9 @@ TEST_F(RecallTest, HeldOutFonts) {
     const Tally without = Measure(zones, *reader_, false, true);
     const Tally with = Measure(zones, *reader_, true, false);
     Report("held-out fonts", without, with);
-    EXPECT_GE(without.readFirst, 0.85 * without.withNumber);
-    EXPECT_LE(without.wrongFirst, 0.05 * zones.size());
+    // The built-in model reads 108 of 108 and nothing wrong.
+    EXPECT_GE(without.readFirst, 0.95 * without.withNumber);
+    EXPECT_LE(without.wrongFirst, 0.02 * zones.size());
     EXPECT_GE(with.readFirst, without.readFirst - 2);
 }
 
@@ -143,8 +144,12 @@ TEST_F(RecallTest, GlyphEngineZones) {
     const Tally without = Measure(zones, *reader_, false, true);
     const Tally with = Measure(zones, *reader_, true, false);
     Report("glyph engine zones", without, with);
-    EXPECT_GE(without.readFirst, 0.5 * without.withNumber);
-    EXPECT_LE(without.wrongFirst, 0.1 * zones.size());
+    // The built-in model reads 81 of 106 (84 with the glyph regions) and
+    // one wrong; most misses are rails drawn through the digits, which the
+    // model was not trained on, and faint blurred rows the blobs miss.
+    EXPECT_GE(without.readFirst, 0.7 * without.withNumber);
+    EXPECT_LE(without.wrongFirst, 0.03 * zones.size());
+    EXPECT_GE(with.readFirst, without.readFirst);
 }
 
 }  // namespace
