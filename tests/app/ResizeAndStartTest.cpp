@@ -76,7 +76,8 @@ bool WaitForIdle(TestWindow& window) {
 }
 
 TEST(WindowStart, ADoubleClickStartsOneRunThatPlaysToTheEnd) {
-    TestVideo video(PlainFrames(cv::Size(160, 120), 40));
+    // Frames large enough that the first one takes the worker a while.
+    TestVideo video(PlainFrames(cv::Size(640, 480), 40));
     TestWindow window;
     window.open(QString::fromStdString(video.path()));
     // The second press comes while the worker is still opening the file.
