@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "line_reader/CrossingLines.h"
 #include "line_reader/CtcDecode.h"
 #include "line_reader/GlyphRegionLines.h"
 #include "line_reader/LineCrop.h"
@@ -84,6 +85,7 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
         for (const LineProposal& proposal : proposals) {
             cv::Mat crop = NormaliseLine(grey, proposal.line);
             if (crop.empty()) continue;
+            EraseCrossingLines(crop);
             crops.push_back(std::move(crop));
             cropped.push_back(&proposal);
         }

@@ -130,6 +130,21 @@ TEST_F(ReadLinesTest, AStrayMarkBesideTheNumberDoesNotSpoilIt) {
     EXPECT_GE(BoxIou(readings.front().box, ink), 0.8);
 }
 
+TEST_F(ReadLinesTest, ReadsThroughARailDrawnAcrossTheDigits) {
+    for (const bool light : {true, false}) {
+        DrawnLineSpec spec;
+        spec.text = "30581746";
+        spec.lightDigits = light;
+        cv::Rect ink;
+        cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+        const int y = ink.y + ink.height * 2 / 5;
+        cv::line(zone, cv::Point(0, y), cv::Point(389, y), cv::Scalar::all(light ? 200 : 60), 2);
+        const std::vector<LineReading> readings = Read(zone);
+        ASSERT_FALSE(readings.empty()) << (light ? "light" : "dark");
+        EXPECT_EQ(readings.front().text, spec.text) << (light ? "light" : "dark");
+    }
+}
+
 TEST_F(ReadLinesTest, TwoNumbersInAZoneAreBothReadBestFirst) {
     DrawnLineSpec top;
     top.text = "52473068";

@@ -144,10 +144,11 @@ TEST_F(RecallTest, GlyphEngineZones) {
     const Tally without = Measure(zones, *reader_, false, true);
     const Tally with = Measure(zones, *reader_, true, false);
     Report("glyph engine zones", without, with);
-    // The built-in model reads 81 of 106 (84 with the glyph regions) and
-    // one wrong; most misses are rails drawn through the digits, which the
-    // model was not trained on, and faint blurred rows the blobs miss.
-    EXPECT_GE(without.readFirst, 0.7 * without.withNumber);
+    // The built-in model reads 88 of 106 (91 with the glyph regions) and
+    // one wrong; 81 without the rails painted over in the crops. Most
+    // misses are faint or blurred rows the blobs miss and rails lying along
+    // a stroke.
+    EXPECT_GE(without.readFirst, 0.78 * without.withNumber);
     EXPECT_LE(without.wrongFirst, 0.03 * zones.size());
     EXPECT_GE(with.readFirst, without.readFirst);
 }
