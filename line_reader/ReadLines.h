@@ -23,7 +23,8 @@ struct LineReading {
 // Reads the 8-digit numbers of a zone with the learned engine: proposes
 // lines of digits (ProposeLines, and the glyph search's regions when
 // settings.useGlyphRegions is set), keeps the best settings.maxLines,
-// straightens each with NormaliseLine, reads them all in one forward pass
+// straightens each with NormaliseLine, paints over thin lines crossing it
+// (EraseCrossingLines), reads them all in one forward pass
 // of `reader` and decodes each greedily (DecodeCtc). Only readings of
 // exactly eight digits are kept; of readings with the same text whose boxes
 // overlap, or of any text whose boxes overlap by more than half (IoU), the
