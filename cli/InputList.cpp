@@ -32,14 +32,7 @@ bool IsMediaName(const std::string& path) {
                        [&](const char* known) { return ext == known; });
 }
 
-bool IsStreamUrl(const std::string& name) {
-    static const char* const kSchemes[] = {"rtsp://", "rtmp://", "http://", "https://",
-                                           "udp://",  "tcp://",  "srt://"};
-    const std::string lower = Lower(name.substr(0, 8));
-    return std::any_of(std::begin(kSchemes), std::end(kSchemes), [&](const char* scheme) {
-        return lower.rfind(scheme, 0) == 0;
-    });
-}
+bool IsStreamUrl(const std::string& name) { return IsStreamAddress(name); }
 
 InputList ExpandInputs(const std::vector<std::string>& names) {
     namespace fs = std::filesystem;

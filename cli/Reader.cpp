@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <chrono>
 #include <thread>
 
 #include <opencv2/core.hpp>
@@ -36,6 +37,7 @@
 #include "cli/SharedProgress.h"
 #include "cli/SignReading.h"
 #include "worker/StillImageHeader.h"
+#include "worker/FrameSource.h"
 #include "worker/VideoThread.h"
 #include "line_reader/LineReader.h"
 
@@ -68,6 +70,10 @@ std::string FrameText(const cv::Mat& frame, float zoom) {
 // writer).
 std::string OpenFailure(const std::string& path) {
     const std::string cannot = "cannot open '" + PrintableText(path) + "': ";
+    if (IsStreamAddress(path)) {
+        return cannot + "no stream answered within " +
+               std::to_string(FrameSource::kStreamTimeoutMs / 1000) + " s";
+    }
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(std::filesystem::path(path), error);
     if (error) {
@@ -119,7 +125,23 @@ public:
           thread_(thread),
           interrupted_(interrupted) {}
 
-    void OnFrame(const FrameReport& report) override {
+    void OnFrame(const FrameReport& loopReport) override {
+        // A stream read again after it broke off goes on counting frames;
+        // its times are the wall clock's (seconds since 1970).
+        const FrameReport* adjusted = &loopReport;
+        FrameReport copy;
+        if (stream_ || frameOffset_ != 0) {
+            copy = loopReport;
+            copy.frameNumber += frameOffset_;
+            if (stream_) {
+                copy.timestampMs = std::chrono::duration<double, std::milli>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count();
+            }
+            adjusted = &copy;
+        }
+        const FrameReport& report = *adjusted;
+        lastFrame_ = report.frameNumber;
         // What this frame prints, and on which stream.
         std::string toErr;
         std::string toOut;
@@ -156,6 +178,7 @@ public:
             if (!thread_.stopRequest.exchange(true)) {
                 report_.MarkInterrupted();
             }
+            stopped_ = true;
         }
     }
 
@@ -199,6 +222,7 @@ private:
                 passWriteFailed_ = true;
                 toErr += "kalvero-read: " + error + "\n";
                 thread_.stopRequest.store(true);
+                stopped_ = true;
             }
             if (!options_.cropsDir.empty() && !WriteCrop(options_.cropsDir, pass, cropsWithInput_, error)) {
                 toErr += "kalvero-read: " + error + "\n";
@@ -210,6 +234,17 @@ private:
 
 public:
     bool CropWriteFailed() const { return cropWriteFailed_; }
+    // The run was ended on purpose (Ctrl-C, a failed write): no reconnecting.
+    bool Stopped() const { return stopped_; }
+    // Reads a stream: wall-clock times.
+    void SetStream(bool stream) { stream_ = stream; }
+    // The next run's frames continue the numbering after the last frame.
+    void ContinueNumbering() { frameOffset_ = lastFrame_; }
+    // Ctrl-C seen while waiting to reconnect.
+    void MarkInterrupted() {
+        report_.MarkInterrupted();
+        stopped_ = true;
+    }
 
 private:
     bool outOnTerminal_;
@@ -217,6 +252,10 @@ private:
     bool cropsWithInput_;
     bool wantsImage_;
     bool cropWriteFailed_ = false;
+    bool stopped_ = false;
+    bool stream_ = false;
+    int frameOffset_ = 0;
+    int lastFrame_ = 0;
     std::string file_;
     PassWriter writePass_;
     PassTracker tracker_;
@@ -271,13 +310,68 @@ struct InputOutput {
     std::vector<CarriagePass>* passesOut = nullptr;  // receives the passes when set
 };
 
+// A stream that broke off is opened again, after waits of 0.5 s, 1 s, 2 s...
+// (at most kLongestWaitS), until it comes back or --reconnect-max seconds
+// have gone by since it broke off; each run goes on where the last ended.
+void KeepReadingStream(const ReaderOptions& options, const std::string& file, VideoThread& thread,
+                       Options& runOptions, ReaderSink& sink, ExplainTrace* explain,
+                       InputOutput& io, const ReaderEnvironment& environment) {
+    using Clock = std::chrono::steady_clock;
+    // Long enough not to hammer a server that is restarting, short enough
+    // to lose little of a stream that comes back.
+    constexpr double kFirstWaitS = 0.5;
+    constexpr double kLongestWaitS = 8.0;
+    const auto interrupted = [&] {
+        return environment.interruptRequested && environment.interruptRequested();
+    };
+    auto brokeAt = Clock::now();
+    double wait = kFirstWaitS;
+    while (!sink.Stopped()) {
+        const double since = std::chrono::duration<double>(Clock::now() - brokeAt).count();
+        if (since >= options.reconnectMax) {
+            io.progress.Print(io.err, "kalvero-read: the stream '" + PrintableText(file) +
+                                          "' did not come back within " +
+                                          std::to_string(options.reconnectMax) + " s\n", true);
+            return;
+        }
+        const double pause = std::min(wait, options.reconnectMax - since);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f", pause);
+        io.progress.Print(io.err, "kalvero-read: the stream '" + PrintableText(file) +
+                                      "' broke off; reconnecting in " + text + " s\n", true);
+        const auto until = Clock::now() + std::chrono::duration<double>(pause);
+        while (Clock::now() < until && !interrupted()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (interrupted()) {
+            sink.MarkInterrupted();
+            return;
+        }
+        wait = std::min(wait * 2.0, kLongestWaitS);
+        sink.ContinueNumbering();
+        thread.optionsChanged.store(true, std::memory_order_release);
+        thread.Run(sink, runOptions, explain);
+        if (sink.Opened()) {
+            io.progress.Print(io.err, "kalvero-read: the stream '" + PrintableText(file) + "' is back\n", true);
+            brokeAt = Clock::now();
+            wait = kFirstWaitS;
+        }
+    }
+}
+
 int ReadVideo(const ReaderOptions& options, const std::string& file, const FrameProbe& probe,
               InputOutput& io, const ReaderEnvironment& environment) {
     std::ostream& out = io.out;
     std::ostream& err = io.err;
     const cv::Mat& first = probe.scaledFirstFrame;
-    cv::Rect zone(0, 0, first.cols, first.rows);
-    if (options.hasZone) {
+    const bool stream = IsStreamAddress(file);
+    // A stream is not probed (a server may take one client only): the
+    // whole frame is a zone far larger than any, clipped by the loop.
+    constexpr int kWholeFrame = 1 << 20;
+    cv::Rect zone = stream ? cv::Rect(0, 0, kWholeFrame, kWholeFrame) : cv::Rect(0, 0, first.cols, first.rows);
+    if (options.hasZone && stream) {
+        zone = options.zone;
+    } else if (options.hasZone) {
         zone = options.zone;
         // The run loop's own fit test: the far edges inside the frame.
         if (zone.x + zone.width > first.cols || zone.y + zone.height > first.rows) {
@@ -342,11 +436,15 @@ int ReadVideo(const ReaderOptions& options, const std::string& file, const Frame
     ReaderSink sink(options, file, out, err, io.progress, explain.get(), thread,
                     environment.interruptRequested, io.outOnTerminal, io.writePass,
                     annotated.get(), io.cropsWithInput);
+    sink.SetStream(stream);
     thread.Run(sink, runOptions, explain.get());
+    if (stream && sink.Opened()) {
+        KeepReadingStream(options, file, thread, runOptions, sink, explain.get(), io, environment);
+    }
     io.progress.Clear();
     err << sink.FinishPasses();
 
-    if (!sink.Opened()) {
+    if (!sink.Opened() && !(stream && sink.Report().FramesRead() > 0)) {
         err << "kalvero-read: " << OpenFailure(file) << "\n";
         return kExitFile;
     }
@@ -369,6 +467,13 @@ int ReadInput(const ReaderOptions& options, const std::string& file, InputOutput
               const ReaderEnvironment& environment, bool countFrames) {
     std::ostream& err = io.err;
     try {
+        if (IsStreamAddress(file)) {
+            if (options.hasSign) {
+                err << "kalvero-read: --sign reads a file, not a stream\n";
+                return kExitUsage;
+            }
+            return ReadVideo(options, file, FrameProbe{}, io, environment);
+        }
         const FrameProbe probe = ProbeFile(file, options.zoom, countFrames);
         if (countFrames) {
             io.progress.SetTotal(probe.frameCount);
@@ -600,6 +705,10 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (list.inputs.empty()) {
         err << "kalvero-read: no video or image found in what was given\n";
         return kExitFile;
+    }
+    if (!options.annotateFile.empty() && IsStreamAddress(list.inputs.front())) {
+        err << "kalvero-read: --annotate writes the frames of a file, not of a stream\n";
+        return kExitUsage;
     }
     if (!options.annotateFile.empty() && list.inputs.size() > 1) {
         err << "kalvero-read: --annotate writes one input's frames; " << list.inputs.size()

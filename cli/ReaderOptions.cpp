@@ -110,6 +110,9 @@ std::string ReaderUsage() {
            "                     (.mp4, .mkv or .avi; one input only)\n"
            "  --crops DIR        write a PNG of each pass's best frame, cut around its number\n"
            "  --report FILE      write an HTML page of the passes with their pictures\n"
+           "  --reconnect-max S  a stream (rtsp://, rtmp://, http(s)://, udp://, tcp://,\n"
+           "                     srt://) that breaks off is tried again, with growing\n"
+           "                     waits, for up to S seconds, 0..86400 (60)\n"
            "  --jobs N           inputs read at once, 1..256 (one per core)\n"
            "  --passes FILE      write each carriage pass as it ends: .csv gives CSV,\n"
            "                     .jsonl (or .ndjson, .json) JSON Lines\n"
@@ -186,7 +189,7 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
         static const char* const kValued[] = {"--digit-height", "--zone", "--zoom",  "--depth",
                                               "--threshold",    "--sign", "--engine",
                                               "--passes", "--jobs", "--annotate", "--crops",
-                                              "--report"};
+                                              "--report", "--reconnect-max"};
         if (std::none_of(std::begin(kValued), std::end(kValued),
                          [&](const char* known) { return name == known; })) {
             return Usage("unknown option '" + PrintableText(name) + "'");
@@ -221,6 +224,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
             } else {
                 options.engine = *engine;
             }
+        } else if (name == "--reconnect-max") {
+            outcome = WholeInRange(name, value, 0, 86400, options.reconnectMax);
         } else if (name == "--jobs") {
             outcome = WholeInRange(name, value, 1, 256, options.jobs);
         } else if (name == "--passes" || name == "--annotate" || name == "--crops" ||

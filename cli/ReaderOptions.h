@@ -14,6 +14,7 @@ struct ReaderOptions {
     std::string file;                // the first input
     std::vector<std::string> files;  // every input named: files, folders, stream addresses
     int jobs = 0;                    // inputs read at once; 0: one per core
+    int reconnectMax = 60;           // seconds a broken-off stream is tried again, 0..86400
     int digitHeight = 29;       // 16..99
     bool hasZone = false;       // false: the whole scaled first frame
     cv::Rect zone;              // scaled-frame pixels

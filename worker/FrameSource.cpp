@@ -90,9 +90,33 @@ bool IsStillImageName(const std::string& path) {
            ext == "tiff";
 }
 
+bool IsStreamAddress(const std::string& name) {
+    static const char* const kSchemes[] = {"rtsp://", "rtmp://", "http://", "https://",
+                                           "udp://",  "tcp://",  "srt://"};
+    std::string head = name.substr(0, 8);
+    std::transform(head.begin(), head.end(), head.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::any_of(std::begin(kSchemes), std::end(kSchemes),
+                       [&](const char* scheme) { return head.rfind(scheme, 0) == 0; });
+}
+
 bool FrameSource::open(const std::string& path) {
     release();
     if (path.empty()) return false;
+    if (IsStreamAddress(path)) {
+        // Streams only through FFmpeg, with timeouts: an address nobody
+        // answers at, or a stream that stops sending, must not hold the run
+        // for ever.
+        if (!cv::videoio_registry::hasBackend(cv::CAP_FFMPEG)) return false;
+        const std::vector<int> params = {cv::CAP_PROP_OPEN_TIMEOUT_MSEC, kStreamTimeoutMs,
+                                         cv::CAP_PROP_READ_TIMEOUT_MSEC, kStreamTimeoutMs};
+        try {
+            if (capture_.open(path, cv::CAP_FFMPEG, params) && capture_.isOpened()) return true;
+        } catch (const cv::Exception&) {
+        }
+        capture_.release();
+        return false;
+    }
     // Only regular files: a directory, a device or a named pipe is neither a
     // video nor a picture (and opening a pipe would wait for a writer, for
     // ever if none comes), so the decoders and capture back ends are not

@@ -16,12 +16,21 @@ cv::Mat ToBgr8(const cv::Mat& picture);
 // (png, jpg, jpeg, bmp, tif, tiff; any letter case).
 bool IsStillImageName(const std::string& path);
 
+// True for a stream address, read through FFmpeg as it is: rtsp://,
+// rtmp://, http://, https://, udp://, tcp:// or srt:// (any letter case).
+bool IsStreamAddress(const std::string& name);
+
 // Source of the frames of one run: a video decoded by cv::VideoCapture, or a
 // still image that plays as a video of one frame. Every frame it hands out is
 // 8-bit BGR (see ToBgr8).
 class FrameSource {
 public:
-    // Opens `path`; false when it cannot be opened (or, for a still image,
+    // A stream that sends nothing for this long counts as broken off, both
+    // when it is opened and while it is read.
+    static constexpr int kStreamTimeoutMs = 5000;
+
+    // Opens `path` (a file, or a stream address: see IsStreamAddress); false
+    // when it cannot be opened (or, for a still image,
     // decoded, or when its header announces more than kMaxStillPixels
     // pixels: see IsOversizedStill). Reopening closes what was open before.
     bool open(const std::string& path);

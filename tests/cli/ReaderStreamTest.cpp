@@ -1,0 +1,148 @@
+// kalvero-read on live streams served by ffmpeg on loopback (UDP MPEG-TS
+// and HTTP), cut off mid-run and started again.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ReaderProcess.h"
+
+extern char** environ;
+
+namespace kalvero {
+namespace {
+
+using namespace testing_cli;
+
+bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
+
+// One ffmpeg serving `video` in real time to `address`; stopped (SIGKILL:
+// the cut) when the object goes or Cut() is called.
+class StreamServer {
+public:
+    StreamServer(const std::string& video, const std::string& address, bool listen) {
+        std::vector<std::string> args = {"ffmpeg", "-v", "quiet", "-nostdin", "-re", "-i", video,
+                                         "-c:v", "mpeg4", "-q:v", "3", "-f", "mpegts"};
+        if (listen) {
+            args.insert(args.end(), {"-listen", "1"});
+        }
+        args.push_back(address);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid_, "ffmpeg", nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    }
+    StreamServer(const StreamServer&) = delete;
+    StreamServer& operator=(const StreamServer&) = delete;
+    ~StreamServer() { Cut(); }
+    void Cut() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    bool Started() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+};
+
+void Sleep(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// A port for this test process, apart from other processes' tests.
+int Port(int offset) { return 20000 + static_cast<int>(getpid() % 20000) + offset; }
+
+std::string LiveVideo() {
+    SampleSpec spec;
+    spec.frames = 250;  // ten seconds at 25 frames a second
+    spec.size = cv::Size(320, 180);
+    spec.digitHeight = 20;
+    return SampleFile("live.avi", spec);
+}
+
+int FramesIn(const std::string& json) { return static_cast<int>(Lines(json).size()); }
+
+// The stream came back, frames of both sendings were read, and the number
+// was confirmed again after the cut (the vote starts afresh on reconnecting).
+void ExpectReadAcrossTheCut(const ProcessResult& r, int framesOfOneSending) {
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::size_t broke = r.err.find("broke off; reconnecting in ");
+    ASSERT_NE(broke, std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("is back", broke), std::string::npos) << r.err;
+    EXPECT_GT(FramesIn(r.out), framesOfOneSending / 2 + 10) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("\"confirmed\": \"52473063\""), std::string::npos) << lines.back();
+    EXPECT_NE(r.err.find("Carriage passes: "), std::string::npos) << r.err;
+}
+
+TEST(ReaderStream, AnHttpStreamCutMidRunIsReadAgainWhenItComesBack) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
+    const std::string video = LiveVideo();
+    const std::string address = "http://127.0.0.1:" + std::to_string(Port(0)) + "/live.ts";
+    auto first = std::make_unique<StreamServer>(video, address, true);
+    ASSERT_TRUE(first->Started());
+    Sleep(0.5);
+    ProcessResult r;
+    std::thread reader([&] { r = RunReaderProcess({address, "--json", "--reconnect-max", "3",
+                                                   "--digit-height", "20"}); });
+    Sleep(3.0);
+    first->Cut();  // the cut: about 60 frames sent
+    Sleep(1.0);
+    StreamServer second(video, address, true);
+    reader.join();
+    ExpectReadAcrossTheCut(r, 250);
+    // More than the first sending could have given.
+    EXPECT_GT(FramesIn(r.out), 120) << r.err;
+}
+
+TEST(ReaderStream, AUdpStreamSilentLongerThanTheTimeoutIsReadAgain) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
+    const std::string video = LiveVideo();
+    const std::string port = std::to_string(Port(1));
+    const std::string send = "udp://127.0.0.1:" + port + "?pkt_size=1316";
+    ProcessResult r;
+    std::thread reader([&] {
+        r = RunReaderProcess({"udp://127.0.0.1:" + port, "--json", "--reconnect-max", "2",
+                              "--digit-height", "20"});
+    });
+    Sleep(0.5);
+    {
+        StreamServer first(video, send, false);
+        Sleep(2.5);
+    }  // the cut, longer than the read timeout
+    Sleep(6.0);
+    StreamServer second(video, send, false);
+    reader.join();
+    ExpectReadAcrossTheCut(r, 250);
+    EXPECT_GT(FramesIn(r.out), 250) << r.err;
+}
+
+TEST(ReaderStream, AnAddressNobodyAnswersIsNamedWithinTheTimeout) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::string address = "http://127.0.0.1:" + std::to_string(Port(2)) + "/none.ts";
+    const ProcessResult r = RunReaderProcess({address, "--reconnect-max", "30"});
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("cannot open '" + address + "': no stream answered within 5 s"),
+              std::string::npos)
+        << r.err;
+    EXPECT_LT(seconds, 15.0);
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace kalvero
