@@ -9,8 +9,9 @@
 namespace kalvero {
 
 namespace {
-// Rows kept above a number's box: the box's own 2-pixel frame.
-constexpr int kCropTop = 2;
+// Rows kept above a number's box: none, as the window writes the reading
+// in red right above it (the digits can touch the box's top line).
+constexpr int kCropTop = 0;
 }  // namespace
 
 PassFrame PassFrameFrom(const FrameReport& report) {
@@ -34,8 +35,8 @@ PassFrame PassFrameFrom(const FrameReport& report) {
 }
 
 cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box) {
-    // Half a digit height on either side and a third below; only a few
-    // pixels above, where the window writes the reading over the picture.
+    // Half a digit height on either side and a third below; nothing above,
+    // where the window writes the reading over the picture.
     const int side = box.height / 2;
     const cv::Rect grown(box.x - side, box.y - kCropTop, box.width + 2 * side,
                          box.height + kCropTop + box.height / 3);

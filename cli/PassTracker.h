@@ -23,9 +23,8 @@ struct PassFrame {
 };
 
 // The part of `image` around `box`: the box grown by half its height left
-// and right, a third below and 2 pixels above (the window writes the
-// reading's text right above the box), clipped to the image; a copy. Empty
-// when nothing of it is inside.
+// and right and a third below, nothing above (the window writes the
+// reading's text right above the box), clipped to the image; a copy. Empty when nothing of it is inside.
 cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box);
 
 // The tracker's view of a run-loop frame: the voted text's reading (the
