@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,6 +130,36 @@ TEST(ReaderStream, AUdpStreamSilentLongerThanTheTimeoutIsReadAgain) {
     reader.join();
     ExpectReadAcrossTheCut(r, 250);
     EXPECT_GT(FramesIn(r.out), 250) << r.err;
+}
+
+TEST(ReaderStream, CtrlCEndsAStreamRunWithTheSummaryAndItsPasses) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
+    const std::string video = LiveVideo();
+    const std::string address = "http://127.0.0.1:" + std::to_string(Port(3)) + "/live.ts";
+    StreamServer server(video, address, true);
+    ASSERT_TRUE(server.Started());
+    Sleep(0.5);
+    const std::string passes = ScratchDir() + "/interrupted.jsonl";
+    const ProcessResult r = InterruptReaderProcess(
+        {address, "--json", "--digit-height", "20", "--passes", passes}, 40);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const int frames = FramesIn(r.out);
+    EXPECT_GE(frames, 40);
+    EXPECT_LT(frames, 250);
+    EXPECT_NE(r.err.find("Interrupted after frame " + std::to_string(frames) + "."), std::string::npos)
+        << r.err;
+    // The pass still open at Ctrl-C is written, with wall-clock times.
+    std::smatch m;
+    const std::string written = [&] {
+        std::ifstream in(passes);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }();
+    ASSERT_TRUE(std::regex_search(written, m, std::regex("\"start_s\": ([0-9.]+)"))) << written;
+    const double now = std::chrono::duration<double>(
+                           std::chrono::system_clock::now().time_since_epoch()).count();
+    EXPECT_NEAR(std::stod(m[1]), now, 60.0);
 }
 
 TEST(ReaderStream, AnAddressNobodyAnswersIsNamedWithinTheTimeout) {
