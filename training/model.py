@@ -8,7 +8,7 @@ INPUT_WIDTH = 160
 NUM_CLASSES = 11  # 0 = CTC blank, k + 1 = digit k
 NUM_COLUMNS = 40  # output columns: one per 4 input pixels
 
-DEFAULT_CHANNELS = (16, 32, 48, 64, 64)
+DEFAULT_CHANNELS = (16, 24, 32, 48, 64)
 
 
 def _conv_block(c_in, c_out, kernel=3, padding=1, stride=1):

@@ -47,6 +47,32 @@ def family_table(evaluation, order=None):
     return rows
 
 
+# Weights whose strokes are a pixel or less wide in many crops.
+THIN_WEIGHTS = ('Hairline', 'Thin', 'ExtraLight', 'Light')
+
+
+def is_thin(style_name):
+    weight = style_name.split('-', 1)[-1]
+    return any(weight.startswith(w) for w in THIN_WEIGHTS)
+
+
+def sum_tallies(tallies):
+    m = {'eight_digit': 0, 'correct': 0, 'other': 0, 'false_eight': 0}
+    for t in tallies:
+        for k in m:
+            m[k] += t[k]
+    m['accuracy'] = m['correct'] / m['eight_digit'] if m['eight_digit'] else None
+    m['false_eight_rate'] = m['false_eight'] / m['other'] if m['other'] else None
+    return m
+
+
+def weight_rows(evaluation):
+    """All held-out crops split into thin weights and the rest."""
+    styles = [(name, t) for tables in evaluation['sets'].values() for name, t in tables['by_style'].items()]
+    return [tally_row('Regular and heavier weights', sum_tallies(t for n, t in styles if not is_thin(n))),
+            tally_row('Light, ExtraLight, Thin, Hairline', sum_tallies(t for n, t in styles if is_thin(n)))]
+
+
 def style_table(evaluation):
     rows = list(TALLY_HEADER)
     for tables in evaluation['sets'].values():
@@ -134,7 +160,7 @@ def main(argv):
         '2-4, 6, 7, 9 or 10 digits that came out as an 8-digit string.'
         % (run['test_seed'], run['test_count']),
         '',
-    ] + family_table(held_out, list(HELD_OUT_FAMILIES)) + [
+    ] + family_table(held_out, list(HELD_OUT_FAMILIES)) + weight_rows(held_out) + [
         '',
         '### Score calibration on the held-out crops',
         '',

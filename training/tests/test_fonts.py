@@ -30,5 +30,14 @@ class FontFamilies(unittest.TestCase):
         self.assertEqual({family(f) for f in held_out}, set(HELD_OUT_FAMILIES))
 
 
+class ThinWeights(unittest.TestCase):
+    def test_light_and_thinner_weights_are_told_apart_from_the_rest(self):
+        from report import is_thin
+        thin = ['Lato-Hairline', 'Lato-LightItalic', 'LeagueSpartan-ExtraLight', 'Cantarell-Thin']
+        rest = ['Lato-Regular', 'Hack-Italic', 'Cantarell-ExtraBold', 'LeagueSpartan-SemiBold', 'glyph']
+        self.assertEqual([is_thin(s) for s in thin], [True] * 4)
+        self.assertEqual([is_thin(s) for s in rest], [False] * 5)
+
+
 if __name__ == '__main__':
     unittest.main()
