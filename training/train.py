@@ -80,11 +80,12 @@ def train(train_set, val_set, steps, batch_size=64, lr=3e-3, seed=1, augment=Tru
         optimiser.step()
         schedule.step()
         running.append(float(loss))
-        if step % 50 == 0 or step == steps:
+        evaluating = step % eval_every == 0 or step == steps
+        if step % 50 == 0 or evaluating:
             history['steps'].append(step)
             history['loss'].append(float(np.mean(running)))
             running = []
-        if step % eval_every == 0 or step == steps:
+        if evaluating:
             v = validate(model, val_set)
             history['val_steps'].append(step)
             history['val_accuracy'].append(v['accuracy'])

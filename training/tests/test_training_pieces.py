@@ -1,3 +1,4 @@
+import io
 import unittest
 
 import numpy as np
@@ -5,7 +6,8 @@ import torch
 
 from augment import augment_batch
 from evaluate import calibration, tally
-from train import batch_order, encode_targets
+from dataset import CropSet
+from train import batch_order, encode_targets, train
 
 
 class Targets(unittest.TestCase):
@@ -24,6 +26,23 @@ class DataOrder(unittest.TestCase):
         self.assertEqual(sorted(flat[10:20]), list(range(10)))
         np.testing.assert_array_equal(order, batch_order(10, 4, 5, seed=3))
         self.assertFalse(np.array_equal(order, batch_order(10, 4, 5, seed=4)))
+
+
+class TrainingRun(unittest.TestCase):
+    def test_same_seed_gives_the_same_weights_and_every_evaluation_is_logged(self):
+        rng = np.random.default_rng(0)
+        crops = CropSet(rng.integers(0, 256, (20, 32, 160), dtype=np.uint8),
+                        ['%08d' % i for i in range(19)] + [''], ['glyph'] * 20)
+        runs = []
+        for _ in range(2):
+            model, history = train(crops, crops, steps=7, batch_size=4, eval_every=3,
+                                   channels=(2, 2, 2, 2, 2), log=io.StringIO())
+            runs.append((model.state_dict(), history))
+        (a, history), (b, _) = runs
+        self.assertTrue(all(torch.equal(a[k], b[k]) for k in a))
+        self.assertEqual(history['val_steps'], [3, 6, 7])
+        self.assertEqual(len(history['val_accuracy']), 3)
+        self.assertIn(history['best_step'], [3, 6, 7])
 
 
 class Augmentation(unittest.TestCase):
