@@ -91,14 +91,22 @@ def main(argv):
     parser.add_argument('--out', required=True)
     parser.add_argument('sets', nargs='+', help='NAME=DIR')
     args = parser.parse_args(argv)
-    forward = onnx_forward(args.onnx)
+    try:
+        forward = onnx_forward(args.onnx)
+    except Exception as e:  # cv2.error has no import-free base class
+        print('evaluate.py: cannot load %s: %s' % (args.onnx, e), file=sys.stderr)
+        return 1
     result = {'sets': {}}
     all_texts, all_readings = [], []
     for item in args.sets:
         if '=' not in item:
             parser.error('expected NAME=DIR, got %r' % item)
         name, directory = item.split('=', 1)
-        crops = load_crops(directory)
+        try:
+            crops = load_crops(directory)
+        except (OSError, ValueError) as e:
+            print('evaluate.py: %s' % e, file=sys.stderr)
+            return 1
         readings, tables = evaluate_set(forward, crops)
         result['sets'][name] = tables
         all_texts += crops.texts
