@@ -142,11 +142,11 @@ def main(argv):
         'ONNX opset %d, operators %s.' % (exported['bytes'], history['parameters'],
                                           '-'.join(map(str, history['channels'])), exported['opset'],
                                           ', '.join(exported['operators'])),
-        '- Trained %d steps of %d crops (%d training crops, %s) in %.1f min on %d thread; weights '
-        'kept from step %d, the best on the validation crops (%s exact).'
+        '- Trained %d steps of %d crops (%d training crops, %s) in %.1f min on %d thread; the '
+        'weights of the last step are kept (the validation crops only draw the curve: %s exact '
+        'at the end).'
         % (run['steps'], run['batch_size'], run['train_crops'], run['train_mix'],
-           history['seconds'] / 60.0, run['threads'], history['best_step'],
-           percent(history['best_val_accuracy'])),
+           history['seconds'] / 60.0, run['threads'], percent(history['val_accuracy'][-1])),
         '- Augmentation in training (augment.py): %s.' % ('on' if run.get('augment') else
                                                           'off; the generator\'s own variation only'),
         '- Whole run (build, crops, training, checks, report): %.1f min; stages: %s.'
