@@ -97,14 +97,14 @@ std::string ReaderUsage() {
            "  --zoom Z           scale factor for every frame, 0.3..1.0 (1.0)\n"
            "  --depth N          readings kept by the vote, 5..500 (30)\n"
            "  --threshold K      equal readings that confirm a number, 1 or more (5)\n"
-           "  --engine E         glyph (default): the window's glyph reader;\n"
-           "                     learned: reads the common painted fonts\n"
+           "  --engine E         learned (default): reads the common painted fonts;\n"
+           "                     glyph: the window's glyph reader\n"
            "  --no-check-digit   learned engine: also confirm numbers whose check digit\n"
            "                     fails (rolling stock numbered otherwise)\n"
            "  --check-digit-vote glyph engine: confirm only numbers whose check digit holds\n"
            "  --json             one JSON object per frame on standard output\n"
-           "  --explain          per frame, the candidate regions and why each gave a reading\n"
-           "                     or not, as one JSON object on standard error\n"
+           "  --explain          glyph engine: per frame, the candidate regions and why each\n"
+           "                     gave a reading or not, as one JSON object on standard error\n"
            "  --verbose          also print the recognition time of every frame\n"
            "  --annotate OUT     write the frames with the window's overlays to a video\n"
            "                     (.mp4, .mkv or .avi; one input only)\n"
@@ -257,6 +257,9 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
     }
     if (options.help || options.version) {
         return {};
+    }
+    if (options.explain && !options.hasSign && options.engine == RecognitionEngine::Learned) {
+        return Usage("--explain traces the glyph engine's search; use it with --engine glyph");
     }
     if (!haveFile) {
         return Usage("no FILE given");

@@ -21,7 +21,9 @@ struct ReaderOptions {
     float zoom = 1.0f;          // 0.3..1.0
     int depth = 30;             // 5..500
     int threshold = 5;          // at least 1
-    RecognitionEngine engine = RecognitionEngine::Glyph;
+    // The learned engine unless told otherwise: on the project's evaluation
+    // it confirms far more numbers and no wrong ones (README, Two engines).
+    RecognitionEngine engine = RecognitionEngine::Learned;
     bool checkDigit = true;        // learned engine: confirm only numbers whose check digit holds
     bool checkDigitVote = false;   // glyph engine: the same rule, when asked for
     bool json = false;

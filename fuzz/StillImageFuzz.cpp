@@ -70,7 +70,11 @@ void FuzzStillImage(const std::uint8_t* data, std::size_t size) {
                                      "0." + std::to_string(zoomTenths), "--threshold", "1"};
     if (zoomTenths == 10) args[4] = "1.0";
     if (json) args.push_back("--json");
-    if ((flags & 16) != 0) args.push_back("--explain");
+    if ((flags & 16) != 0) {
+        // --explain traces the glyph engine's search.
+        args.push_back("--explain");
+        args.push_back("--engine=glyph");
+    }
     if ((flags & 32) != 0) args.push_back("--verbose");
 
     std::ostringstream out;

@@ -184,7 +184,7 @@ TEST(ReaderStill, AStillImageIsReadAsOneFrame) {
 TEST(ReaderExplain, TracesEveryFrameOnStandardError) {
     const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180}, 6);
     const std::string video = SampleFile("explain.avi", sample);
-    const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--explain", "--json"});
+    const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--explain", "--json", "--engine", "glyph"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string errFile = ScratchDir() + "/explain-err.txt";
     std::ofstream(errFile) << r.err;

@@ -19,14 +19,20 @@ TEST(ReaderOptions, DefaultsAreTheWindowsDefaults) {
     EXPECT_EQ(o.depth, 30);
     EXPECT_EQ(o.threshold, 5);
     EXPECT_FALSE(o.json || o.explain || o.verbose || o.help || o.version || o.hasSign);
+    // The reader's own defaults: the learned engine, which confirms only
+    // numbers whose check digit holds.
+    EXPECT_EQ(o.engine, RecognitionEngine::Learned);
+    EXPECT_TRUE(o.checkDigit);
+    EXPECT_FALSE(o.checkDigitVote);
 }
 
 TEST(ReaderOptions, ReadsEveryOptionInBothSpellingsAndAnyOrder) {
     ReaderOptions o;
     ASSERT_TRUE(Parse({"--digit-height", "40", "--zone=10,20,300,100", "clip.mp4", "--zoom", "0.5",
-                       "--depth=12", "--threshold", "3", "--json", "--explain", "--verbose"},
+                       "--depth=12", "--threshold", "3", "--json", "--explain", "--verbose", "--engine=glyph"},
                       o)
                     .ok());
+    EXPECT_EQ(o.engine, RecognitionEngine::Glyph);
     EXPECT_EQ(o.file, "clip.mp4");
     EXPECT_EQ(o.digitHeight, 40);
     EXPECT_TRUE(o.hasZone);
@@ -99,6 +105,8 @@ TEST(ReaderOptions, RefusesWrongArgumentsWithStatusTwoAndNamesThem) {
         {{"--json"}, "no FILE given"},
         {{"a.avi", "b.avi", "--jobs", "0"}, "--jobs 0 is out of range (1..256)"},
         {{"a.avi", "--passes="}, "--passes needs a file name"},
+        {{"f", "--engine", "neural"}, "--engine: 'neural' is not an engine (learned or glyph)"},
+        {{"f", "--explain"}, "--explain traces the glyph engine's search; use it with --engine glyph"},
     };
     for (const BadArguments& c : cases) {
         ReaderOptions o;
