@@ -38,7 +38,7 @@ public:
     int FrameCount() const { return spec_.frames; }
     const SampleSpec& Spec() const { return spec_; }
 
-    // Frame `index` (0-based), BGR, of the spec's size.
+    // Frame `index` (0-based), BGR, of the sample's size.
     cv::Mat Frame(int index) const;
 
     // Box of the drawn glyphs in frame `index`, frame pixels.

@@ -25,7 +25,7 @@ public:
     // Carriage numbers shown, in the order they pass; empty for negatives.
     const std::vector<std::string>& Numbers() const { return numbers_; }
 
-    // Frame `index` (0-based), BGR, of the spec's size.
+    // Frame `index` (0-based), BGR, of the sample's size.
     cv::Mat Frame(int index) const;
     // Every digit group at least partly in frame `index`.
     std::vector<TruthObject> Objects(int index) const;
