@@ -16,6 +16,15 @@
 namespace kalvero::testing {
 namespace {
 
+// How long the window may stand still. Sanitizer builds run the same code
+// several times slower (ThreadSanitizer most), so they get more room; the
+// Release build holds the operator's 200 ms.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr std::chrono::milliseconds kLongestStall(1000);
+#else
+constexpr std::chrono::milliseconds kLongestStall(200);
+#endif
+
 struct FormGeometry {
     QRect console, monitor, panel;
     bool operator==(const FormGeometry& other) const {
@@ -134,7 +143,7 @@ TEST(WindowOpen, AStillBeyondThePixelLimitDoesNotOpen) {
     window.open(QString::fromStdString(huge.path()));
     const auto took = std::chrono::steady_clock::now() - before;
     // Refused from its header: nothing of it was decoded or shown.
-    EXPECT_LT(took, std::chrono::milliseconds(200));
+    EXPECT_LT(took, kLongestStall);
     EXPECT_EQ(window.preview().size(), cv::Size(160, 120));
     EXPECT_EQ(window.monitorImage(), shown);
     EXPECT_EQ(window.edit("editZoneW")->text(), "79");
@@ -180,7 +189,7 @@ TEST(WindowOpen, TheWindowKeepsWorkingWhileALargeStillIsDecoded) {
     ASSERT_EQ(window.preview().size(), cv::Size(4000, 3000));
     EXPECT_FALSE(window.monitorImage().isNull());
     EXPECT_GT(ticks, 0) << "the window did nothing while decoding";
-    EXPECT_LT(longest, std::chrono::milliseconds(200)) << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count() << " ms";
+    EXPECT_LT(longest, kLongestStall) << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count() << " ms";
 }
 
 }  // namespace
