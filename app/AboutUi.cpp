@@ -5,6 +5,8 @@
 #include <QTextEdit>
 #include <QWidget>
 
+#include "KalveroVersion.h"
+
 namespace kalvero {
 namespace Ui {
 
@@ -37,7 +39,7 @@ void About::retranslateUi(QWidget* window) {
         "-qt-block-indent:0; text-indent:0px;\"><span style=\" font-size:16pt; font-weight:600;\">Kalvero</span></p>\n"
         "<p align=\"center\" style=\" margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px; "
         "-qt-block-indent:0; text-indent:0px;\"><span style=\" font-size:16pt; font-weight:600;\">Версия "
-        "1.0</span></p>\n"
+        KALVERO_VERSION_TEXT "</span></p>\n"
         "<p align=\"center\" style=\" margin-top:0px; margin-bottom:0px; margin-left:0px; margin-right:0px; "
         "-qt-block-indent:0; text-indent:0px;\"><span style=\" font-size:16pt; font-weight:600;\">Чтение номеров "
         "вагонов на видео</span></p></body></html>",

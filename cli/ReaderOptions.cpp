@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "KalveroVersion.h"
 #include "cli/PrintableText.h"
 
 namespace kalvero {
@@ -127,7 +128,7 @@ std::string ReaderUsage() {
            "or the learned engine's network cannot be loaded.\n";
 }
 
-std::string ReaderVersion() { return "kalvero-read (Kalvero) 1.0\n"; }
+std::string ReaderVersion() { return "kalvero-read (Kalvero) " KALVERO_VERSION_TEXT "\n"; }
 
 ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOptions& options) {
     options = ReaderOptions{};
