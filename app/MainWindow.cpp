@@ -22,13 +22,13 @@
 
 #include "app/About.h"
 #include "app/MainWindowUi.h"
+#include "app/QtFrameSink.h"
 #include "app/WindowFont.h"
+#include "app/WindowVideoThread.h"
 #include "detection/RecognitionEngine.h"
 #include "line_reader/LineReader.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
-#include "worker/QtFrameSinkQt.h"
-#include "worker/VideoThread.h"
 
 namespace kalvero {
 
@@ -90,7 +90,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_uniq
     connect(ui->buttonApplyZoom, SIGNAL(clicked(bool)), this, SLOT(applyZoom()));
     connect(ui->actionLearnedEngine, SIGNAL(toggled(bool)), this, SLOT(chooseLearnedEngine(bool)));
 
-    videoThread = std::make_unique<VideoThread>();
+    videoThread = std::make_unique<WindowVideoThread>();
 
     displayTimer.setInterval(kDisplayIntervalMs);
     connect(&displayTimer, &QTimer::timeout, this, [this] { deliverWorkerFrames(); });
@@ -287,7 +287,7 @@ void MainWindow::startWorker() {
 
     QLabel* monitor = ui->videoMonitor;
     QTextEdit* console = ui->textConsole;
-    VideoThread* block = videoThread.get();
+    WindowVideoThread* block = videoThread.get();
     Options* settings = &options;
     try {
         workerThread = std::thread([this, monitor, console, block, settings] {

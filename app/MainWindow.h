@@ -16,13 +16,13 @@
 #include <opencv2/core.hpp>
 
 #include "app/Options.h"
+#include "app/WindowVideoThread.h"
 
 class QResizeEvent;
 
 namespace kalvero {
 
 class About;
-class VideoThread;
 
 namespace Ui {
 struct MainWindow;
@@ -32,7 +32,7 @@ struct MainWindow;
 // right, settings panel below. Owns the settings record read by the worker,
 // the worker's control block and the About window.
 //
-// A run is played by a detached worker thread (VideoThread::run). The window
+// A run is played by a detached worker thread (WindowVideoThread::run). The window
 // keeps track of that thread's completion so that it never releases what the
 // worker uses while it still runs: closing the window or quitting ends the
 // run first (clear the pause, raise stopRequest, wait; the worker leaves
@@ -114,7 +114,7 @@ private:
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<About> about;
-    std::unique_ptr<VideoThread> videoThread;
+    std::unique_ptr<WindowVideoThread> videoThread;
     Options options;
     std::thread workerThread;  // detached right after start; see workerActive
     cv::Mat previewFrame;
