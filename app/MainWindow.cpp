@@ -192,20 +192,28 @@ void MainWindow::openFile() {
     if (videoThread->isRunning.load(std::memory_order_acquire)) {
         // The monitor belongs to the run: only propose the zone of the new
         // file, unscaled and not applied.
-        ui->editZoneX->setText(QStringLiteral("0"));
-        ui->editZoneY->setText(QStringLiteral("0"));
-        ui->editZoneW->setText(QString::number(previewFrame.cols / 2 - 1));
-        ui->editZoneH->setText(QString::number(previewFrame.rows / 2 - 1));
+        proposeZone(previewFrame);
         return;
     }
 
     ScaleByZoom(previewFrame, options.zoom.load());
-    ui->editZoneX->setText(QStringLiteral("0"));
-    ui->editZoneY->setText(QStringLiteral("0"));
-    ui->editZoneW->setText(QString::number(previewFrame.cols / 2 - 1));
-    ui->editZoneH->setText(QString::number(previewFrame.rows / 2 - 1));
+    proposeZone(previewFrame);
     applyZone();
     ShowBgrFrame(*ui->videoMonitor, previewFrame);
+}
+
+void MainWindow::proposeZone(const cv::Mat& frame) {
+    ui->editZoneX->setText(QStringLiteral("0"));
+    ui->editZoneY->setText(QStringLiteral("0"));
+    ui->editZoneW->setText(QString::number(frame.cols / 2 - 1));
+    ui->editZoneH->setText(QString::number(frame.rows / 2 - 1));
+}
+
+void MainWindow::storeZone() {
+    options.zoneX.store(ui->editZoneX->text().toInt());
+    options.zoneY.store(ui->editZoneY->text().toInt());
+    options.zoneW.store(ui->editZoneW->text().toInt());
+    options.zoneH.store(ui->editZoneH->text().toInt());
 }
 
 MainWindow::StartState MainWindow::startState() const {
@@ -332,10 +340,7 @@ void MainWindow::applyNumberH() {
 }
 
 void MainWindow::applyZone() {
-    options.zoneX.store(ui->editZoneX->text().toInt());
-    options.zoneY.store(ui->editZoneY->text().toInt());
-    options.zoneW.store(ui->editZoneW->text().toInt());
-    options.zoneH.store(ui->editZoneH->text().toInt());
+    storeZone();
     raiseOptionsChanged();
 }
 
@@ -390,10 +395,7 @@ void MainWindow::showNumberH() {
 }
 
 void MainWindow::showZone() {
-    options.zoneX.store(ui->editZoneX->text().toInt());
-    options.zoneY.store(ui->editZoneY->text().toInt());
-    options.zoneW.store(ui->editZoneW->text().toInt());
-    options.zoneH.store(ui->editZoneH->text().toInt());
+    storeZone();
     Toggle(videoThread->drawZone);
     if (videoThread->isRunning.load(std::memory_order_acquire)) return;
     if (previewFrame.empty()) return;

@@ -109,6 +109,11 @@ private:
     // painted meanwhile; false when the file does not open.
     bool readFirstFrame(const std::string& path, cv::Mat& first);
     void deliverWorkerFrames();
+    // Fills the zone fields with the zone proposed for a newly opened
+    // `frame`: its top-left quarter.
+    void proposeZone(const cv::Mat& frame);
+    // Stores the zone fields (invalid numbers become 0) in options.
+    void storeZone();
     // Lays the console, monitor and panel out for a window of `size`.
     void layOutForm(const QSize& size);
 
