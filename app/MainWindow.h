@@ -48,7 +48,7 @@ public:
 
     // Read-only views of the window state, for tests and diagnostics.
     const Options& settings() const { return options; }
-    VideoThread& control() { return *videoThread; }
+    WindowVideoThread& control() { return *videoThread; }
     const cv::Mat& preview() const { return previewFrame; }
     bool zoneOverlayShown() const { return zoneShown; }
     bool numberHOverlayShown() const { return numberHShown; }

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/FrameOutbox.h"
 #include "app/Options.h"
 #include "worker/VideoThread.h"
 
@@ -14,6 +15,11 @@ namespace kalvero {
 // still hold one block and call `run` on it as a member.
 class WindowVideoThread : public VideoThread {
 public:
+    // Frames of the window's runs waiting for the GUI thread (filled by run,
+    // emptied by the window's display timer). It addresses widgets, so it
+    // belongs to the window's side, not to the Qt-free loop.
+    FrameOutbox outbox;
+
     // Window worker body: plays options' file into the monitor label and the
     // console. Runs on the worker thread; never touches the widgets itself
     // but hands their frames and lines to `outbox` (see QtFrameSink.h). An

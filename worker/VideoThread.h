@@ -1,7 +1,6 @@
 #pragma once
 #include <atomic>
 
-#include "worker/FrameOutbox.h"
 #include "worker/FrameOverlays.h"
 #include "worker/FrameSink.h"
 #include "worker/RunSettings.h"
@@ -34,10 +33,6 @@ public:
     // pause, cleared when it goes on. Lets the window and tests see that the
     // pause has taken effect.
     std::atomic<bool> pauseEntered{false};
-
-    // Frames of the window's runs waiting for the GUI thread (filled by the
-    // window's worker body, emptied by the window's display timer).
-    FrameOutbox outbox;
 
     // The pause re-tests isPaused after this long when nothing ends it.
     static constexpr int kPausePollMs = 1000;
