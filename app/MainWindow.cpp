@@ -22,13 +22,13 @@
 
 #include "app/About.h"
 #include "app/MainWindowUi.h"
+#include "app/QtFrameSink.h"
 #include "app/WindowFont.h"
+#include "app/WindowVideoThread.h"
 #include "detection/RecognitionEngine.h"
 #include "line_reader/LineReader.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
-#include "worker/QtFrameSinkQt.h"
-#include "worker/VideoThread.h"
 
 namespace kalvero {
 
@@ -90,7 +90,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_uniq
     connect(ui->buttonApplyZoom, SIGNAL(clicked(bool)), this, SLOT(applyZoom()));
     connect(ui->actionLearnedEngine, SIGNAL(toggled(bool)), this, SLOT(chooseLearnedEngine(bool)));
 
-    videoThread = std::make_unique<VideoThread>();
+    videoThread = std::make_unique<WindowVideoThread>();
 
     displayTimer.setInterval(kDisplayIntervalMs);
     connect(&displayTimer, &QTimer::timeout, this, [this] { deliverWorkerFrames(); });
@@ -192,20 +192,28 @@ void MainWindow::openFile() {
     if (videoThread->isRunning.load(std::memory_order_acquire)) {
         // The monitor belongs to the run: only propose the zone of the new
         // file, unscaled and not applied.
-        ui->editZoneX->setText(QStringLiteral("0"));
-        ui->editZoneY->setText(QStringLiteral("0"));
-        ui->editZoneW->setText(QString::number(previewFrame.cols / 2 - 1));
-        ui->editZoneH->setText(QString::number(previewFrame.rows / 2 - 1));
+        proposeZone(previewFrame);
         return;
     }
 
     ScaleByZoom(previewFrame, options.zoom.load());
-    ui->editZoneX->setText(QStringLiteral("0"));
-    ui->editZoneY->setText(QStringLiteral("0"));
-    ui->editZoneW->setText(QString::number(previewFrame.cols / 2 - 1));
-    ui->editZoneH->setText(QString::number(previewFrame.rows / 2 - 1));
+    proposeZone(previewFrame);
     applyZone();
     ShowBgrFrame(*ui->videoMonitor, previewFrame);
+}
+
+void MainWindow::proposeZone(const cv::Mat& frame) {
+    ui->editZoneX->setText(QStringLiteral("0"));
+    ui->editZoneY->setText(QStringLiteral("0"));
+    ui->editZoneW->setText(QString::number(frame.cols / 2 - 1));
+    ui->editZoneH->setText(QString::number(frame.rows / 2 - 1));
+}
+
+void MainWindow::storeZone() {
+    options.zoneX.store(ui->editZoneX->text().toInt());
+    options.zoneY.store(ui->editZoneY->text().toInt());
+    options.zoneW.store(ui->editZoneW->text().toInt());
+    options.zoneH.store(ui->editZoneH->text().toInt());
 }
 
 MainWindow::StartState MainWindow::startState() const {
@@ -287,7 +295,7 @@ void MainWindow::startWorker() {
 
     QLabel* monitor = ui->videoMonitor;
     QTextEdit* console = ui->textConsole;
-    VideoThread* block = videoThread.get();
+    WindowVideoThread* block = videoThread.get();
     Options* settings = &options;
     try {
         workerThread = std::thread([this, monitor, console, block, settings] {
@@ -332,10 +340,7 @@ void MainWindow::applyNumberH() {
 }
 
 void MainWindow::applyZone() {
-    options.zoneX.store(ui->editZoneX->text().toInt());
-    options.zoneY.store(ui->editZoneY->text().toInt());
-    options.zoneW.store(ui->editZoneW->text().toInt());
-    options.zoneH.store(ui->editZoneH->text().toInt());
+    storeZone();
     raiseOptionsChanged();
 }
 
@@ -390,10 +395,7 @@ void MainWindow::showNumberH() {
 }
 
 void MainWindow::showZone() {
-    options.zoneX.store(ui->editZoneX->text().toInt());
-    options.zoneY.store(ui->editZoneY->text().toInt());
-    options.zoneW.store(ui->editZoneW->text().toInt());
-    options.zoneH.store(ui->editZoneH->text().toInt());
+    storeZone();
     Toggle(videoThread->drawZone);
     if (videoThread->isRunning.load(std::memory_order_acquire)) return;
     if (previewFrame.empty()) return;

@@ -16,13 +16,13 @@
 #include <opencv2/core.hpp>
 
 #include "app/Options.h"
+#include "app/WindowVideoThread.h"
 
 class QResizeEvent;
 
 namespace kalvero {
 
 class About;
-class VideoThread;
 
 namespace Ui {
 struct MainWindow;
@@ -32,7 +32,7 @@ struct MainWindow;
 // right, settings panel below. Owns the settings record read by the worker,
 // the worker's control block and the About window.
 //
-// A run is played by a detached worker thread (VideoThread::run). The window
+// A run is played by a detached worker thread (WindowVideoThread::run). The window
 // keeps track of that thread's completion so that it never releases what the
 // worker uses while it still runs: closing the window or quitting ends the
 // run first (clear the pause, raise stopRequest, wait; the worker leaves
@@ -48,7 +48,7 @@ public:
 
     // Read-only views of the window state, for tests and diagnostics.
     const Options& settings() const { return options; }
-    VideoThread& control() { return *videoThread; }
+    WindowVideoThread& control() { return *videoThread; }
     const cv::Mat& preview() const { return previewFrame; }
     bool zoneOverlayShown() const { return zoneShown; }
     bool numberHOverlayShown() const { return numberHShown; }
@@ -109,12 +109,17 @@ private:
     // painted meanwhile; false when the file does not open.
     bool readFirstFrame(const std::string& path, cv::Mat& first);
     void deliverWorkerFrames();
+    // Fills the zone fields with the zone proposed for a newly opened
+    // `frame`: its top-left quarter.
+    void proposeZone(const cv::Mat& frame);
+    // Stores the zone fields (invalid numbers become 0) in options.
+    void storeZone();
     // Lays the console, monitor and panel out for a window of `size`.
     void layOutForm(const QSize& size);
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<About> about;
-    std::unique_ptr<VideoThread> videoThread;
+    std::unique_ptr<WindowVideoThread> videoThread;
     Options options;
     std::thread workerThread;  // detached right after start; see workerActive
     cv::Mat previewFrame;

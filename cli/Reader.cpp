@@ -18,14 +18,12 @@
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
 
-#include "app/Options.h"
 #include "cli/ExplainTrace.h"
 #include "cli/FrameProbe.h"
 #include "cli/AnnotatedVideo.h"
 #include "cli/HtmlReport.h"
 #include "cli/InputList.h"
 #include "cli/JsonOutput.h"
-#include "cli/LongPathLink.h"
 #include "cli/PassCrops.h"
 #include "cli/PassFile.h"
 #include "cli/PassSummary.h"
@@ -38,6 +36,7 @@
 #include "cli/SignReading.h"
 #include "worker/StillImageHeader.h"
 #include "worker/FrameSource.h"
+#include "worker/RunSettings.h"
 #include "worker/VideoThread.h"
 #include "line_reader/LineReader.h"
 
@@ -314,7 +313,7 @@ struct InputOutput {
 // (at most kLongestWaitS), until it comes back or --reconnect-max seconds
 // have gone by since it broke off; each run goes on where the last ended.
 void KeepReadingStream(const ReaderOptions& options, const std::string& file, VideoThread& thread,
-                       Options& runOptions, ReaderSink& sink, ExplainTrace* explain,
+                       RunSettings& runOptions, ReaderSink& sink, ExplainTrace* explain,
                        InputOutput& io, const ReaderEnvironment& environment) {
     using Clock = std::chrono::steady_clock;
     // Long enough not to hammer a server that is restarting, short enough
@@ -392,13 +391,11 @@ int ReadVideo(const ReaderOptions& options, const std::string& file, const Frame
         }
     }
 
-    Options runOptions;
-    LongPathLink link;
-    std::string linkError;
-    const std::string runName = link.ShortName(file, kFileNameSize - 1, linkError);
-    if (runName.empty() || !StoreFileName(runOptions, runName)) {
-        err << "kalvero-read: cannot open '" << PrintableText(file) << "': "
-            << (linkError.empty() ? "the name holds a NUL byte" : linkError) << "\n";
+    // The run's settings take the path whole, however long it is.
+    RunSettings runOptions;
+    const std::string& runName = file;
+    if (!StoreRunPath(runOptions, runName)) {
+        err << "kalvero-read: cannot open '" << PrintableText(file) << "': the name holds a NUL byte\n";
         return kExitFile;
     }
     runOptions.numberH.store(options.digitHeight);

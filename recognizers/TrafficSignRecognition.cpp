@@ -9,6 +9,7 @@
 
 #include "carriage_number/DigitClassifiers.h"
 #include "detection/GlyphTemplateBank.h"
+#include "recognizers/ClipRect.h"
 
 namespace kalvero {
 
@@ -159,19 +160,6 @@ bool IsSpeedValue(std::int32_t value) {
                      value) != std::end(TrafficSignRecognition::kSpeedValues);
 }
 
-// The part of `r` that lies inside an image of the given size; empty when
-// nothing of it does.
-cv::Rect ClipToImage(const cv::Rect& r, const cv::Size& size) {
-    const std::int64_t x0 = std::max<std::int64_t>(r.x, 0);
-    const std::int64_t y0 = std::max<std::int64_t>(r.y, 0);
-    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{r.x} + r.width, size.width);
-    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{r.y} + r.height, size.height);
-    if (x1 <= x0 || y1 <= y0)
-        return cv::Rect();
-    return cv::Rect(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
-                    static_cast<int>(y1 - y0));
-}
-
 }  // namespace
 
 TrafficSignRecognition::TrafficSignRecognition(std::int32_t count, const std::int32_t* list)
@@ -213,7 +201,7 @@ void TrafficSignRecognition::ReadSign(const GlyphTemplateBank& bank, CandidateRe
                                      kInsetFraction);
     if (inset.width <= 0 || inset.height <= 0)
         return;
-    const cv::Rect inner = ClipToImage(inset, grey.size());
+    const cv::Rect inner = ClipRect(inset, grey.size());
     if (inner.empty())
         return;
     const cv::Mat view = grey(inner);

@@ -1,13 +1,15 @@
 // The operator's aids drawn onto a frame: the zone check with its warning,
 // the zone rectangle, the digit-height sample and PutText, which stretches a
 // text over a rectangle and copies only its strokes.
+#include "worker/FrameOverlays.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 
 #include <opencv2/imgproc.hpp>
 
-#include "worker/VideoThread.h"
+#include "recognizers/ClipRect.h"
 
 namespace kalvero {
 
@@ -18,7 +20,7 @@ struct ZoneValues {
     std::int64_t x, y, w, h;
 };
 
-ZoneValues ReadZone(const Options& options) {
+ZoneValues ReadZone(const RunSettings& options) {
     return {options.zoneX.load(), options.zoneY.load(), options.zoneW.load(), options.zoneH.load()};
 }
 
@@ -34,25 +36,15 @@ int ClampCoordinate(std::int64_t value) {
     return static_cast<int>(std::clamp(value, -kLimit, kLimit));
 }
 
-// The part of `rect` that lies inside an image of `size`; empty when none
-// does (a negative width or height leaves nothing).
-cv::Rect ClipToImage(const cv::Rect& rect, cv::Size size) {
-    const std::int64_t x0 = std::max<std::int64_t>(rect.x, 0);
-    const std::int64_t y0 = std::max<std::int64_t>(rect.y, 0);
-    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{rect.x} + rect.width, size.width);
-    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{rect.y} + rect.height, size.height);
-    if (x1 <= x0 || y1 <= y0) return cv::Rect();
-    return cv::Rect(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
-                    static_cast<int>(y1 - y0));
-}
-
+// The errors name the operation as the window and the logs know it: a
+// member of the VideoThread block, whose overlays these are.
 [[noreturn]] void FailPutText(const char* condition, int line) {
     throw cv::Exception(cv::Error::StsAssert, condition, "VideoThread::PutText", "VideoThread", line);
 }
 
 // Writes the warning for a zone that does not fit and makes all later text
 // twice as large.
-void WarnOutOfFrame(VideoThread& block, cv::Mat& frame) {
+void WarnOutOfFrame(FrameOverlays& block, cv::Mat& frame) {
     block.fontScale.store(2.0);
     cv::putText(frame, "out of frame", cv::Point(frame.cols / 2, frame.rows / 2), block.fontFace, 2.0,
                 cv::Scalar(0, 0, 255), block.thickness, cv::LINE_8);
@@ -60,13 +52,13 @@ void WarnOutOfFrame(VideoThread& block, cv::Mat& frame) {
 
 }  // namespace
 
-bool VideoThread::zoneFits(cv::Mat& frame, const Options& options) {
+bool FrameOverlays::zoneFits(cv::Mat& frame, const RunSettings& options) {
     if (ZoneWithin(ReadZone(options), frame)) return true;
     WarnOutOfFrame(*this, frame);
     return false;
 }
 
-void VideoThread::drawZoneBox(cv::Mat& frame, const Options& options) {
+void FrameOverlays::drawZoneBox(cv::Mat& frame, const RunSettings& options) {
     const ZoneValues zone = ReadZone(options);
     if (!ZoneWithin(zone, frame)) {
         WarnOutOfFrame(*this, frame);
@@ -77,7 +69,7 @@ void VideoThread::drawZoneBox(cv::Mat& frame, const Options& options) {
                   cv::Scalar(0, 255, 0), 2, cv::LINE_8);
 }
 
-void VideoThread::drawNumberHSample(cv::Mat& frame, const Options& options) {
+void FrameOverlays::drawNumberHSample(cv::Mat& frame, const RunSettings& options) {
     // Eight digits "5" of the configured height; 0.62 is the width-to-height
     // ratio of one digit.
     const int height = options.numberH.load();
@@ -94,8 +86,8 @@ void VideoThread::drawNumberHSample(cv::Mat& frame, const Options& options) {
             thickness, cv::LINE_8);
 }
 
-void VideoThread::PutText(cv::Mat& img, const std::string& text, cv::Rect roi, cv::Scalar color,
-                          int fontFace, double fontScale, int thickness, int /*lineType*/) {
+void FrameOverlays::PutText(cv::Mat& img, const std::string& text, cv::Rect roi, cv::Scalar color,
+                            int fontFace, double fontScale, int thickness, int /*lineType*/) {
     if (!(!img.empty() && (img.type() == CV_8UC3 || img.type() == CV_8UC1))) {
         FailPutText("!img.empty() && (img.type() == (((0) & ((1 << 3) - 1)) + (((3)-1) << 3)) || "
                     "img.type() == (((0) & ((1 << 3) - 1)) + (((1)-1) << 3)))",
@@ -105,7 +97,7 @@ void VideoThread::PutText(cv::Mat& img, const std::string& text, cv::Rect roi, c
     if (text.empty()) FailPutText("!text.empty()", 163);
 
     // Only the part of the rectangle inside the image can be written.
-    const cv::Rect inside = ClipToImage(roi, img.size());
+    const cv::Rect inside = ClipRect(roi, img.size());
     if (inside.empty()) return;
 
     int baseline = 0;

@@ -10,6 +10,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio/registry.hpp>
 
+#include "worker/StillImageFormats.h"
 #include "worker/StillImageHeader.h"
 
 namespace kalvero {
@@ -83,11 +84,7 @@ bool IsStillImageName(const std::string& path) {
     const auto dot = path.find_last_of('.');
     const auto slash = path.find_last_of("/\\");
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp" || ext == "tif" ||
-           ext == "tiff";
+    return IsStillImageExtension(path.substr(dot + 1));
 }
 
 bool IsStreamAddress(const std::string& name) {

@@ -13,7 +13,7 @@ namespace kalvero {
 cv::Mat ToBgr8(const cv::Mat& picture);
 
 // True when the file name ends in an extension of a still image format
-// (png, jpg, jpeg, bmp, tif, tiff; any letter case).
+// (IsStillImageExtension).
 bool IsStillImageName(const std::string& path);
 
 // True for a stream address, read through FFmpeg as it is: rtsp://,

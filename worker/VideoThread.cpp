@@ -1,4 +1,4 @@
-// The run loop: plays the video named in Options frame by frame, recognises
+// The run loop: plays the video named in RunSettings frame by frame, recognises
 // the zone, draws the readings, votes and hands every frame to a FrameSink.
 #include "worker/VideoThread.h"
 
@@ -15,6 +15,7 @@
 #include "detection/RecognizeFrame.h"
 #include "line_reader/LineReader.h"
 #include "recognizers/CheckDigit.h"
+#include "recognizers/ClipRect.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 #include "worker/ResultVoteBuffer.h"
@@ -35,28 +36,16 @@ const cv::Scalar kDarkRed(0, 0, 128);
 const cv::Scalar kRed(0, 0, 255);
 const cv::Scalar kWhite(255, 255, 255);
 
-cv::Rect LatchZone(const Options& options) {
+cv::Rect LatchZone(const RunSettings& options) {
     return cv::Rect(options.zoneX.load(), options.zoneY.load(), options.zoneW.load(), options.zoneH.load());
 }
 
-// The part of the latched zone that lies inside the frame (computed in 64
-// bits); empty when nothing does, and then recognition gets an empty image.
-cv::Rect ClipZone(const cv::Rect& zone, const cv::Mat& frame) {
-    const std::int64_t x0 = std::max<std::int64_t>(zone.x, 0);
-    const std::int64_t y0 = std::max<std::int64_t>(zone.y, 0);
-    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{zone.x} + zone.width, frame.cols);
-    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{zone.y} + zone.height, frame.rows);
-    if (x1 <= x0 || y1 <= y0) return cv::Rect();
-    return cv::Rect(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
-                    static_cast<int>(y1 - y0));
-}
-
-RecognitionEngine LatchEngine(const Options& options) {
+RecognitionEngine LatchEngine(const RunSettings& options) {
     return options.engine.load() == static_cast<std::int32_t>(RecognitionEngine::Learned) ? RecognitionEngine::Learned
                                                                                           : RecognitionEngine::Glyph;
 }
 
-bool LatchCheckDigitVote(const Options& options, RecognitionEngine engine) {
+bool LatchCheckDigitVote(const RunSettings& options, RecognitionEngine engine) {
     return engine == RecognitionEngine::Learned ? options.learnedCheckDigitVote.load()
                                                 : options.glyphCheckDigitVote.load();
 }
@@ -108,14 +97,14 @@ void VideoThread::waitWhilePaused() {
     pauseEntered.store(false, std::memory_order_release);
 }
 
-void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace) {
+void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* trace) {
     bool opened = false;
     {
         RunFlagsReset resetFlags(*this);
 
         // Set-up: the file name is copied, later changes do not affect the run.
         FrameSource source;
-        opened = source.open(LoadFileName(options));
+        opened = source.open(LoadRunPath(options));
         std::int32_t digitHeight = options.numberH.load();
         std::unique_ptr<ResultVoteBuffer> buffer =
             ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());
@@ -172,7 +161,9 @@ void VideoThread::Run(FrameSink& sink, Options& options, RecognitionTrace* trace
                     buffer = ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());
                 }
 
-                const cv::Rect used = ClipZone(zone, frame);
+                // Only the part of the latched zone inside the frame is read;
+                // when nothing of it is, recognition gets an empty image.
+                const cv::Rect used = ClipRect(zone, frame.size());
                 const cv::Mat zoneView = used.empty() ? cv::Mat() : frame(used);
 
                 RecognitionSettings settings;

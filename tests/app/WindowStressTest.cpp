@@ -105,7 +105,7 @@ TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
     TestWindow window;
     window.show();
     window.open(QString::fromStdString(video.path()));
-    VideoThread& block = window.control();
+    WindowVideoThread& block = window.control();
     QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
     ASSERT_TRUE(WaitForPosted(window, 0, 1));
     QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);

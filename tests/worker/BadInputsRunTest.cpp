@@ -67,8 +67,8 @@ struct RunOutcome {
 // minute; a run that has not ended by then is stopped and reported.
 RunOutcome Play(const std::string& path, float zoom = 1.0f) {
     VideoThread block;
-    Options options;
-    StoreFileName(options, path);
+    RunSettings options;
+    StoreRunPath(options, path);
     options.zoom.store(zoom);
     block.optionsChanged.store(true);
     RecordingSink sink;
@@ -136,8 +136,8 @@ TEST(BadInputsRun, DirectoriesAndNamedPipesDoNotOpen) {
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         VideoThread block;
-        Options options;
-        StoreFileName(options, path);
+        RunSettings options;
+        StoreRunPath(options, path);
         RecordingSink sink;
         std::atomic<bool> done{false};
         std::thread worker([&] {

@@ -18,8 +18,8 @@ constexpr char kFailing[] = "52473068";
 
 const cv::Rect kZone(0, 60, 320, 120);
 
-void Configure(Options& options, const std::string& path) {
-    ASSERT_TRUE(StoreFileName(options, path));
+void Configure(RunSettings& options, const std::string& path) {
+    ASSERT_TRUE(StoreRunPath(options, path));
     options.zoneX = kZone.x;
     options.zoneY = kZone.y;
     options.zoneW = kZone.width;
@@ -65,7 +65,7 @@ TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillI
     for (bool rule : {false, true}) {
         SCOPED_TRACE(rule ? "rule on" : "rule off");
         VideoThread block;
-        Options options;
+        RunSettings options;
         options.glyphCheckDigitVote = rule;
         options.colNum = 3;
         Configure(options, failing.path());
@@ -87,7 +87,7 @@ TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillI
         }
 
         sink.clear();
-        ASSERT_TRUE(StoreFileName(options, valid.path()));
+        ASSERT_TRUE(StoreRunPath(options, valid.path()));
         block.optionsChanged = true;
         block.Run(sink, options);
         EXPECT_GT(Confirmations(sink.frames(), kValid), 0);
@@ -99,7 +99,7 @@ TEST(CheckDigitVote, TheRuleFollowsTheEngineInUse) {
     // with the glyph engine in use only the glyph rule counts.
     TestVideo failing(Frames(kFailing, 10));
     VideoThread block;
-    Options options;
+    RunSettings options;
     options.colNum = 3;
     options.learnedCheckDigitVote = true;
     options.glyphCheckDigitVote = false;
@@ -113,7 +113,7 @@ TEST(CheckDigitVote, TheRuleFollowsTheEngineInUse) {
 TEST(EngineChoice, ASwitchDuringTheRunTakesEffectFromTheNextFrameAndRestartsTheVote) {
     TestVideo video(Frames(kValid, 12));
     VideoThread block;
-    Options options;
+    RunSettings options;
     options.colNum = 3;
     Configure(options, video.path());
     RecordingSink sink;
@@ -145,7 +145,7 @@ TEST(EngineChoice, AModelThatCannotBeLoadedIsReportedOnceAndTheGlyphEngineReads)
     ScopedVariable model("KALVERO_LINE_MODEL", "/nonexistent/kalvero-line-model.onnx");
     TestVideo video(Frames(kValid, 8));
     VideoThread block;
-    Options options;
+    RunSettings options;
     options.colNum = 3;
     options.engine = static_cast<std::int32_t>(RecognitionEngine::Learned);
     Configure(options, video.path());

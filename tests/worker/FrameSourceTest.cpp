@@ -1,12 +1,10 @@
 // Frame sources, conversion to 8-bit BGR, zoom scaling and the outbox.
 #include <filesystem>
-#include <thread>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
 #include "support/VideoFixtures.h"
-#include "worker/FrameOutbox.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 
@@ -109,42 +107,6 @@ TEST(ZoomedSize, TruncatesTheFloatProducts) {
     ScaleByZoom(frame, 0.5f);
     EXPECT_EQ(frame.size(), cv::Size(32, 24));
     EXPECT_EQ(frame.at<cv::Vec3b>(10, 10), cv::Vec3b(5, 6, 7));
-}
-
-TEST(FrameOutbox, TakesWhatAnotherThreadPostedInOrder) {
-    FrameOutbox outbox;
-    constexpr int kFrames = 200;
-    std::thread producer([&] {
-        for (int i = 0; i < kFrames; ++i) {
-            OutboxFrame frame;
-            frame.rgbImage = cv::Mat(2, 2, CV_8UC3, cv::Scalar::all(i % 256));
-            frame.line = std::to_string(i);
-            outbox.Post(std::move(frame));
-        }
-    });
-    int next = 0;
-    while (next < kFrames) {
-        // Every line, in order; a picture only with the newest entry taken
-        // (older ones are dropped from display), and it is that frame's.
-        const std::deque<OutboxFrame> taken = outbox.TakeAll();
-        for (std::size_t i = 0; i < taken.size(); ++i) {
-            const OutboxFrame& frame = taken[i];
-            ASSERT_EQ(frame.line, std::to_string(next));
-            if (i + 1 < taken.size()) {
-                ASSERT_TRUE(frame.rgbImage.empty());
-            }
-            if (!frame.rgbImage.empty()) {
-                ASSERT_EQ(frame.rgbImage.at<cv::Vec3b>(0, 0)[0], next % 256);
-            }
-            ++next;
-        }
-        std::this_thread::yield();
-    }
-    producer.join();
-    EXPECT_EQ(outbox.Pending(), 0u);
-    outbox.Post(OutboxFrame{});
-    outbox.Clear();
-    EXPECT_EQ(outbox.Pending(), 0u);
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ const cv::Vec3b kRgbMagenta(255, 0, 255);
 
 constexpr char kNumber[] = "52473063";
 
-void Configure(Options& options, const std::string& path, cv::Rect zone) {
-    ASSERT_TRUE(StoreFileName(options, path));
+void Configure(RunSettings& options, const std::string& path, cv::Rect zone) {
+    ASSERT_TRUE(StoreRunPath(options, path));
     options.zoneX = zone.x;
     options.zoneY = zone.y;
     options.zoneW = zone.width;
@@ -49,7 +49,7 @@ std::vector<cv::Mat> ReadableFrames(int count) {
 TEST(RunLoop, PlaysEveryFrameOnceThenEndsAndReplaysFromTheStart) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 5));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), cv::Rect(0, 0, 40, 30));
     RecordingSink sink;
 
@@ -76,11 +76,11 @@ TEST(RunLoop, PlaysEveryFrameOnceThenEndsAndReplaysFromTheStart) {
 
 TEST(RunLoop, UnopenableFileEndsAtOnceWithNothingShown) {
     VideoThread block;
-    Options options;
+    RunSettings options;
     RecordingSink sink;
     for (const char* path : {"/nonexistent/kalvero/video.avi", ""}) {
         sink.clear();
-        ASSERT_TRUE(StoreFileName(options, path));
+        ASSERT_TRUE(StoreRunPath(options, path));
         block.stopRequest = true;  // a stale request is cleared by the run end
         block.Run(sink, options);
         EXPECT_EQ(sink.count(), 0u);
@@ -94,7 +94,7 @@ TEST(RunLoop, UnopenableFileEndsAtOnceWithNothingShown) {
 TEST(RunLoop, ZoomScalesEveryFrameFromTheNextFrameOn) {
     TestVideo video(PlainFrames(cv::Size(640, 480), 3));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), cv::Rect(0, 0, 100, 100));
     options.zoom = 0.5f;
     RecordingSink sink;
@@ -115,7 +115,7 @@ TEST(RunLoop, StillImagePlaysAsOneFrameVideo) {
     cv::Mat grey16(60, 80, CV_16UC1, cv::Scalar(40000));
     ASSERT_TRUE(cv::imwrite(still.path(), grey16));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, still.path(), cv::Rect(0, 0, 10, 10));
     RecordingSink sink;
     block.Run(sink, options);
@@ -128,7 +128,7 @@ TEST(RunLoop, StillImagePlaysAsOneFrameVideo) {
 TEST(RunLoop, ReadableNumberIsConfirmedAtTheThresholdAndBannered) {
     TestVideo video(ReadableFrames(7));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), kNumberZone);
     block.optionsChanged = true;  // as after the window's start-up
     RecordingSink sink;
@@ -179,7 +179,7 @@ TEST(RunLoop, ReadableNumberIsConfirmedAtTheThresholdAndBannered) {
 TEST(RunLoop, ApplyingAnySettingDuringARunEmptiesTheVoteHistory) {
     TestVideo video(ReadableFrames(12));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), kNumberZone);
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {
@@ -202,7 +202,7 @@ TEST(RunLoop, RefusedVoteSettingsRunWithoutVoting) {
     for (const auto& [depth, threshold] : {std::pair{4, 1}, std::pair{501, 1}, std::pair{30, 0}}) {
         SCOPED_TRACE(std::to_string(depth) + "/" + std::to_string(threshold));
         VideoThread block;
-        Options options;
+        RunSettings options;
         Configure(options, video.path(), kNumberZone);
         options.deepBuf = depth;
         options.colNum = threshold;
@@ -223,7 +223,7 @@ TEST(RunLoop, RefusedVoteSettingsRunWithoutVoting) {
 TEST(RunLoop, ZoneBeyondTheFrameWarnsKeepsOldZoneAndDoublesTheFont) {
     TestVideo video(PlainFrames(cv::Size(160, 120), 3));
     VideoThread block;
-    Options options;
+    RunSettings options;
     // One pixel beyond the right edge: the first zone of the run is taken
     // unchecked (and clipped to cut the frame), the applied check fails.
     Configure(options, video.path(), cv::Rect(0, 0, 161, 120));
@@ -246,7 +246,7 @@ TEST(RunLoop, ZoneBeyondTheFrameWarnsKeepsOldZoneAndDoublesTheFont) {
 TEST(RunLoop, ZoneOutsideTheFrameGivesRecognitionAnEmptyImage) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 2));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), cv::Rect(500, 500, 50, 50));
     RecordingSink sink;
     block.Run(sink, options);
@@ -259,7 +259,7 @@ TEST(RunLoop, ZoneOutsideTheFrameGivesRecognitionAnEmptyImage) {
 TEST(RunLoop, StopRequestEndsTheRunBeforeTheNextFrame) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 8));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), cv::Rect(0, 0, 10, 10));
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {
@@ -274,7 +274,7 @@ TEST(RunLoop, StopRequestEndsTheRunBeforeTheNextFrame) {
 TEST(RunLoop, StartDuringAPauseProcessesOneMoreFrameAndEndsPromptly) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 10));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), cv::Rect(0, 0, 10, 10));
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {
@@ -301,7 +301,7 @@ TEST(RunLoop, StartDuringAPauseProcessesOneMoreFrameAndEndsPromptly) {
 TEST(RunLoop, PauseHoldsTheRunUntilItIsCleared) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 4));
     VideoThread block;
-    Options options;
+    RunSettings options;
     Configure(options, video.path(), cv::Rect(0, 0, 10, 10));
     block.isPaused = true;  // paused before the first frame
     RecordingSink sink;

@@ -1,4 +1,4 @@
-#include "worker/FrameOutbox.h"
+#include "app/FrameOutbox.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "worker/QtFrameSinkQt.h"
+#include "app/QtFrameSink.h"
 
 #include <QImage>
 #include <QLabel>

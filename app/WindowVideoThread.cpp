@@ -1,13 +1,14 @@
-// The window's worker body: the run loop with the window's adapter.
+#include "app/WindowVideoThread.h"
+
 #include <exception>
 #include <string>
+#include <utility>
 
-#include "worker/QtFrameSinkQt.h"
-#include "worker/VideoThread.h"
+#include "app/QtFrameSink.h"
 
 namespace kalvero {
 
-void VideoThread::run(QLabel& monitor, QTextEdit& console, Options& options) {
+void WindowVideoThread::run(QLabel& monitor, QTextEdit& console, Options& options) {
     QtFrameSink sink(monitor, console, outbox);
     try {
         Run(sink, options);

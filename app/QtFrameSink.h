@@ -1,7 +1,7 @@
 #pragma once
 #include <opencv2/core.hpp>
 
-#include "worker/FrameOutbox.h"
+#include "app/FrameOutbox.h"
 #include "worker/FrameSink.h"
 
 class QLabel;

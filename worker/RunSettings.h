@@ -1,0 +1,59 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace kalvero {
+
+// The settings a run reads: the file it plays and the numbers it recognises
+// with. Written by whoever drives the run (the window, the reader), read by
+// the run loop on the worker thread.
+//
+// Threads: the driver stores new values, then raises
+// VideoThread::optionsChanged with release order; the loop reads them after
+// it has seen the flag (acquire). The numeric fields are atomics because
+// some are read on every frame without that flag: zoom (each frame is
+// scaled by it), and numberH and the zone, which the window's Show buttons
+// store and the overlays draw from while a run goes on.
+struct RunSettings {
+    std::atomic<std::int32_t> numberH{29};
+    std::atomic<std::int32_t> zoneX{0};
+    std::atomic<std::int32_t> zoneY{0};
+    std::atomic<std::int32_t> zoneW{0};
+    std::atomic<std::int32_t> zoneH{0};
+    std::atomic<std::int32_t> deepBuf{30};
+    std::atomic<std::int32_t> colNum{5};
+    std::atomic<float> zoom{1.0f};
+    // Engine that reads the frames (a RecognitionEngine value), latched with
+    // the other settings when optionsChanged is seen.
+    std::atomic<std::int32_t> engine{0};
+    // Confirm only numbers whose check digit holds: always with the learned
+    // engine unless turned off (rolling stock numbered otherwise), with the
+    // glyph engine only when asked for. Latched like the engine.
+    std::atomic<bool> learnedCheckDigitVote{true};
+    std::atomic<bool> glyphCheckDigitVote{false};
+
+    // The file or stream to play, of any length. Guarded by pathMutex: the
+    // driver may replace it (the window opening a file during a run) while a
+    // run that is starting copies it. Use StoreRunPath and LoadRunPath.
+    std::string path;
+    mutable std::mutex pathMutex;
+};
+
+// Stores `path` as the file to play. A path holding a NUL byte names no
+// file the system could open: refused, returns false, the field unchanged.
+inline bool StoreRunPath(RunSettings& settings, const std::string& path) {
+    if (path.find('\0') != std::string::npos) return false;
+    std::lock_guard<std::mutex> lock(settings.pathMutex);
+    settings.path = path;
+    return true;
+}
+
+// A copy of the file to play, taken under the lock.
+inline std::string LoadRunPath(const RunSettings& settings) {
+    std::lock_guard<std::mutex> lock(settings.pathMutex);
+    return settings.path;
+}
+
+}  // namespace kalvero
