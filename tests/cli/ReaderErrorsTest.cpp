@@ -16,13 +16,7 @@ namespace {
 
 using namespace testing_cli;
 
-SampleOptions SmallStill() {
-    SampleOptions sample;
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
-    sample.frames = 1;
-    return sample;
-}
+SampleOptions SmallStill() { return SmallSample({320, 180}, 1, 20); }
 
 struct ErrorCase {
     std::vector<std::string> args;  // "@still" stands for a readable 320x180 image

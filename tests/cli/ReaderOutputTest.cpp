@@ -21,13 +21,7 @@ using testing_cli::ScratchDir;
 
 namespace fs = std::filesystem;
 
-SampleOptions SmallVideo(int frames) {
-    SampleOptions sample;
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
-    sample.frames = frames;
-    return sample;
-}
+SampleOptions SmallVideo(int frames) { return testing_cli::SmallSample({320, 180}, frames, 20); }
 
 struct OutputCase {
     const char* what;

@@ -157,6 +157,14 @@ ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
     return result;
 }
 
+SampleOptions SmallSample(cv::Size size, int frames, int digitHeight) {
+    SampleOptions sample;
+    sample.size = size;
+    sample.frames = frames;
+    sample.digitHeight = digitHeight;
+    return sample;
+}
+
 std::string SampleFile(const std::string& name, const SampleOptions& sample) {
     static std::map<std::string, std::string> written;
     const std::string path = ScratchDir() + "/" + name;

@@ -38,6 +38,10 @@ ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
 // Folder for this test process's files, removed when the process ends.
 std::string ScratchDir();
 
+// A sample of `size` with `frames` frames and digits `digitHeight` pixels
+// high; the rest as SampleOptions has it.
+SampleOptions SmallSample(cv::Size size, int frames, int digitHeight);
+
 // Writes a sample (video or still, by extension) into ScratchDir() once per
 // process and returns its path.
 std::string SampleFile(const std::string& name, const SampleOptions& sample);

@@ -7,6 +7,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "ReaderProcess.h"
 #include "recognizers/CheckDigit.h"
 #include "tools/NumberPainter.h"
 #include "tools/SampleVideo.h"
@@ -16,13 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-SampleOptions SmallOptions() {
-    SampleOptions sample;
-    sample.size = cv::Size(320, 180);
-    sample.frames = 12;
-    sample.digitHeight = 20;
-    return sample;
-}
+SampleOptions SmallOptions() { return testing_cli::SmallSample({320, 180}, 12, 20); }
 
 TEST(SampleVideo, SameOptionsGiveTheSameFramesAndTheSeedChangesThem) {
     const SampleOptions sample = SmallOptions();
