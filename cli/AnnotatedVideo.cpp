@@ -1,7 +1,6 @@
 #include "cli/AnnotatedVideo.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -11,17 +10,15 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio/registry.hpp>
 
-#include "cli/PrintableText.h"
+#include "command_line/LowerCase.h"
+#include "command_line/PrintableText.h"
 
 namespace kalvero {
 
 namespace {
 
 std::string Extension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
+    return LowerCase(std::filesystem::path(path).extension().string());
 }
 
 std::string Cannot(const std::string& path) {

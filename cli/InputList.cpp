@@ -1,30 +1,20 @@
 #include "cli/InputList.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
-#include "cli/PrintableText.h"
+#include "command_line/LowerCase.h"
+#include "command_line/PrintableText.h"
 #include "worker/FrameSource.h"
 
 namespace kalvero {
-
-namespace {
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-}  // namespace
 
 bool IsMediaName(const std::string& path) {
     if (IsStillImageName(path)) {
         return true;
     }
-    const std::string ext = Lower(std::filesystem::path(path).extension().string());
+    const std::string ext = LowerCase(std::filesystem::path(path).extension().string());
     static const char* const kVideo[] = {".avi", ".mp4", ".mkv", ".mov", ".m4v", ".mpg", ".mpeg",
                                          ".ts",  ".mts", ".m2ts", ".wmv", ".flv", ".webm", ".3gp",
                                          ".ogv", ".mjpeg", ".h264", ".h265", ".hevc"};

@@ -10,7 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "cli/PrintableText.h"
+#include "command_line/PrintableText.h"
 
 namespace kalvero {
 

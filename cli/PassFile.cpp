@@ -1,22 +1,16 @@
 #include "cli/PassFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "cli/JsonOutput.h"
-#include "cli/PrintableText.h"
+#include "command_line/LowerCase.h"
+#include "command_line/PrintableText.h"
 
 namespace kalvero {
 
 namespace {
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -59,7 +53,7 @@ std::string Ranges(const CarriagePass& pass, const char* join, const char* open,
 }  // namespace
 
 bool PassFile::FormFor(const std::string& path, Form& form) {
-    const std::string lower = Lower(path);
+    const std::string lower = LowerCase(path);
     if (EndsWith(lower, ".csv")) {
         form = Form::Csv;
         return true;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/PrintableText.h"
+#include "command_line/PrintableText.h"
 #include "cli/ReadReport.h"
 
 namespace kalvero {

@@ -71,6 +71,10 @@ std::string ReadReport::Summary() const {
     if (interrupted_) {
         text += "Interrupted after frame " + std::to_string(framesRead_) + ".\n";
     }
+    if (outputFailed_) {
+        text += "Stopped after frame " + std::to_string(framesRead_) +
+                ": the output could not be written.\n";
+    }
     text += "Summary: " + std::to_string(framesRead_) + (framesRead_ == 1 ? " frame" : " frames") +
             " read, a reading in " + std::to_string(framesWithReading_) + ", ";
     if (list.empty()) {
@@ -95,7 +99,27 @@ std::string ReadReport::Summary() const {
                 (n.bestReadingFrames == 1 ? " frame" : " frames") + ", best score " +
                 ScoreText(n.bestScore) + ", check digit " + CheckDigitWord(n.checkDigit) + "\n";
     }
+    if (EndedEarly()) {
+        text += "Ended after frame " + std::to_string(framesRead_) + " of " +
+                std::to_string(announcedFrames_) + " announced.\n";
+    }
     return text;
+}
+
+bool ReadReport::EndedEarly() const {
+    const long long missing = announcedFrames_ - framesRead_;
+    return announcedFrames_ > 0 && !interrupted_ && !outputFailed_ && missing >= kEarlyEndFrames &&
+           missing * 100 > announcedFrames_;
+}
+
+std::string ReadReport::SummaryJsonLine() const {
+    const auto flag = [](bool b) { return b ? "true" : "false"; };
+    return std::string("{\"summary\": {\"frames_read\": ") + std::to_string(framesRead_) +
+           ", \"frames_with_reading\": " + std::to_string(framesWithReading_) +
+           ", \"numbers_confirmed\": " + std::to_string(confirmed_.size()) +
+           ", \"interrupted\": " + flag(interrupted_) + ", \"output_failed\": " + flag(outputFailed_) +
+           ", \"ended_early\": " + flag(EndedEarly()) + ", \"frames_announced\": " +
+           (announcedFrames_ > 0 ? std::to_string(announcedFrames_) : "null") + "}}\n";
 }
 
 std::vector<ConfirmedNumber> ReadReport::Unconfirmed() const {

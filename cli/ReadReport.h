@@ -31,6 +31,22 @@ public:
     // Records that the run was cut short by the user after `frame`.
     void MarkInterrupted() { interrupted_ = true; }
 
+    // Records that the run was ended because its output could not be
+    // written.
+    void MarkOutputFailed() { outputFailed_ = true; }
+    bool OutputFailed() const { return outputFailed_; }
+
+    // The frame count the file's container announced; 0: none (a stream,
+    // a container that states none).
+    void SetAnnouncedFrames(long long frames) { announcedFrames_ = frames; }
+
+    // The file ended clearly before its announced count: at least
+    // kEarlyEndFrames frames and more than one in a hundred missing (some
+    // containers estimate their count from the duration), and the run was
+    // not stopped on purpose or for its output.
+    bool EndedEarly() const;
+    static constexpr long long kEarlyEndFrames = 2;
+
     int FramesRead() const { return framesRead_; }
     int FramesWithReading() const { return framesWithReading_; }
     // Confirmed numbers in the order of their first confirmation.
@@ -43,8 +59,16 @@ public:
     static constexpr std::size_t kUnconfirmedListed = 5;
 
     // The summary block printed at the end of the run: the confirmed
-    // numbers, then the best readings that never were.
+    // numbers, then the best readings that never were, then "Ended after
+    // frame N of M announced." when the file ended early.
     std::string Summary() const;
+
+    // The same figures as one JSON object on one line (--json's closing
+    // object on standard error):
+    // {"summary": {"frames_read": N, "frames_with_reading": K,
+    //  "numbers_confirmed": C, "interrupted": B, "output_failed": B,
+    //  "ended_early": B, "frames_announced": M or null}}
+    std::string SummaryJsonLine() const;
 
 private:
     struct Stats {
@@ -54,6 +78,8 @@ private:
     int framesRead_ = 0;
     int framesWithReading_ = 0;
     bool interrupted_ = false;
+    bool outputFailed_ = false;
+    long long announcedFrames_ = 0;
     std::string lastConfirmed_;
     std::map<std::string, Stats> bestReadings_;  // every text that was a best reading
     std::vector<ConfirmedNumber> confirmed_;     // first-confirmation order

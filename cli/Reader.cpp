@@ -24,16 +24,17 @@
 #include "cli/HtmlReport.h"
 #include "cli/InputList.h"
 #include "cli/JsonOutput.h"
+#include "cli/OutputCheck.h"
 #include "cli/PassCrops.h"
 #include "cli/PassFile.h"
 #include "cli/PassSummary.h"
 #include "cli/PassTracker.h"
-#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 #include "cli/ReadReport.h"
 #include "cli/ReaderOptions.h"
 #include "cli/SharedProgress.h"
 #include "cli/SignReading.h"
+#include "command_line/PrintableText.h"
 #include "worker/StillImageHeader.h"
 #include "worker/FrameSource.h"
 #include "worker/RunSettings.h"
@@ -107,8 +108,10 @@ public:
     ReaderSink(const ReaderOptions& options, const std::string& file, std::ostream& out,
                std::ostream& err, SharedProgress& progress, ExplainTrace* explain,
                VideoThread& thread, const std::function<bool()>& interrupted, bool outOnTerminal,
-               PassWriter writePass, AnnotatedVideo* annotated, bool cropsWithInput)
+               PassWriter writePass, AnnotatedVideo* annotated, bool cropsWithInput,
+               OutputCheck* outCheck)
         : outOnTerminal_(outOnTerminal),
+          outCheck_(outCheck),
           annotated_(annotated),
           cropsWithInput_(cropsWithInput),
           wantsImage_(annotated != nullptr || !options.cropsDir.empty() ||
@@ -169,6 +172,10 @@ public:
         }
         if (!toOut.empty()) {
             progress_.Print(out_, toOut, outOnTerminal_);
+            if (outCheck_ != nullptr && !outCheck_->Check()) {
+                progress_.Print(err_, "kalvero-read: " + outCheck_->Message() + "\n", true);
+                StopForOutput();
+            }
         }
         progress_.FrameDone();
         // Ctrl-C: the loop tests the stop request before it reads the next
@@ -219,20 +226,32 @@ private:
             std::string error;
             if (writePass_ && !passWriteFailed_ && !writePass_(pass, error)) {
                 passWriteFailed_ = true;
-                toErr += "kalvero-read: " + error + "\n";
-                thread_.stopRequest.store(true);
-                stopped_ = true;
+                toErr += "kalvero-read: " + OutputFailure(error) + "\n";
+                StopForOutput();
             }
-            if (!options_.cropsDir.empty() && !WriteCrop(options_.cropsDir, pass, cropsWithInput_, error)) {
-                toErr += "kalvero-read: " + error + "\n";
+            if (!options_.cropsDir.empty() && !cropWriteFailed_ &&
+                !WriteCrop(options_.cropsDir, pass, cropsWithInput_, error)) {
+                toErr += "kalvero-read: " + OutputFailure(error) + "\n";
                 cropWriteFailed_ = true;
+                StopForOutput();
             }
             passes_.push_back(std::move(pass));
         }
     }
 
+    // A write failed: everything read after it would be lost.
+    void StopForOutput() {
+        report_.MarkOutputFailed();
+        thread_.stopRequest.store(true);
+        stopped_ = true;
+    }
+
 public:
     bool CropWriteFailed() const { return cropWriteFailed_; }
+    // Some output (standard output, the pass file, a crop) could not be written.
+    bool OutputFailed() const { return report_.OutputFailed(); }
+    // The frame count the file announced, for the summary's early-end line.
+    void SetAnnouncedFrames(long long frames) { report_.SetAnnouncedFrames(frames); }
     // The run was ended on purpose (Ctrl-C, a failed write): no reconnecting.
     bool Stopped() const { return stopped_; }
     // Reads a stream: wall-clock times.
@@ -247,6 +266,7 @@ public:
 
 private:
     bool outOnTerminal_;
+    OutputCheck* outCheck_;
     AnnotatedVideo* annotated_;
     bool cropsWithInput_;
     bool wantsImage_;
@@ -272,7 +292,7 @@ private:
 };
 
 int ReadSign(const ReaderOptions& options, const cv::Mat& frame, std::ostream& out,
-             std::ostream& err) {
+             std::ostream& err, OutputCheck* outCheck) {
     const cv::Rect inside(0, 0, frame.cols, frame.rows);
     if ((options.sign & inside) != options.sign) {
         err << "kalvero-read: --sign " << BoxText(options.sign)
@@ -295,6 +315,10 @@ int ReadSign(const ReaderOptions& options, const cv::Mat& frame, std::ostream& o
     } else {
         out << "Sign " << BoxText(options.sign) << ": no speed value read\n";
     }
+    if (outCheck != nullptr && !outCheck->Check()) {
+        err << "kalvero-read: " << outCheck->Message() << "\n";
+        return kExitOutput;
+    }
     return kExitOk;
 }
 
@@ -307,6 +331,7 @@ struct InputOutput {
     bool outOnTerminal = false;
     bool cropsWithInput = false;                  // crop names start with the input's
     std::vector<CarriagePass>* passesOut = nullptr;  // receives the passes when set
+    OutputCheck* outCheck = nullptr;  // checks `out` after each write when it is standard output
 };
 
 // A stream that broke off is opened again, after waits of 0.5 s, 1 s, 2 s...
@@ -432,8 +457,11 @@ int ReadVideo(const ReaderOptions& options, const std::string& file, const Frame
     }
     ReaderSink sink(options, file, out, err, io.progress, explain.get(), thread,
                     environment.interruptRequested, io.outOnTerminal, io.writePass,
-                    annotated.get(), io.cropsWithInput);
+                    annotated.get(), io.cropsWithInput, io.outCheck);
     sink.SetStream(stream);
+    if (!stream) {
+        sink.SetAnnouncedFrames(probe.frameCount);
+    }
     thread.Run(sink, runOptions, explain.get());
     if (stream && sink.Opened()) {
         KeepReadingStream(options, file, thread, runOptions, sink, explain.get(), io, environment);
@@ -450,13 +478,27 @@ int ReadVideo(const ReaderOptions& options, const std::string& file, const Frame
         *io.passesOut = passes;
     }
     const std::string summary = sink.Report().Summary() + PassSummary(passes, false);
-    if (options.json) {
+    // With standard output broken the summary goes to standard error, so
+    // that what was read is not lost with it.
+    const bool outBroken = io.outCheck != nullptr && io.outCheck->Failed();
+    if (options.json || outBroken) {
         err << summary;
     } else {
         out << summary;
+        if (io.outCheck != nullptr && !io.outCheck->Check()) {
+            err << "kalvero-read: " << io.outCheck->Message() << "\n" << summary;
+        }
     }
     out.flush();
-    return sink.PassWriteFailed() || sink.CropWriteFailed() ? kExitFailure : kExitOk;
+    const bool failed = sink.OutputFailed() || (io.outCheck != nullptr && io.outCheck->Failed());
+    if (options.json) {
+        ReadReport report = sink.Report();
+        if (failed) {
+            report.MarkOutputFailed();
+        }
+        err << report.SummaryJsonLine();
+    }
+    return failed ? kExitOutput : kExitOk;
 }
 
 // Reads one input from its first frame to its end (or its sign).
@@ -471,7 +513,9 @@ int ReadInput(const ReaderOptions& options, const std::string& file, InputOutput
             }
             return ReadVideo(options, file, FrameProbe{}, io, environment);
         }
-        const FrameProbe probe = ProbeFile(file, options.zoom, countFrames);
+        // The frame count is looked up always: the summary compares it with
+        // the frames read to tell a file that ended early.
+        const FrameProbe probe = ProbeFile(file, options.zoom, true);
         if (countFrames) {
             io.progress.SetTotal(probe.frameCount);
         }
@@ -484,7 +528,7 @@ int ReadInput(const ReaderOptions& options, const std::string& file, InputOutput
             return kExitFile;
         }
         if (options.hasSign) {
-            return ReadSign(options, probe.scaledFirstFrame, io.out, err);
+            return ReadSign(options, probe.scaledFirstFrame, io.out, err, io.outCheck);
         }
         return ReadVideo(options, file, probe, io, environment);
     } catch (const std::exception& e) {
@@ -494,11 +538,13 @@ int ReadInput(const ReaderOptions& options, const std::string& file, InputOutput
     }
 }
 
-// The status of a run over several inputs: 3 when any could not be opened,
-// else the first other failure, else 0.
+// The status of a run over several inputs: 4 when output was lost, else 3
+// when any could not be opened, else the first other failure, else 0.
 int CombinedStatus(const std::vector<int>& statuses) {
-    if (std::find(statuses.begin(), statuses.end(), kExitFile) != statuses.end()) {
-        return kExitFile;
+    for (const int worst : {kExitOutput, kExitFile}) {
+        if (std::find(statuses.begin(), statuses.end(), worst) != statuses.end()) {
+            return worst;
+        }
     }
     for (int status : statuses) {
         if (status != kExitOk) {
@@ -514,7 +560,8 @@ int CombinedStatus(const std::vector<int>& statuses) {
 // written at the same moment.
 int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inputs,
                std::ostream& out, std::ostream& err, const ReaderEnvironment& environment,
-               PassFile* passFile, SharedProgress& progress, std::vector<CarriagePass>& allPasses) {
+               PassFile* passFile, SharedProgress& progress, std::vector<CarriagePass>& allPasses,
+               OutputCheck& outCheck) {
     struct Result {
         bool done = false;
         int status = kExitOk;
@@ -527,6 +574,7 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
     std::size_t next = 0;            // the next input to start
     std::size_t printed = 0;         // inputs printed so far
     bool passWriteFailed = false;
+    bool outputFailed = false;       // standard output refused a write
 
     // Prints every finished input whose predecessors are printed; called
     // with the mutex held.
@@ -538,7 +586,7 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
                 std::string error;
                 if (passFile != nullptr && !passWriteFailed && !passFile->Write(pass, error)) {
                     passWriteFailed = true;
-                    passErrors += "kalvero-read: " + error + "\n";
+                    passErrors += "kalvero-read: " + OutputFailure(error) + "\n";
                 }
                 if (!options.reportFile.empty()) {
                     allPasses.push_back(std::move(pass));
@@ -547,8 +595,12 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
             if (!r.err.empty() || !passErrors.empty()) {
                 progress.Print(err, r.err + passErrors, true);
             }
-            if (!r.out.empty()) {
+            if (!r.out.empty() && !outputFailed) {
                 progress.Print(out, r.out, environment.outputOnTerminal);
+                if (!outCheck.Check()) {
+                    outputFailed = true;
+                    progress.Print(err, "kalvero-read: " + outCheck.Message() + "\n", true);
+                }
             }
             r = Result{true, r.status, {}, {}, {}};
             ++printed;
@@ -560,7 +612,7 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
             std::size_t index = 0;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                if (next >= inputs.size() || passWriteFailed ||
+                if (next >= inputs.size() || passWriteFailed || outputFailed ||
                     (environment.interruptRequested && environment.interruptRequested())) {
                     return;
                 }
@@ -626,13 +678,13 @@ int ReadInputs(const ReaderOptions& options, const std::vector<std::string>& inp
         }
     }
     err << "\n";
-    if (passWriteFailed) {
-        return kExitFailure;
+    if (passWriteFailed || outputFailed) {
+        return kExitOutput;
     }
     return CombinedStatus(statuses);
 }
 
-// Writes the --report page when asked; returns `status`, or 1 when the
+// Writes the --report page when asked; returns `status`, or 4 when the
 // page cannot be written.
 int WriteReport(const ReaderOptions& options, const std::vector<CarriagePass>& passes,
                 std::ostream& err, int status) {
@@ -641,8 +693,8 @@ int WriteReport(const ReaderOptions& options, const std::vector<CarriagePass>& p
     }
     std::string error;
     if (!WriteReportFile(options.reportFile, HtmlReport(passes, "Kalvero: carriage passes"), error)) {
-        err << "kalvero-read: " << error << "\n";
-        return status == kExitOk ? kExitFailure : status;
+        err << "kalvero-read: " << OutputFailure(error) << "\n";
+        return kExitOutput;
     }
     return status;
 }
@@ -658,12 +710,13 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
             << "Try 'kalvero-read --help'.\n";
         return parsed.status;
     }
-    if (options.help) {
-        out << ReaderUsage();
-        return kExitOk;
-    }
-    if (options.version) {
-        out << ReaderVersion();
+    OutputCheck outCheck(out, "standard output", environment.outputClosed);
+    if (options.help || options.version) {
+        out << (options.help ? ReaderUsage() : ReaderVersion());
+        if (!outCheck.Check()) {
+            err << "kalvero-read: " << outCheck.Message() << "\n";
+            return kExitOutput;
+        }
         return kExitOk;
     }
     // OpenCV's own complaints about files it cannot decode would repeat our
@@ -721,6 +774,7 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         const bool counted = environment.progressOnTerminal && !options.hasSign;
         SharedProgress progress(err, counted, 0);
         InputOutput io{out, err, progress, nullptr, environment.outputOnTerminal};
+        io.outCheck = &outCheck;
         if (passFile) {
             io.writePass = [&passFile](const CarriagePass& pass, std::string& error) {
                 return passFile->Write(pass, error);
@@ -734,8 +788,9 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
     SharedProgress progress(err, environment.progressOnTerminal && !options.hasSign, 0);
     std::vector<CarriagePass> passes;
     const int status =
-        ReadInputs(options, list.inputs, out, err, environment, passFile.get(), progress, passes);
-    return WriteReport(options, passes, err, list.failures.empty() ? status : kExitFile);
+        ReadInputs(options, list.inputs, out, err, environment, passFile.get(), progress, passes, outCheck);
+    return WriteReport(options, passes, err,
+                       CombinedStatus({status, list.failures.empty() ? kExitOk : kExitFile}));
 }
 
 }  // namespace kalvero

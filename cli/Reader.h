@@ -13,6 +13,9 @@ struct ReaderEnvironment {
     // Standard output is a terminal too (the progress line then makes way
     // for every line printed there).
     bool outputOnTerminal = false;
+    // Standard output was closed when the program started (its descriptor
+    // now leads to /dev/null): output meant for it counts as not written.
+    bool outputClosed = false;
     // Asked after every frame; true ends the run after that frame (Ctrl-C).
     std::function<bool()> interruptRequested;
 };
@@ -22,6 +25,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;  // an unexpected error inside the run
 constexpr int kExitUsage = 2;    // option, value, zone or sign box wrong
 constexpr int kExitFile = 3;     // file cannot be opened or first frame unreadable
+constexpr int kExitOutput = 4;   // output (standard output or an output file) could not be written
 
 // kalvero-read FILE [options]: plays the file through the window's run loop
 // (VideoThread::Run) and reports on `out` (text lines and summary, or one

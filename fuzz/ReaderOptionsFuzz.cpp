@@ -66,7 +66,8 @@ void FuzzReaderOptions(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(options.digitHeight >= 16 && options.digitHeight <= 99);
     FUZZ_CHECK(options.zoom >= 0.3f && options.zoom <= 1.0f);
     FUZZ_CHECK(options.depth >= 5 && options.depth <= 500);
-    FUZZ_CHECK(options.threshold >= 1);
+    // A vote of `depth` readings can hold at most `depth` equal ones.
+    FUZZ_CHECK(options.threshold >= 1 && options.threshold <= options.depth);
     if (options.hasZone) {
         FUZZ_CHECK(options.zone.x >= 0 && options.zone.y >= 0);
         FUZZ_CHECK(options.zone.width >= 1 && options.zone.height >= 1);

@@ -12,9 +12,11 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "command_line/CommandLine.h"
+#include "command_line/OptionNumbers.h"
+#include "command_line/PrintableText.h"
 #include "tools/CropMaker.h"
 #include "tools/DigitFonts.h"
-#include "tools/OptionValues.h"
 
 namespace kalvero {
 
@@ -43,60 +45,44 @@ std::string ParseCropCommand(const std::vector<std::string>& args, CropCommand& 
     bool haveDir = false;
     bool haveCount = false;
     bool haveFonts = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        const std::size_t eq = name.find('=');
-        const bool inlineValue = name.rfind("--", 0) == 0 && eq != std::string::npos;
-        if (inlineValue) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
+    static const OptionNames kNames{
+        {}, {"--crops", "--count", "--fonts", "--seed", "--negatives-share", "--jobs"}};
+    std::vector<CommandWord> words;
+    const std::string split = SplitCommandLine(args, kNames, words);
+    if (!split.empty()) {
+        return split + " in crops mode";
+    }
+    for (const CommandWord& word : words) {
+        const std::string& name = word.name;
+        const std::string& value = word.value;
+        if (word.IsOperand()) {
+            return "unexpected argument '" + PrintableText(value) + "' in crops mode";
         }
-        static const char* const kValued[] = {"--crops", "--count", "--fonts", "--seed", "--negatives-share",
-                                              "--jobs"};
-        if (std::find_if(std::begin(kValued), std::end(kValued), [&](const char* k) { return name == k; }) ==
-            std::end(kValued)) {
-            if (name.rfind("-", 0) == 0) {
-                return "unknown option '" + name + "' in crops mode";
-            }
-            return "unexpected argument '" + name + "' in crops mode";
-        }
-        if (!inlineValue) {
-            if (i + 1 >= args.size()) {
-                return "option '" + name + "' needs a value";
-            }
-            value = args[++i];
-        }
-        const std::string bad = "invalid value '" + value + "' for " + name;
+        std::string problem;
         if (name == "--crops") {
             if (value.empty()) {
-                return bad + " (a folder)";
+                problem = "invalid value '' for --crops (a folder)";
             }
             command.dir = value;
             haveDir = true;
         } else if (name == "--count") {
-            if (!ParseInt(value, 1, kMaxCrops, command.count)) {
-                return bad + " (1.." + std::to_string(kMaxCrops) + ")";
-            }
+            problem = ParseWholeOption(name, value, 1, kMaxCrops, command.count);
             haveCount = true;
         } else if (name == "--fonts") {
             const std::string error = SplitFontList(value, command.fontEntries);
             if (!error.empty()) {
-                return bad + ": " + error;
+                problem = "invalid value '" + PrintableText(value) + "' for --fonts: " + error;
             }
             haveFonts = true;
         } else if (name == "--seed") {
-            if (!ParseSeed(value, command.seed)) {
-                return bad + " (a whole number from 0)";
-            }
+            problem = ParseUnsignedOption(name, value, command.seed);
         } else if (name == "--negatives-share") {
-            if (!ParseFraction(value, 0.0, 1.0, command.negativesShare)) {
-                return bad + " (0..1)";
-            }
+            problem = ParseRealOption(name, value, 0.0, 1.0, command.negativesShare);
         } else if (name == "--jobs") {
-            if (!ParseInt(value, 1, 64, command.jobs)) {
-                return bad + " (1..64)";
-            }
+            problem = ParseWholeOption(name, value, 1, 64, command.jobs);
+        }
+        if (!problem.empty()) {
+            return problem;
         }
     }
     if (!haveDir) {

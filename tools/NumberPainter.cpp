@@ -81,21 +81,21 @@ void AddNoise(cv::Mat& image, double sigma, std::uint64_t seed) {
     wide.convertTo(image, image.type());
 }
 
-cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelSpec& spec,
+cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelSpec& look,
                         cv::Rect* numberBox) {
-    const double panelGrey = spec.lightDigits ? 70.0 : 190.0;
-    const double inkGrey = spec.lightDigits ? panelGrey + spec.contrast : panelGrey - spec.contrast;
+    const double panelGrey = look.lightDigits ? 70.0 : 190.0;
+    const double inkGrey = look.lightDigits ? panelGrey + look.contrast : panelGrey - look.contrast;
     cv::Mat image(size, CV_8UC3);
-    FillTexture(image, panelGrey, spec.textureAmplitude, spec.seed);
+    FillTexture(image, panelGrey, look.textureAmplitude, look.seed);
     const double ink = std::clamp(inkGrey, 0.0, 255.0);
-    const cv::Rect box = DrawDigits(image, spec.number, origin, spec.digitHeight, spec.gapFraction,
+    const cv::Rect box = DrawDigits(image, look.number, origin, look.digitHeight, look.gapFraction,
                                     cv::Scalar(ink, ink, ink));
-    if (spec.blurSigma > 0.0) {
-        cv::GaussianBlur(image, image, cv::Size(0, 0), spec.blurSigma, spec.blurSigma,
+    if (look.blurSigma > 0.0) {
+        cv::GaussianBlur(image, image, cv::Size(0, 0), look.blurSigma, look.blurSigma,
                          cv::BORDER_REPLICATE);
     }
-    if (spec.noiseSigma > 0.0) {
-        AddNoise(image, spec.noiseSigma, spec.seed * 7919 + 13);
+    if (look.noiseSigma > 0.0) {
+        AddNoise(image, look.noiseSigma, look.seed * 7919 + 13);
     }
     if (numberBox != nullptr) {
         *numberBox = box;

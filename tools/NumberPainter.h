@@ -42,7 +42,7 @@ struct PanelSpec {
 
 // A BGR image of `size` that is all textured panel, the number drawn with its
 // left edge at `origin`. `numberBox` receives the box of the drawn glyphs.
-cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelSpec& spec,
+cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelSpec& look,
                         cv::Rect* numberBox = nullptr);
 
 }  // namespace kalvero

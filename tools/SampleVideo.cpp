@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -13,10 +12,12 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "command_line/CommandLine.h"
+#include "command_line/OptionNumbers.h"
+#include "command_line/PrintableText.h"
 #include "detection/GlyphTemplateBank.h"
 #include "tools/CropCommand.h"
 #include "tools/NumberPainter.h"
-#include "tools/OptionValues.h"
 #include "tools/SampleTruth.h"
 #include "tools/VariedScene.h"
 
@@ -41,10 +42,10 @@ int PanelHeightFor(cv::Size size) {
 
 int NumberMarginFor(cv::Size size) { return std::max(8, size.width / 40); }
 
-int NumberWidthFor(const SampleSpec& spec) {
-    const int n = static_cast<int>(spec.number.size());
-    return DigitAdvance(spec.digitHeight, kGapFraction) * (n - 1) +
-           GlyphWidthFor(spec.digitHeight) + 2;
+int NumberWidthFor(const SampleOptions& sample) {
+    const int n = static_cast<int>(sample.number.size());
+    return DigitAdvance(sample.digitHeight, kGapFraction) * (n - 1) +
+           GlyphWidthFor(sample.digitHeight) + 2;
 }
 
 // Seeds of the independent random parts of a scene.
@@ -99,39 +100,39 @@ void AddGrime(cv::Mat& grey, std::uint64_t seed) {
 
 }  // namespace
 
-std::string ValidateSampleSpec(const SampleSpec& spec) {
-    if (spec.number.empty() || spec.number.size() > 19 ||
-        !std::all_of(spec.number.begin(), spec.number.end(),
+std::string ValidateSampleOptions(const SampleOptions& sample) {
+    if (sample.number.empty() || sample.number.size() > 19 ||
+        !std::all_of(sample.number.begin(), sample.number.end(),
                      [](unsigned char c) { return std::isdigit(c) != 0; })) {
-        return "number '" + spec.number + "' must be 1 to 19 decimal digits";
+        return "number '" + sample.number + "' must be 1 to 19 decimal digits";
     }
-    if (spec.frames < 1 || spec.frames > 100000) {
-        return "frame count " + std::to_string(spec.frames) + " is out of range (1..100000)";
+    if (sample.frames < 1 || sample.frames > 100000) {
+        return "frame count " + std::to_string(sample.frames) + " is out of range (1..100000)";
     }
-    if (spec.digitHeight < 10 || spec.digitHeight > 200) {
-        return "digit height " + std::to_string(spec.digitHeight) + " is out of range (10..200)";
+    if (sample.digitHeight < 10 || sample.digitHeight > 200) {
+        return "digit height " + std::to_string(sample.digitHeight) + " is out of range (10..200)";
     }
-    if (spec.size.width < 64 || spec.size.height < 64 || spec.size.width > 4096 ||
-        spec.size.height > 4096) {
-        return "size " + std::to_string(spec.size.width) + "x" + std::to_string(spec.size.height) +
+    if (sample.size.width < 64 || sample.size.height < 64 || sample.size.width > 4096 ||
+        sample.size.height > 4096) {
+        return "size " + std::to_string(sample.size.width) + "x" + std::to_string(sample.size.height) +
                " is out of range (64x64..4096x4096)";
     }
-    if (spec.digitHeight + 2 > kMaxDigitFraction * PanelHeightFor(spec.size)) {
-        return "digit height " + std::to_string(spec.digitHeight) + " is too large for a frame " +
-               std::to_string(spec.size.height) + " pixels high";
+    if (sample.digitHeight + 2 > kMaxDigitFraction * PanelHeightFor(sample.size)) {
+        return "digit height " + std::to_string(sample.digitHeight) + " is too large for a frame " +
+               std::to_string(sample.size.height) + " pixels high";
     }
-    if (NumberWidthFor(spec) + 2 * NumberMarginFor(spec.size) > spec.size.width) {
-        return "the number does not fit a frame " + std::to_string(spec.size.width) +
-               " pixels wide at digit height " + std::to_string(spec.digitHeight);
+    if (NumberWidthFor(sample) + 2 * NumberMarginFor(sample.size) > sample.size.width) {
+        return "the number does not fit a frame " + std::to_string(sample.size.width) +
+               " pixels wide at digit height " + std::to_string(sample.digitHeight);
     }
     return "";
 }
 
-SampleScene::SampleScene(const SampleSpec& spec) : spec_(spec) {
-    const cv::Size size = spec.size;
+SampleScene::SampleScene(const SampleOptions& sample) : sample_(sample) {
+    const cv::Size size = sample.size;
     const int panelHeight = PanelHeightFor(size);
     panelTop_ = static_cast<int>(std::lround(size.height * kPanelTopFraction));
-    const int numberWidth = NumberWidthFor(spec);
+    const int numberWidth = NumberWidthFor(sample);
     const int margin = NumberMarginFor(size);
     firstNumberLeft_ = size.width - margin - numberWidth;
     lastNumberLeft_ = margin;
@@ -139,7 +140,7 @@ SampleScene::SampleScene(const SampleSpec& spec) : spec_(spec) {
     // Background: sky, an embankment, gravel with two rails, catenary poles
     // and a contact wire. It never moves.
     {
-        cv::Mat grey = TextureF(size, 0.0, 6.0, SubSeed(spec.seed, 1));
+        cv::Mat grey = TextureF(size, 0.0, 6.0, SubSeed(sample.seed, 1));
         const int horizon = static_cast<int>(size.height * 0.42);
         const int railTop = static_cast<int>(size.height * 0.86);
         for (int y = 0; y < size.height; ++y) {
@@ -153,7 +154,7 @@ SampleScene::SampleScene(const SampleSpec& spec) : spec_(spec) {
             }
             grey.row(y) += level;
         }
-        cv::Mat gravel = TextureF(size, 0.0, 22.0, SubSeed(spec.seed, 2));
+        cv::Mat gravel = TextureF(size, 0.0, 22.0, SubSeed(sample.seed, 2));
         const cv::Rect ground(0, railTop, size.width, size.height - railTop);
         grey(ground) += gravel(ground);
         background_ = Tint(grey, 1.02, 1.0, 0.97);
@@ -179,17 +180,17 @@ SampleScene::SampleScene(const SampleSpec& spec) : spec_(spec) {
     {
         const int numberOffset = size.width / 2;  // panel x of the number's left edge
         const int panelWidth = numberOffset + numberWidth + size.width + margin;
-        const double base = spec.lightDigits ? 72.0 : 188.0;
-        cv::Mat grey = TextureF({panelWidth, panelHeight}, base, 10.0, SubSeed(spec.seed, 3));
-        AddGrime(grey, SubSeed(spec.seed, 4));
+        const double base = sample.lightDigits ? 72.0 : 188.0;
+        cv::Mat grey = TextureF({panelWidth, panelHeight}, base, 10.0, SubSeed(sample.seed, 3));
+        AddGrime(grey, SubSeed(sample.seed, 4));
 
         const int numberTop = static_cast<int>(panelHeight * kNumberTopFraction);
-        numberOnPanel_ = cv::Rect(numberOffset, numberTop, numberWidth, spec.digitHeight + 2);
+        numberOnPanel_ = cv::Rect(numberOffset, numberTop, numberWidth, sample.digitHeight + 2);
 
         // Seams: thin dark vertical joints between the sheets, kept clear of
         // the number.
-        const cv::Rect keepClear(numberOnPanel_.x - 2 * spec.digitHeight, 0,
-                                 numberOnPanel_.width + 4 * spec.digitHeight, panelHeight);
+        const cv::Rect keepClear(numberOnPanel_.x - 2 * sample.digitHeight, 0,
+                                 numberOnPanel_.width + 4 * sample.digitHeight, panelHeight);
         const int seamSpacing = std::max(40, static_cast<int>(size.width * 0.45));
         for (int x = seamSpacing / 3; x < panelWidth; x += seamSpacing) {
             if (x >= keepClear.x && x < keepClear.br().x) {
@@ -204,14 +205,14 @@ SampleScene::SampleScene(const SampleSpec& spec) : spec_(spec) {
         // The long stripe below the number and the dark roof edge above it.
         const int stripeTop = static_cast<int>(panelHeight * kStripeTopFraction);
         const int stripeHeight = std::max(3, static_cast<int>(panelHeight * kStripeHeightFraction));
-        grey.rowRange(stripeTop, stripeTop + stripeHeight) += spec.lightDigits ? 70.0 : -70.0;
+        grey.rowRange(stripeTop, stripeTop + stripeHeight) += sample.lightDigits ? 70.0 : -70.0;
         const int roof = std::max(2, panelHeight / 25);
         grey.rowRange(0, roof) -= 45.0;
 
-        panel_ = spec.lightDigits ? Tint(grey, 0.92, 1.05, 0.95) : Tint(grey, 1.0, 0.98, 0.94);
-        const double ink = std::clamp(base + (spec.lightDigits ? kDigitContrast : -kDigitContrast),
+        panel_ = sample.lightDigits ? Tint(grey, 0.92, 1.05, 0.95) : Tint(grey, 1.0, 0.98, 0.94);
+        const double ink = std::clamp(base + (sample.lightDigits ? kDigitContrast : -kDigitContrast),
                                       0.0, 255.0);
-        DrawDigits(panel_, spec.number, numberOnPanel_.tl(), spec.digitHeight, kGapFraction,
+        DrawDigits(panel_, sample.number, numberOnPanel_.tl(), sample.digitHeight, kGapFraction,
                    cv::Scalar(ink, ink, ink));
     }
 }
@@ -223,8 +224,8 @@ int SampleScene::PanelLeft(int index) const {
 
 cv::Rect SampleScene::NumberBox(int index) const {
     int left = firstNumberLeft_;
-    if (spec_.frames > 1) {
-        const double t = static_cast<double>(index) / (spec_.frames - 1);
+    if (sample_.frames > 1) {
+        const double t = static_cast<double>(index) / (sample_.frames - 1);
         left = static_cast<int>(std::lround(firstNumberLeft_ + (lastNumberLeft_ - firstNumberLeft_) * t));
     } else {
         left = (firstNumberLeft_ + lastNumberLeft_) / 2;
@@ -241,17 +242,17 @@ cv::Mat SampleScene::Frame(int index) const {
         panel_(onFrame - cv::Point(left, panelTop_)).copyTo(frame(onFrame));
     }
     cv::GaussianBlur(frame, frame, cv::Size(0, 0), kBlurSigma, kBlurSigma, cv::BORDER_REPLICATE);
-    AddNoise(frame, kNoiseSigma, SubSeed(spec_.seed, 100 + static_cast<std::uint64_t>(index)));
+    AddNoise(frame, kNoiseSigma, SubSeed(sample_.seed, 100 + static_cast<std::uint64_t>(index)));
     return frame;
 }
 
-std::string WriteSample(const std::string& path, const SampleSpec& spec) {
-    const std::string invalid = ValidateSampleSpec(spec);
+std::string WriteSample(const std::string& path, const SampleOptions& sample) {
+    const std::string invalid = ValidateSampleOptions(sample);
     if (!invalid.empty()) {
         return invalid;
     }
-    const SampleScene scene(spec);
-    return WriteFrames(path, spec.size, spec.framesPerSecond, spec.frames,
+    const SampleScene scene(sample);
+    return WriteFrames(path, sample.size, sample.framesPerSecond, sample.frames,
                        [&scene](int index) { return scene.Frame(index); });
 }
 
@@ -263,20 +264,20 @@ std::string WriteTruthFor(const SampleCommand& command, const std::string& font,
     if (command.truthPath.empty()) {
         return "";
     }
-    const SampleSpec& spec = command.spec;
+    const SampleOptions& sample = command.sample;
     const bool still = SampleFileKindFor(command.outPath) == SampleFileKind::StillImage;
     SampleTruth truth;
     truth.file = command.outPath;
-    truth.size = spec.size;
-    truth.frames = still ? 1 : spec.frames;
-    truth.framesPerSecond = spec.framesPerSecond;
+    truth.size = sample.size;
+    truth.frames = still ? 1 : sample.frames;
+    truth.framesPerSecond = sample.framesPerSecond;
     truth.font = font;
-    truth.seed = spec.seed;
+    truth.seed = sample.seed;
     truth.numbers = numbers;
     if (still) {
-        truth.frameObjects.push_back(objects(StillFrameIndex(spec.frames)));
+        truth.frameObjects.push_back(objects(StillFrameIndex(sample.frames)));
     } else {
-        for (int i = 0; i < spec.frames; ++i) {
+        for (int i = 0; i < sample.frames; ++i) {
             truth.frameObjects.push_back(objects(i));
         }
     }
@@ -294,35 +295,35 @@ int Failed(std::ostream& err, const std::string& message, int status) {
 }
 
 int WriteDefaultSample(const SampleCommand& command, std::ostream& err) {
-    const std::string failure = WriteSample(command.outPath, command.spec);
+    const std::string failure = WriteSample(command.outPath, command.sample);
     if (!failure.empty()) {
         return Failed(err, failure, 3);
     }
     if (command.truthPath.empty()) {
         return 0;
     }
-    const SampleSpec& spec = command.spec;
-    const SampleScene scene(spec);
+    const SampleOptions& sample = command.sample;
+    const SampleScene scene(sample);
     // The glyphs' ink within the scene's number box, the same in every frame.
     cv::Mat ink = cv::Mat::zeros(scene.NumberBox(0).size(), CV_8U);
-    DrawDigits(ink, spec.number, cv::Point(0, 0), spec.digitHeight, kGapFraction, cv::Scalar(255));
+    DrawDigits(ink, sample.number, cv::Point(0, 0), sample.digitHeight, kGapFraction, cv::Scalar(255));
     const cv::Rect inkBox = cv::boundingRect(ink);
-    const cv::Rect frame(0, 0, spec.size.width, spec.size.height);
-    const std::string truthFailure = WriteTruthFor(command, "glyph", {spec.number}, [&](int index) {
+    const cv::Rect frame(0, 0, sample.size.width, sample.size.height);
+    const std::string truthFailure = WriteTruthFor(command, "glyph", {sample.number}, [&](int index) {
         const cv::Rect whole = inkBox + scene.NumberBox(index).tl();
-        return std::vector<TruthObject>{{spec.number, true, whole & frame, (whole & frame) == whole}};
+        return std::vector<TruthObject>{{sample.number, true, whole & frame, (whole & frame) == whole}};
     });
     return truthFailure.empty() ? 0 : Failed(err, truthFailure, 3);
 }
 
 int WriteVariedSample(const SampleCommand& command, std::ostream& err) {
     VariedScene scene;
-    const std::string problem = scene.Build(command.spec, command.scene);
+    const std::string problem = scene.Build(command.sample, command.scene);
     if (!problem.empty()) {
         return Failed(err, problem, 2);
     }
-    const SampleSpec& spec = command.spec;
-    const std::string failure = WriteFrames(command.outPath, spec.size, spec.framesPerSecond, spec.frames,
+    const SampleOptions& sample = command.sample;
+    const std::string failure = WriteFrames(command.outPath, sample.size, sample.framesPerSecond, sample.frames,
                                             [&scene](int index) { return scene.Frame(index); });
     if (!failure.empty()) {
         return Failed(err, failure, 3);
@@ -365,86 +366,63 @@ std::string SampleUsage() {
 
 std::string ParseSampleCommand(const std::vector<std::string>& args, SampleCommand& command) {
     command = SampleCommand{};
+    static const OptionNames kNames{{"--help", "-h", "--varied"},
+                                    {"--number", "--frames", "--size", "--digit-height", "--polarity",
+                                     "--seed", "--font", "--scene", "--negative", "--truth",
+                                     "--jpeg-quality", "--number2"}};
+    std::vector<CommandWord> words;
+    const std::string split = SplitCommandLine(args, kNames, words);
+    if (!split.empty()) {
+        return split;
+    }
     bool haveOut = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg.compare(0, 1, "-") != 0) {
+    for (const CommandWord& word : words) {
+        const std::string& name = word.name;
+        const std::string& value = word.value;
+        if (word.IsOperand()) {
             if (haveOut) {
-                return "more than one output file given ('" + command.outPath + "' and '" + arg +
-                       "')";
+                return "more than one output file given ('" + PrintableText(command.outPath) + "' and '" +
+                       PrintableText(value) + "')";
             }
-            command.outPath = arg;
+            command.outPath = value;
             haveOut = true;
             continue;
         }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
-        bool hasValue = false;
-        const std::size_t eq = arg.find('=');
-        if (eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        }
+        const std::string bad = "invalid value '" + PrintableText(value) + "' for " + name;
+        std::string problem;
         if (name == "--help" || name == "-h") {
             command.help = true;
-            continue;
-        }
-        if (name == "--varied" && !hasValue) {
+        } else if (name == "--varied") {
             command.scene.varied = true;
-            continue;
-        }
-        static const char* const kValued[] = {"--number", "--frames", "--size", "--digit-height",
-                                              "--polarity", "--seed", "--font", "--scene",
-                                              "--negative", "--truth", "--jpeg-quality", "--number2"};
-        if (std::find_if(std::begin(kValued), std::end(kValued),
-                         [&](const char* known) { return name == known; }) == std::end(kValued)) {
-            return "unknown option '" + name + "'";
-        }
-        if (!hasValue) {
-            if (i + 1 >= args.size()) {
-                return "option '" + name + "' needs a value";
-            }
-            value = args[++i];
-        }
-        const std::string bad = "invalid value '" + value + "' for " + name;
-        if (name == "--number") {
-            command.spec.number = value;
+        } else if (name == "--number") {
+            command.sample.number = value;
         } else if (name == "--frames") {
-            if (!ParseInt(value, 1, 100000, command.spec.frames)) {
-                return bad + " (1..100000)";
-            }
+            problem = ParseWholeOption(name, value, 1, 100000, command.sample.frames);
         } else if (name == "--size") {
-            if (!ParseSize(value, command.spec.size)) {
-                return bad + " (WxH, for example 640x360)";
+            OptionSize size;
+            problem = ParseSizeOption(name, value, 1 << 20, size);
+            if (problem.empty()) {
+                command.sample.size = cv::Size(size.width, size.height);
             }
         } else if (name == "--digit-height") {
-            if (!ParseInt(value, 10, 200, command.spec.digitHeight)) {
-                return bad + " (10..200)";
-            }
+            problem = ParseWholeOption(name, value, 10, 200, command.sample.digitHeight);
         } else if (name == "--polarity") {
             if (value == "light") {
-                command.spec.lightDigits = true;
+                command.sample.lightDigits = true;
             } else if (value == "dark") {
-                command.spec.lightDigits = false;
+                command.sample.lightDigits = false;
             } else {
-                return bad + " (light or dark)";
+                problem = bad + " (light or dark)";
             }
         } else if (name == "--seed") {
-            if (!ParseSeed(value, command.spec.seed)) {
-                return bad + " (a whole number from 0)";
-            }
+            problem = ParseUnsignedOption(name, value, command.sample.seed);
         } else if (name == "--font") {
             std::error_code error;
             if (value != "glyph" && value != "stencil" && !std::filesystem::is_regular_file(value, error)) {
-                return bad + " (glyph, stencil or an existing .ttf/.otf file)";
+                problem = bad + " (glyph, stencil or an existing .ttf/.otf file)";
+            } else {
+                command.scene.font = value;
             }
-            command.scene.font = value;
         } else if (name == "--scene") {
             const std::pair<const char*, SceneMotion> motions[] = {{"pass", SceneMotion::Pass},
                                                                    {"enter-leave", SceneMotion::EnterLeave},
@@ -453,9 +431,10 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
             const auto* found = std::find_if(std::begin(motions), std::end(motions),
                                              [&](const auto& m) { return value == m.first; });
             if (found == std::end(motions)) {
-                return bad + " (pass, enter-leave, two-carriages or static)";
+                problem = bad + " (pass, enter-leave, two-carriages or static)";
+            } else {
+                command.scene.motion = found->second;
             }
-            command.scene.motion = found->second;
         } else if (name == "--negative") {
             const std::pair<const char*, SceneNegative> kinds[] = {
                 {"none", SceneNegative::None},
@@ -465,23 +444,27 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
             const auto* found = std::find_if(std::begin(kinds), std::end(kinds),
                                              [&](const auto& k) { return value == k.first; });
             if (found == std::end(kinds)) {
-                return bad + " (none, seven-digits, six-digits-words or blank)";
+                problem = bad + " (none, seven-digits, six-digits-words or blank)";
+            } else {
+                command.scene.negative = found->second;
             }
-            command.scene.negative = found->second;
         } else if (name == "--truth") {
             if (value.empty()) {
-                return bad + " (a file name)";
+                problem = bad + " (a file name)";
+            } else {
+                command.truthPath = value;
             }
-            command.truthPath = value;
         } else if (name == "--jpeg-quality") {
-            if (!ParseInt(value, 1, 100, command.scene.jpegQuality)) {
-                return bad + " (1..100)";
-            }
+            problem = ParseWholeOption(name, value, 1, 100, command.scene.jpegQuality);
         } else if (name == "--number2") {
             if (value.empty() || value.size() > 19 || value.find_first_not_of("0123456789") != std::string::npos) {
-                return bad + " (1 to 19 decimal digits)";
+                problem = bad + " (1 to 19 decimal digits)";
+            } else {
+                command.scene.number2 = value;
             }
-            command.scene.number2 = value;
+        }
+        if (!problem.empty()) {
+            return problem;
         }
     }
     if (command.help) {
@@ -494,7 +477,7 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
         return "cannot tell the format of '" + command.outPath +
                "' from its extension (use .avi, .mkv, .mp4, .mov, .png, .jpg, .bmp or .tif)";
     }
-    return ValidateSampleSpec(command.spec);
+    return ValidateSampleOptions(command.sample);
 }
 
 int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -517,7 +500,7 @@ int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::
     if (status != 0) {
         return status;
     }
-    const SampleSpec& s = command.spec;
+    const SampleOptions& s = command.sample;
     const bool still = SampleFileKindFor(command.outPath) == SampleFileKind::StillImage;
     out << "Wrote " << command.outPath << ": " << (still ? 1 : s.frames) << " frame"
         << ((still || s.frames == 1) ? "" : "s") << " of " << s.size.width << "x" << s.size.height

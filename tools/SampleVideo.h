@@ -12,7 +12,7 @@ namespace kalvero {
 
 // What a sample video shows: one carriage panel carrying `number`, moving
 // from right to left across a fixed background.
-struct SampleSpec {
+struct SampleOptions {
     std::string number = "52473063";  // check digit holds
     int frames = 60;
     cv::Size size{640, 360};
@@ -22,21 +22,21 @@ struct SampleSpec {
     double framesPerSecond = 25.0;
 };
 
-// Checks a spec: number made of 1..19 decimal digits, 1..100000 frames,
+// Checks a sample: number made of 1..19 decimal digits, 1..100000 frames,
 // digit height 10..200, a frame of 64x64..4096x4096 pixels with room for the
 // number on the panel. Returns an empty text when it is sound, else the
 // reason ("digit height 300 is out of range (10..200)").
-std::string ValidateSampleSpec(const SampleSpec& spec);
+std::string ValidateSampleOptions(const SampleOptions& sample);
 
-// The scene of a sample video, built once from a valid spec; every frame is
+// The scene of a sample video, built once from a valid sample; every frame is
 // then a shifted view of the panel over the background, blurred and noised.
-// The same spec always gives the same frames.
+// The same sample always gives the same frames.
 class SampleScene {
 public:
-    explicit SampleScene(const SampleSpec& spec);
+    explicit SampleScene(const SampleOptions& sample);
 
-    int FrameCount() const { return spec_.frames; }
-    const SampleSpec& Spec() const { return spec_; }
+    int FrameCount() const { return sample_.frames; }
+    const SampleOptions& Sample() const { return sample_; }
 
     // Frame `index` (0-based), BGR, of the sample's size.
     cv::Mat Frame(int index) const;
@@ -48,7 +48,7 @@ public:
     int PanelLeft(int index) const;
 
 private:
-    SampleSpec spec_;
+    SampleOptions sample_;
     cv::Mat background_;   // fixed scene behind the carriage
     cv::Mat panel_;        // the whole carriage side, number included
     int panelTop_ = 0;     // frame row of the panel's top edge
@@ -61,12 +61,12 @@ private:
 // and .mov as MPEG-4 part 2) or, for .png/.jpg/.jpeg/.bmp/.tif/.tiff, the
 // middle frame as a still image. Returns an empty text on success, else a
 // message naming the file.
-std::string WriteSample(const std::string& path, const SampleSpec& spec);
+std::string WriteSample(const std::string& path, const SampleOptions& sample);
 
 // Command line of kalvero-make-sample, parsed.
 struct SampleCommand {
     std::string outPath;
-    SampleSpec spec;
+    SampleOptions sample;
     SceneOptions scene;
     std::string truthPath;  // empty: no truth file
     bool help = false;

@@ -1,11 +1,12 @@
 #include "tools/SampleWriter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
+
+#include "command_line/LowerCase.h"
 
 namespace kalvero {
 
@@ -17,10 +18,7 @@ std::string LowerExtension(const std::string& path) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
         return "";
     }
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
+    return LowerCase(path.substr(dot + 1));
 }
 
 int FourccFor(const std::string& ext) {

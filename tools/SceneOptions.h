@@ -14,7 +14,7 @@ enum class SceneMotion {
 // What a carriage carries instead of a valid eight-digit number.
 enum class SceneNegative { None, SevenDigits, SixDigitsWords, Blank };
 
-// Choices beyond SampleSpec for a sample video or still.
+// Choices beyond SampleOptions for a sample video or still.
 struct SceneOptions {
     std::string font = "glyph";     // "glyph", "stencil" or a font file
     bool varied = false;            // draw paint and camera variations from the seed

@@ -74,12 +74,12 @@ cv::Mat ScaledMask(const cv::Mat& mask, double height) {
 
 }  // namespace
 
-std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& options) {
-    spec_ = spec;
+std::string VariedScene::Build(const SampleOptions& sample, const SceneOptions& options) {
+    sample_ = sample;
     options_ = options;
     groups_.clear();
     numbers_.clear();
-    const std::string invalid = ValidateSampleSpec(spec);
+    const std::string invalid = ValidateSampleOptions(sample);
     if (!invalid.empty()) {
         return invalid;
     }
@@ -96,9 +96,9 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
             words.Build(renderer);
         }
     }
-    cv::RNG rng(PartSeed(spec.seed, 1));
-    const cv::Size size = spec.size;
-    const double h = spec.digitHeight;
+    cv::RNG rng(PartSeed(sample.seed, 1));
+    const cv::Size size = sample.size;
+    const double h = sample.digitHeight;
     const int sideHeight = static_cast<int>(std::lround(size.height * kStripHeightFraction));
     stripTop_ = static_cast<int>(std::lround(size.height * kStripTopFraction));
 
@@ -113,10 +113,10 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
         } else if (options.negative == SceneNegative::Blank) {
             mains.push_back("");
         } else if (c == 0) {
-            mains.push_back(spec.number);
+            mains.push_back(sample.number);
         } else {
             std::string second = options.number2;
-            while (second.empty() || second == spec.number) {
+            while (second.empty() || second == sample.number) {
                 second = RandomCarriageNumber(rng);
             }
             mains.push_back(second);
@@ -129,7 +129,7 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
         RandomiseLineStyle(rng, style);
         style.digitHeight = h;
     }
-    const PaintLook look = options.varied ? RandomPaintLook(rng) : PlainLook(spec.lightDigits);
+    const PaintLook look = options.varied ? RandomPaintLook(rng) : PlainLook(sample.lightDigits);
     const int margin = std::max(8, size.width / 40);
 
     // Each carriage side: the main text near the middle, extras around it.
@@ -142,7 +142,7 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
         mainWidth = std::max(mainWidth, line.Box().width);
         if (line.Box().width + 2 * margin > size.width) {
             return "the number does not fit a frame " + std::to_string(size.width) + " pixels wide at digit height " +
-                   std::to_string(spec.digitHeight);
+                   std::to_string(sample.digitHeight);
         }
         const int sideWidth = static_cast<int>(line.mask.cols + 2.2 * size.width);
         const double topShare = options.varied ? rng.uniform(0.15, 0.5) : kPlainNumberTop;
@@ -252,12 +252,12 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
         break;
     }
 
-    cv::RNG backRng(PartSeed(spec.seed, 2));
+    cv::RNG backRng(PartSeed(sample.seed, 2));
     background_ = Background(size, noise_, backRng);
 
     // The camera holds still: tilt, perspective, blur and light are the
     // same in every frame, only the noise changes.
-    cv::RNG camRng(PartSeed(spec.seed, 3));
+    cv::RNG camRng(PartSeed(sample.seed, 3));
     if (options.varied) {
         camera_ = RandomCameraLook(camRng, h);
         // Carriage colours: grey, brown-red, green, blue, with a little spread.
@@ -270,7 +270,7 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
         camera_ = CameraLook{};
         camera_.defocus = 0.7;
         camera_.noise = 3.0;
-        tint_ = spec.lightDigits ? cv::Vec3d(0.92, 1.05, 0.95) : cv::Vec3d(1.0, 0.98, 0.94);
+        tint_ = sample.lightDigits ? cv::Vec3d(0.92, 1.05, 0.95) : cv::Vec3d(1.0, 0.98, 0.94);
     }
     if (options.jpegQuality > 0) {
         camera_.jpegQuality = options.jpegQuality;
@@ -288,7 +288,7 @@ std::string VariedScene::Build(const SampleSpec& spec, const SceneOptions& optio
 }
 
 int VariedScene::StripLeft(int index) const {
-    const double t = spec_.frames > 1 ? static_cast<double>(index) / (spec_.frames - 1) : 0.5;
+    const double t = sample_.frames > 1 ? static_cast<double>(index) / (sample_.frames - 1) : 0.5;
     return static_cast<int>(std::lround(firstLeft_ + (lastLeft_ - firstLeft_) * t));
 }
 
@@ -311,7 +311,7 @@ cv::Mat VariedScene::Frame(int index) const {
     std::vector<cv::Mat> channels{grey8 * tint_[0], grey8 * tint_[1], grey8 * tint_[2]};
     cv::Mat bgr;
     cv::merge(channels, bgr);
-    cv::RNG frameRng(PartSeed(spec_.seed, 1000 + static_cast<std::uint64_t>(index)));
+    cv::RNG frameRng(PartSeed(sample_.seed, 1000 + static_cast<std::uint64_t>(index)));
     ApplyOptics(bgr, camera_, noise_, frameRng);
     return bgr;
 }
@@ -319,7 +319,7 @@ cv::Mat VariedScene::Frame(int index) const {
 std::vector<TruthObject> VariedScene::Objects(int index) const {
     std::vector<TruthObject> objects;
     const cv::Point2d offset(StripLeft(index), stripTop_);
-    const cv::Rect frame(0, 0, spec_.size.width, spec_.size.height);
+    const cv::Rect frame(0, 0, sample_.size.width, sample_.size.height);
     for (const Group& g : groups_) {
         std::vector<cv::Point2d> corners;
         for (const cv::Rect2d& b : g.digitBoxes) {

@@ -13,14 +13,14 @@
 namespace kalvero {
 
 // A sample scene with any font, motion and negative, plain or varied. The
-// same spec and options always give the same frames and truth.
+// same sample and options always give the same frames and truth.
 class VariedScene {
 public:
     // Builds the scene. Returns an empty text on success, else a message
     // (a font that cannot be loaded, a number that does not fit).
-    std::string Build(const SampleSpec& spec, const SceneOptions& options);
+    std::string Build(const SampleOptions& sample, const SceneOptions& options);
 
-    int FrameCount() const { return spec_.frames; }
+    int FrameCount() const { return sample_.frames; }
     const std::string& FontName() const { return fontName_; }
     // Carriage numbers shown, in the order they pass; empty for negatives.
     const std::vector<std::string>& Numbers() const { return numbers_; }
@@ -38,7 +38,7 @@ private:
     };
     int StripLeft(int index) const;
 
-    SampleSpec spec_;
+    SampleOptions sample_;
     SceneOptions options_;
     std::string fontName_;
     std::vector<std::string> numbers_;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/PrintableText.h"
+#include "command_line/PrintableText.h"
 #include "cli/Reader.h"
 #include "cli/ReaderOptions.h"
 

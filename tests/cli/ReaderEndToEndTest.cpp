@@ -14,9 +14,9 @@ namespace {
 
 using namespace testing_cli;
 
-SampleSpec MakeSample(const std::string& number, bool light, int digitHeight, cv::Size size,
+SampleOptions MakeSample(const std::string& number, bool light, int digitHeight, cv::Size size,
                 int frames = 12) {
-    SampleSpec sample;
+    SampleOptions sample;
     sample.number = number;
     sample.lightDigits = light;
     sample.digitHeight = digitHeight;
@@ -30,7 +30,7 @@ SampleSpec MakeSample(const std::string& number, bool light, int digitHeight, cv
 // at two digit heights.
 struct Configuration {
     const char* name;
-    SampleSpec sample;
+    SampleOptions sample;
 };
 
 const Configuration kConfigurations[] = {
@@ -110,7 +110,7 @@ print(confirmed)
 )PY";
 
 TEST(ReaderJson, PrintsOneValidObjectPerFrameAndNothingElse) {
-    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180});
+    const SampleOptions sample = MakeSample("52473063", true, 20, {320, 180});
     const std::string video = SampleFile("json.avi", sample);
     const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -126,7 +126,7 @@ TEST(ReaderJson, PrintsOneValidObjectPerFrameAndNothingElse) {
 }
 
 TEST(ReaderJson, BoxesAreInFrameCoordinatesWhateverTheZone) {
-    SampleSpec sample = MakeSample("52473063", false, 20, {320, 180});
+    SampleOptions sample = MakeSample("52473063", false, 20, {320, 180});
     const std::string still = SampleFile("zone.png", sample);
     const SampleScene scene(sample);
     const cv::Rect number = scene.NumberBox(sample.frames / 2);
@@ -160,7 +160,7 @@ TEST(ReaderJson, BoxesAreInFrameCoordinatesWhateverTheZone) {
 }
 
 TEST(ReaderStill, AStillImageIsReadAsOneFrame) {
-    const SampleSpec sample = MakeSample("52413069", true, 24, {320, 180});
+    const SampleOptions sample = MakeSample("52413069", true, 24, {320, 180});
     const std::string still = SampleFile("still.png", sample);
     ProcessResult r = RunReaderProcess({still, "--digit-height", "24"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -182,7 +182,7 @@ TEST(ReaderStill, AStillImageIsReadAsOneFrame) {
 }
 
 TEST(ReaderExplain, TracesEveryFrameOnStandardError) {
-    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180}, 6);
+    const SampleOptions sample = MakeSample("52473063", true, 20, {320, 180}, 6);
     const std::string video = SampleFile("explain.avi", sample);
     const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--explain", "--json", "--engine", "glyph"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -191,10 +191,16 @@ TEST(ReaderExplain, TracesEveryFrameOnStandardError) {
     const char* const check = R"PY(
 import json, sys
 frames = 0
+summaries = 0
 for line in open(sys.argv[1], encoding="utf-8"):
     if not line.startswith("{"):
         continue  # the summary
     o = json.loads(line)
+    assert summaries == 0, "the summary object comes last"
+    if "summary" in o:
+        assert list(o) == ["summary"], o
+        summaries += 1
+        continue
     frames += 1
     assert o["frame"] == frames
     assert list(o) == ["frame", "scan_modes", "regions"]
@@ -205,6 +211,7 @@ for line in open(sys.argv[1], encoding="utf-8"):
         assert (r["text"] is None) != (r["reason"] is None), r
     assert "52473063" in texts, texts
 assert frames == 6, frames
+assert summaries == 1, summaries
 )PY";
     std::string output;
     EXPECT_TRUE(RunPython(check, {errFile}, output)) << output << r.err;
@@ -212,7 +219,7 @@ assert frames == 6, frames
 }
 
 TEST(ReaderBrokenVideo, ATruncatedVideoEndsWithTheSummaryAndStatusZero) {
-    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180}, 16);
+    const SampleOptions sample = MakeSample("52473063", true, 20, {320, 180}, 16);
     const std::string video = SampleFile("whole.avi", sample);
     const std::string cut = ScratchDir() + "/cut.avi";
     {
@@ -230,7 +237,7 @@ TEST(ReaderBrokenVideo, ATruncatedVideoEndsWithTheSummaryAndStatusZero) {
 }
 
 TEST(ReaderInterrupt, CtrlCEndsTheRunAfterTheCurrentFrameAndStillSummarises) {
-    const SampleSpec sample = MakeSample("52473063", true, 20, {320, 180}, 200);
+    const SampleOptions sample = MakeSample("52473063", true, 20, {320, 180}, 200);
     const std::string video = SampleFile("long.avi", sample);
     const ProcessResult r = InterruptReaderProcess({video, "--digit-height", "20", "--json"}, 2);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -241,6 +248,11 @@ TEST(ReaderInterrupt, CtrlCEndsTheRunAfterTheCurrentFrameAndStillSummarises) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("Summary: " + std::to_string(frames) + " frames read"), std::string::npos)
+        << r.err;    // Stopped on purpose: not a file that ended early, though it announced 200.
+    EXPECT_EQ(r.err.find("Ended after"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"interrupted\": true, \"output_failed\": false, \"ended_early\": false, "
+                         "\"frames_announced\": 200}}"),
+              std::string::npos)
         << r.err;
 }
 

@@ -14,7 +14,7 @@ using namespace testing_cli;
 
 // 52473063 passes its check digit; the same digits ending in 8 fail it.
 std::string Sample(const std::string& number) {
-    SampleSpec sample;
+    SampleOptions sample;
     sample.number = number;
     sample.frames = 16;
     sample.size = cv::Size(320, 180);

@@ -16,13 +16,7 @@ namespace {
 
 using namespace testing_cli;
 
-SampleSpec SmallStill() {
-    SampleSpec spec;
-    spec.size = cv::Size(320, 180);
-    spec.digitHeight = 20;
-    spec.frames = 1;
-    return spec;
-}
+SampleOptions SmallStill() { return SmallSample({320, 180}, 1, 20); }
 
 struct ErrorCase {
     std::vector<std::string> args;  // "@still" stands for a readable 320x180 image
@@ -83,9 +77,9 @@ TEST(ReaderErrors, UsageErrorsAndUnreadableFilesGiveTheirStatusAndAOneLineMessag
 }
 
 TEST(ReaderErrors, AVideoWhoseFirstFrameCannotBeReadGivesStatusThree) {
-    SampleSpec spec = SmallStill();
-    spec.frames = 4;
-    const std::string video = SampleFile("tiny.avi", spec);
+    SampleOptions sample = SmallStill();
+    sample.frames = 4;
+    const std::string video = SampleFile("tiny.avi", sample);
     std::ifstream in(video, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // Keep the container's headers and index, blank every frame's data.
@@ -116,9 +110,9 @@ TEST(ReaderErrors, HelpAndVersionSucceed) {
 // In-process: an interruption seen after the first frame ends the run
 // there, and the summary still comes.
 TEST(ReaderInProcess, AnInterruptionEndsTheRunAfterTheCurrentFrame) {
-    SampleSpec spec = SmallStill();
-    spec.frames = 8;
-    const std::string video = SampleFile("eight.avi", spec);
+    SampleOptions sample = SmallStill();
+    sample.frames = 8;
+    const std::string video = SampleFile("eight.avi", sample);
     std::ostringstream out;
     std::ostringstream err;
     ReaderEnvironment environment;

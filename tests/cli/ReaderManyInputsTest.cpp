@@ -19,14 +19,14 @@ namespace {
 using namespace testing_cli;
 namespace fs = std::filesystem;
 
-SampleSpec Small(const std::string& number, std::uint64_t seed) {
-    SampleSpec spec;
-    spec.number = number;
-    spec.frames = 12;
-    spec.size = cv::Size(320, 180);
-    spec.digitHeight = 20;
-    spec.seed = seed;
-    return spec;
+SampleOptions Small(const std::string& number, std::uint64_t seed) {
+    SampleOptions sample;
+    sample.number = number;
+    sample.frames = 12;
+    sample.size = cv::Size(320, 180);
+    sample.digitHeight = 20;
+    sample.seed = seed;
+    return sample;
 }
 
 std::string ReadAll(const std::string& path) {

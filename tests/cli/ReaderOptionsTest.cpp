@@ -61,13 +61,15 @@ TEST(ReaderOptions, AcceptsTheEdgesOfEveryRange) {
     EXPECT_EQ(o.depth, 5);
     EXPECT_EQ(o.threshold, 1);
     EXPECT_FLOAT_EQ(o.zoom, 0.3f);
-    ASSERT_TRUE(Parse({"f", "--digit-height", "99", "--depth", "500", "--threshold", "1000",
+    // The threshold goes up to the depth: more equal readings than the vote
+    // keeps could never be.
+    ASSERT_TRUE(Parse({"f", "--digit-height", "99", "--depth", "500", "--threshold", "500",
                        "--zoom", "1"},
                       o)
                     .ok());
     EXPECT_EQ(o.digitHeight, 99);
     EXPECT_EQ(o.depth, 500);
-    EXPECT_EQ(o.threshold, 1000);
+    EXPECT_EQ(o.threshold, 500);
     EXPECT_FLOAT_EQ(o.zoom, 1.0f);
     ASSERT_TRUE(Parse({"f", "--zone", "0,0,1,1"}, o).ok());
     EXPECT_EQ(o.zone, cv::Rect(0, 0, 1, 1));
@@ -107,6 +109,20 @@ TEST(ReaderOptions, RefusesWrongArgumentsWithStatusTwoAndNamesThem) {
         {{"a.avi", "--passes="}, "--passes needs a file name"},
         {{"f", "--engine", "neural"}, "--engine: 'neural' is not an engine (learned or glyph)"},
         {{"f", "--explain"}, "--explain traces the glyph engine's search; use it with --engine glyph"},
+        // Past the limit of an int: the true bound, not a range it is in.
+        {{"f", "--threshold", "2147483648"}, "--threshold 2147483648 is too large (at most 2147483647)"},
+        {{"f", "--depth", "99999999999999999999"}, "--depth 99999999999999999999 is out of range (5..500)"},
+        {{"f", "--zone", "2147483647,0,1,1"}, "--zone: X 2147483647 is too large (at most 1000000)"},
+        {{"f", "--sign", "0,0,1,4294967297"}, "--sign: H 4294967297 is too large (at most 1000000)"},
+        // Decimal only, the whole text.
+        {{"f", "--depth", "0x10"}, "--depth: '0x10' is not a whole number"},
+        {{"f", "--depth", " 12"}, "--depth: ' 12' is not a whole number"},
+        {{"f", "--zoom", "0x0.8p0"}, "--zoom: '0x0.8p0' is not a number"},
+        {{"f", "--zoom", "inf"}, "--zoom: 'inf' is not a number"},
+        {{"f", "--zone", "0x1,0,10,10"}, "--zone: '0x1,0,10,10' is not X,Y,W,H"},
+        // More equal readings than the vote keeps could never be.
+        {{"f", "--threshold", "31"}, "--threshold 31 is more than --depth 30 (the default)"},
+        {{"f", "--depth", "12", "--threshold", "13"}, "--threshold 13 is more than --depth 12:"},
     };
     for (const BadArguments& c : cases) {
         ReaderOptions o;
@@ -138,6 +154,9 @@ TEST(ReaderOptions, HelpAndVersionNeedNoFile) {
     EXPECT_TRUE(o.version);
     // The usage text documents every option the parser takes.
     const std::string usage = ReaderUsage();
+    EXPECT_NE(usage.find("  --                 ends the options"), std::string::npos);
+    EXPECT_NE(usage.find("4 the output could not be written"), std::string::npos);
+    EXPECT_NE(usage.find("Ended after frame N of M announced."), std::string::npos);
     for (const char* name : {"--digit-height", "--zone", "--zoom", "--depth", "--threshold",
                              "--json", "--explain", "--verbose", "--sign", "--help", "--version",
                              "--jobs", "--passes"}) {

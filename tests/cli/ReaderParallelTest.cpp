@@ -32,13 +32,13 @@ TEST(ReaderParallel, TheRecipeOnLocalhostMatchesADirectRun) {
     fs::create_directories(yard + "/passes");
     const char* const numbers[] = {"52473063", "58241837", "52413069"};
     for (int i = 0; i < 3; ++i) {
-        SampleSpec spec;
-        spec.number = numbers[i];
-        spec.frames = 12;
-        spec.size = cv::Size(320, 180);
-        spec.digitHeight = 20;
-        spec.seed = static_cast<std::uint64_t>(i + 1);
-        fs::copy_file(SampleFile("parallel-" + std::to_string(i) + ".avi", spec),
+        SampleOptions sample;
+        sample.number = numbers[i];
+        sample.frames = 12;
+        sample.size = cv::Size(320, 180);
+        sample.digitHeight = 20;
+        sample.seed = static_cast<std::uint64_t>(i + 1);
+        fs::copy_file(SampleFile("parallel-" + std::to_string(i) + ".avi", sample),
                       yard + "/videos/cam" + std::to_string(i) + ".avi",
                       fs::copy_options::overwrite_existing);
     }

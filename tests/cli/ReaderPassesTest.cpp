@@ -125,11 +125,11 @@ INSTANTIATE_TEST_SUITE_P(BothEngines, ReaderPasses,
                          });
 
 TEST(ReaderPassesErrors, APassFileThatCannotBeWrittenStopsTheReaderBeforeReading) {
-    SampleSpec spec;
-    spec.frames = 8;
-    spec.size = cv::Size(320, 180);
-    spec.digitHeight = 20;
-    const std::string video = SampleFile("passes-errors.avi", spec);
+    SampleOptions sample;
+    sample.frames = 8;
+    sample.size = cv::Size(320, 180);
+    sample.digitHeight = 20;
+    const std::string video = SampleFile("passes-errors.avi", sample);
     for (const std::string& bad :
          {ScratchDir() + "/no-such-folder/p.csv", ScratchDir() + "/p.txt", ScratchDir()}) {
         const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--passes", bad});

@@ -22,14 +22,14 @@ namespace testing_cli {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
+
+namespace {
 
 // Removes the scratch folder when the test process ends.
 struct ScratchFolder {
@@ -46,13 +46,18 @@ struct ScratchFolder {
     }
 };
 
-// Starts `program` with `args`; stdout and stderr go to the given files.
+// Starts `program` with `args`; stdout and stderr go to the given files
+// (an empty `outPath`: stdout closed).
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
             const std::string& outPath, const std::string& errPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (outPath.empty()) {
+        posix_spawn_file_actions_addclose(&actions, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
@@ -115,6 +120,16 @@ ProcessResult RunReaderProcess(const std::vector<std::string>& args) {
     return result;
 }
 
+ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, BrokenOutput broken) {
+    const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
+    const pid_t pid = Spawn(ReaderExecutable(), args, broken == BrokenOutput::Full ? "/dev/full" : "",
+                            base + ".err");
+    ProcessResult result;
+    result.status = Wait(pid);
+    result.err = ReadFile(base + ".err");
+    return result;
+}
+
 ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
                                      int linesBeforeInterrupt) {
     const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
@@ -142,11 +157,19 @@ ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
     return result;
 }
 
-std::string SampleFile(const std::string& name, const SampleSpec& spec) {
+SampleOptions SmallSample(cv::Size size, int frames, int digitHeight) {
+    SampleOptions sample;
+    sample.size = size;
+    sample.frames = frames;
+    sample.digitHeight = digitHeight;
+    return sample;
+}
+
+std::string SampleFile(const std::string& name, const SampleOptions& sample) {
     static std::map<std::string, std::string> written;
     const std::string path = ScratchDir() + "/" + name;
     if (written.count(name) == 0) {
-        const std::string error = WriteSample(path, spec);
+        const std::string error = WriteSample(path, sample);
         if (!error.empty()) {
             throw std::runtime_error(error);
         }

@@ -22,6 +22,14 @@ std::string ReaderExecutable();
 // standard input from /dev/null, and waits for it.
 ProcessResult RunReaderProcess(const std::vector<std::string>& args);
 
+// Standard output that takes no text: /dev/full (every write fails with
+// ENOSPC) or a closed descriptor.
+enum class BrokenOutput { Full, Closed };
+
+// Runs kalvero-read with `args` and standard output broken that way; only
+// the status and standard error come back.
+ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, BrokenOutput broken);
+
 // Starts kalvero-read with `args`, sends it SIGINT once its standard output
 // holds `linesBeforeInterrupt` lines, and waits for it.
 ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
@@ -30,9 +38,16 @@ ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
 // Folder for this test process's files, removed when the process ends.
 std::string ScratchDir();
 
+// A sample of `size` with `frames` frames and digits `digitHeight` pixels
+// high; the rest as SampleOptions has it.
+SampleOptions SmallSample(cv::Size size, int frames, int digitHeight);
+
 // Writes a sample (video or still, by extension) into ScratchDir() once per
 // process and returns its path.
-std::string SampleFile(const std::string& name, const SampleSpec& spec);
+std::string SampleFile(const std::string& name, const SampleOptions& sample);
+
+// The whole content of the file at `path` (empty when it cannot be read).
+std::string ReadFile(const std::string& path);
 
 // Lines of `text` (without the line ends).
 std::vector<std::string> Lines(const std::string& text);

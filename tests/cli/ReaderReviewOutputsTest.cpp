@@ -200,11 +200,11 @@ TEST(ReaderReviewOutputs, TheReportRendersInARealBrowser) {
 }
 
 TEST(ReaderReviewOutputs, OutputsThatCannotBeWrittenStopTheReaderBeforeReading) {
-    SampleSpec spec;
-    spec.frames = 8;
-    spec.size = cv::Size(320, 180);
-    spec.digitHeight = 20;
-    const std::string video = SampleFile("review-errors.avi", spec);
+    SampleOptions sample;
+    sample.frames = 8;
+    sample.size = cv::Size(320, 180);
+    sample.digitHeight = 20;
+    const std::string video = SampleFile("review-errors.avi", sample);
     const std::string missing = ScratchDir() + "/no-such-folder";
     const std::vector<std::vector<std::string>> cases = {
         {"--annotate", missing + "/a.mp4"},

@@ -67,11 +67,11 @@ void Sleep(double seconds) {
 int Port(int offset) { return 20000 + static_cast<int>(getpid() % 20000) + offset; }
 
 std::string LiveVideo() {
-    SampleSpec spec;
-    spec.frames = 250;  // ten seconds at 25 frames a second
-    spec.size = cv::Size(320, 180);
-    spec.digitHeight = 20;
-    return SampleFile("live.avi", spec);
+    SampleOptions sample;
+    sample.frames = 250;  // ten seconds at 25 frames a second
+    sample.size = cv::Size(320, 180);
+    sample.digitHeight = 20;
+    return SampleFile("live.avi", sample);
 }
 
 int FramesIn(const std::string& json) { return static_cast<int>(Lines(json).size()); }

@@ -145,6 +145,63 @@ TEST(ReadReport, SummaryListsEachConfirmedNumberWithItsFigures) {
               "confirmed.\n");
 }
 
+// A report of `read` frames from a file that announced `announced`.
+ReadReport ReadOf(int read, long long announced) {
+    ReadReport report;
+    for (int i = 1; i <= read; ++i) {
+        report.AddFrame(Frame(i, {}, 1));
+    }
+    report.SetAnnouncedFrames(announced);
+    return report;
+}
+
+struct EarlyEndCase {
+    int read;
+    long long announced;
+    bool endedEarly;
+};
+
+class ReadReportEarlyEnd : public ::testing::TestWithParam<EarlyEndCase> {};
+
+TEST_P(ReadReportEarlyEnd, OnlyAClearShortfallCounts) {
+    const EarlyEndCase& c = GetParam();
+    const ReadReport report = ReadOf(c.read, c.announced);
+    EXPECT_EQ(report.EndedEarly(), c.endedEarly) << c.read << " of " << c.announced;
+    const std::string line = "Ended after frame " + std::to_string(c.read) + " of " +
+                             std::to_string(c.announced) + " announced.\n";
+    EXPECT_EQ(report.Summary().find(line) != std::string::npos, c.endedEarly) << report.Summary();
+    EXPECT_NE(report.SummaryJsonLine().find(std::string("\"ended_early\": ") +
+                                            (c.endedEarly ? "true" : "false")),
+              std::string::npos)
+        << report.SummaryJsonLine();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shortfalls, ReadReportEarlyEnd,
+    ::testing::Values(EarlyEndCase{31, 60, true}, EarlyEndCase{58, 60, true},
+                      EarlyEndCase{59, 60, false},     // one frame: a count off by one
+                      EarlyEndCase{990, 1000, false},  // 1 in 100: an estimated count
+                      EarlyEndCase{989, 1000, true}, EarlyEndCase{0, 60, true},
+                      EarlyEndCase{60, 60, false}, EarlyEndCase{61, 60, false},
+                      EarlyEndCase{5, 0, false}));  // nothing announced
+
+TEST(ReadReport, AStopOnPurposeOrForTheOutputIsNoEarlyEnd) {
+    ReadReport interrupted = ReadOf(10, 60);
+    interrupted.MarkInterrupted();
+    EXPECT_FALSE(interrupted.EndedEarly());
+    EXPECT_EQ(interrupted.Summary().find("Ended after"), std::string::npos);
+    ReadReport failed = ReadOf(10, 60);
+    failed.MarkOutputFailed();
+    EXPECT_FALSE(failed.EndedEarly());
+    EXPECT_EQ(failed.Summary().rfind("Stopped after frame 10: the output could not be written.\nSummary: ", 0), 0u)
+        << failed.Summary();
+    EXPECT_EQ(failed.SummaryJsonLine(),
+              "{\"summary\": {\"frames_read\": 10, \"frames_with_reading\": 0, \"numbers_confirmed\": 0, "
+              "\"interrupted\": false, \"output_failed\": true, \"ended_early\": false, "
+              "\"frames_announced\": 60}}\n");
+    EXPECT_NE(ReadOf(3, 0).SummaryJsonLine().find("\"frames_announced\": null}}"), std::string::npos);
+}
+
 TEST(ProgressLine, ShowsTotalRateAndTimeLeftAndStaysSilentWhenDisabled) {
     EXPECT_EQ(ProgressLine::Format(40, 120, 2.0), "Frame 40/120  20.0 frames/s  0:04 left");
     EXPECT_EQ(ProgressLine::Format(10, 2000, 1.0), "Frame 10/2000  10.0 frames/s  3:19 left");

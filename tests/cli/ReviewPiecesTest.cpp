@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "ReaderProcess.h"
-#include "app/Options.h"
 #include "cli/HtmlReport.h"
 #include "cli/PassCrops.h"
 #include "cli/PassTracker.h"
+#include "worker/RunSettings.h"
 #include "worker/VideoThread.h"
 
 namespace kalvero {
@@ -100,16 +100,16 @@ private:
 };
 
 TEST(RunLoopPictures, ASinkThatWantsNoPictureGetsNoneAndTheSameReadings) {
-    SampleSpec spec;
-    spec.frames = 8;
-    spec.size = cv::Size(320, 180);
-    spec.digitHeight = 20;
-    const std::string video = SampleFile("pictures.avi", spec);
+    SampleOptions sample;
+    sample.frames = 8;
+    sample.size = cv::Size(320, 180);
+    sample.digitHeight = 20;
+    const std::string video = SampleFile("pictures.avi", sample);
     std::vector<ImageSink> sinks = {ImageSink(true), ImageSink(false)};
     for (ImageSink& sink : sinks) {
         VideoThread block;
-        Options options;
-        ASSERT_TRUE(StoreFileName(options, video));
+        RunSettings options;
+        ASSERT_TRUE(StoreRunPath(options, video));
         options.numberH.store(20);
         options.zoneW.store(320);
         options.zoneH.store(180);
@@ -122,7 +122,7 @@ TEST(RunLoopPictures, ASinkThatWantsNoPictureGetsNoneAndTheSameReadings) {
     EXPECT_EQ(sinks[1].empty, std::vector<bool>(8, true));
     EXPECT_EQ(sinks[0].texts, sinks[1].texts);
     EXPECT_EQ(sinks[0].confirmed, sinks[1].confirmed);
-    EXPECT_EQ(sinks[1].confirmed.back(), spec.number);
+    EXPECT_EQ(sinks[1].confirmed.back(), sample.number);
 }
 
 }  // namespace

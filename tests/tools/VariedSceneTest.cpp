@@ -19,17 +19,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-SampleSpec SmallSpec() {
-    SampleSpec spec;
-    spec.size = cv::Size(400, 220);
-    spec.frames = 24;
-    spec.digitHeight = 22;
-    return spec;
+SampleOptions SmallOptions() {
+    SampleOptions sample;
+    sample.size = cv::Size(400, 220);
+    sample.frames = 24;
+    sample.digitHeight = 22;
+    return sample;
 }
 
-VariedScene Built(const SampleSpec& spec, const SceneOptions& options) {
+VariedScene Built(const SampleOptions& sample, const SceneOptions& options) {
     VariedScene scene;
-    const std::string error = scene.Build(spec, options);
+    const std::string error = scene.Build(sample, options);
     EXPECT_EQ(error, "");
     return scene;
 }
@@ -46,15 +46,15 @@ TEST(VariedScene, SameSeedGivesTheSameFramesAndTruth) {
     SceneOptions options;
     options.varied = true;
     options.font = "stencil";
-    const SampleSpec spec = SmallSpec();
-    const VariedScene a = Built(spec, options);
-    const VariedScene b = Built(spec, options);
-    SampleSpec other = spec;
+    const SampleOptions sample = SmallOptions();
+    const VariedScene a = Built(sample, options);
+    const VariedScene b = Built(sample, options);
+    SampleOptions other = sample;
     other.seed = 2;
     const VariedScene c = Built(other, options);
     for (int i : {0, 11, 23}) {
         const cv::Mat fa = a.Frame(i);
-        ASSERT_EQ(fa.size(), spec.size);
+        ASSERT_EQ(fa.size(), sample.size);
         ASSERT_EQ(fa.type(), CV_8UC3);
         EXPECT_EQ(cv::norm(fa, b.Frame(i), cv::NORM_INF), 0.0) << "frame " << i;
         EXPECT_GT(cv::norm(fa, c.Frame(i), cv::NORM_L1), 0.0) << "frame " << i;
@@ -70,11 +70,11 @@ TEST(VariedScene, SameSeedGivesTheSameFramesAndTruth) {
 
 // Plain light digits (ink 192 on paint 72): every bright pixel of the
 // carriage band belongs to a truth box, and each box is tight on its ink.
-void ExpectBoxesHoldTheInk(const VariedScene& scene, const SampleSpec& spec, int index, const std::string& what) {
+void ExpectBoxesHoldTheInk(const VariedScene& scene, const SampleOptions& sample, int index, const std::string& what) {
     cv::Mat grey;
     cv::cvtColor(scene.Frame(index), grey, cv::COLOR_BGR2GRAY);
     // The carriage covers rows 20 % to 84 % of the frame; the sky above is bright.
-    const cv::Rect band(0, spec.size.height * 22 / 100, spec.size.width, spec.size.height * 60 / 100);
+    const cv::Rect band(0, sample.size.height * 22 / 100, sample.size.width, sample.size.height * 60 / 100);
     cv::Mat ink = cv::Mat::zeros(grey.size(), CV_8U);
     cv::Mat bright;
     cv::compare(grey(band), 150, bright, cv::CMP_GT);
@@ -95,18 +95,18 @@ void ExpectBoxesHoldTheInk(const VariedScene& scene, const SampleSpec& spec, int
 }
 
 TEST(VariedScene, TruthBoxesHoldThePaintedInkForEveryFontAndMotion) {
-    const SampleSpec spec = SmallSpec();
+    const SampleOptions sample = SmallOptions();
     for (const std::string& font : FontEntries()) {
         for (SceneMotion motion : {SceneMotion::Pass, SceneMotion::TwoCarriages, SceneMotion::Static}) {
             SceneOptions options;
             options.font = font;
             options.motion = motion;
-            const VariedScene scene = Built(spec, options);
+            const VariedScene scene = Built(sample, options);
             // Mid-way between two carriages the sky shows through the gap.
             const std::vector<int> frames =
                 motion == SceneMotion::TwoCarriages ? std::vector<int>{0, 23} : std::vector<int>{0, 9, 23};
             for (int i : frames) {
-                ExpectBoxesHoldTheInk(scene, spec, i, font + " motion " + std::to_string(static_cast<int>(motion)));
+                ExpectBoxesHoldTheInk(scene, sample, i, font + " motion " + std::to_string(static_cast<int>(motion)));
             }
         }
     }
@@ -115,23 +115,23 @@ TEST(VariedScene, TruthBoxesHoldThePaintedInkForEveryFontAndMotion) {
 TEST(VariedScene, EnterLeaveShowsTheNumberOnlyInTheMiddle) {
     SceneOptions options;
     options.motion = SceneMotion::EnterLeave;
-    const SampleSpec spec = SmallSpec();
-    const VariedScene scene = Built(spec, options);
+    const SampleOptions sample = SmallOptions();
+    const VariedScene scene = Built(sample, options);
     int whole = 0;
     int partial = 0;
-    for (int i = 0; i < spec.frames; ++i) {
+    for (int i = 0; i < sample.frames; ++i) {
         for (const TruthObject& o : scene.Objects(i)) {
             ASSERT_TRUE(o.isNumber);
             whole += o.fullyVisible;
             partial += !o.fullyVisible;
             if (!o.fullyVisible) {
-                EXPECT_TRUE(o.box.x == 0 || o.box.br().x == spec.size.width) << "clipped at an edge";
+                EXPECT_TRUE(o.box.x == 0 || o.box.br().x == sample.size.width) << "clipped at an edge";
             }
         }
     }
     EXPECT_TRUE(scene.Objects(0).empty());
-    EXPECT_TRUE(scene.Objects(spec.frames - 1).empty());
-    EXPECT_GT(whole, spec.frames / 3);
+    EXPECT_TRUE(scene.Objects(sample.frames - 1).empty());
+    EXPECT_GT(whole, sample.frames / 3);
     EXPECT_GT(partial, 0);
 }
 
@@ -139,17 +139,17 @@ TEST(VariedScene, TwoCarriagesPassInOrderWithFramesBetween) {
     SceneOptions options;
     options.motion = SceneMotion::TwoCarriages;
     options.varied = true;
-    SampleSpec spec = SmallSpec();
-    spec.frames = 60;
-    const VariedScene scene = Built(spec, options);
+    SampleOptions sample = SmallOptions();
+    sample.frames = 60;
+    const VariedScene scene = Built(sample, options);
     ASSERT_EQ(scene.Numbers().size(), 2u);
-    EXPECT_EQ(scene.Numbers()[0], spec.number);
-    EXPECT_NE(scene.Numbers()[1], spec.number);
+    EXPECT_EQ(scene.Numbers()[0], sample.number);
+    EXPECT_NE(scene.Numbers()[1], sample.number);
     EXPECT_TRUE(CheckDigitHolds(scene.Numbers()[1])) << scene.Numbers()[1];
     // Frame by frame: which number is wholly in view.
     std::vector<int> seen;
     bool gap = false;
-    for (int i = 0; i < spec.frames; ++i) {
+    for (int i = 0; i < sample.frames; ++i) {
         int shown = -1;
         for (const TruthObject& o : scene.Objects(i)) {
             if (o.isNumber && o.fullyVisible) {
@@ -166,18 +166,18 @@ TEST(VariedScene, TwoCarriagesPassInOrderWithFramesBetween) {
     EXPECT_TRUE(gap) << "no frame between the two numbers";
 
     options.number2 = "12345674";
-    EXPECT_EQ(Built(spec, options).Numbers()[1], "12345674");
+    EXPECT_EQ(Built(sample, options).Numbers()[1], "12345674");
 }
 
 TEST(VariedScene, NegativesShowNoCarriageNumber) {
-    const SampleSpec spec = SmallSpec();
+    const SampleOptions sample = SmallOptions();
     for (SceneNegative negative : {SceneNegative::SevenDigits, SceneNegative::SixDigitsWords, SceneNegative::Blank}) {
         for (bool varied : {false, true}) {
             SceneOptions options;
             options.negative = negative;
             options.varied = varied;
             options.motion = SceneMotion::Static;
-            const VariedScene scene = Built(spec, options);
+            const VariedScene scene = Built(sample, options);
             EXPECT_TRUE(scene.Numbers().empty());
             const auto objects = scene.Objects(0);
             bool mainGroup = false;

@@ -1,4 +1,4 @@
-#include "cli/PrintableText.h"
+#include "command_line/PrintableText.h"
 
 #include <cstdio>
 
