@@ -30,8 +30,7 @@ void RunReadLines(benchmark::State& state, const cv::Mat& zone, bool glyphRegion
     settings.useGlyphRegions = glyphRegions;
     int readings = 0;
     for (auto _ : state) {
-        const kalvero::FrameResult result = kalvero::ReadLines(zone, settings, *reader);
-        readings = result.count();
+        readings = static_cast<int>(kalvero::ReadLines(zone, settings, *reader).size());
         benchmark::DoNotOptimize(readings);
     }
     state.counters["readings"] = readings;

@@ -105,28 +105,24 @@ std::string JsonMilliseconds(double value) {
 std::string FrameJsonLine(const FrameReport& report, const std::string* file) {
     std::string line = "{\"frame\": " + std::to_string(report.frameNumber) + ", \"time_ms\": " +
                        JsonMilliseconds(report.recognitionMs) + ", \"readings\": [";
-    const std::string engine = JsonString(EngineName(report.result.engine));
-    const auto& digitScores = report.result.digitScores;
     bool first = true;
-    for (std::size_t i = 0; i < report.result.entries.size(); ++i) {
-        const FrameResultEntry& entry = report.result.entries[i];
-        const std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
+    for (const Reading& reading : report.readings) {
         if (!first) {
             line += ", ";
         }
         first = false;
-        line += "{\"text\": " + JsonString(name) +
-                ", \"x\": " + std::to_string(entry.x + report.zone.x) +
-                ", \"y\": " + std::to_string(entry.y + report.zone.y) +
-                ", \"width\": " + std::to_string(entry.width) +
-                ", \"height\": " + std::to_string(entry.height) +
-                ", \"score\": " + JsonNumber(entry.score) +
-                ", \"check_digit\": " + (CheckDigitHolds(name) ? "true" : "false") +
-                ", \"engine\": " + engine;
-        if (i < digitScores.size()) {
+        line += "{\"text\": " + JsonString(reading.text) +
+                ", \"x\": " + std::to_string(reading.box.x + report.zone.x) +
+                ", \"y\": " + std::to_string(reading.box.y + report.zone.y) +
+                ", \"width\": " + std::to_string(reading.box.width) +
+                ", \"height\": " + std::to_string(reading.box.height) +
+                ", \"score\": " + JsonNumber(reading.score) +
+                ", \"check_digit\": " + (CheckDigitHolds(reading.text) ? "true" : "false") +
+                ", \"engine\": " + JsonString(EngineName(reading.engine));
+        if (!reading.digitScores.empty()) {
             line += ", \"digit_scores\": [";
-            for (std::size_t d = 0; d < digitScores[i].size(); ++d) {
-                line += (d == 0 ? "" : ", ") + JsonNumber(digitScores[i][d]);
+            for (std::size_t d = 0; d < reading.digitScores.size(); ++d) {
+                line += (d == 0 ? "" : ", ") + JsonNumber(reading.digitScores[d]);
             }
             line += "]";
         }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "recognizers/CheckDigit.h"
 
@@ -22,11 +21,10 @@ PassFrame PassFrameFrom(const FrameReport& report) {
     if (frame.text.empty()) {
         return frame;
     }
-    for (const FrameResultEntry& entry : report.result.entries) {
-        if (frame.text == std::string(entry.name, ::strnlen(entry.name, sizeof entry.name))) {
-            frame.box = cv::Rect(entry.x + report.zone.x, entry.y + report.zone.y, entry.width,
-                                 entry.height);
-            frame.score = entry.score;
+    for (const Reading& reading : report.readings) {
+        if (frame.text == reading.text) {
+            frame.box = reading.box + report.zone.tl();
+            frame.score = reading.score;
             break;
         }
     }

@@ -20,11 +20,10 @@ std::string ScoreText(float score) {
 
 std::optional<std::string> ReadReport::AddFrame(const FrameReport& report) {
     ++framesRead_;
-    if (!report.result.entries.empty()) {
+    if (!report.readings.empty()) {
         ++framesWithReading_;
-        const FrameResultEntry& best = report.result.entries.front();
-        const std::string name(best.name, strnlen(best.name, sizeof best.name));
-        Stats& stats = bestReadings_[name];
+        const Reading& best = report.readings.front();
+        Stats& stats = bestReadings_[best.text];
         if (stats.bestReadingFrames == 0 || best.score > stats.bestScore) {
             stats.bestScore = best.score;
         }

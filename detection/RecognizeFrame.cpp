@@ -8,7 +8,7 @@
 #include "detection/GlyphTemplateBank.h"
 #include "detection/ParallelTasks.h"
 #include "detection/ReadingRanking.h"
-#include "line_reader/ReadLines.h"
+#include "detection/RecognizeReadings.h"
 
 namespace kalvero {
 
@@ -33,18 +33,6 @@ int ThreadsFor(const RecognitionSettings& settings, const cv::Mat& zone) {
     return zone.total() >= kParallelZoneArea ? EffectiveThreadCount(0) : 1;
 }
 
-// A zone can be searched when it is an 8-bit grey or BGR image that holds a
-// whole scaled template: W + 2 columns and h + 2 rows.
-bool CanSearch(const cv::Mat& zone, int digitHeight) {
-    if (digitHeight < 1 || zone.empty() || zone.dims != 2) {
-        return false;
-    }
-    if (zone.type() != CV_8UC1 && zone.type() != CV_8UC3) {
-        return false;
-    }
-    // Compared as cols - 2 >= W and rows - 2 >= h so that no height overflows.
-    return zone.cols - 2 >= GlyphWidthFor(digitHeight) && zone.rows - 2 >= digitHeight;
-}
 
 // Builds the detector, detects, and keeps the best maxResults readings.
 std::vector<RecognitionResult> RunDetection(const cv::Mat& zone, const DetectionParams& params,
@@ -60,6 +48,17 @@ std::vector<RecognitionResult> RunDetection(const cv::Mat& zone, const Detection
 }
 
 }  // namespace
+
+bool ZoneCanBeSearched(const cv::Mat& zone, int digitHeight) {
+    if (digitHeight < 1 || zone.empty() || zone.dims != 2) {
+        return false;
+    }
+    if (zone.type() != CV_8UC1 && zone.type() != CV_8UC3) {
+        return false;
+    }
+    // Compared as cols - 2 >= W and rows - 2 >= h so that no height overflows.
+    return zone.cols - 2 >= GlyphWidthFor(digitHeight) && zone.rows - 2 >= digitHeight;
+}
 
 FrameResult MakeFrameResult(const std::vector<RecognitionResult>& readings) {
     FrameResult result;
@@ -84,16 +83,9 @@ FrameResult MakeFrameResult(const std::vector<RecognitionResult>& readings) {
 
 FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings) {
     if (settings.engine == RecognitionEngine::Learned) {
-        FrameResult none;
-        none.engine = RecognitionEngine::Learned;
-        if (settings.lineReader == nullptr || !CanSearch(zoneImage, settings.digitHeight)) {
-            return none;
-        }
-        LineReaderSettings lineSettings;
-        lineSettings.digitHeight = settings.digitHeight;
-        return ReadLines(zoneImage, lineSettings, *settings.lineReader);
+        return FrameResultOf(RecognizeReadings(zoneImage, settings), RecognitionEngine::Learned);
     }
-    if (!CanSearch(zoneImage, settings.digitHeight)) {
+    if (!ZoneCanBeSearched(zoneImage, settings.digitHeight)) {
         return {};
     }
     const DetectionParams params = MakeDetectionParams(settings);

@@ -53,10 +53,6 @@ struct FrameResult {
     std::vector<FrameResultEntry> entries;
     // The engine that read them.
     RecognitionEngine engine = RecognitionEngine::Glyph;
-    // Learned engine: for each entry, in the same order, the confidence of
-    // each of its digits (0..1; the entry's score is their product). Empty
-    // for the glyph engine, whose digits have no confidence of their own.
-    std::vector<std::vector<float>> digitScores;
     std::int32_t count() const { return static_cast<std::int32_t>(entries.size()); }
 };
 
@@ -64,11 +60,17 @@ struct FrameResult {
 // them and returns the merged readings sorted by score, at most 100.
 // Learned engine: reads the rows of digits found in the zone with the
 // network of settings.lineReader and returns its 8-digit readings, best
-// first (line_reader/ReadLines.h). A zone that cannot hold a
+// first (line_reader/ReadLines.h); RecognizeReadings gives them with their
+// digit scores. A zone that cannot hold a
 // scaled glyph template (W + 2 columns, h + 2 rows, W = (int)(0.62 h)), an
 // empty zone, a digit height below 1 or an image that is not 8-bit grey or
 // BGR gives no reading without scanning.
 FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings);
+
+// True when `zone` can be read at `digitHeight`: an 8-bit grey or BGR image
+// that holds a whole scaled glyph template (W + 2 columns, h + 2 rows).
+// Either engine reads nothing from a zone that cannot.
+bool ZoneCanBeSearched(const cv::Mat& zone, int digitHeight);
 
 // The entries for a list of readings, in list order; a reading whose text
 // does not fit an entry's name (more than 19 characters) is dropped.

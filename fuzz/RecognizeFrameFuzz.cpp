@@ -14,10 +14,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
 #include "detection/RecognizeFrame.h"
+#include "detection/RecognizeReadings.h"
 #include "fuzz/ByteReader.h"
 #include "line_reader/LineReader.h"
 #include "fuzz/FuzzCheck.h"
@@ -61,17 +63,13 @@ LineReader& SharedLineReader() {
 void CheckResult(const FrameResult& result, const cv::Mat& image, bool requireFullNumber) {
     FUZZ_CHECK(result.count() <= kMaxResults);
     const bool learned = result.engine == RecognitionEngine::Learned;
-    FUZZ_CHECK(!learned || result.digitScores.size() == result.entries.size());
     for (std::size_t i = 0; i < result.entries.size(); ++i) {
         const FrameResultEntry& entry = result.entries[i];
         const std::size_t length = ::strnlen(entry.name, sizeof entry.name);
         FUZZ_CHECK(length < sizeof entry.name);  // terminated inside the field
         FUZZ_CHECK(length > 0);
         if (requireFullNumber || learned) FUZZ_CHECK(length == 8);
-        if (learned) {
-            FUZZ_CHECK(entry.score >= 0.0f && entry.score <= 1.0f);
-            FUZZ_CHECK(result.digitScores[i].size() == length);
-        }
+        if (learned) FUZZ_CHECK(entry.score >= 0.0f && entry.score <= 1.0f);
         for (std::size_t c = 0; c < length; ++c) {
             FUZZ_CHECK(entry.name[c] >= '0' && entry.name[c] <= '9');
         }
@@ -139,6 +137,16 @@ void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
     CheckResult(result, image, settings.requireFullNumber);
     // Recognition only reads the zone.
     FUZZ_CHECK(cv::norm(before, image, cv::NORM_INF) == 0.0);
+
+    // The readings every consumer sees are the record's, with a score for
+    // each digit from the learned engine.
+    const std::vector<Reading> readings = RecognizeReadings(image, settings);
+    FUZZ_CHECK(SameResult(FrameResultOf(readings, result.engine), result));
+    for (const Reading& reading : readings) {
+        FUZZ_CHECK(reading.engine == result.engine);
+        const bool learned = result.engine == RecognitionEngine::Learned;
+        FUZZ_CHECK(reading.digitScores.size() == (learned ? reading.text.size() : 0u));
+    }
 
     if (asView) {
         // Nothing outside the view may count, and the threads share the work

@@ -1,7 +1,6 @@
 #include "line_reader/ReadLines.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -115,21 +114,18 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
     }
 }
 
-FrameResult ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader) {
-    FrameResult result;
-    result.engine = RecognitionEngine::Learned;
-    for (const LineReading& reading : ReadLineReadings(zone, settings, reader)) {
-        FrameResultEntry entry;
-        std::memcpy(entry.name, reading.text.data(), std::min(reading.text.size(), sizeof(entry.name) - 1));
-        entry.x = reading.box.x;
-        entry.y = reading.box.y;
-        entry.width = reading.box.width;
-        entry.height = reading.box.height;
-        entry.score = reading.score;
-        result.entries.push_back(entry);
-        result.digitScores.emplace_back(reading.digitScores.begin(), reading.digitScores.end());
+std::vector<Reading> ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader) {
+    std::vector<Reading> readings;
+    for (const LineReading& line : ReadLineReadings(zone, settings, reader)) {
+        Reading reading;
+        reading.text = line.text;
+        reading.box = line.box;
+        reading.score = line.score;
+        reading.engine = RecognitionEngine::Learned;
+        reading.digitScores.assign(line.digitScores.begin(), line.digitScores.end());
+        readings.push_back(std::move(reading));
     }
-    return result;
+    return readings;
 }
 
 }  // namespace kalvero

@@ -5,7 +5,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "detection/RecognizeFrame.h"
+#include "detection/Reading.h"
 #include "line_reader/LineReader.h"
 #include "line_reader/LineReaderSettings.h"
 
@@ -37,9 +37,8 @@ struct LineReading {
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
                                           LineReader& reader);
 
-// ReadLineReadings as the glyph engine's result type: name = text, box,
-// score, in the same order, with the digit scores beside them and the
-// engine set to Learned.
-FrameResult ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader);
+// ReadLineReadings in the form every consumer reads (Reading): text, box,
+// score and the eight digit scores, engine Learned, in the same order.
+std::vector<Reading> ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader);
 
 }  // namespace kalvero

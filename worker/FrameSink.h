@@ -1,9 +1,10 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
-#include "detection/RecognizeFrame.h"
+#include "detection/Reading.h"
 
 namespace kalvero {
 
@@ -20,7 +21,8 @@ struct FrameReport {
     std::string logLine;              // "Frame #%d: Time recognition: %.3f s"
     float recognitionSeconds = 0.0f;  // the time in the log line (whole milliseconds)
     double recognitionMs = 0.0;       // the same time, to the clock's resolution
-    FrameResult result;               // readings, boxes in zone coordinates
+    std::vector<Reading> readings;    // best first, boxes in zone coordinates
+    RecognitionEngine engine = RecognitionEngine::Glyph;  // the engine that read this frame
     cv::Rect zone;                    // the zone the frame was recognised in (scaled-frame pixels)
     int voteCode = kNoVote;           // ResultVoteBuffer::vote code, or kNoVote
     std::string voted;                // the text given to the vote (may differ from the best

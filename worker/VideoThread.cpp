@@ -9,10 +9,11 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
-#include "detection/RecognizeFrame.h"
+#include "detection/RecognizeReadings.h"
 #include "line_reader/LineReader.h"
 #include "recognizers/CheckDigit.h"
 #include "recognizers/ClipRect.h"
@@ -54,10 +55,9 @@ bool LatchCheckDigitVote(const RunSettings& options, RecognitionEngine engine) {
 // check-digit rule the best reading whose check digit holds (a reading that
 // fails is still drawn and reported, but can never be confirmed). Empty when
 // there is none.
-std::string VoteText(const FrameResult& result, bool checkDigitVote) {
-    for (const FrameResultEntry& entry : result.entries) {
-        std::string name(entry.name, ::strnlen(entry.name, sizeof entry.name));
-        if (!checkDigitVote || CheckDigitHolds(name)) return name;
+std::string VoteText(const std::vector<Reading>& readings, bool checkDigitVote) {
+    for (const Reading& reading : readings) {
+        if (!checkDigitVote || CheckDigitHolds(reading.text)) return reading.text;
     }
     return std::string();
 }
@@ -173,7 +173,7 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 settings.engine = engine;
                 settings.lineReader = lineReader.get();
                 const auto t0 = Clock::now();
-                FrameResult result = RecognizeFrame(zoneView, settings);
+                std::vector<Reading> readings = RecognizeReadings(zoneView, settings);
                 const auto t1 = Clock::now();
                 const auto elapsedMs = static_cast<std::int32_t>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(t1 - t0).count());
@@ -190,16 +190,15 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 // Overlays and the colour conversion only for a picture that
                 // someone will see or write.
                 const bool drawImage = sink.WantsImage();
-                if (result.count() >= 1) {
-                    const FrameResultEntry& best = result.entries.front();
-                    bestName.assign(best.name, ::strnlen(best.name, sizeof best.name));
+                if (!readings.empty()) {
+                    bestName = readings.front().text;
                 }
-                if (result.count() >= 1 && drawImage) {
-                    const FrameResultEntry& best = result.entries.front();
-                    const int x = best.x + used.x;
-                    const int y = best.y + used.y;
-                    cv::rectangle(frame, cv::Point(x, y), cv::Point(x + best.width, y + best.height), kYellow, 2,
-                                  cv::LINE_8);
+                if (!readings.empty() && drawImage) {
+                    const Reading& best = readings.front();
+                    const int x = best.box.x + used.x;
+                    const int y = best.box.y + used.y;
+                    cv::rectangle(frame, cv::Point(x, y), cv::Point(x + best.box.width, y + best.box.height), kYellow,
+                                  2, cv::LINE_8);
                     std::snprintf(text, sizeof text, "%s:%.3f", bestName.c_str(), static_cast<double>(best.score));
                     cv::putText(frame, text, cv::Point(41, 41), fontFace, scale, kPurple, thickness, cv::LINE_8);
                     cv::putText(frame, text, cv::Point(40, 40), fontFace, scale, kMagenta, thickness, cv::LINE_8);
@@ -211,7 +210,7 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                     }
                 }
                 // Frames without a reading vote with the empty text.
-                const std::string voted = checkDigitVote ? VoteText(result, true) : bestName;
+                const std::string voted = checkDigitVote ? VoteText(readings, true) : bestName;
                 if (buffer) {
                     voteCode = buffer->vote(voted.data(), static_cast<std::int32_t>(voted.size()), banner, capacity);
                 }
@@ -249,7 +248,8 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 report.recognitionSeconds = seconds;
                 report.recognitionMs = preciseMs;
                 report.voted = voted;
-                report.result = std::move(result);
+                report.readings = std::move(readings);
+                report.engine = engine;
                 report.zone = used;
                 report.voteCode = voteCode;
                 report.confirmed = std::move(confirmed);

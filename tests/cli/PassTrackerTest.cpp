@@ -1,4 +1,3 @@
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -164,18 +163,15 @@ TEST(PassTracker, TakesTheVotedReadingFromTheRunLoopFrame) {
     report.frameNumber = 4;
     report.timestampMs = 120.0;
     report.zone = cv::Rect(10, 20, 300, 100);
-    FrameResultEntry wrong;
-    std::strncpy(wrong.name, "52473064", sizeof wrong.name - 1);
-    wrong.x = 1;
+    Reading wrong;
+    wrong.text = "52473064";
+    wrong.box = cv::Rect(1, 0, 0, 0);
     wrong.score = 0.95f;
-    FrameResultEntry right;
-    std::strncpy(right.name, "52473063", sizeof right.name - 1);
-    right.x = 50;
-    right.y = 5;
-    right.width = 80;
-    right.height = 20;
+    Reading right;
+    right.text = "52473063";
+    right.box = cv::Rect(50, 5, 80, 20);
     right.score = 0.9f;
-    report.result.entries = {wrong, right};
+    report.readings = {wrong, right};
     report.voted = "52473063";
     report.voteCode = 0;
     report.confirmed = "52473063";

@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -12,22 +10,19 @@
 namespace kalvero {
 namespace {
 
-FrameResultEntry Entry(const char* name, int x, int y, int w, int h, float score) {
-    FrameResultEntry e;
-    std::strncpy(e.name, name, sizeof e.name - 1);
-    e.x = x;
-    e.y = y;
-    e.width = w;
-    e.height = h;
-    e.score = score;
-    return e;
+Reading Entry(const char* name, int x, int y, int w, int h, float score) {
+    Reading reading;
+    reading.text = name;
+    reading.box = cv::Rect(x, y, w, h);
+    reading.score = score;
+    return reading;
 }
 
-FrameReport Frame(int number, std::vector<FrameResultEntry> entries, int voteCode,
+FrameReport Frame(int number, std::vector<Reading> readings, int voteCode,
                   const std::string& confirmed = "") {
     FrameReport r;
     r.frameNumber = number;
-    r.result.entries = std::move(entries);
+    r.readings = std::move(readings);
     r.voteCode = voteCode;
     r.confirmed = confirmed;
     r.zone = cv::Rect(100, 50, 300, 200);
@@ -67,8 +62,9 @@ TEST(JsonOutput, FrameLineHasFrameCoordinatesCheckDigitsAndTheConfirmedText) {
               "{\"frame\": 8, \"time_ms\": 12.35, \"readings\": [], \"confirmed\": null}");
     // The learned engine's readings carry the confidence of every digit.
     FrameReport learned = Frame(10, {Entry("52473063", 0, 0, 150, 31, 0.9f)}, 2);
-    learned.result.engine = RecognitionEngine::Learned;
-    learned.result.digitScores = {{1.0f, 0.99f, 0.98f, 0.97f, 0.96f, 0.995f, 1.0f, 0.9999f}};
+    learned.engine = RecognitionEngine::Learned;
+    learned.readings[0].engine = RecognitionEngine::Learned;
+    learned.readings[0].digitScores = {1.0f, 0.99f, 0.98f, 0.97f, 0.96f, 0.995f, 1.0f, 0.9999f};
     EXPECT_NE(FrameJsonLine(learned).find("\"engine\": \"learned\", \"digit_scores\": [1.000, 0.990, 0.980, "
                                           "0.970, 0.960, 0.995, 1.000, 1.000]}"),
               std::string::npos)

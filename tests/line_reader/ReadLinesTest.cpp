@@ -173,19 +173,21 @@ TEST_F(ReadLinesTest, GlyphRegionsAsExtraProposalsKeepTheReading) {
               1);
 }
 
-TEST_F(ReadLinesTest, FrameResultCarriesTheReadingsInOrder) {
+TEST_F(ReadLinesTest, ReadingsCarryTheLineReadingsInOrderWithDigitScores) {
     DrawnLineSpec spec;
     const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
     LineReaderSettings settings;
-    const std::vector<LineReading> readings = ReadLineReadings(zone, settings, *reader_);
-    const FrameResult result = ReadLines(zone, settings, *reader_);
-    ASSERT_EQ(result.count(), static_cast<int>(readings.size()));
-    ASSERT_GT(result.count(), 0);
-    for (std::size_t i = 0; i < readings.size(); ++i) {
-        const FrameResultEntry& entry = result.entries[i];
-        EXPECT_STREQ(entry.name, readings[i].text.c_str());
-        EXPECT_EQ(cv::Rect(entry.x, entry.y, entry.width, entry.height), readings[i].box);
-        EXPECT_EQ(entry.score, readings[i].score);
+    const std::vector<LineReading> lines = ReadLineReadings(zone, settings, *reader_);
+    const std::vector<Reading> readings = ReadLines(zone, settings, *reader_);
+    ASSERT_EQ(readings.size(), lines.size());
+    ASSERT_FALSE(readings.empty());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(readings[i].text, lines[i].text);
+        EXPECT_EQ(readings[i].box, lines[i].box);
+        EXPECT_EQ(readings[i].score, lines[i].score);
+        EXPECT_EQ(readings[i].engine, RecognitionEngine::Learned);
+        EXPECT_EQ(readings[i].digitScores,
+                  std::vector<float>(lines[i].digitScores.begin(), lines[i].digitScores.end()));
     }
 }
 

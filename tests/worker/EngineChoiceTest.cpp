@@ -76,8 +76,8 @@ TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillI
         ASSERT_EQ(frames.size(), 12u);
         int shown = 0;
         for (const RecordedFrame& frame : frames) {
-            shown += frame.result.count() > 0 && std::string(frame.result.entries[0].name) == kFailing;
-            EXPECT_EQ(frame.voted, rule ? "" : std::string(frame.result.count() ? frame.result.entries[0].name : ""));
+            shown += !frame.readings.empty() && frame.readings[0].text == kFailing;
+            EXPECT_EQ(frame.voted, rule ? "" : (frame.readings.empty() ? "" : frame.readings[0].text));
         }
         EXPECT_GE(shown, 10) << "the glyph reader reads the drawn number either way";
         if (rule) {
@@ -130,7 +130,7 @@ TEST(EngineChoice, ASwitchDuringTheRunTakesEffectFromTheNextFrameAndRestartsTheV
     EXPECT_TRUE(sink.notices().empty()) << sink.notices().front();
     for (const RecordedFrame& frame : frames) {
         const RecognitionEngine expected = frame.frameNumber <= 5 ? RecognitionEngine::Glyph : RecognitionEngine::Learned;
-        EXPECT_EQ(frame.result.engine, expected) << "frame " << frame.frameNumber;
+        EXPECT_EQ(frame.engine, expected) << "frame " << frame.frameNumber;
     }
     // Confirmed with the glyph engine by frame 5, then the fresh vote needs
     // three learned readings again: frames 6 and 7 confirm nothing.
@@ -157,7 +157,7 @@ TEST(EngineChoice, AModelThatCannotBeLoadedIsReportedOnceAndTheGlyphEngineReads)
     EXPECT_NE(notices[0].find("/nonexistent/kalvero-line-model.onnx"), std::string::npos) << notices[0];
     const auto frames = sink.frames();
     ASSERT_EQ(frames.size(), 8u);
-    for (const RecordedFrame& frame : frames) EXPECT_EQ(frame.result.engine, RecognitionEngine::Glyph);
+    for (const RecordedFrame& frame : frames) EXPECT_EQ(frame.engine, RecognitionEngine::Glyph);
     EXPECT_GT(Confirmations(frames, kValid), 0);
 }
 

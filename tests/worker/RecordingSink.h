@@ -19,7 +19,8 @@ struct RecordedFrame {
     int frameNumber = 0;
     cv::Mat rgb;
     std::string line;
-    FrameResult result;
+    std::vector<Reading> readings;
+    RecognitionEngine engine = RecognitionEngine::Glyph;
     cv::Rect zone;
     int voteCode = kNoVote;
     std::string voted;
@@ -39,7 +40,8 @@ public:
             frame.frameNumber = report.frameNumber;
             frame.rgb = report.rgbImage.clone();
             frame.line = report.logLine;
-            frame.result = report.result;
+            frame.readings = report.readings;
+            frame.engine = report.engine;
             frame.zone = report.zone;
             frame.voteCode = report.voteCode;
             frame.voted = report.voted;

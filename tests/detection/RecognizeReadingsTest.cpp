@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "detection/RecognizeReadings.h"
+#include "tools/NumberPainter.h"
+
+namespace kalvero {
+namespace {
+
+Reading Make(const std::string& text, cv::Rect box, float score) {
+    Reading reading;
+    reading.text = text;
+    reading.box = box;
+    reading.score = score;
+    return reading;
+}
+
+TEST(RecognizeReadings, GlyphEngineGivesTheFrameResultsReadingsInOrder) {
+    for (bool light : {true, false}) {
+        PanelSpec spec;
+        spec.digitHeight = 29;
+        spec.lightDigits = light;
+        const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, nullptr);
+        RecognitionSettings settings;
+        settings.digitHeight = 29;
+        const FrameResult result = RecognizeFrame(zone, settings);
+        const std::vector<Reading> readings = RecognizeReadings(zone, settings);
+        ASSERT_GE(result.count(), 1);
+        ASSERT_EQ(readings.size(), result.entries.size());
+        EXPECT_EQ(readings.front().text, "52473068");
+        for (std::size_t i = 0; i < readings.size(); ++i) {
+            const FrameResultEntry& entry = result.entries[i];
+            EXPECT_EQ(readings[i].text, entry.name);
+            EXPECT_EQ(readings[i].box, cv::Rect(entry.x, entry.y, entry.width, entry.height));
+            EXPECT_EQ(readings[i].score, entry.score);
+            EXPECT_EQ(readings[i].engine, RecognitionEngine::Glyph);
+            EXPECT_TRUE(readings[i].digitScores.empty());
+        }
+    }
+}
+
+TEST(RecognizeReadings, LearnedEngineWithoutANetworkOrWithABadZoneReadsNothing) {
+    PanelSpec spec;
+    const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, nullptr);
+    RecognitionSettings settings;
+    settings.engine = RecognitionEngine::Learned;
+    EXPECT_TRUE(RecognizeReadings(zone, settings).empty());
+    const FrameResult result = RecognizeFrame(zone, settings);
+    EXPECT_EQ(result.count(), 0);
+    EXPECT_EQ(result.engine, RecognitionEngine::Learned);
+    EXPECT_TRUE(RecognizeReadings(cv::Mat(), RecognitionSettings{}).empty());
+}
+
+TEST(FrameResultOf, KeepsOrderBoxAndScoreAndDropsTextsAnEntryCannotHold) {
+    std::vector<Reading> readings = {Make("52473068", {10, 20, 180, 35}, 0.9f),
+                                     Make(std::string(20, '7'), {1, 2, 3, 4}, 0.5f),
+                                     Make(std::string(19, '3'), {5, 6, 7, 8}, 0.25f)};
+    const FrameResult result = FrameResultOf(readings, RecognitionEngine::Learned);
+    EXPECT_EQ(result.engine, RecognitionEngine::Learned);
+    ASSERT_EQ(result.count(), 2);
+    EXPECT_STREQ(result.entries[0].name, "52473068");
+    EXPECT_EQ(result.entries[0].x, 10);
+    EXPECT_EQ(result.entries[0].height, 35);
+    EXPECT_EQ(result.entries[0].score, 0.9f);
+    EXPECT_EQ(std::string(result.entries[1].name), std::string(19, '3'));
+    EXPECT_EQ(result.entries[1].name[19], '\0');
+
+    // And back: the record loses only what it has no field for.
+    readings.erase(readings.begin() + 1);
+    for (Reading& reading : readings) {
+        reading.engine = RecognitionEngine::Learned;
+    }
+    EXPECT_EQ(ReadingsOf(result), readings);
+}
+
+}  // namespace
+}  // namespace kalvero
