@@ -14,7 +14,8 @@ namespace kalvero {
 
 namespace {
 
-constexpr std::size_t kMaxNameLength = sizeof(FrameResultEntry::name) - 1;  // 19
+// A frame entry's name field keeps a terminating zero: 19 characters fit.
+constexpr std::size_t kMaxNameLength = sizeof(FrameResultEntry::name) - 1;
 
 // Smallest zone (in pixels) that the automatic thread count spreads over
 // several threads. A 390 x 90 zone is read in about 3 ms on one thread; a
