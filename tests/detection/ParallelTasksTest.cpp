@@ -44,7 +44,7 @@ private:
 };
 
 // Long enough for the other threads to pick up tasks of their own.
-void BusyWhile() { std::this_thread::sleep_for(std::chrono::microseconds(300)); }
+void HoldForAMoment() { std::this_thread::sleep_for(std::chrono::microseconds(300)); }
 
 class RunTasksAtThreads : public ::testing::TestWithParam<int> {};
 
@@ -61,7 +61,7 @@ TEST_P(RunTasksAtThreads, NeverRunsMoreTasksAtOnceThanAllowed) {
     ConcurrencyMeter meter;
     RunTasks(24, GetParam(), [&](int) {
         meter.Enter();
-        BusyWhile();
+        HoldForAMoment();
         meter.Leave();
     });
     EXPECT_GE(meter.Most(), 1);
@@ -76,7 +76,7 @@ TEST_P(RunTasksAtThreads, RethrowsTheFirstFailureAfterEveryTaskStopped) {
                           [&](int i) {
                               running.fetch_add(1);
                               runs[static_cast<std::size_t>(i)].fetch_add(1);
-                              BusyWhile();
+                              HoldForAMoment();
                               running.fetch_sub(1);
                               if (i == 3) {
                                   throw std::runtime_error("task 3 failed");

@@ -11,23 +11,34 @@ namespace {
 using testing::MakeReading;
 using Readings = std::vector<RecognitionResult>;
 
-TEST(MergeRepeatedReadings, HigherRankValueWinsAndGainsTheBonus) {
-    Readings list = {MakeReading("52473068", 10, 10, 100, 30, 0.7f, 0.5f),
-                     MakeReading("52473068", 12, 11, 100, 30, 0.8f, 0.4f)};
+// Two readings of one number at nearly the same place: one survives with
+// the bonus added to its own score.
+struct MergeCase {
+    const char* name;
+    float firstRank, firstScore;
+    float secondRank, secondScore;
+    int survivorX;
+    float survivorScore;
+};
+
+class RepeatedReading : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(RepeatedReading, OneSurvivesWithTheBonus) {
+    const MergeCase c = GetParam();
+    Readings list = {MakeReading("52473068", 10, 10, 100, 30, c.firstRank, c.firstScore),
+                     MakeReading("52473068", 12, 11, 100, 30, c.secondRank, c.secondScore)};
     MergeRepeatedReadings(list);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].x, 12);
-    EXPECT_EQ(list[0].score, 0.4f + 0.2f);
+    EXPECT_EQ(list[0].x, c.survivorX);
+    EXPECT_EQ(list[0].score, c.survivorScore);
 }
 
-TEST(MergeRepeatedReadings, EqualRankValueKeepsTheEarlier) {
-    Readings list = {MakeReading("52473068", 10, 10, 100, 30, 0.8f, 0.5f),
-                     MakeReading("52473068", 12, 11, 100, 30, 0.8f, 0.9f)};
-    MergeRepeatedReadings(list);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].x, 10);
-    EXPECT_EQ(list[0].score, 0.5f + 0.2f);
-}
+INSTANTIATE_TEST_SUITE_P(
+    MergeRepeatedReadings, RepeatedReading,
+    ::testing::Values(MergeCase{"HigherRankValueWins", 0.7f, 0.5f, 0.8f, 0.4f, 12, 0.4f + 0.2f},
+                      MergeCase{"EqualRankValueKeepsTheEarlier", 0.8f, 0.5f, 0.8f, 0.9f, 10,
+                                0.5f + 0.2f}),
+    [](const ::testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
 TEST(MergeRepeatedReadings, OverlapMustExceedHalfOfTheEarlierBox) {
     // Shifted by exactly half the width: the overlap is not wider than half.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <tuple>
 
 #include <opencv2/imgproc.hpp>
 
@@ -39,22 +41,26 @@ TEST(NormalisedCorrelation, FollowsOpenCVInTheCornerCases) {
     EXPECT_EQ(NormalisedCorrelation(0, 500, 0), 0.0f);
 }
 
-TEST(CorrelationMap, MatchesOpenCVUpToSinglePrecisionRounding) {
-    cv::RNG rng(11);
-    for (int h : {10, 20, 29, 41}) {
-        GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
-        bank.ScaleTemplates(h);
-        for (int g : {0, 4, 8}) {
-            const cv::Mat& glyph = bank.scaledTemplates[static_cast<std::size_t>(g)];
-            const cv::Mat image = RandomGrey(cv::Size(glyph.cols * 4 + 3, glyph.rows * 2 + 5), rng);
-            cv::Mat expected;
-            cv::matchTemplate(image, glyph, expected, cv::TM_CCORR_NORMED);
-            const cv::Mat map = CorrelationMap(image, glyph);
-            ASSERT_EQ(map.size(), expected.size());
-            EXPECT_LT(cv::norm(map, expected, cv::NORM_INF), 1e-5) << "h " << h << ", glyph " << g;
-        }
-    }
+// Digit heights and glyphs (a round one, the 4, the 8) on random images.
+class CorrelationOfGlyph : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(CorrelationOfGlyph, MatchesOpenCVUpToSinglePrecisionRounding) {
+    const auto [h, g] = GetParam();
+    cv::RNG rng(static_cast<std::uint64_t>(1100 + 10 * h + g));
+    GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
+    bank.ScaleTemplates(h);
+    const cv::Mat& glyph = bank.scaledTemplates[static_cast<std::size_t>(g)];
+    const cv::Mat image = RandomGrey(cv::Size(glyph.cols * 4 + 3, glyph.rows * 2 + 5), rng);
+    cv::Mat expected;
+    cv::matchTemplate(image, glyph, expected, cv::TM_CCORR_NORMED);
+    const cv::Mat map = CorrelationMap(image, glyph);
+    ASSERT_EQ(map.size(), expected.size());
+    EXPECT_LT(cv::norm(map, expected, cv::NORM_INF), 1e-5) << "h " << h << ", glyph " << g;
 }
+
+INSTANTIATE_TEST_SUITE_P(CorrelationMap, CorrelationOfGlyph,
+                         ::testing::Combine(::testing::Values(10, 20, 29, 41),
+                                            ::testing::Values(0, 4, 8)));
 
 TEST(CorrelationMap, AValueDependsOnlyOnItsWindow) {
     // The map of a part of an image is, bit for bit, the matching part of

@@ -12,6 +12,7 @@ namespace kalvero {
 namespace {
 
 using testing::DrawLinePanel;
+using testing::DrawTightZone;
 using testing::DrawnLineSpec;
 
 class ReadLinesTest : public ::testing::Test {
@@ -90,7 +91,7 @@ TEST_F(ReadLinesTest, ReadsWithAnOffDigitHeightAndAGreyZone) {
     DrawnLineSpec spec;
     spec.text = "64019257";
     cv::Mat grey;
-    cv::cvtColor(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec), grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(DrawTightZone(spec), grey, cv::COLOR_BGR2GRAY);
     for (int given : {21, 29, 37}) {
         const std::vector<LineReading> readings = Read(grey, given);
         ASSERT_FALSE(readings.empty()) << "digit height set to " << given;
@@ -101,11 +102,11 @@ TEST_F(ReadLinesTest, ReadsWithAnOffDigitHeightAndAGreyZone) {
 TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
     DrawnLineSpec blank;
     blank.text = "";
-    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), blank)).empty());
+    EXPECT_TRUE(Read(DrawTightZone(blank)).empty());
     DrawnLineSpec seven;
     seven.text = "4120306";
-    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), seven)).empty());
-    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), seven), 29, true).empty());
+    EXPECT_TRUE(Read(DrawTightZone(seven)).empty());
+    EXPECT_TRUE(Read(DrawTightZone(seven), 29, true).empty());
     DrawnLineSpec nine;
     nine.text = "412030651";
     nine.letterSpacing = 0.15;
@@ -136,7 +137,7 @@ TEST_F(ReadLinesTest, ReadsThroughARailDrawnAcrossTheDigits) {
         spec.text = "30581746";
         spec.lightDigits = light;
         cv::Rect ink;
-        cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+        cv::Mat zone = DrawTightZone(spec, &ink);
         const int y = ink.y + ink.height * 2 / 5;
         cv::line(zone, cv::Point(0, y), cv::Point(389, y), cv::Scalar::all(light ? 200 : 60), 2);
         const std::vector<LineReading> readings = Read(zone);
@@ -163,7 +164,7 @@ TEST_F(ReadLinesTest, TwoNumbersInAZoneAreBothReadBestFirst) {
 TEST_F(ReadLinesTest, GlyphRegionsAsExtraProposalsKeepTheReading) {
     DrawnLineSpec spec;
     spec.text = "52473068";
-    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    const cv::Mat zone = DrawTightZone(spec);
     const std::vector<LineReading> withRegions = Read(zone, 29, true);
     ASSERT_FALSE(withRegions.empty());
     EXPECT_EQ(withRegions.front().text, spec.text);
@@ -175,7 +176,7 @@ TEST_F(ReadLinesTest, GlyphRegionsAsExtraProposalsKeepTheReading) {
 
 TEST_F(ReadLinesTest, FrameResultCarriesTheReadingsInOrder) {
     DrawnLineSpec spec;
-    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    const cv::Mat zone = DrawTightZone(spec);
     LineReaderSettings settings;
     const std::vector<LineReading> readings = ReadLineReadings(zone, settings, *reader_);
     const FrameResult result = ReadLines(zone, settings, *reader_);
@@ -191,7 +192,7 @@ TEST_F(ReadLinesTest, FrameResultCarriesTheReadingsInOrder) {
 
 TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
     DrawnLineSpec spec;
-    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    const cv::Mat zone = DrawTightZone(spec);
     cv::Mat deep, floating, alpha;
     zone.convertTo(deep, CV_16UC3, 256.0);
     zone.convertTo(floating, CV_32FC3);

@@ -27,15 +27,46 @@ void RecordingTrace::OnRegionResult(const CandidateRegion& region, const std::st
     resultReasons.push_back(reason);
 }
 
-std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight) {
+std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight,
+                                            int threadCount, int scanModeMask) {
     RecognitionSettings settings;
     settings.digitHeight = digitHeight;
     const DetectionParams params = MakeDetectionParams(settings);
     GlyphTemplateBank bank(zone);
     bank.ScaleTemplates(digitHeight);
-    SearchContext context(params.scanModeMask, params.maxArea);
-    ScanModes(context, bank);
+    SearchContext context(scanModeMask != 0 ? scanModeMask : params.scanModeMask, params.maxArea);
+    ScanModes(context, bank, threadCount);
     return context.candidates;
+}
+
+RecognitionSettings FullNumberSettings(int digitHeight, CorrelationPath path, int threads,
+                                       RecognitionTrace* trace) {
+    RecognitionSettings settings;
+    settings.digitHeight = digitHeight;
+    settings.requireFullNumber = true;
+    settings.correlationPath = path;
+    settings.threadCount = threads;
+    settings.trace = trace;
+    return settings;
+}
+
+CandidateRegion Candidate(int x, int y, int w, int h, int typeCode) {
+    CandidateRegion c;
+    c.x = x;
+    c.y = y;
+    c.width = w;
+    c.height = h;
+    c.typeCode = typeCode;
+    return c;
+}
+
+cv::Mat PaintedZone(int digitHeight, bool lightDigits, cv::Rect* numberBox) {
+    PanelSpec spec;
+    spec.number = "52473068";
+    spec.digitHeight = digitHeight;
+    spec.gapFraction = 0.25;
+    spec.lightDigits = lightDigits;
+    return MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, numberBox);
 }
 
 int FixedRecognizer::liveCount = 0;
