@@ -40,25 +40,27 @@ INSTANTIATE_TEST_SUITE_P(
                                 0.5f + 0.2f}),
     [](const ::testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
-TEST(MergeRepeatedReadings, OverlapMustExceedHalfOfTheEarlierBox) {
-    // Shifted by exactly half the width: the overlap is not wider than half.
+// A 100 x 30 reading at the origin and the same reading shifted: the two
+// merge only when the overlap exceeds half the earlier box's width and half
+// its height. Shifted by exactly half, the overlap is not wider than half.
+struct ShiftCase {
+    cv::Point shift;
+    std::size_t remaining;
+};
+
+class ShiftedRepeat : public ::testing::TestWithParam<ShiftCase> {};
+
+TEST_P(ShiftedRepeat, OverlapMustExceedHalfOfTheEarlierBox) {
+    const ShiftCase c = GetParam();
     Readings list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-                     MakeReading("1234", 50, 0, 100, 30, 0.5f, 0.5f)};
+                     MakeReading("1234", c.shift.x, c.shift.y, 100, 30, 0.5f, 0.5f)};
     MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 2u);
-    list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-            MakeReading("1234", 49, 0, 100, 30, 0.5f, 0.5f)};
-    MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 1u);
-    list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-            MakeReading("1234", 0, 15, 100, 30, 0.5f, 0.5f)};
-    MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 2u);
-    list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-            MakeReading("1234", 0, 14, 100, 30, 0.5f, 0.5f)};
-    MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.size(), c.remaining) << c.shift;
 }
+
+INSTANTIATE_TEST_SUITE_P(MergeRepeatedReadings, ShiftedRepeat,
+                         ::testing::Values(ShiftCase{{50, 0}, 2}, ShiftCase{{49, 0}, 1},
+                                           ShiftCase{{0, 15}, 2}, ShiftCase{{0, 14}, 1}));
 
 TEST(MergeRepeatedReadings, OverlapIsMeasuredAgainstTheEarlierRecord) {
     // A small box inside a large one: merged when the small one comes first.

@@ -51,13 +51,7 @@ RecognitionSettings FullNumberSettings(int digitHeight, CorrelationPath path, in
 }
 
 CandidateRegion Candidate(int x, int y, int w, int h, int typeCode) {
-    CandidateRegion c;
-    c.x = x;
-    c.y = y;
-    c.width = w;
-    c.height = h;
-    c.typeCode = typeCode;
-    return c;
+    return CandidateRegion{x, y, w, h, typeCode};
 }
 
 cv::Mat PaintedZone(int digitHeight, bool lightDigits, cv::Rect* numberBox) {
