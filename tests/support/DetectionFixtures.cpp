@@ -55,12 +55,12 @@ CandidateRegion Candidate(int x, int y, int w, int h, int typeCode) {
 }
 
 cv::Mat PaintedZone(int digitHeight, bool lightDigits, cv::Rect* numberBox) {
-    PanelSpec spec;
-    spec.number = "52473068";
-    spec.digitHeight = digitHeight;
-    spec.gapFraction = 0.25;
-    spec.lightDigits = lightDigits;
-    return MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, numberBox);
+    PanelSpec look;
+    look.number = "52473068";
+    look.digitHeight = digitHeight;
+    look.gapFraction = 0.25;
+    look.lightDigits = lightDigits;
+    return MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), look, numberBox);
 }
 
 int FixedRecognizer::liveCount = 0;
