@@ -62,9 +62,12 @@ INSTANTIATE_TEST_SUITE_P(CorrelationMap, CorrelationOfGlyph,
                          ::testing::Combine(::testing::Values(10, 20, 29, 41),
                                             ::testing::Values(0, 4, 8)));
 
-TEST(CorrelationMap, AValueDependsOnlyOnItsWindow) {
-    // The map of a part of an image is, bit for bit, the matching part of
-    // the whole image's map: values do not depend on the image size.
+// The map of a part of an image is, bit for bit, the matching part of the
+// whole image's map: values do not depend on the image size.
+class ImagePart : public ::testing::TestWithParam<cv::Rect> {};
+
+TEST_P(ImagePart, AValueDependsOnlyOnItsWindow) {
+    const cv::Rect part = GetParam();
     cv::RNG rng(12);
     GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
     bank.ScaleTemplates(24);
@@ -72,13 +75,14 @@ TEST(CorrelationMap, AValueDependsOnlyOnItsWindow) {
     cv::Mat image = RandomGrey(cv::Size(300, 90), rng);
     cv::threshold(image, image, 170, 255, cv::THRESH_BINARY);
     const cv::Mat whole = CorrelationMap(image, glyph);
-    for (const cv::Rect part : {cv::Rect(0, 0, 40, 30), cv::Rect(37, 11, 101, 60),
-                                cv::Rect(200, 40, 100, 50)}) {
-        const cv::Mat map = CorrelationMap(image(part), glyph);
-        const cv::Rect range(part.x, part.y, map.cols, map.rows);
-        EXPECT_TRUE(BitIdentical(map, whole(range))) << part;
-    }
+    const cv::Mat map = CorrelationMap(image(part), glyph);
+    const cv::Rect range(part.x, part.y, map.cols, map.rows);
+    EXPECT_TRUE(BitIdentical(map, whole(range))) << part;
 }
+
+INSTANTIATE_TEST_SUITE_P(CorrelationMap, ImagePart,
+                         ::testing::Values(cv::Rect(0, 0, 40, 30), cv::Rect(37, 11, 101, 60),
+                                           cv::Rect(200, 40, 100, 50)));
 
 TEST(CorrelationMap, ExactMatchScoresOne) {
     GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include <opencv2/imgproc.hpp>
 
@@ -87,17 +88,21 @@ TEST_F(ReadLinesTest, ReadsNumbersInFontsTheModelNeverSaw) {
     }
 }
 
-TEST_F(ReadLinesTest, ReadsWithAnOffDigitHeightAndAGreyZone) {
+// Digits 29 pixels tall read with the digit height set to each value.
+class OffDigitHeight : public ReadLinesTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(OffDigitHeight, ReadsWithAnOffDigitHeightAndAGreyZone) {
+    const int given = GetParam();
     DrawnLineSpec spec;
     spec.text = "64019257";
     cv::Mat grey;
     cv::cvtColor(DrawTightZone(spec), grey, cv::COLOR_BGR2GRAY);
-    for (int given : {21, 29, 37}) {
-        const std::vector<LineReading> readings = Read(grey, given);
-        ASSERT_FALSE(readings.empty()) << "digit height set to " << given;
-        EXPECT_EQ(readings.front().text, spec.text) << "digit height set to " << given;
-    }
+    const std::vector<LineReading> readings = Read(grey, given);
+    ASSERT_FALSE(readings.empty()) << "digit height set to " << given;
+    EXPECT_EQ(readings.front().text, spec.text) << "digit height set to " << given;
 }
+
+INSTANTIATE_TEST_SUITE_P(ReadLinesTest, OffDigitHeight, ::testing::Values(21, 29, 37));
 
 TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
     DrawnLineSpec blank;
@@ -208,17 +213,26 @@ TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
             EXPECT_TRUE(readings.empty()) << "zone " << i;
         }
     }
-    for (int height : {-5, 0, 3, 1000, 1 << 30}) {
-        for (bool glyphRegions : {false, true}) {
-            std::vector<LineReading> readings;
-            EXPECT_NO_THROW(readings = Read(zone, height, glyphRegions)) << "height " << height;
-            EXPECT_TRUE(readings.empty()) << "height " << height;
-        }
-    }
     LineReaderSettings none;
     none.maxLines = 0;
     EXPECT_TRUE(ReadLineReadings(zone, none, *reader_).empty());
 }
+
+// Digit heights no zone can hold, with and without the glyph regions.
+class UnusableDigitHeight : public ReadLinesTest,
+                            public ::testing::WithParamInterface<std::tuple<int, bool>> {};
+
+TEST_P(UnusableDigitHeight, GivesNoReadingAndNoException) {
+    const auto [height, glyphRegions] = GetParam();
+    const cv::Mat zone = DrawTightZone(DrawnLineSpec{});
+    std::vector<LineReading> readings;
+    EXPECT_NO_THROW(readings = Read(zone, height, glyphRegions)) << "height " << height;
+    EXPECT_TRUE(readings.empty()) << "height " << height;
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadLinesTest, UnusableDigitHeight,
+                         ::testing::Combine(::testing::Values(-5, 0, 3, 1000, 1 << 30),
+                                            ::testing::Bool()));
 
 TEST_F(ReadLinesTest, RandomZonesNeverThrowAndGiveWellFormedReadings) {
     cv::RNG rng(17);
