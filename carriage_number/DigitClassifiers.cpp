@@ -10,6 +10,9 @@ namespace kalvero {
 
 namespace {
 
+// The glyph reader's fixed cap on the steps of one probe: a probe crosses a
+// digit in at most a few hundred steps, so the cap only ends a walk whose
+// slope would never reach its end point.
 constexpr int kMaxBandPositions = 1000;
 
 struct Probe {
@@ -62,6 +65,8 @@ int InkAcross(const cv::Mat& strip, const cv::Rect& box, int px, int py, int d, 
 
 int ProbeBandHalfWidth(int width, int height) {
     const float area = static_cast<float>(width * height);
+    // The glyph reader's fixed band: half the side of one 35th of the digit's
+    // area, rounded, so the band grows with the stroke width of the digit.
     return static_cast<int>(std::sqrt(area / 35.0f) * 0.5f + 0.5f);
 }
 
@@ -69,6 +74,8 @@ ProbeFeatures::Flags FlagProbe(float count, float sum, float n, int d) {
     const float share = count / n;
     const float density = sum / (static_cast<float>(2 * d + 1) * n);
     ProbeFeatures::Flags flags;
+    // The glyph reader's fixed probe levels: a probe mostly on ink crosses a
+    // stroke; one that is mostly off ink, or on thin ink, crosses none.
     flags.covered = share > 0.8f ? 1 : 0;
     flags.empty = (share < 0.4f || density < 0.3f) ? 1 : 0;
     return flags;

@@ -17,6 +17,9 @@ namespace kalvero {
 
 namespace {
 
+// The glyph reader's fixed acceptance level of a digit match, a little above
+// the zone scan's hit level: a strip is cut around the digits, so its matches
+// are held to a stricter standard.
 constexpr double kMinMatchScore = 0.67;
 // The last templates of the bank are alternative forms the matcher skips.
 constexpr int kAlternativeTemplates = 3;
@@ -43,6 +46,8 @@ bool CoversFullColumn(const std::vector<int>& full, int x, int width) {
 
 std::vector<MatchWindow> DigitMatchWindows(int stripWidth, int glyphWidth) {
     std::vector<MatchWindow> windows;
+    // The glyph reader's fixed window of 1.6 glyph widths: a whole digit and
+    // part of its gap, so every digit lies whole in some window.
     const int span = static_cast<int>(1.6 * glyphWidth);
     // Half a glyph width, at least one column so that tiny glyphs still
     // move the window.
@@ -73,6 +78,9 @@ bool PassesColumnFill(const cv::Mat& strip, const cv::Rect& box, int templateInd
     const std::vector<int> counts = BoxColumnCounts(strip, box);
     const int empty = static_cast<int>(std::count(counts.begin(), counts.end(), 0));
     const float ratio = static_cast<float>(empty) / static_cast<float>(box.width);
+    // The glyph reader's fixed gap limits: a match whose box is more than 30 %
+    // blank columns straddles a gap between digits rather than one digit;
+    // template 4 is held to the stricter 20 % the reader fixes for it.
     if (ratio > 0.3) {
         return false;
     }
@@ -82,6 +90,9 @@ bool PassesColumnFill(const cv::Mat& strip, const cv::Rect& box, int templateInd
 cv::Rect TightenBox(const cv::Mat& strip, const cv::Rect& box, int digitHeight, int glyphWidth) {
     const int w0 = box.width;
     const int h0 = box.height;
+    // The glyph reader's fixed trimming levels: an edge column with less ink
+    // than a fifth of the digit height, or an edge row with less than a tenth
+    // of the glyph width, is a neighbour's stroke or noise, not the digit.
     const double columnInk = 0.2 * digitHeight;
     const double rowInk = 0.1 * glyphWidth;
     cv::Rect out = box;
@@ -109,6 +120,8 @@ void AddCandidate(std::vector<DigitCandidate>& list, int templateIndex, double s
                   cv::Point loc, int windowStart, int glyphWidth) {
     const int x = windowStart + loc.x;
     const int digit = GlyphDigit(templateIndex);
+    // Two matches closer than 0.7 glyph widths (the glyph reader's fixed
+    // spacing) cannot be two digits: the better one stands for both.
     const double near = 0.7 * glyphWidth;
     bool found = false;
     for (DigitCandidate& r : list) {
@@ -131,6 +144,8 @@ void AddCandidate(std::vector<DigitCandidate>& list, int templateIndex, double s
 bool AcceptMatch(int templateIndex, double score, int k, const float p[kShapeClassCount],
                  const float z[kShapeClassCount]) {
     const int c = ClassOfDigit(templateIndex);
+    // The glyph reader's fixed acceptance ladder: the weaker the template
+    // match, the more the two shape classifiers must agree with it.
     if (templateIndex == DigitOfClass(k) && p[k] > 0.5f && score > 0.64) {
         return true;
     }

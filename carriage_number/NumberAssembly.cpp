@@ -10,8 +10,11 @@ namespace kalvero {
 
 namespace {
 
+// Digits of a carriage number: assembly stops filling gaps once it has them.
 constexpr std::size_t kFullNumber = 8;
 
+// A 1 the assembly puts into a gap (the search has no template for 1): the
+// glyph reader's fixed score and confidence of a digit it did not match.
 DigitCandidate InsertedOne(std::int32_t x) { return {1, x, 0.7, 0.5}; }
 
 // Step 2: reading order, and of two records closer than 0.7 W the one with

@@ -9,7 +9,8 @@ namespace kalvero {
 
 class RecognitionClass;
 
-// Longest digit text an assembly writes.
+// Longest digit text an assembly writes: what a reading's text field holds
+// besides its two reserved bytes.
 constexpr std::size_t kMaxAssembledDigits = 99;
 
 // Turns the digits matched in one strip into the text of a carriage number:

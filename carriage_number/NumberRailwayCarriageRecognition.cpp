@@ -11,6 +11,10 @@
 namespace kalvero {
 
 namespace {
+// The glyph reader's fixed strip limits: at most ten profile peaks (eight
+// digits and a little clutter) are taken as digit positions, and a strip
+// with fewer than three matched digits is not assembled, as the gaps would
+// then be mostly guessed.
 constexpr int kPeakLimit = 10;
 constexpr std::size_t kMinCandidates = 3;
 }  // namespace

@@ -8,6 +8,8 @@ namespace kalvero {
 
 namespace {
 
+// The glyph reader's fixed 15 x 15 mean-threshold neighbourhood, the same
+// as the zone scan's, so a strip binarises like the scan that found it.
 constexpr int kBlockSize = 15;
 
 struct StripMode {

@@ -10,7 +10,11 @@
 namespace kalvero {
 
 namespace {
+// Foreground value of a scan image: every later stage looks for 255.
 constexpr double kMaxValue = 255.0;
+// The glyph reader's fixed 15 x 15 neighbourhood of the mean threshold (the
+// offsets per mode below are its fixed values too): a window about half a
+// digit high at the usual heights, so the mean follows the panel's shading.
 constexpr int kBlockSize = 15;
 }  // namespace
 
@@ -40,6 +44,9 @@ void BinariseMode(GlyphTemplateBank& bank, int mode) {
         break;
     }
 
+    // The glyph reader's fixed run limits: no digit stroke runs three glyph
+    // widths across or one and a half digit heights down, so longer runs are
+    // rails, panel edges and lettering underlines that would bridge digits.
     const int horizontalLimit = 3 * bank.glyphWidth;
     const int verticalLimit = static_cast<int>(1.5 * bank.digitHeight);
     std::vector<cv::Rect>& runs = bank.exclusionBoxes[mode];

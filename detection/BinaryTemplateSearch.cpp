@@ -24,7 +24,9 @@ namespace kalvero {
 
 namespace {
 
+// Bytes of one SSE2 register: rows are counted in chunks of this width.
 constexpr int kChunkBytes = 16;
+// Foreground value of the binarised images the index is built from.
 constexpr int kForeground = 255;
 // The widest step of windows whose block bounds are summed side by side:
 // each block total is stored that many times, and as many zero columns

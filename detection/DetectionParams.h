@@ -5,6 +5,7 @@
 
 namespace kalvero {
 
+// Room for codes in a parameter block: the glyph reader's fixed table size.
 constexpr int kMaxDetectionCodes = 100;
 
 // Parameter block of one recognition call, derived from the settings and
@@ -27,6 +28,9 @@ struct DetectionParams {
     std::int32_t recognitionFlags = 0;
 };
 
+// The window's fixed call: modes 1 and 3 (light and dark digits at the
+// stricter offset), up to 100 readings a frame, and the flag bit that keeps
+// only whole eight-digit numbers.
 constexpr std::int32_t kDefaultScanModeMask = 10;
 constexpr std::int32_t kDefaultMaxResults = 100;
 constexpr std::int32_t kFlagRequireFullNumber = 2;

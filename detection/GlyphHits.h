@@ -15,7 +15,9 @@ class BinaryImageIndex;
 // pixels (its size is always the scaled template's size).
 using GlyphHit = cv::Rect;
 
-// Correlation a tile's best match must exceed to count as a hit.
+// Correlation a tile's best match must exceed to count as a hit: the glyph
+// reader's fixed hit level, which the fast path's bounds are built to prune
+// against without changing a single hit.
 constexpr double kHitThreshold = 0.64;
 
 // Templates the search matches: every digit but 1; the alternative shapes

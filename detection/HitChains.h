@@ -10,7 +10,9 @@ namespace kalvero {
 // Indices into the hit list, the seed first.
 using HitChain = std::vector<int>;
 
-// Most followers gathered before the nearest one is chosen.
+// Most followers gathered before the nearest one is chosen: the glyph
+// reader's fixed look-ahead, enough for the hits of the next digit, which
+// several templates may all have matched.
 constexpr int kMaxFollowers = 5;
 
 // Chains hits (sorted by x) left to right into rows of characters. Every hit

@@ -5,9 +5,61 @@
 #include <exception>
 #include <mutex>
 #include <thread>
-#include <vector>
+
+#include <opencv2/core/utility.hpp>
 
 namespace kalvero {
+
+namespace {
+
+// One call's shared state: the next task to hand out and the first failure.
+// Each stripe of the OpenCV loop is one worker that pulls task indices from
+// `next`; as there are no more stripes than allowed threads, no more tasks
+// than that run at once, however OpenCV schedules the stripes.
+class TaskQueue : public cv::ParallelLoopBody {
+public:
+    TaskQueue(int taskCount, const std::function<void(int)>& task)
+        : taskCount_(taskCount), task_(task) {}
+
+    void operator()(const cv::Range& stripes) const override {
+        // OpenCV may hand one thread several stripes (or all of them when it
+        // runs the loop serially); draining the queue once covers them all.
+        (void)stripes;
+        for (;;) {
+            const int i = next_.fetch_add(1);
+            if (i >= taskCount_ || failed_.load()) {
+                return;
+            }
+            try {
+                task_(i);
+            } catch (...) {
+                // An exception must not leave the loop body: OpenCV would
+                // turn it into its own error and lose the task's type.
+                const std::lock_guard<std::mutex> lock(errorMutex_);
+                if (!firstError_) {
+                    firstError_ = std::current_exception();
+                }
+                failed_.store(true);
+            }
+        }
+    }
+
+    void RethrowFirstError() const {
+        if (firstError_) {
+            std::rethrow_exception(firstError_);
+        }
+    }
+
+private:
+    const int taskCount_;
+    const std::function<void(int)>& task_;
+    mutable std::atomic<int> next_{0};
+    mutable std::atomic<bool> failed_{false};
+    mutable std::mutex errorMutex_;
+    mutable std::exception_ptr firstError_;
+};
+
+}  // namespace
 
 int EffectiveThreadCount(int requested) {
     if (requested > 0) {
@@ -21,52 +73,13 @@ void RunTasks(int taskCount, int threadCount, const std::function<void(int)>& ta
         return;
     }
     const int threads = std::min(std::max(threadCount, 1), taskCount);
+    TaskQueue queue(taskCount, task);
     if (threads == 1) {
-        for (int i = 0; i < taskCount; ++i) {
-            task(i);
-        }
-        return;
+        queue(cv::Range(0, 1));
+    } else {
+        cv::parallel_for_(cv::Range(0, threads), queue, threads);
     }
-
-    std::atomic<int> next{0};
-    std::atomic<bool> failed{false};
-    std::exception_ptr firstError;
-    std::mutex errorMutex;
-    const auto work = [&] {
-        for (;;) {
-            const int i = next.fetch_add(1);
-            if (i >= taskCount || failed.load()) {
-                return;
-            }
-            try {
-                task(i);
-            } catch (...) {
-                const std::lock_guard<std::mutex> lock(errorMutex);
-                if (!firstError) {
-                    firstError = std::current_exception();
-                }
-                failed.store(true);
-            }
-        }
-    };
-
-    std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<std::size_t>(threads - 1));
-    try {
-        for (int t = 1; t < threads; ++t) {
-            helpers.emplace_back(work);
-        }
-    } catch (...) {
-        // No thread could be started: the threads that did start and the
-        // calling thread still do all the work.
-    }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-    if (firstError) {
-        std::rethrow_exception(firstError);
-    }
+    queue.RethrowFirstError();
 }
 
 }  // namespace kalvero

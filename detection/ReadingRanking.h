@@ -5,7 +5,9 @@
 
 namespace kalvero {
 
-// Score bonus of a reading that was found twice.
+// Score bonus of a reading that was found twice: the glyph reader's fixed
+// reward for a number that two scan modes agree on, which makes it outrank a
+// single reading of similar score.
 constexpr float kRepeatBonus = 0.2f;
 
 // Merges repeated readings in place. Each position i, first to last but

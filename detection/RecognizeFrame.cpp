@@ -14,13 +14,14 @@ namespace kalvero {
 
 namespace {
 
-constexpr std::size_t kMaxNameLength = sizeof(FrameResultEntry::name) - 1;  // 19
+// A frame entry's name field keeps a terminating zero: 19 characters fit.
+constexpr std::size_t kMaxNameLength = sizeof(FrameResultEntry::name) - 1;
 
 // Smallest zone (in pixels) that the automatic thread count spreads over
 // several threads. A 390 x 90 zone is read in about 3 ms on one thread; a
 // second thread saves a few tenths of that on an idle machine but costs
-// milliseconds when the other core is busy and the helper is not scheduled
-// while it holds a task. A 640 x 360 zone gains about a third.
+// milliseconds when the other core is busy and the pool's worker is not
+// scheduled while it holds a task. A 640 x 360 zone gains about a third.
 constexpr std::size_t kParallelZoneArea = 100000;
 
 // Threads for one call: the setting when it names a number, else one per

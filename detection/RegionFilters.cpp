@@ -7,6 +7,8 @@ namespace kalvero {
 
 namespace {
 
+// The glyph reader's fixed narrowest region: anything narrower than five
+// pixels cannot hold a digit at any searchable height.
 constexpr int kMinRegionWidth = 5;
 
 // Overlap of two boxes; width and height 0 when they do not overlap.

@@ -7,6 +7,7 @@
 namespace kalvero {
 
 namespace {
+// Only full-value pixels are ink: the scan images hold 0 and 255 alone.
 constexpr uchar kForeground = 255;
 }  // namespace
 

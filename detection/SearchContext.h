@@ -16,7 +16,10 @@ struct SearchContext {
     std::vector<CandidateRegion> candidates;
 };
 
-// Search settings the detector passes to SearchGlyphs for every mode.
+// Search settings the detector passes to SearchGlyphs for every mode: the
+// glyph reader's fixed grouping limits. No lower bound on the hits of a
+// group (the shape filter judges it), at most 20 hits, two hits chained when
+// their heights differ by no more than a fifth.
 constexpr int kMinGroupSize = 0;
 constexpr int kMaxGroupSize = 20;
 constexpr float kHeightTolerance = 0.2f;

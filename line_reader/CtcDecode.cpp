@@ -8,6 +8,8 @@ namespace kalvero {
 
 namespace {
 
+// The line model's output layout, fixed when it was trained: class 0 is the
+// blank, classes 1 to 10 the digits 0 to 9.
 constexpr int kClassCount = 11;
 constexpr int kBlank = 0;
 

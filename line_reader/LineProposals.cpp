@@ -100,6 +100,7 @@ double BoxIou(const cv::Rect& a, const cv::Rect& b) {
 }
 
 std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines) {
+    // Below 4 pixels blobs are specks (the same floor ReadLines applies).
     if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4 || maxLines < 1) return {};
     // No digit taller than the image fits in it (the band of accepted blob
     // heights starts at 0.6 h).

@@ -13,7 +13,9 @@ namespace kalvero {
 
 namespace {
 
-constexpr int kClassCount = 11;  // blank + ten digits
+// Classes of the line model's output (blank and ten digits), fixed when it
+// was trained; a model of any other shape is refused on loading.
+constexpr int kClassCount = 11;
 // Fewest output columns that can carry eight digits, each repeated digit
 // needing a blank column between its two runs.
 constexpr int kMinColumns = 16;

@@ -14,6 +14,8 @@ namespace kalvero {
 
 namespace {
 
+// Only whole carriage numbers are reported: a decoded line of any other
+// length is a misread or not a number.
 constexpr std::size_t kNumberLength = 8;
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.

@@ -9,7 +9,11 @@
 namespace kalvero {
 
 namespace {
-constexpr std::size_t kMaxTextLength = kResultTextSize - 2;  // 99 characters
+// A reading's text field keeps two bytes free (the terminator and a spare):
+// 99 characters fit.
+constexpr std::size_t kMaxTextLength = kResultTextSize - 2;
+// Digits of a carriage number, all of them required when the caller asks
+// for whole numbers.
 constexpr std::size_t kFullNumberLength = 8;
 }  // namespace
 

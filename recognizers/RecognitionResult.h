@@ -3,8 +3,10 @@
 
 namespace kalvero {
 
+// The glyph reader's fixed record layout: room for 100 per-glyph scores and
+// a text field of 101 bytes, of which at most 99 characters are stored.
 constexpr int kMaxGlyphScores = 100;
-constexpr int kResultTextSize = 101;  // at most 99 characters are stored
+constexpr int kResultTextSize = 101;
 
 // One accepted reading, copied by value from the dispatch to the detector.
 // Value-initialise it (RecognitionResult r{};) so every byte starts at zero.

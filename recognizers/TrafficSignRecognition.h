@@ -26,10 +26,19 @@ struct SpeedReading {
 // prototypes, and only the speed values 5, 10, 20, ..., 90 are accepted.
 class TrafficSignRecognition : public RecognitionClass {
 public:
+    // The sign reader's fixed tables: the one code it answers to and the
+    // speed limits a sign can show.
     static constexpr std::int32_t kSignCodeTable[] = {kSignTypeCode};
     static constexpr std::int32_t kSpeedValues[] = {5, 10, 20, 30, 40, 50, 60, 70, 80, 90};
+    // Share of the region cut from each side so that the red ring stays out
+    // of the threshold and of the blobs.
     static constexpr double kInsetFraction = 0.1;
+    // Otsu's level is found on 64 grey bins: four levels a bin is finer than
+    // the contrast of a printed sign needs and keeps the histogram smooth on
+    // small regions.
     static constexpr int kHistogramBins = 64;
+    // Largest mean grid difference at which a blob still counts as its
+    // nearest prototype; a blob further from every digit is not read.
     static constexpr float kMaxGlyphDistance = 0.32f;
 
     // Keeps the entries of `codes` that are sign codes, in order.

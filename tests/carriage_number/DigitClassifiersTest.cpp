@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <opencv2/core.hpp>
 
 #include "carriage_number/DigitClassifiers.h"
@@ -97,22 +99,25 @@ TEST(ZoneClassifier, PixelAcrossCellBoundarySplitsItsShare) {
 // The built-in glyphs, drawn at usual digit heights, are recognised by the
 // probe classifier and lie well within the zone classifier's acceptance
 // distance of their own class.
-TEST(DigitClassifiers, RecogniseBuiltInGlyphs) {
-    for (int h : {24, 29, 40}) {
-        for (int digit : {0, 2, 3, 4, 5, 6, 7, 8, 9}) {
-            const cv::Mat mask = RenderGlyphMask(digit, h);
-            const cv::Rect box(1, 1, GlyphWidthFor(h), h);
-            float p[kShapeClassCount];
-            float z[kShapeClassCount];
-            const int k = ClassifyByProbes(ExtractProbeFeatures(mask, box), p);
-            ClassifyByZones(mask, box, z);
-            const int c = ClassOfDigit(digit);
-            EXPECT_EQ(k, c) << "digit " << digit << " h " << h;
-            EXPECT_GT(p[c], 0.68f) << "digit " << digit << " h " << h;
-            EXPECT_LT(z[c], 0.3f) << "digit " << digit << " h " << h;
-        }
-    }
+class BuiltInGlyph : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(BuiltInGlyph, IsRecognisedByBothClassifiers) {
+    const auto [h, digit] = GetParam();
+    const cv::Mat mask = RenderGlyphMask(digit, h);
+    const cv::Rect box(1, 1, GlyphWidthFor(h), h);
+    float p[kShapeClassCount];
+    float z[kShapeClassCount];
+    const int k = ClassifyByProbes(ExtractProbeFeatures(mask, box), p);
+    ClassifyByZones(mask, box, z);
+    const int c = ClassOfDigit(digit);
+    EXPECT_EQ(k, c) << "digit " << digit << " h " << h;
+    EXPECT_GT(p[c], 0.68f) << "digit " << digit << " h " << h;
+    EXPECT_LT(z[c], 0.3f) << "digit " << digit << " h " << h;
 }
+
+INSTANTIATE_TEST_SUITE_P(DigitClassifiers, BuiltInGlyph,
+                         ::testing::Combine(::testing::Values(24, 29, 40),
+                                            ::testing::Values(0, 2, 3, 4, 5, 6, 7, 8, 9)));
 
 TEST(DigitClassifiers, ClassNumberingSkipsOne) {
     EXPECT_EQ(DigitOfClass(0), 0);

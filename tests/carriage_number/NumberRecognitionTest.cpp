@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -26,15 +28,28 @@ std::vector<int> Schedule(int typeCode, std::map<int, StripOutcome> outcomes) {
     return read;
 }
 
-TEST(StripSchedule, TypeCodeChoosesThePolarity) {
+// Region type codes 300 to 302 read light digits, 303 dark ones, any other
+// both; each strip here matches five digits, so every strip runs.
+struct PolarityCase {
+    int code;
+    std::vector<int> strips;
+};
+
+class StripPolarity : public ::testing::TestWithParam<PolarityCase> {};
+
+TEST_P(StripPolarity, TypeCodeChoosesThePolarity) {
     const StripOutcome five{5, 5};
-    for (int code : {300, 301, 302}) {
-        EXPECT_EQ(Schedule(code, {{0, five}, {2, five}}), (std::vector<int>{0, 1})) << code;
-    }
-    EXPECT_EQ(Schedule(303, {{0, five}, {2, five}}), (std::vector<int>{2, 3}));
-    EXPECT_EQ(Schedule(304, {{0, five}, {2, five}}), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(Schedule(450, {{0, five}, {2, five}}), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(Schedule(GetParam().code, {{0, five}, {2, five}}), GetParam().strips);
 }
+
+INSTANTIATE_TEST_SUITE_P(StripSchedule, StripPolarity,
+                         ::testing::Values(PolarityCase{300, {0, 1}}, PolarityCase{301, {0, 1}},
+                                           PolarityCase{302, {0, 1}}, PolarityCase{303, {2, 3}},
+                                           PolarityCase{304, {0, 1, 2, 3}},
+                                           PolarityCase{450, {0, 1, 2, 3}}),
+                         [](const ::testing::TestParamInfo<PolarityCase>& info) {
+                             return "code" + std::to_string(info.param.code);
+                         });
 
 TEST(StripSchedule, WidenedStripNeedsFourDigitsFromTheRegionStrip) {
     EXPECT_EQ(Schedule(304, {{0, {3, 3}}, {2, {4, 0}}}), (std::vector<int>{0, 2, 3}));

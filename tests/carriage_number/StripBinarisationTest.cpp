@@ -35,34 +35,44 @@ TEST(StripBox, StaysInsideTheImageOnTheRight) {
     EXPECT_EQ(wide, cv::Rect(1, 0, 637, 40));
 }
 
-TEST(CleanForeground, DarkForegroundLosesItsBrightOutliers) {
-    // Foreground row on a light background: eight pixels at 50, one at 150
-    // and one at 151; mean (400 + 301) / 10 = 70.
-    cv::Mat grey(4, 10, CV_8UC1, cv::Scalar(200));
-    cv::Mat mask(4, 10, CV_8UC1, cv::Scalar(0));
+// A foreground row (mask 255) on a background of another grey: pixels more
+// than 80 grey levels from the row's mean leave the foreground. The first
+// pixel of the row is exactly 80 away and stays, the second 81 and goes.
+struct OutlierCase {
+    const char* name;
+    cv::Size size;
+    uchar background;
+    uchar foreground;
+    uchar kept;
+    uchar removed;
+    int remaining;
+};
+
+class ForegroundOutlier : public ::testing::TestWithParam<OutlierCase> {};
+
+TEST_P(ForegroundOutlier, LeavesTheForegroundPast80FromTheMean) {
+    const OutlierCase c = GetParam();
+    cv::Mat grey(c.size, CV_8UC1, cv::Scalar(c.background));
+    cv::Mat mask(grey.size(), CV_8UC1, cv::Scalar(0));
     mask.row(0).setTo(255);
-    grey.row(0).setTo(50);
-    grey.at<uchar>(0, 0) = 150;  // 80 above the mean: stays
-    grey.at<uchar>(0, 1) = 151;  // 81 above: removed
+    grey.row(0).setTo(c.foreground);
+    grey.at<uchar>(0, 0) = c.kept;
+    grey.at<uchar>(0, 1) = c.removed;
     CleanForeground(grey, mask);
     EXPECT_EQ(mask.at<uchar>(0, 0), 255);
     EXPECT_EQ(mask.at<uchar>(0, 1), 0);
-    EXPECT_EQ(cv::countNonZero(mask), 9);
+    EXPECT_EQ(cv::countNonZero(mask), c.remaining);
 }
 
-TEST(CleanForeground, BrightForegroundLosesItsDarkOutliers) {
-    // Three pixels at 200, one at 66 and one at 65: mean 731 / 5 = 146.
-    cv::Mat grey(2, 5, CV_8UC1, cv::Scalar(20));
-    cv::Mat mask(2, 5, CV_8UC1, cv::Scalar(0));
-    mask.row(0).setTo(255);
-    grey.row(0).setTo(200);
-    grey.at<uchar>(0, 0) = 66;  // 80 below: stays
-    grey.at<uchar>(0, 1) = 65;  // 81 below: removed
-    CleanForeground(grey, mask);
-    EXPECT_EQ(mask.at<uchar>(0, 0), 255);
-    EXPECT_EQ(mask.at<uchar>(0, 1), 0);
-    EXPECT_EQ(cv::countNonZero(mask), 4);
-}
+INSTANTIATE_TEST_SUITE_P(
+    CleanForeground, ForegroundOutlier,
+    ::testing::Values(
+        // Light background: eight pixels at 50, one at 150 and one at 151;
+        // mean (400 + 301) / 10 = 70.
+        OutlierCase{"DarkForegroundLosesItsBrightOutliers", {10, 4}, 200, 50, 150, 151, 9},
+        // Three pixels at 200, one at 66 and one at 65: mean 731 / 5 = 146.
+        OutlierCase{"BrightForegroundLosesItsDarkOutliers", {5, 2}, 20, 200, 66, 65, 4}),
+    [](const ::testing::TestParamInfo<OutlierCase>& info) { return info.param.name; });
 
 TEST(CleanForeground, LeavesAnImageWithoutForeground) {
     cv::Mat grey(3, 3, CV_8UC1, cv::Scalar(90));

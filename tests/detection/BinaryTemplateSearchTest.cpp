@@ -228,21 +228,34 @@ TEST(BinaryImageIndex, KnowsTwoLevelImages) {
     cv::Mat image(5, 40, CV_8UC1, cv::Scalar(0));
     image.col(3).setTo(255);
     EXPECT_TRUE(BinaryImageIndex::IsBinary(image));
-    for (int odd : {1, 128, 254}) {
-        cv::Mat other = image.clone();
-        other.at<uchar>(4, 39) = static_cast<uchar>(odd);
-        EXPECT_FALSE(BinaryImageIndex::IsBinary(other)) << odd;
-    }
 }
+
+class OneOddPixel : public ::testing::TestWithParam<int> {};
+
+TEST_P(OneOddPixel, MakesTheImageNotTwoLevel) {
+    cv::Mat image(5, 40, CV_8UC1, cv::Scalar(0));
+    image.col(3).setTo(255);
+    image.at<uchar>(4, 39) = static_cast<uchar>(GetParam());
+    EXPECT_FALSE(BinaryImageIndex::IsBinary(image)) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(BinaryImageIndex, OneOddPixel, ::testing::Values(1, 128, 254));
 
 TEST(BoundBlockSize, TemplatesNarrowerThanABlockGoWithoutBlocks) {
     EXPECT_EQ(BoundBlockSize(2, 3), 0);  // digit height 1
-    for (int h : {8, 20, 29, 40, 60, 90}) {
-        const int k = BoundBlockSize(GlyphWidthFor(h) + 2, h + 2);
-        EXPECT_GE(k, 3) << h;
-        EXPECT_LE(k, 6) << h;
-    }
 }
+
+class BoundBlockAtHeight : public ::testing::TestWithParam<int> {};
+
+TEST_P(BoundBlockAtHeight, IsBetweenThreeAndSix) {
+    const int h = GetParam();
+    const int k = BoundBlockSize(GlyphWidthFor(h) + 2, h + 2);
+    EXPECT_GE(k, 3) << h;
+    EXPECT_LE(k, 6) << h;
+}
+
+INSTANTIATE_TEST_SUITE_P(BoundBlockSize, BoundBlockAtHeight,
+                         ::testing::Values(8, 20, 29, 40, 60, 90));
 
 }  // namespace
 }  // namespace kalvero

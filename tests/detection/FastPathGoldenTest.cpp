@@ -15,6 +15,7 @@
 namespace kalvero {
 namespace {
 
+using testing::FullNumberSettings;
 using testing::VariedZone;
 using testing::VariedZones;
 
@@ -61,17 +62,6 @@ private:
     }
 };
 
-RecognitionSettings Settings(int digitHeight, CorrelationPath path, int threads,
-                             RecognitionTrace* trace = nullptr) {
-    RecognitionSettings settings;
-    settings.digitHeight = digitHeight;
-    settings.requireFullNumber = true;
-    settings.correlationPath = path;
-    settings.threadCount = threads;
-    settings.trace = trace;
-    return settings;
-}
-
 // Same count, texts and boxes, scores within 1e-5.
 void ExpectSameResult(const FrameResult& expected, const FrameResult& actual,
                       const std::string& what) {
@@ -97,12 +87,14 @@ TEST(FastPathGolden, ReadsExactlyWhatTheReferencePathReads) {
     for (const VariedZone& zone : zones) {
         FullTrace referenceTrace;
         const FrameResult reference = RecognizeFrame(
-            zone.image, Settings(zone.digitHeight, CorrelationPath::Reference, 1, &referenceTrace));
+            zone.image,
+            FullNumberSettings(zone.digitHeight, CorrelationPath::Reference, 1, &referenceTrace));
         FullTrace fastTrace;
         const FrameResult traced = RecognizeFrame(
-            zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 2, &fastTrace));
+            zone.image, FullNumberSettings(zone.digitHeight, CorrelationPath::Fast, 2, &fastTrace));
         const FrameResult fast =
-            RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 2));
+            RecognizeFrame(
+                zone.image, FullNumberSettings(zone.digitHeight, CorrelationPath::Fast, 2));
 
         EXPECT_EQ(referenceTrace.events, fastTrace.events) << zone.description;
         ExpectSameResult(reference, traced, zone.description + " (fast, traced)");
@@ -138,13 +130,17 @@ TEST(FastPathGolden, ReadingsDoNotDependOnTheNumberOfThreads) {
     const std::vector<VariedZone> zones = VariedZones(80, kGoldenSeed + 1);
     for (const VariedZone& zone : zones) {
         const FrameResult one =
-            RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 1));
+            RecognizeFrame(
+                zone.image, FullNumberSettings(zone.digitHeight, CorrelationPath::Fast, 1));
         const FrameResult two =
-            RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 2));
+            RecognizeFrame(
+                zone.image, FullNumberSettings(zone.digitHeight, CorrelationPath::Fast, 2));
         const FrameResult five =
-            RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 5));
+            RecognizeFrame(
+                zone.image, FullNumberSettings(zone.digitHeight, CorrelationPath::Fast, 5));
         const FrameResult automatic =
-            RecognizeFrame(zone.image, Settings(zone.digitHeight, CorrelationPath::Fast, 0));
+            RecognizeFrame(
+                zone.image, FullNumberSettings(zone.digitHeight, CorrelationPath::Fast, 0));
         ExpectSameResult(one, two, zone.description + " (one and two threads)");
         ExpectSameResult(one, five, zone.description + " (one and five threads)");
         ExpectSameResult(one, automatic, zone.description + " (one and automatic threads)");

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -61,39 +63,54 @@ TEST(TileHits, BestValueMustExceedThreshold) {
     EXPECT_EQ(hits[1], GlyphHit(3, 15, 10, 10));
 }
 
-TEST(TileHits, FirstMaximumInRowMajorOrderWins) {
-    cv::Mat map = ZeroMap(10, 10);
-    map.at<float>(4, 8) = 0.8f;
-    map.at<float>(5, 1) = 0.8f;
-    map.at<float>(4, 9) = 0.8f;
+// A correlation map of zeros with a few set values, searched in 10 x 10
+// tiles: exactly one hit comes out, at `expected`.
+struct TileCase {
+    const char* name;
+    cv::Size map;
+    std::vector<std::pair<cv::Point, float>> values;  // (x, y) and value
+    std::vector<cv::Rect> exclusions;
+    cv::Point expected;
+};
+
+class SingleTileHit : public ::testing::TestWithParam<TileCase> {};
+
+TEST_P(SingleTileHit, IsFoundWhereTheRuleSays) {
+    const TileCase& c = GetParam();
+    cv::Mat map = ZeroMap(c.map.height, c.map.width);
+    for (const auto& [at, value] : c.values) {
+        map.at<float>(at) = value;
+    }
     std::vector<GlyphHit> hits;
-    CollectTileHits(map, 10, 10, {}, hits);
+    CollectTileHits(map, 10, 10, c.exclusions, hits);
     ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0].tl(), cv::Point(8, 4));
+    EXPECT_EQ(hits[0].tl(), c.expected);
 }
 
-TEST(TileHits, PartialTilesAreNotExamined) {
-    // 29 x 19 map with 10 x 10 tiles: only the 2 x 1 whole tiles count.
-    cv::Mat map = ZeroMap(19, 29);
-    map.at<float>(5, 25) = 0.99f;   // right partial tile
-    map.at<float>(15, 5) = 0.99f;   // bottom partial tile
-    map.at<float>(9, 19) = 0.7f;    // last pixel of the last whole tile
-    std::vector<GlyphHit> hits;
-    CollectTileHits(map, 10, 10, {}, hits);
-    ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0].tl(), cv::Point(19, 9));
-}
-
-TEST(TileHits, VetoedHitIsDroppedAndTheTileGivesNoOther) {
-    cv::Mat map = ZeroMap(10, 20);
-    map.at<float>(2, 3) = 0.9f;
-    map.at<float>(7, 8) = 0.8f;    // second best in the same tile
-    map.at<float>(1, 12) = 0.9f;
-    std::vector<GlyphHit> hits;
-    CollectTileHits(map, 10, 10, {cv::Rect(5, 0, 1, 30)}, hits);
-    ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0].tl(), cv::Point(12, 1));
-}
+INSTANTIATE_TEST_SUITE_P(
+    TileHits, SingleTileHit,
+    ::testing::Values(
+        // Equal maxima: the first in row-major order wins.
+        TileCase{"FirstMaximumInRowMajorOrderWins",
+                 {10, 10},
+                 {{{8, 4}, 0.8f}, {{1, 5}, 0.8f}, {{9, 4}, 0.8f}},
+                 {},
+                 {8, 4}},
+        // 29 x 19 map with 10 x 10 tiles: only the 2 x 1 whole tiles count;
+        // the last pixel of the last whole tile does.
+        TileCase{"PartialTilesAreNotExamined",
+                 {29, 19},
+                 {{{25, 5}, 0.99f}, {{5, 15}, 0.99f}, {{19, 9}, 0.7f}},
+                 {},
+                 {19, 9}},
+        // The first tile's best hit is vetoed and its second best (at 8, 7)
+        // is not taken instead.
+        TileCase{"VetoedHitIsDroppedAndTheTileGivesNoOther",
+                 {20, 10},
+                 {{{3, 2}, 0.9f}, {{8, 7}, 0.8f}, {{12, 1}, 0.9f}},
+                 {cv::Rect(5, 0, 1, 30)},
+                 {12, 1}}),
+    [](const ::testing::TestParamInfo<TileCase>& info) { return info.param.name; });
 
 // Binarised zone with the given digits drawn at digit height h.
 cv::Mat DrawnDigits(const std::string& digits, cv::Point origin, int h, cv::Size size) {

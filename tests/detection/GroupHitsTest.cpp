@@ -9,6 +9,7 @@
 namespace kalvero {
 namespace {
 
+using testing::Candidate;
 using testing::HitsAt;
 
 struct GroupingSetup {
@@ -41,15 +42,17 @@ TEST(GroupHits, RowOfEightDigitsBecomesOneEnlargedCandidate) {
     EXPECT_EQ(c.reservedValue, 0.0f);
 }
 
-TEST(GroupHits, ShortAndLongRowsFailTheShapeFilter) {
-    // Three digits: 48 + 1 columns < 5 W = 60. Eleven digits: 185 > 14 W.
-    for (int count : {3, 11}) {
-        GroupingSetup setup;
-        GroupHits(setup.context, setup.bank, 1, Row(count, {10, 30}, 17), kMinGroupSize,
-                  kMaxGroupSize, kHeightTolerance);
-        EXPECT_TRUE(setup.context.candidates.empty()) << count << " digits";
-    }
+// Three digits: 48 + 1 columns < 5 W = 60. Eleven digits: 185 > 14 W.
+class RowOfDigits : public ::testing::TestWithParam<int> {};
+
+TEST_P(RowOfDigits, FailsTheShapeFilter) {
+    GroupingSetup setup;
+    GroupHits(setup.context, setup.bank, 1, Row(GetParam(), {10, 30}, 17), kMinGroupSize,
+              kMaxGroupSize, kHeightTolerance);
+    EXPECT_TRUE(setup.context.candidates.empty()) << GetParam() << " digits";
 }
+
+INSTANTIATE_TEST_SUITE_P(ShortAndLong, RowOfDigits, ::testing::Values(3, 11));
 
 TEST(GroupHits, NumberSplitByAWideGapIsMergedBack) {
     // 4 + 4 digits with a gap of 30 (> 1.6 x 14) between the halves: two
@@ -69,16 +72,6 @@ TEST(GroupHits, NoHitsNoCandidates) {
     GroupingSetup setup;
     GroupHits(setup.context, setup.bank, 1, {}, kMinGroupSize, kMaxGroupSize, kHeightTolerance);
     EXPECT_TRUE(setup.context.candidates.empty());
-}
-
-CandidateRegion Candidate(int x, int y, int w, int h, int typeCode) {
-    CandidateRegion c;
-    c.x = x;
-    c.y = y;
-    c.width = w;
-    c.height = h;
-    c.typeCode = typeCode;
-    return c;
 }
 
 TEST(RemoveDuplicateCandidates, EarliestOfEqualBoxesSurvives) {

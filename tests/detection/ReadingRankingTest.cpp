@@ -11,43 +11,56 @@ namespace {
 using testing::MakeReading;
 using Readings = std::vector<RecognitionResult>;
 
-TEST(MergeRepeatedReadings, HigherRankValueWinsAndGainsTheBonus) {
-    Readings list = {MakeReading("52473068", 10, 10, 100, 30, 0.7f, 0.5f),
-                     MakeReading("52473068", 12, 11, 100, 30, 0.8f, 0.4f)};
+// Two readings of one number at nearly the same place: one survives with
+// the bonus added to its own score.
+struct MergeCase {
+    const char* name;
+    float firstRank, firstScore;
+    float secondRank, secondScore;
+    int survivorX;
+    float survivorScore;
+};
+
+class RepeatedReading : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(RepeatedReading, OneSurvivesWithTheBonus) {
+    const MergeCase c = GetParam();
+    Readings list = {MakeReading("52473068", 10, 10, 100, 30, c.firstRank, c.firstScore),
+                     MakeReading("52473068", 12, 11, 100, 30, c.secondRank, c.secondScore)};
     MergeRepeatedReadings(list);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].x, 12);
-    EXPECT_EQ(list[0].score, 0.4f + 0.2f);
+    EXPECT_EQ(list[0].x, c.survivorX);
+    EXPECT_EQ(list[0].score, c.survivorScore);
 }
 
-TEST(MergeRepeatedReadings, EqualRankValueKeepsTheEarlier) {
-    Readings list = {MakeReading("52473068", 10, 10, 100, 30, 0.8f, 0.5f),
-                     MakeReading("52473068", 12, 11, 100, 30, 0.8f, 0.9f)};
-    MergeRepeatedReadings(list);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].x, 10);
-    EXPECT_EQ(list[0].score, 0.5f + 0.2f);
-}
+INSTANTIATE_TEST_SUITE_P(
+    MergeRepeatedReadings, RepeatedReading,
+    ::testing::Values(MergeCase{"HigherRankValueWins", 0.7f, 0.5f, 0.8f, 0.4f, 12, 0.4f + 0.2f},
+                      MergeCase{"EqualRankValueKeepsTheEarlier", 0.8f, 0.5f, 0.8f, 0.9f, 10,
+                                0.5f + 0.2f}),
+    [](const ::testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
-TEST(MergeRepeatedReadings, OverlapMustExceedHalfOfTheEarlierBox) {
-    // Shifted by exactly half the width: the overlap is not wider than half.
+// A 100 x 30 reading at the origin and the same reading shifted: the two
+// merge only when the overlap exceeds half the earlier box's width and half
+// its height. Shifted by exactly half, the overlap is not wider than half.
+struct ShiftCase {
+    cv::Point shift;
+    std::size_t remaining;
+};
+
+class ShiftedRepeat : public ::testing::TestWithParam<ShiftCase> {};
+
+TEST_P(ShiftedRepeat, OverlapMustExceedHalfOfTheEarlierBox) {
+    const ShiftCase c = GetParam();
     Readings list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-                     MakeReading("1234", 50, 0, 100, 30, 0.5f, 0.5f)};
+                     MakeReading("1234", c.shift.x, c.shift.y, 100, 30, 0.5f, 0.5f)};
     MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 2u);
-    list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-            MakeReading("1234", 49, 0, 100, 30, 0.5f, 0.5f)};
-    MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 1u);
-    list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-            MakeReading("1234", 0, 15, 100, 30, 0.5f, 0.5f)};
-    MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 2u);
-    list = {MakeReading("1234", 0, 0, 100, 30, 0.5f, 0.5f),
-            MakeReading("1234", 0, 14, 100, 30, 0.5f, 0.5f)};
-    MergeRepeatedReadings(list);
-    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.size(), c.remaining) << c.shift;
 }
+
+INSTANTIATE_TEST_SUITE_P(MergeRepeatedReadings, ShiftedRepeat,
+                         ::testing::Values(ShiftCase{{50, 0}, 2}, ShiftCase{{49, 0}, 1},
+                                           ShiftCase{{0, 15}, 2}, ShiftCase{{0, 14}, 1}));
 
 TEST(MergeRepeatedReadings, OverlapIsMeasuredAgainstTheEarlierRecord) {
     // A small box inside a large one: merged when the small one comes first.

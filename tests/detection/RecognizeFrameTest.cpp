@@ -7,7 +7,6 @@
 #include "detection/DetectionParams.h"
 #include "detection/RecognizeFrame.h"
 #include "recognizers/RecognitionResult.h"
-#include "tools/NumberPainter.h"
 
 namespace kalvero {
 namespace {
@@ -42,21 +41,28 @@ FrameResult Recognize(const cv::Mat& zone, int h, RecordingTrace* trace) {
     return RecognizeFrame(zone, settings);
 }
 
-TEST(RecognizeFrame, ZoneTooSmallForATemplateIsNotScanned) {
-    // h = 29: templates are 19 x 31 pixels.
-    const cv::Scalar grey(128, 128, 128);
-    struct Case {
-        cv::Size size;
-        bool scanned;
-    };
-    for (const Case& c : {Case{{18, 31}, false}, Case{{19, 30}, false}, Case{{19, 31}, true},
-                          Case{{0, 0}, false}}) {
-        RecordingTrace trace;
-        const FrameResult result = Recognize(cv::Mat(c.size, CV_8UC3, grey), 29, &trace);
-        EXPECT_EQ(result.count(), 0);
-        EXPECT_EQ(trace.candidateCalls, c.scanned ? 1 : 0) << c.size;
-    }
+// h = 29: templates are 19 x 31 pixels.
+struct ZoneSizeCase {
+    cv::Size size;
+    bool scanned;
+};
+
+class ZoneSize : public ::testing::TestWithParam<ZoneSizeCase> {};
+
+TEST_P(ZoneSize, IsScannedOnlyWhenATemplateFits) {
+    const ZoneSizeCase c = GetParam();
+    RecordingTrace trace;
+    const cv::Mat zone(c.size, CV_8UC3, cv::Scalar(128, 128, 128));
+    const FrameResult result = Recognize(zone, 29, &trace);
+    EXPECT_EQ(result.count(), 0);
+    EXPECT_EQ(trace.candidateCalls, c.scanned ? 1 : 0) << c.size;
 }
+
+INSTANTIATE_TEST_SUITE_P(AroundOneTemplate, ZoneSize,
+                         ::testing::Values(ZoneSizeCase{{18, 31}, false},
+                                           ZoneSizeCase{{19, 30}, false},
+                                           ZoneSizeCase{{19, 31}, true},
+                                           ZoneSizeCase{{0, 0}, false}));
 
 TEST(RecognizeFrame, UnusableInputGivesNoReading) {
     RecordingTrace trace;
@@ -79,79 +85,30 @@ TEST(RecognizeFrame, UniformZoneHasNoCandidate) {
     EXPECT_TRUE(trace.candidates.empty());
 }
 
-struct PanelCase {
-    int digitHeight;
-    bool lightDigits;
-};
+class PaintedNumber : public ::testing::TestWithParam<bool> {};
 
-class NumberPanelDetection : public ::testing::TestWithParam<PanelCase> {};
-
-TEST_P(NumberPanelDetection, CandidateOfTheScanModeContainsTheNumber) {
-    const PanelCase param = GetParam();
-    PanelSpec spec;
-    spec.number = "52473068";
-    spec.digitHeight = param.digitHeight;
-    spec.gapFraction = 0.25;
-    spec.lightDigits = param.lightDigits;
+TEST_P(PaintedNumber, IsReadBestFirst) {
     cv::Rect numberBox;
-    const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, &numberBox);
-
-    RecordingTrace trace;
-    Recognize(zone, param.digitHeight, &trace);
-    ASSERT_EQ(trace.candidateCalls, 1);
-    const int wanted = param.lightDigits ? 301 : 303;
-    bool found = false;
-    for (const CandidateRegion& c : trace.candidates) {
-        EXPECT_TRUE(c.typeCode == 301 || c.typeCode == 303) << c.typeCode;
-        EXPECT_GE(c.x, 0);
-        EXPECT_GE(c.y, 0);
-        EXPECT_LT(c.x + c.width, zone.cols);
-        EXPECT_LT(c.y + c.height, zone.rows);
-        found = found || (c.typeCode == wanted && Contains(c, numberBox));
-    }
-    EXPECT_TRUE(found) << "no " << wanted << " candidate around " << numberBox;
-    // Every candidate was handed to the dispatch, which reported on it.
-    EXPECT_EQ(trace.resultRegions.size(), trace.candidates.size());
-
-    // The detector's stages alone find the same candidates.
-    const std::vector<CandidateRegion> direct = testing::ScanCandidates(zone, param.digitHeight);
-    ASSERT_EQ(direct.size(), trace.candidates.size());
-    for (std::size_t i = 0; i < direct.size(); ++i) {
-        EXPECT_TRUE(SameBox(direct[i], trace.candidates[i]));
+    const cv::Mat zone = testing::PaintedZone(29, GetParam(), &numberBox);
+    const FrameResult result = Recognize(zone, 29, nullptr);
+    ASSERT_GE(result.count(), 1);
+    const FrameResultEntry& best = result.entries[0];
+    EXPECT_STREQ(best.name, "52473068");
+    CandidateRegion box;
+    box.x = best.x;
+    box.y = best.y;
+    box.width = best.width;
+    box.height = best.height;
+    EXPECT_TRUE(Contains(box, numberBox));
+    for (int i = 1; i < result.count(); ++i) {
+        EXPECT_GE(result.entries[i - 1].score, result.entries[i].score);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(DigitHeights, NumberPanelDetection,
-                         ::testing::Values(PanelCase{29, true}, PanelCase{29, false},
-                                           PanelCase{40, true}, PanelCase{40, false}),
-                         [](const ::testing::TestParamInfo<PanelCase>& info) {
-                             return "h" + std::to_string(info.param.digitHeight) +
-                                    (info.param.lightDigits ? "LightOnDark" : "DarkOnLight");
+INSTANTIATE_TEST_SUITE_P(LightAndDark, PaintedNumber, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "LightDigits" : "DarkDigits";
                          });
-
-TEST(RecognizeFrame, ReadsAPaintedNumberBestFirst) {
-    for (bool light : {true, false}) {
-        PanelSpec spec;
-        spec.digitHeight = 29;
-        spec.lightDigits = light;
-        cv::Rect numberBox;
-        const cv::Mat zone =
-            MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, &numberBox);
-        const FrameResult result = Recognize(zone, 29, nullptr);
-        ASSERT_GE(result.count(), 1) << (light ? "light" : "dark");
-        const FrameResultEntry& best = result.entries[0];
-        EXPECT_STREQ(best.name, "52473068");
-        CandidateRegion box;
-        box.x = best.x;
-        box.y = best.y;
-        box.width = best.width;
-        box.height = best.height;
-        EXPECT_TRUE(Contains(box, numberBox));
-        for (int i = 1; i < result.count(); ++i) {
-            EXPECT_GE(result.entries[i - 1].score, result.entries[i].score);
-        }
-    }
-}
 
 TEST(MakeFrameResult, CopiesReadingsAndDropsNamesLongerThanNineteen) {
     const std::vector<RecognitionResult> readings = {

@@ -19,61 +19,60 @@ TEST(RegionAreaFilter, BoundsAreInclusiveAndOrderIsKept) {
                                 cv::Rect(4, 0, 66, 2)}));
 }
 
-TEST(OverlapCleanUp, RegionsOfEqualWidthAreNeverCompared) {
-    Regions regions = {cv::Rect(10, 10, 100, 30), cv::Rect(12, 11, 100, 30)};
+// The overlap clean-up at h = 20: the regions before and after.
+struct CleanUpCase {
+    const char* name;
+    Regions regions;
+    Regions expected;
+};
+
+class OverlapCleanUp : public ::testing::TestWithParam<CleanUpCase> {};
+
+TEST_P(OverlapCleanUp, LeavesTheExpectedRegions) {
+    Regions regions = GetParam().regions;
     CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions.size(), 2u);
+    EXPECT_EQ(regions, GetParam().expected);
 }
 
-TEST(OverlapCleanUp, NarrowerOverlappingRegionGoesWhereverItStands) {
-    // Inside the wider region, before and after it in the table.
-    Regions regions = {cv::Rect(20, 12, 40, 20), cv::Rect(10, 10, 100, 30),
-                       cv::Rect(60, 12, 30, 20)};
-    CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions, (Regions{cv::Rect(10, 10, 100, 30)}));
-}
-
-TEST(OverlapCleanUp, SmallOverlapRemovesTheNarrowerRegion) {
-    // Overlap 5 x 20 = 100 < 132 on the corner; the wide region is unchanged.
-    Regions regions = {cv::Rect(50, 10, 100, 30), cv::Rect(145, 20, 60, 30),
-                       cv::Rect(300, 10, 60, 30)};
-    CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions, (Regions{cv::Rect(50, 10, 100, 30), cv::Rect(300, 10, 60, 30)}));
-}
-
-TEST(OverlapCleanUp, SlightOverlapOnTheLeftExtendsTheWiderRegion) {
-    // Overlap 5 x 28 = 140 >= 132, tops 2 apart (< 0.2 x 30), overlap width
-    // 5 < 0.2 x 40: the wide region takes in the left edge, top and bottom
-    // and keeps its right edge.
-    Regions regions = {cv::Rect(50, 10, 100, 30), cv::Rect(15, 12, 40, 30)};
-    CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions, (Regions{cv::Rect(15, 10, 135, 32)}));
-
-    // Tops 6 apart (not < 0.2 x 30): removed without extending.
-    regions = {cv::Rect(50, 10, 100, 30), cv::Rect(17, 16, 40, 30)};
-    CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions, (Regions{cv::Rect(50, 10, 100, 30)}));
-
-    // Overlap width 8, not < 0.2 x 40: removed without extending.
-    regions = {cv::Rect(50, 10, 100, 30), cv::Rect(18, 12, 40, 30)};
-    CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions, (Regions{cv::Rect(50, 10, 100, 30)}));
-}
-
-TEST(OverlapCleanUp, PassesRepeatUntilNothingChanges) {
-    // The third region extends the first, which then overlaps the second;
-    // only a further pass sees that overlap.
-    Regions regions = {cv::Rect(50, 10, 100, 30), cv::Rect(0, 10, 20, 30),
-                       cv::Rect(15, 12, 40, 30)};
-    CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions, (Regions{cv::Rect(15, 10, 135, 32)}));
-}
-
-TEST(OverlapCleanUp, RegionsNarrowerThanFivePixelsGo) {
-    Regions regions = {cv::Rect(0, 0, 4, 40), cv::Rect(100, 0, 5, 40), cv::Rect(200, 0, 3, 3)};
-    CleanUpOverlaps(regions, kMinArea);
-    EXPECT_EQ(regions, (Regions{cv::Rect(100, 0, 5, 40)}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rules, OverlapCleanUp,
+    ::testing::Values(
+        CleanUpCase{"RegionsOfEqualWidthAreNeverCompared",
+                    {cv::Rect(10, 10, 100, 30), cv::Rect(12, 11, 100, 30)},
+                    {cv::Rect(10, 10, 100, 30), cv::Rect(12, 11, 100, 30)}},
+        // Inside the wider region, before and after it in the table.
+        CleanUpCase{"NarrowerOverlappingRegionGoesWhereverItStands",
+                    {cv::Rect(20, 12, 40, 20), cv::Rect(10, 10, 100, 30), cv::Rect(60, 12, 30, 20)},
+                    {cv::Rect(10, 10, 100, 30)}},
+        // Overlap 5 x 20 = 100 < 132 on the corner; the wide region is
+        // unchanged.
+        CleanUpCase{"SmallOverlapRemovesTheNarrowerRegion",
+                    {cv::Rect(50, 10, 100, 30), cv::Rect(145, 20, 60, 30),
+                     cv::Rect(300, 10, 60, 30)},
+                    {cv::Rect(50, 10, 100, 30), cv::Rect(300, 10, 60, 30)}},
+        // Overlap 5 x 28 = 140 >= 132, tops 2 apart (< 0.2 x 30), overlap
+        // width 5 < 0.2 x 40: the wide region takes in the left edge, top and
+        // bottom and keeps its right edge.
+        CleanUpCase{"SlightOverlapOnTheLeftExtendsTheWiderRegion",
+                    {cv::Rect(50, 10, 100, 30), cv::Rect(15, 12, 40, 30)},
+                    {cv::Rect(15, 10, 135, 32)}},
+        // Tops 6 apart (not < 0.2 x 30): removed without extending.
+        CleanUpCase{"TopsTooFarApartRemoveWithoutExtending",
+                    {cv::Rect(50, 10, 100, 30), cv::Rect(17, 16, 40, 30)},
+                    {cv::Rect(50, 10, 100, 30)}},
+        // Overlap width 8, not < 0.2 x 40: removed without extending.
+        CleanUpCase{"WideOverlapRemovesWithoutExtending",
+                    {cv::Rect(50, 10, 100, 30), cv::Rect(18, 12, 40, 30)},
+                    {cv::Rect(50, 10, 100, 30)}},
+        // The third region extends the first, which then overlaps the
+        // second; only a further pass sees that overlap.
+        CleanUpCase{"PassesRepeatUntilNothingChanges",
+                    {cv::Rect(50, 10, 100, 30), cv::Rect(0, 10, 20, 30), cv::Rect(15, 12, 40, 30)},
+                    {cv::Rect(15, 10, 135, 32)}},
+        CleanUpCase{"RegionsNarrowerThanFivePixelsGo",
+                    {cv::Rect(0, 0, 4, 40), cv::Rect(100, 0, 5, 40), cv::Rect(200, 0, 3, 3)},
+                    {cv::Rect(100, 0, 5, 40)}}),
+    [](const ::testing::TestParamInfo<CleanUpCase>& info) { return info.param.name; });
 
 TEST(NeighbourMerge, LimitsAreStrict) {
     // h = 20, W = 12: dy = 8, dx = 36. P's right edge is at 60.

@@ -2,8 +2,6 @@
 
 #include <opencv2/core.hpp>
 
-#include "detection/BinariseMode.h"
-#include "detection/GlyphTemplateBank.h"
 #include "detection/RemoveLongRuns.h"
 
 namespace kalvero {
@@ -71,88 +69,6 @@ TEST(RemoveLongRuns, OnlyTheValue255IsForeground) {
     // The single 255 is a vertical run of 1: not longer than 1.
     EXPECT_EQ(image.at<uchar>(2, 0), 255);
     EXPECT_TRUE(runs.empty());
-}
-
-// Grey image with one 6 x 6 square of the given value on a grey field.
-cv::Mat SquareOnGrey(uchar square) {
-    cv::Mat grey(60, 60, CV_8UC1, cv::Scalar(128));
-    grey(cv::Rect(27, 27, 6, 6)).setTo(square);
-    return grey;
-}
-
-TEST(BinariseMode, PolarityOfTheModes) {
-    for (uchar value : {uchar(220), uchar(30)}) {
-        GlyphTemplateBank bank(SquareOnGrey(value));
-        bank.ScaleTemplates(20);
-        for (int mode = 0; mode < kScanModeCount; ++mode) {
-            BinariseMode(bank, mode);
-        }
-        const bool bright = value > 128;
-        for (int mode = 0; mode < kScanModeCount; ++mode) {
-            const cv::Mat& scan = bank.scanImages[mode];
-            ASSERT_EQ(scan.type(), CV_8UC1);
-            ASSERT_EQ(scan.size(), bank.greyImage.size());
-            const bool expectsSquare = (mode == 3) != bright;
-            EXPECT_EQ(scan.at<uchar>(29, 29), expectsSquare ? 255 : 0) << "mode " << mode;
-            EXPECT_EQ(scan.at<uchar>(5, 5), 0) << "mode " << mode;
-        }
-    }
-}
-
-TEST(BinariseMode, ThresholdOffsetsPerMode) {
-    // A square 10 grey levels brighter than its field passes the offset 5 of
-    // mode 0 but not the 15 of mode 1; 20 darker passes mode 3.
-    GlyphTemplateBank brighter(SquareOnGrey(138));
-    brighter.ScaleTemplates(20);
-    BinariseMode(brighter, 0);
-    BinariseMode(brighter, 1);
-    EXPECT_EQ(brighter.scanImages[0].at<uchar>(29, 29), 255);
-    EXPECT_EQ(brighter.scanImages[1].at<uchar>(29, 29), 0);
-
-    GlyphTemplateBank darker(SquareOnGrey(108));
-    darker.ScaleTemplates(20);
-    BinariseMode(darker, 3);
-    EXPECT_EQ(darker.scanImages[3].at<uchar>(29, 29), 255);
-    GlyphTemplateBank slightlyDarker(SquareOnGrey(120));
-    slightlyDarker.ScaleTemplates(20);
-    BinariseMode(slightlyDarker, 3);
-    EXPECT_EQ(slightlyDarker.scanImages[3].at<uchar>(29, 29), 0);
-}
-
-TEST(BinariseMode, ModeTwoThickensStrokesDownwards) {
-    GlyphTemplateBank bank(SquareOnGrey(220));
-    bank.ScaleTemplates(20);
-    BinariseMode(bank, 1);
-    BinariseMode(bank, 2);
-    const cv::Mat& thin = bank.scanImages[1];
-    const cv::Mat& thick = bank.scanImages[2];
-    EXPECT_EQ(cv::countNonZero(thin & ~thick), 0);
-    // Two dilations with a 1 x 2 element reach two rows further down.
-    EXPECT_EQ(cv::countNonZero(thin.col(29)), 6);
-    EXPECT_EQ(cv::countNonZero(thick.col(29)), 8);
-    EXPECT_EQ(thick.at<uchar>(34, 29), 255);
-    EXPECT_EQ(thick.at<uchar>(26, 29), 0);
-}
-
-TEST(BinariseMode, RemovesRunsAtLimitsDerivedFromTheDigitHeight) {
-    // h = 20, W = 12: runs longer than 36 across or 30 down are removed.
-    cv::Mat grey(80, 120, CV_8UC1, cv::Scalar(50));
-    grey(cv::Rect(10, 5, 1, 30)).setTo(255);   // kept
-    grey(cv::Rect(40, 5, 1, 31)).setTo(255);   // removed and recorded
-    grey(cv::Rect(60, 60, 36, 1)).setTo(255);  // kept
-    grey(cv::Rect(60, 70, 37, 1)).setTo(255);  // removed
-    GlyphTemplateBank bank(grey);
-    bank.ScaleTemplates(20);
-    BinariseMode(bank, 1);
-    const cv::Mat& scan = bank.scanImages[1];
-    EXPECT_EQ(cv::countNonZero(scan.col(10)), 30);
-    EXPECT_EQ(cv::countNonZero(scan.col(40)), 0);
-    EXPECT_EQ(cv::countNonZero(scan.row(60)), 36);
-    EXPECT_EQ(cv::countNonZero(scan.row(70)), 0);
-    ASSERT_EQ(bank.exclusionBoxes[1].size(), 1u);
-    EXPECT_EQ(bank.exclusionBoxes[1][0], cv::Rect(40, 5, 1, 30));
-    EXPECT_TRUE(bank.exclusionBoxes[0].empty());
-    EXPECT_TRUE(bank.scanImages[0].empty());
 }
 
 // The run filter as plainly as it can be written: every row walked left to

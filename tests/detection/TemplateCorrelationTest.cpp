@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <tuple>
 
 #include <opencv2/imgproc.hpp>
 
@@ -39,26 +41,33 @@ TEST(NormalisedCorrelation, FollowsOpenCVInTheCornerCases) {
     EXPECT_EQ(NormalisedCorrelation(0, 500, 0), 0.0f);
 }
 
-TEST(CorrelationMap, MatchesOpenCVUpToSinglePrecisionRounding) {
-    cv::RNG rng(11);
-    for (int h : {10, 20, 29, 41}) {
-        GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
-        bank.ScaleTemplates(h);
-        for (int g : {0, 4, 8}) {
-            const cv::Mat& glyph = bank.scaledTemplates[static_cast<std::size_t>(g)];
-            const cv::Mat image = RandomGrey(cv::Size(glyph.cols * 4 + 3, glyph.rows * 2 + 5), rng);
-            cv::Mat expected;
-            cv::matchTemplate(image, glyph, expected, cv::TM_CCORR_NORMED);
-            const cv::Mat map = CorrelationMap(image, glyph);
-            ASSERT_EQ(map.size(), expected.size());
-            EXPECT_LT(cv::norm(map, expected, cv::NORM_INF), 1e-5) << "h " << h << ", glyph " << g;
-        }
-    }
+// Digit heights and glyphs (a round one, the 4, the 8) on random images.
+class CorrelationOfGlyph : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(CorrelationOfGlyph, MatchesOpenCVUpToSinglePrecisionRounding) {
+    const auto [h, g] = GetParam();
+    cv::RNG rng(static_cast<std::uint64_t>(1100 + 10 * h + g));
+    GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
+    bank.ScaleTemplates(h);
+    const cv::Mat& glyph = bank.scaledTemplates[static_cast<std::size_t>(g)];
+    const cv::Mat image = RandomGrey(cv::Size(glyph.cols * 4 + 3, glyph.rows * 2 + 5), rng);
+    cv::Mat expected;
+    cv::matchTemplate(image, glyph, expected, cv::TM_CCORR_NORMED);
+    const cv::Mat map = CorrelationMap(image, glyph);
+    ASSERT_EQ(map.size(), expected.size());
+    EXPECT_LT(cv::norm(map, expected, cv::NORM_INF), 1e-5) << "h " << h << ", glyph " << g;
 }
 
-TEST(CorrelationMap, AValueDependsOnlyOnItsWindow) {
-    // The map of a part of an image is, bit for bit, the matching part of
-    // the whole image's map: values do not depend on the image size.
+INSTANTIATE_TEST_SUITE_P(CorrelationMap, CorrelationOfGlyph,
+                         ::testing::Combine(::testing::Values(10, 20, 29, 41),
+                                            ::testing::Values(0, 4, 8)));
+
+// The map of a part of an image is, bit for bit, the matching part of the
+// whole image's map: values do not depend on the image size.
+class ImagePart : public ::testing::TestWithParam<cv::Rect> {};
+
+TEST_P(ImagePart, AValueDependsOnlyOnItsWindow) {
+    const cv::Rect part = GetParam();
     cv::RNG rng(12);
     GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));
     bank.ScaleTemplates(24);
@@ -66,13 +75,14 @@ TEST(CorrelationMap, AValueDependsOnlyOnItsWindow) {
     cv::Mat image = RandomGrey(cv::Size(300, 90), rng);
     cv::threshold(image, image, 170, 255, cv::THRESH_BINARY);
     const cv::Mat whole = CorrelationMap(image, glyph);
-    for (const cv::Rect part : {cv::Rect(0, 0, 40, 30), cv::Rect(37, 11, 101, 60),
-                                cv::Rect(200, 40, 100, 50)}) {
-        const cv::Mat map = CorrelationMap(image(part), glyph);
-        const cv::Rect range(part.x, part.y, map.cols, map.rows);
-        EXPECT_TRUE(BitIdentical(map, whole(range))) << part;
-    }
+    const cv::Mat map = CorrelationMap(image(part), glyph);
+    const cv::Rect range(part.x, part.y, map.cols, map.rows);
+    EXPECT_TRUE(BitIdentical(map, whole(range))) << part;
 }
+
+INSTANTIATE_TEST_SUITE_P(CorrelationMap, ImagePart,
+                         ::testing::Values(cv::Rect(0, 0, 40, 30), cv::Rect(37, 11, 101, 60),
+                                           cv::Rect(200, 40, 100, 50)));
 
 TEST(CorrelationMap, ExactMatchScoresOne) {
     GlyphTemplateBank bank(cv::Mat(4, 4, CV_8UC1, cv::Scalar(0)));

@@ -88,4 +88,8 @@ cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& sp
     return panel;
 }
 
+cv::Mat DrawTightZone(const DrawnLineSpec& line, cv::Rect* inkBox) {
+    return DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), line, inkBox);
+}
+
 }  // namespace kalvero::testing

@@ -30,4 +30,8 @@ struct DrawnLineSpec {
 // plain panel.
 cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& spec, cv::Rect* inkBox = nullptr);
 
+// DrawLinePanel on a 390 x 90 zone, the size of a zone drawn tightly around
+// one number, with the row in its middle.
+cv::Mat DrawTightZone(const DrawnLineSpec& line, cv::Rect* inkBox = nullptr);
+
 }  // namespace kalvero::testing

@@ -13,6 +13,7 @@ namespace kalvero {
 namespace {
 
 using testing::DrawLinePanel;
+using testing::DrawTightZone;
 using testing::DrawnLineSpec;
 
 cv::Mat Grey(const cv::Mat& bgr) {
@@ -64,7 +65,7 @@ TEST(ProposeLines, FindsTheDrawnRowInEitherPolarityTiltedOrWithAnOffHeight) {
     for (const ProposalCase& c : cases) {
         SCOPED_TRACE(c.name);
         cv::Rect ink;
-        const cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), c.spec, &ink);
+        const cv::Mat panel = DrawTightZone(c.spec, &ink);
         const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), c.givenHeight, 6);
         ASSERT_FALSE(proposals.empty());
         const LineProposal best = BestMatch(proposals, ink);
@@ -88,7 +89,7 @@ TEST(ProposeLines, JoinsTheTwoPiecesOfAStencilledDigit) {
     spec.text = "52473068";
     spec.noiseSigma = 0.0;
     cv::Rect ink;
-    cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    cv::Mat panel = DrawTightZone(spec, &ink);
     // A stencil bridge: a ground-coloured band across the middle of every digit.
     cv::rectangle(panel, cv::Rect(ink.x, ink.y + ink.height / 2 - 1, ink.width, 3), cv::Scalar(60, 60, 60),
                   cv::FILLED);
@@ -105,7 +106,7 @@ TEST(ProposeLines, CutsTouchingDigitsApart) {
     spec.letterSpacing = -0.02;
     spec.blurSigma = 1.2;
     cv::Rect ink;
-    const cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    const cv::Mat panel = DrawTightZone(spec, &ink);
     const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), 29, 6);
     ASSERT_FALSE(proposals.empty());
     const LineProposal best = BestMatch(proposals, ink);
@@ -118,7 +119,7 @@ TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
     DrawnLineSpec spec;
     spec.text = "52473068";
     cv::Rect ink;
-    cv::Mat panel = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    cv::Mat panel = DrawTightZone(spec, &ink);
     // A rail in the digits' colour across the whole zone through the
     // digits, and a pole touching the third digit.
     const int y = ink.y + ink.height / 3;
@@ -133,18 +134,18 @@ TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
 TEST(ProposeLines, NothingOnAPlainOrBadImage) {
     DrawnLineSpec empty;
     empty.text = "";
-    const cv::Mat plain = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), empty);
+    const cv::Mat plain = DrawTightZone(empty);
     EXPECT_TRUE(ProposeLines(Grey(plain), 29, 6).empty());
     // Four light digits are too few for a row. (The ground between and
     // beside them may form a dark row of five, which reads as no number.)
     DrawnLineSpec four;
     four.text = "4120";
     for (const LineProposal& proposal :
-         ProposeLines(Grey(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), four)), 29, 6)) {
+         ProposeLines(Grey(DrawTightZone(four)), 29, 6)) {
         EXPECT_FALSE(proposal.lightDigits) << proposal.box;
     }
 
-    const cv::Mat grey = Grey(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), DrawnLineSpec{}));
+    const cv::Mat grey = Grey(DrawTightZone(DrawnLineSpec{}));
     EXPECT_TRUE(ProposeLines(cv::Mat(), 29, 6).empty());
     EXPECT_TRUE(ProposeLines(grey, 3, 6).empty());
     EXPECT_TRUE(ProposeLines(grey, 29, 0).empty());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include <opencv2/imgproc.hpp>
 
@@ -12,6 +13,7 @@ namespace kalvero {
 namespace {
 
 using testing::DrawLinePanel;
+using testing::DrawTightZone;
 using testing::DrawnLineSpec;
 
 class ReadLinesTest : public ::testing::Test {
@@ -86,26 +88,30 @@ TEST_F(ReadLinesTest, ReadsNumbersInFontsTheModelNeverSaw) {
     }
 }
 
-TEST_F(ReadLinesTest, ReadsWithAnOffDigitHeightAndAGreyZone) {
+// Digits 29 pixels tall read with the digit height set to each value.
+class OffDigitHeight : public ReadLinesTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(OffDigitHeight, ReadsWithAnOffDigitHeightAndAGreyZone) {
+    const int given = GetParam();
     DrawnLineSpec spec;
     spec.text = "64019257";
     cv::Mat grey;
-    cv::cvtColor(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec), grey, cv::COLOR_BGR2GRAY);
-    for (int given : {21, 29, 37}) {
-        const std::vector<LineReading> readings = Read(grey, given);
-        ASSERT_FALSE(readings.empty()) << "digit height set to " << given;
-        EXPECT_EQ(readings.front().text, spec.text) << "digit height set to " << given;
-    }
+    cv::cvtColor(DrawTightZone(spec), grey, cv::COLOR_BGR2GRAY);
+    const std::vector<LineReading> readings = Read(grey, given);
+    ASSERT_FALSE(readings.empty()) << "digit height set to " << given;
+    EXPECT_EQ(readings.front().text, spec.text) << "digit height set to " << given;
 }
+
+INSTANTIATE_TEST_SUITE_P(ReadLinesTest, OffDigitHeight, ::testing::Values(21, 29, 37));
 
 TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
     DrawnLineSpec blank;
     blank.text = "";
-    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), blank)).empty());
+    EXPECT_TRUE(Read(DrawTightZone(blank)).empty());
     DrawnLineSpec seven;
     seven.text = "4120306";
-    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), seven)).empty());
-    EXPECT_TRUE(Read(DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), seven), 29, true).empty());
+    EXPECT_TRUE(Read(DrawTightZone(seven)).empty());
+    EXPECT_TRUE(Read(DrawTightZone(seven), 29, true).empty());
     DrawnLineSpec nine;
     nine.text = "412030651";
     nine.letterSpacing = 0.15;
@@ -136,7 +142,7 @@ TEST_F(ReadLinesTest, ReadsThroughARailDrawnAcrossTheDigits) {
         spec.text = "30581746";
         spec.lightDigits = light;
         cv::Rect ink;
-        cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+        cv::Mat zone = DrawTightZone(spec, &ink);
         const int y = ink.y + ink.height * 2 / 5;
         cv::line(zone, cv::Point(0, y), cv::Point(389, y), cv::Scalar::all(light ? 200 : 60), 2);
         const std::vector<LineReading> readings = Read(zone);
@@ -163,7 +169,7 @@ TEST_F(ReadLinesTest, TwoNumbersInAZoneAreBothReadBestFirst) {
 TEST_F(ReadLinesTest, GlyphRegionsAsExtraProposalsKeepTheReading) {
     DrawnLineSpec spec;
     spec.text = "52473068";
-    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    const cv::Mat zone = DrawTightZone(spec);
     const std::vector<LineReading> withRegions = Read(zone, 29, true);
     ASSERT_FALSE(withRegions.empty());
     EXPECT_EQ(withRegions.front().text, spec.text);
@@ -175,7 +181,7 @@ TEST_F(ReadLinesTest, GlyphRegionsAsExtraProposalsKeepTheReading) {
 
 TEST_F(ReadLinesTest, ReadingsCarryTheLineReadingsInOrderWithDigitScores) {
     DrawnLineSpec spec;
-    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    const cv::Mat zone = DrawTightZone(spec);
     LineReaderSettings settings;
     const std::vector<LineReading> lines = ReadLineReadings(zone, settings, *reader_);
     const std::vector<Reading> readings = ReadLines(zone, settings, *reader_);
@@ -193,7 +199,7 @@ TEST_F(ReadLinesTest, ReadingsCarryTheLineReadingsInOrderWithDigitScores) {
 
 TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
     DrawnLineSpec spec;
-    const cv::Mat zone = DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), spec);
+    const cv::Mat zone = DrawTightZone(spec);
     cv::Mat deep, floating, alpha;
     zone.convertTo(deep, CV_16UC3, 256.0);
     zone.convertTo(floating, CV_32FC3);
@@ -209,17 +215,26 @@ TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
             EXPECT_TRUE(readings.empty()) << "zone " << i;
         }
     }
-    for (int height : {-5, 0, 3, 1000, 1 << 30}) {
-        for (bool glyphRegions : {false, true}) {
-            std::vector<LineReading> readings;
-            EXPECT_NO_THROW(readings = Read(zone, height, glyphRegions)) << "height " << height;
-            EXPECT_TRUE(readings.empty()) << "height " << height;
-        }
-    }
     LineReaderSettings none;
     none.maxLines = 0;
     EXPECT_TRUE(ReadLineReadings(zone, none, *reader_).empty());
 }
+
+// Digit heights no zone can hold, with and without the glyph regions.
+class UnusableDigitHeight : public ReadLinesTest,
+                            public ::testing::WithParamInterface<std::tuple<int, bool>> {};
+
+TEST_P(UnusableDigitHeight, GivesNoReadingAndNoException) {
+    const auto [height, glyphRegions] = GetParam();
+    const cv::Mat zone = DrawTightZone(DrawnLineSpec{});
+    std::vector<LineReading> readings;
+    EXPECT_NO_THROW(readings = Read(zone, height, glyphRegions)) << "height " << height;
+    EXPECT_TRUE(readings.empty()) << "height " << height;
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadLinesTest, UnusableDigitHeight,
+                         ::testing::Combine(::testing::Values(-5, 0, 3, 1000, 1 << 30),
+                                            ::testing::Bool()));
 
 TEST_F(ReadLinesTest, RandomZonesNeverThrowAndGiveWellFormedReadings) {
     cv::RNG rng(17);

@@ -17,20 +17,31 @@ using testing::RecordingTrace;
 
 const std::int32_t kCodes[] = {100, 7};
 
-TEST(CreateRecognizer, TypeCodeChoosesTheRecognizer) {
-    for (int code : {0, 1, 2, 99, 101, 150, 299, -5}) {
-        EXPECT_EQ(CreateRecognizer(code, 2, kCodes), nullptr) << code;
-    }
+class CodeWithoutRecognizer : public ::testing::TestWithParam<int> {};
+
+TEST_P(CodeWithoutRecognizer, CreatesNone) {
+    EXPECT_EQ(CreateRecognizer(GetParam(), 2, kCodes), nullptr) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(CreateRecognizer, CodeWithoutRecognizer,
+                         ::testing::Values(0, 1, 2, 99, 101, 150, 299, -5));
+
+TEST(CreateRecognizer, SignCodeCreatesTheSignReader) {
     const auto sign = CreateRecognizer(100, 2, kCodes);
     EXPECT_NE(dynamic_cast<TrafficSignRecognition*>(sign.get()), nullptr);
-    for (int code : {300, 301, 303, 450}) {
-        const auto number = CreateRecognizer(code, 2, kCodes);
-        EXPECT_NE(dynamic_cast<NumberRailwayCarriageRecognition*>(number.get()), nullptr) << code;
-        ASSERT_EQ(number->codeCount, 2);
-        EXPECT_EQ(number->codes, (std::vector<std::int32_t>{100, 7}));
-        EXPECT_EQ(number->status, -1);
-    }
 }
+
+class NumberCode : public ::testing::TestWithParam<int> {};
+
+TEST_P(NumberCode, CreatesTheNumberReaderWithTheCallsCodes) {
+    const auto number = CreateRecognizer(GetParam(), 2, kCodes);
+    EXPECT_NE(dynamic_cast<NumberRailwayCarriageRecognition*>(number.get()), nullptr) << GetParam();
+    ASSERT_EQ(number->codeCount, 2);
+    EXPECT_EQ(number->codes, (std::vector<std::int32_t>{100, 7}));
+    EXPECT_EQ(number->status, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(CreateRecognizer, NumberCode, ::testing::Values(300, 301, 303, 450));
 
 class DispatchFixture : public ::testing::Test {
 protected:
@@ -61,19 +72,22 @@ protected:
     const FixedRecognizer* seen = nullptr;
 };
 
-TEST_F(DispatchFixture, CodesThatNameNoRecognizerAddNothing) {
-    for (int code : {0, 1, 150, 299}) {
-        RecognitionContext context(2, kCodes);
-        RecordingTrace trace;
-        context.SetTrace(&trace);
-        region.typeCode = code;
-        context.DispatchRegion(bank, region);
-        EXPECT_EQ(context.ReadingCount(), 0u) << code;
-        EXPECT_TRUE(context.results.empty());
-        ASSERT_EQ(trace.resultReasons.size(), 1u);
-        EXPECT_FALSE(trace.resultReasons[0].empty());
-    }
+class DispatchOfCode : public DispatchFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DispatchOfCode, CodesThatNameNoRecognizerAddNothing) {
+    const int code = GetParam();
+    RecognitionContext context(2, kCodes);
+    RecordingTrace trace;
+    context.SetTrace(&trace);
+    region.typeCode = code;
+    context.DispatchRegion(bank, region);
+    EXPECT_EQ(context.ReadingCount(), 0u) << code;
+    EXPECT_TRUE(context.results.empty());
+    ASSERT_EQ(trace.resultReasons.size(), 1u);
+    EXPECT_FALSE(trace.resultReasons[0].empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(NoRecognizer, DispatchOfCode, ::testing::Values(0, 1, 150, 299));
 
 TEST_F(DispatchFixture, FullNumberRuleKeepsOnlyEightCharacters) {
     struct Case {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include <opencv2/imgproc.hpp>
 
@@ -86,14 +87,20 @@ TEST(TrafficSignReadSign, TwoDigitsAreReadLeftToRight) {
     EXPECT_EQ(cv::Rect(result.x, result.y, result.width, result.height), cv::Rect(0, 0, 250, 250));
 }
 
-TEST(TrafficSignReadSign, OrderFollowsPositionNotContourOrder) {
-    // Contours are found from the top down; raise either digit in turn.
-    for (int rightY : {35, 95}) {
-        GlyphSign sign;
-        DrawPrototypeGlyph(sign.grey, {55, 130 - rightY}, 5);
-        DrawPrototypeGlyph(sign.grey, {135, rightY}, 0);
-        EXPECT_EQ(ReadingOf(Dispatch(sign.grey, sign.region)), "50") << rightY;
-    }
+// Contours are found from the top down; raise either digit in turn.
+class RaisedDigit : public ::testing::TestWithParam<int> {};
+
+TEST_P(RaisedDigit, OrderFollowsPositionNotContourOrder) {
+    const int rightY = GetParam();
+    GlyphSign sign;
+    DrawPrototypeGlyph(sign.grey, {55, 130 - rightY}, 5);
+    DrawPrototypeGlyph(sign.grey, {135, rightY}, 0);
+    EXPECT_EQ(ReadingOf(Dispatch(sign.grey, sign.region)), "50") << rightY;
+}
+
+INSTANTIATE_TEST_SUITE_P(TrafficSignReadSign, RaisedDigit, ::testing::Values(35, 95));
+
+TEST(TrafficSignReadSign, SwappedDigitsReadInPlaceOrder) {
     GlyphSign swapped;
     DrawPrototypeGlyph(swapped.grey, {135, 35}, 5);
     DrawPrototypeGlyph(swapped.grey, {55, 95}, 0);
@@ -172,26 +179,37 @@ TEST(TrafficSignReadSign, RegionsOutsideTheImageAreHandled) {
     }
 }
 
-TEST(TrafficSignReadSign, UniformRegionGivesNoReading) {
-    for (int value : {0, 128, 255}) {
-        const cv::Mat grey(250, 250, CV_8UC1, cv::Scalar(value));
-        EXPECT_EQ(ReadingOf(Dispatch(grey, GlyphSign().region)), "<none>") << value;
-    }
+class UniformRegion : public ::testing::TestWithParam<int> {};
+
+TEST_P(UniformRegion, GivesNoReading) {
+    const cv::Mat grey(250, 250, CV_8UC1, cv::Scalar(GetParam()));
+    EXPECT_EQ(ReadingOf(Dispatch(grey, GlyphSign().region)), "<none>") << GetParam();
 }
+
+INSTANTIATE_TEST_SUITE_P(TrafficSignReadSign, UniformRegion, ::testing::Values(0, 128, 255));
 
 TEST(TrafficSignReadSign, OnlySignRegionsOfASignContextAreRead) {
     GlyphSign sign;
     DrawPrototypeGlyph(sign.grey, {55, 65}, 5);
     DrawPrototypeGlyph(sign.grey, {135, 65}, 0);
     EXPECT_EQ(ReadingOf(Dispatch(sign.grey, sign.region)), "50");
-    for (std::int32_t type : {0, 1, 99, 101, 299}) {
-        CandidateRegion region = sign.region;
-        region.typeCode = type;
-        EXPECT_EQ(ReadingOf(Dispatch(sign.grey, region)), "<none>") << type;
-    }
     // A context whose code list holds no sign code admits no sign region.
     EXPECT_EQ(ReadingOf(Dispatch(sign.grey, sign.region, 301)), "<none>");
 }
+
+class OtherRegionType : public ::testing::TestWithParam<std::int32_t> {};
+
+TEST_P(OtherRegionType, IsNotReadAsASign) {
+    GlyphSign sign;
+    DrawPrototypeGlyph(sign.grey, {55, 65}, 5);
+    DrawPrototypeGlyph(sign.grey, {135, 65}, 0);
+    CandidateRegion region = sign.region;
+    region.typeCode = GetParam();
+    EXPECT_EQ(ReadingOf(Dispatch(sign.grey, region)), "<none>") << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(TrafficSignReadSign, OtherRegionType,
+                         ::testing::Values(0, 1, 99, 101, 299));
 
 // -------------------------------------------------------- drawn speed signs
 
@@ -200,50 +218,55 @@ struct SignCase {
     double condense;
 };
 
-class TrafficSignDrawnSigns : public ::testing::TestWithParam<SignCase> {};
+class TrafficSignDrawnSigns
+    : public ::testing::TestWithParam<std::tuple<SignCase, int, int>> {};
 
 // Signs with a red ring and dark digits in a bold Hershey sans-serif font
 // (digit height half the inner disc, strokes 0.16 of it), inner disc radius
 // from 16 to 120 pixels; the region is the inner disc's bounding box.
 TEST_P(TrafficSignDrawnSigns, EverySpeedValueIsRead) {
+    const auto [font, radius, value] = GetParam();
     SpeedSignStyle style;
-    style.fontFace = GetParam().fontFace;
-    style.condense = GetParam().condense;
-    for (int radius : {16, 24, 32, 50, 80, 120}) {
-        for (int value : Sign::kSpeedValues) {
-            const SpeedSignImage sign = DrawSpeedSign(value, radius, style);
-            const CandidateRegion region{sign.innerDisc.x, sign.innerDisc.y, sign.innerDisc.width,
-                                         sign.innerDisc.height, kSignTypeCode};
-            const RecognitionContext context = Dispatch(sign.image, region);
-            ASSERT_EQ(ReadingOf(context), std::to_string(value)) << "radius " << radius;
-            const RecognitionResult& result = context.results.front();
-            EXPECT_EQ(result.glyphScoreCount, value < 10 ? 1 : 2);
-            EXPECT_GE(result.rankValue, 1.0f - Sign::kMaxGlyphDistance);
-        }
-    }
+    style.fontFace = font.fontFace;
+    style.condense = font.condense;
+    const SpeedSignImage sign = DrawSpeedSign(value, radius, style);
+    const CandidateRegion region{sign.innerDisc.x, sign.innerDisc.y, sign.innerDisc.width,
+                                 sign.innerDisc.height, kSignTypeCode};
+    const RecognitionContext context = Dispatch(sign.image, region);
+    ASSERT_EQ(ReadingOf(context), std::to_string(value)) << "radius " << radius;
+    const RecognitionResult& result = context.results.front();
+    EXPECT_EQ(result.glyphScoreCount, value < 10 ? 1 : 2);
+    EXPECT_GE(result.rankValue, 1.0f - Sign::kMaxGlyphDistance);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fonts, TrafficSignDrawnSigns,
-                         ::testing::Values(SignCase{cv::FONT_HERSHEY_SIMPLEX, 1.0},
-                                           SignCase{cv::FONT_HERSHEY_SIMPLEX, 0.85},
-                                           SignCase{cv::FONT_HERSHEY_DUPLEX, 1.0},
-                                           SignCase{cv::FONT_HERSHEY_DUPLEX, 0.85}),
-                         [](const ::testing::TestParamInfo<SignCase>& info) {
-                             return std::string(info.param.fontFace == cv::FONT_HERSHEY_SIMPLEX
-                                                    ? "Simplex"
-                                                    : "Duplex") +
-                                    (info.param.condense < 1.0 ? "Condensed" : "");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, TrafficSignDrawnSigns,
+    ::testing::Combine(::testing::Values(SignCase{cv::FONT_HERSHEY_SIMPLEX, 1.0},
+                                         SignCase{cv::FONT_HERSHEY_SIMPLEX, 0.85},
+                                         SignCase{cv::FONT_HERSHEY_DUPLEX, 1.0},
+                                         SignCase{cv::FONT_HERSHEY_DUPLEX, 0.85}),
+                       ::testing::Values(16, 24, 32, 50, 80, 120),
+                       ::testing::ValuesIn(Sign::kSpeedValues)),
+    [](const ::testing::TestParamInfo<std::tuple<SignCase, int, int>>& info) {
+        const SignCase font = std::get<0>(info.param);
+        return std::string(font.fontFace == cv::FONT_HERSHEY_SIMPLEX ? "Simplex" : "Duplex") +
+               (font.condense < 1.0 ? "Condensed" : "") + "_radius" +
+               std::to_string(std::get<1>(info.param)) + "_speed" +
+               std::to_string(std::get<2>(info.param));
+    });
 
-TEST(TrafficSignDrawnSignsOther, OtherValuesAreNotRead) {
-    // 35 is no speed value; 100 and 120 have three digits.
-    for (int value : {35, 100, 120}) {
-        const SpeedSignImage sign = DrawSpeedSign(value, 50);
-        const CandidateRegion region{sign.innerDisc.x, sign.innerDisc.y, sign.innerDisc.width,
-                                     sign.innerDisc.height, kSignTypeCode};
-        EXPECT_EQ(ReadingOf(Dispatch(sign.image, region)), "<none>") << value;
-    }
+// 35 is no speed value; 100 and 120 have three digits.
+class OtherSpeedValue : public ::testing::TestWithParam<int> {};
+
+TEST_P(OtherSpeedValue, IsNotRead) {
+    const SpeedSignImage sign = DrawSpeedSign(GetParam(), 50);
+    const CandidateRegion region{sign.innerDisc.x, sign.innerDisc.y, sign.innerDisc.width,
+                                 sign.innerDisc.height, kSignTypeCode};
+    EXPECT_EQ(ReadingOf(Dispatch(sign.image, region)), "<none>") << GetParam();
 }
+
+INSTANTIATE_TEST_SUITE_P(TrafficSignDrawnSignsOther, OtherSpeedValue,
+                         ::testing::Values(35, 100, 120));
 
 }  // namespace
 }  // namespace kalvero

@@ -44,10 +44,13 @@ TEST(TrafficSignOtsuBin, RefusesEmptyImagesAndBadBinCounts) {
     EXPECT_GE(Sign::OtsuBin(grey, 256), 0);
 }
 
-TEST(TrafficSignOtsuBin, UniformImageGivesBinZero) {
-    for (int value : {0, 77, 255})
-        EXPECT_EQ(Sign::OtsuBin(cv::Mat(12, 9, CV_8UC1, cv::Scalar(value)), 64), 0) << value;
+class UniformImage : public ::testing::TestWithParam<int> {};
+
+TEST_P(UniformImage, GivesBinZero) {
+    EXPECT_EQ(Sign::OtsuBin(cv::Mat(12, 9, CV_8UC1, cv::Scalar(GetParam())), 64), 0) << GetParam();
 }
+
+INSTANTIATE_TEST_SUITE_P(TrafficSignOtsuBin, UniformImage, ::testing::Values(0, 77, 255));
 
 TEST(TrafficSignOtsuBin, FirstBinOfTheBestSplitWins) {
     // Grey 40 and 200 fall in bins 10 and 50 of 64; every split between
@@ -173,14 +176,21 @@ SpeedReading ReadDigits(std::initializer_list<int> digits) {
     return Sign::ReadSpeedValue(grids.data(), static_cast<int>(grids.size()));
 }
 
+class SpeedValue : public ::testing::TestWithParam<int> {};
+
+TEST_P(SpeedValue, IsReadFromItsDigits) {
+    const int value = GetParam();
+    const SpeedReading reading =
+        value < 10 ? ReadDigits({value}) : ReadDigits({value / 10, value % 10});
+    EXPECT_EQ(reading.value, value);
+    EXPECT_EQ(reading.glyphScoreCount, value < 10 ? 1 : 2);
+    EXPECT_EQ(reading.rankValue, 1.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(TrafficSignReadSpeedValue, SpeedValue,
+                         ::testing::ValuesIn(Sign::kSpeedValues));
+
 TEST(TrafficSignReadSpeedValue, AcceptsOnlySpeedValues) {
-    for (int value : Sign::kSpeedValues) {
-        const SpeedReading reading =
-            value < 10 ? ReadDigits({value}) : ReadDigits({value / 10, value % 10});
-        EXPECT_EQ(reading.value, value);
-        EXPECT_EQ(reading.glyphScoreCount, value < 10 ? 1 : 2);
-        EXPECT_EQ(reading.rankValue, 1.0f);
-    }
     EXPECT_EQ(ReadDigits({3, 5}).value, -1);
     EXPECT_EQ(ReadDigits({1, 5}).value, -1);
     EXPECT_EQ(ReadDigits({1, 1}).value, -1);
@@ -264,11 +274,18 @@ TEST(TrafficSignAdmission, OnlySignRegionsForTheSignCode) {
     region.typeCode = 100;
     EXPECT_TRUE(Sign::AdmitsRegion(100, region));
     EXPECT_FALSE(Sign::AdmitsRegion(300, region));
-    for (std::int32_t type : {0, 1, 99, 101, 301}) {
-        region.typeCode = type;
-        EXPECT_FALSE(Sign::AdmitsRegion(100, region)) << type;
-    }
 }
+
+class NonSignRegion : public ::testing::TestWithParam<std::int32_t> {};
+
+TEST_P(NonSignRegion, IsNotAdmittedForTheSignCode) {
+    CandidateRegion region;
+    region.typeCode = GetParam();
+    EXPECT_FALSE(Sign::AdmitsRegion(100, region)) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(TrafficSignAdmission, NonSignRegion,
+                         ::testing::Values(0, 1, 99, 101, 301));
 
 TEST(TrafficSignAdmission, NotAdmittedLeavesTheConstructionValues) {
     // A readable "5" (prototype drawn as a solid grid of cells).

@@ -27,15 +27,40 @@ void RecordingTrace::OnRegionResult(const CandidateRegion& region, const std::st
     resultReasons.push_back(reason);
 }
 
-std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight) {
+std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight,
+                                            int threadCount, int scanModeMask) {
     RecognitionSettings settings;
     settings.digitHeight = digitHeight;
     const DetectionParams params = MakeDetectionParams(settings);
     GlyphTemplateBank bank(zone);
     bank.ScaleTemplates(digitHeight);
-    SearchContext context(params.scanModeMask, params.maxArea);
-    ScanModes(context, bank);
+    SearchContext context(scanModeMask != 0 ? scanModeMask : params.scanModeMask, params.maxArea);
+    ScanModes(context, bank, threadCount);
     return context.candidates;
+}
+
+RecognitionSettings FullNumberSettings(int digitHeight, CorrelationPath path, int threads,
+                                       RecognitionTrace* trace) {
+    RecognitionSettings settings;
+    settings.digitHeight = digitHeight;
+    settings.requireFullNumber = true;
+    settings.correlationPath = path;
+    settings.threadCount = threads;
+    settings.trace = trace;
+    return settings;
+}
+
+CandidateRegion Candidate(int x, int y, int w, int h, int typeCode) {
+    return CandidateRegion{x, y, w, h, typeCode};
+}
+
+cv::Mat PaintedZone(int digitHeight, bool lightDigits, cv::Rect* numberBox) {
+    PanelSpec look;
+    look.number = "52473068";
+    look.digitHeight = digitHeight;
+    look.gapFraction = 0.25;
+    look.lightDigits = lightDigits;
+    return MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), look, numberBox);
 }
 
 int FixedRecognizer::liveCount = 0;

@@ -5,7 +5,9 @@
 
 #include <opencv2/core.hpp>
 
+#include "detection/CorrelationPath.h"
 #include "detection/GlyphHits.h"
+#include "detection/RecognizeFrame.h"
 #include "recognizers/CandidateRegion.h"
 #include "recognizers/RecognitionClass.h"
 #include "recognizers/RecognitionResult.h"
@@ -28,8 +30,23 @@ public:
 };
 
 // Candidates of the default scan (modes 1 and 3) of a zone image at digit
-// height h, found by running the detector's stages without reading them.
-std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight);
+// height h, found by running the detector's stages without reading them;
+// with a non-zero `scanModeMask` the modes it names are scanned instead.
+std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight,
+                                            int threadCount = 1, int scanModeMask = 0);
+
+// Settings of a glyph-engine call that wants whole numbers, as the window
+// asks for them, on the given path and threads.
+RecognitionSettings FullNumberSettings(int digitHeight, CorrelationPath path, int threads,
+                                       RecognitionTrace* trace = nullptr);
+
+// A candidate region of the given box and type code.
+CandidateRegion Candidate(int x, int y, int w, int h, int typeCode);
+
+// A 640 x 360 zone with "52473068" painted at digit height h with its left
+// edge at (150, 140), light on dark or dark on light; the digits' box goes
+// to `numberBox` when given.
+cv::Mat PaintedZone(int digitHeight, bool lightDigits, cv::Rect* numberBox = nullptr);
 
 // A recogniser that reports a fixed reading (or none) without looking at
 // the image; counts its live instances so tests can see it destroyed.
