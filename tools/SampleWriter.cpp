@@ -7,6 +7,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "command_line/LowerCase.h"
+#include "worker/StillImageFormats.h"
 
 namespace kalvero {
 
@@ -38,12 +39,7 @@ SampleFileKind SampleFileKindFor(const std::string& path) {
     if (FourccFor(ext) != 0) {
         return SampleFileKind::Video;
     }
-    for (const char* still : {"png", "jpg", "jpeg", "bmp", "tif", "tiff"}) {
-        if (ext == still) {
-            return SampleFileKind::StillImage;
-        }
-    }
-    return SampleFileKind::Unknown;
+    return IsStillImageExtension(ext) ? SampleFileKind::StillImage : SampleFileKind::Unknown;
 }
 
 std::string WriteFrames(const std::string& path, cv::Size size, double framesPerSecond, int frames,

@@ -9,8 +9,7 @@ namespace kalvero {
 // The file extensions read as one still picture rather than as a video:
 // png, jpg, jpeg, bmp, tif, tiff. One list for the run loop's frame source,
 // the sample maker and the reader's help, so that what one of them takes
-// for a still the others do too. Inline, so that the sample maker, which
-// links only the recognition library, can use it too.
+// for a still the others do too.
 //
 // True when `extension` (without the dot, any letter case) is one of them.
 inline bool IsStillImageExtension(const std::string& extension) {
