@@ -11,7 +11,7 @@ constexpr int kDigitHeight = 29;
 // A zone of `size` holding the light number "52473068" (digit height 29,
 // mild noise) with its left edge at `origin`.
 inline cv::Mat NumberZone(cv::Size size, cv::Point origin) {
-    PanelSpec panel;
+    PanelStyle panel;
     panel.number = "52473068";
     panel.digitHeight = kDigitHeight;
     panel.gapFraction = 0.25;

@@ -27,7 +27,7 @@ void Write(const fs::path& folder, const std::string& name, const Bytes& bytes) 
 }
 
 cv::Mat Panel(cv::Size size, int digitHeight, bool lightDigits, const std::string& number) {
-    kalvero::PanelSpec panel;
+    kalvero::PanelStyle panel;
     panel.number = number;
     panel.digitHeight = digitHeight;
     panel.lightDigits = lightDigits;

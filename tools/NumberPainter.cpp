@@ -81,7 +81,7 @@ void AddNoise(cv::Mat& image, double sigma, std::uint64_t seed) {
     wide.convertTo(image, image.type());
 }
 
-cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelSpec& look,
+cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelStyle& look,
                         cv::Rect* numberBox) {
     const double panelGrey = look.lightDigits ? 70.0 : 190.0;
     const double inkGrey = look.lightDigits ? panelGrey + look.contrast : panelGrey - look.contrast;

@@ -28,7 +28,7 @@ void FillTexture(cv::Mat& image, double base, double amplitude, std::uint64_t se
 void AddNoise(cv::Mat& image, double sigma, std::uint64_t seed);
 
 // Description of a synthetic carriage panel carrying a number.
-struct PanelSpec {
+struct PanelStyle {
     std::string number = "52473068";
     int digitHeight = 29;
     double gapFraction = 0.25;   // gap between glyph boxes in glyph widths
@@ -42,7 +42,7 @@ struct PanelSpec {
 
 // A BGR image of `size` that is all textured panel, the number drawn with its
 // left edge at `origin`. `numberBox` receives the box of the drawn glyphs.
-cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelSpec& look,
+cv::Mat MakeNumberPanel(cv::Size size, cv::Point origin, const PanelStyle& look,
                         cv::Rect* numberBox = nullptr);
 
 }  // namespace kalvero

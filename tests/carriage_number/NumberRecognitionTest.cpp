@@ -72,7 +72,7 @@ protected:
 
     // A panel with the number at (60, 20); box receives the drawn glyphs.
     void Paint(const std::string& number, bool light) {
-        PanelSpec look;
+        PanelStyle look;
         look.number = number;
         look.digitHeight = kH;
         look.gapFraction = 0.3;

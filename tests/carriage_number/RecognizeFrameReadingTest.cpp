@@ -21,7 +21,7 @@ struct Panel {
 
 // A 640 x 360 zone with the number; `place` varies position and texture.
 Panel MakePanel(const std::string& number, int h, double gap, bool light, bool noisy, int place) {
-    PanelSpec look;
+    PanelStyle look;
     look.number = number;
     look.digitHeight = h;
     look.gapFraction = gap;

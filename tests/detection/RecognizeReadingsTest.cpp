@@ -19,10 +19,10 @@ Reading Make(const std::string& text, cv::Rect box, float score) {
 
 TEST(RecognizeReadings, GlyphEngineGivesTheFrameResultsReadingsInOrder) {
     for (bool light : {true, false}) {
-        PanelSpec spec;
-        spec.digitHeight = 29;
-        spec.lightDigits = light;
-        const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, nullptr);
+        PanelStyle style;
+        style.digitHeight = 29;
+        style.lightDigits = light;
+        const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), style, nullptr);
         RecognitionSettings settings;
         settings.digitHeight = 29;
         const FrameResult result = RecognizeFrame(zone, settings);
@@ -42,8 +42,8 @@ TEST(RecognizeReadings, GlyphEngineGivesTheFrameResultsReadingsInOrder) {
 }
 
 TEST(RecognizeReadings, LearnedEngineWithoutANetworkOrWithABadZoneReadsNothing) {
-    PanelSpec spec;
-    const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), spec, nullptr);
+    PanelStyle style;
+    const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), style, nullptr);
     RecognitionSettings settings;
     settings.engine = RecognitionEngine::Learned;
     EXPECT_TRUE(RecognizeReadings(zone, settings).empty());

@@ -23,36 +23,36 @@ cv::Rect InkBox(const cv::Mat& mask) {
 
 }  // namespace
 
-cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& spec, cv::Rect* inkBox) {
+cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineStyle& style, cv::Rect* inkBox) {
     cv::Mat mask(size, CV_8UC1, cv::Scalar(0));
     cv::Ptr<cv::freetype::FreeType2> font;
     try {
         font = cv::freetype::createFreeType2();
-        font->loadFontData(spec.font, 0);
+        font->loadFontData(style.font, 0);
     } catch (const cv::Exception& e) {
-        ADD_FAILURE() << "font " << spec.font << " cannot be loaded: " << e.what();
+        ADD_FAILURE() << "font " << style.font << " cannot be loaded: " << e.what();
         font.release();
     }
     if (font) {
         // Draw each digit at a trial size, measure the ink of a "0" to
-        // scale the font so that digits come out spec.digitHeight tall.
+        // scale the font so that digits come out style.digitHeight tall.
         // FreeType draws on BGR images only.
         cv::Mat probe(300, 300, CV_8UC3, cv::Scalar::all(0));
         font->putText(probe, "0", cv::Point(20, 150), 100, cv::Scalar::all(255), -1, cv::LINE_AA, false);
         cv::extractChannel(probe, probe, 0);
         const cv::Rect zero = InkBox(probe);
-        const int fontHeight = zero.height > 0 ? spec.digitHeight * 100 / zero.height : spec.digitHeight;
+        const int fontHeight = zero.height > 0 ? style.digitHeight * 100 / zero.height : style.digitHeight;
 
         // Lay the digits out on a canvas with room around, then place it.
-        cv::Mat row(spec.digitHeight * 3, static_cast<int>(spec.text.size() + 2) * spec.digitHeight * 2,
+        cv::Mat row(style.digitHeight * 3, static_cast<int>(style.text.size() + 2) * style.digitHeight * 2,
                     CV_8UC3, cv::Scalar::all(0));
-        double x = spec.digitHeight;
-        const int spacing = static_cast<int>(spec.letterSpacing * spec.digitHeight);
-        for (const char digit : spec.text) {
+        double x = style.digitHeight;
+        const int spacing = static_cast<int>(style.letterSpacing * style.digitHeight);
+        for (const char digit : style.text) {
             const std::string glyph(1, digit);
             int baseline = 0;
             const cv::Size glyphSize = font->getTextSize(glyph, fontHeight, -1, &baseline);
-            font->putText(row, glyph, cv::Point(static_cast<int>(x), spec.digitHeight * 3 / 2), fontHeight,
+            font->putText(row, glyph, cv::Point(static_cast<int>(x), style.digitHeight * 3 / 2), fontHeight,
                           cv::Scalar::all(255), -1, cv::LINE_AA, false);
             x += glyphSize.width + spacing;
         }
@@ -61,25 +61,25 @@ cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& sp
         if (!drawn.empty()) {
             // Move the row's ink centre to `centre` and turn it there.
             const cv::Point2f rowCentre(drawn.x + 0.5f * drawn.width, drawn.y + 0.5f * drawn.height);
-            cv::Mat turn = cv::getRotationMatrix2D(rowCentre, -spec.angleDegrees, 1.0);
+            cv::Mat turn = cv::getRotationMatrix2D(rowCentre, -style.angleDegrees, 1.0);
             turn.at<double>(0, 2) += centre.x - rowCentre.x;
             turn.at<double>(1, 2) += centre.y - rowCentre.y;
             cv::warpAffine(row, mask, turn, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
         }
     }
     if (inkBox != nullptr) *inkBox = InkBox(mask);
-    if (spec.blurSigma > 0.0) cv::GaussianBlur(mask, mask, cv::Size(), spec.blurSigma);
+    if (style.blurSigma > 0.0) cv::GaussianBlur(mask, mask, cv::Size(), style.blurSigma);
 
-    const double ground = spec.lightDigits ? kLightDigitsGround : kDarkDigitsGround;
-    const double ink = std::clamp(spec.lightDigits ? ground + spec.contrast : ground - spec.contrast, 0.0, 255.0);
+    const double ground = style.lightDigits ? kLightDigitsGround : kDarkDigitsGround;
+    const double ink = std::clamp(style.lightDigits ? ground + style.contrast : ground - style.contrast, 0.0, 255.0);
     cv::Mat grey(size, CV_32FC1, cv::Scalar(ground));
     cv::Mat share;
     mask.convertTo(share, CV_32F, 1.0 / 255.0);
     grey += share * (ink - ground);
-    if (spec.noiseSigma > 0.0) {
+    if (style.noiseSigma > 0.0) {
         cv::Mat noise(size, CV_32FC1);
-        cv::RNG rng(spec.seed);
-        rng.fill(noise, cv::RNG::NORMAL, 0.0, spec.noiseSigma);
+        cv::RNG rng(style.seed);
+        rng.fill(noise, cv::RNG::NORMAL, 0.0, style.noiseSigma);
         grey += noise;
     }
     cv::Mat grey8, panel;
@@ -88,7 +88,7 @@ cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& sp
     return panel;
 }
 
-cv::Mat DrawTightZone(const DrawnLineSpec& line, cv::Rect* inkBox) {
+cv::Mat DrawTightZone(const DrawnLineStyle& line, cv::Rect* inkBox) {
     return DrawLinePanel(cv::Size(390, 90), cv::Point2f(195.0f, 45.0f), line, inkBox);
 }
 

@@ -10,7 +10,7 @@ constexpr const char* kLatoBold = "/usr/share/fonts/truetype/lato/Lato-Bold.ttf"
 constexpr const char* kCantarellBold = "/usr/share/fonts/opentype/cantarell/Cantarell-Bold.otf";
 
 // How to draw a row of digits on a plain panel.
-struct DrawnLineSpec {
+struct DrawnLineStyle {
     std::string text = "41203065";
     std::string font = kLatoBold;
     int digitHeight = 29;        // height of the digits' ink, pixels
@@ -28,10 +28,10 @@ struct DrawnLineSpec {
 // it, blurred, then noise added. `inkBox` receives the axis-aligned box of
 // the drawn ink. An unreadable font fails the calling test (ADD_FAILURE) and gives a
 // plain panel.
-cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineSpec& spec, cv::Rect* inkBox = nullptr);
+cv::Mat DrawLinePanel(cv::Size size, cv::Point2f centre, const DrawnLineStyle& style, cv::Rect* inkBox = nullptr);
 
 // DrawLinePanel on a 390 x 90 zone, the size of a zone drawn tightly around
 // one number, with the row in its middle.
-cv::Mat DrawTightZone(const DrawnLineSpec& line, cv::Rect* inkBox = nullptr);
+cv::Mat DrawTightZone(const DrawnLineStyle& line, cv::Rect* inkBox = nullptr);
 
 }  // namespace kalvero::testing

@@ -14,7 +14,7 @@ namespace {
 
 using testing::DrawLinePanel;
 using testing::DrawTightZone;
-using testing::DrawnLineSpec;
+using testing::DrawnLineStyle;
 
 cv::Mat Grey(const cv::Mat& bgr) {
     cv::Mat grey;
@@ -38,58 +38,58 @@ LineProposal BestMatch(const std::vector<LineProposal>& proposals, const cv::Rec
 
 struct ProposalCase {
     const char* name;
-    DrawnLineSpec spec;
+    DrawnLineStyle style;
     int givenHeight;  // the digit height the operator set
 };
 
 TEST(ProposeLines, FindsTheDrawnRowInEitherPolarityTiltedOrWithAnOffHeight) {
     std::vector<ProposalCase> cases;
-    DrawnLineSpec light;
+    DrawnLineStyle light;
     cases.push_back({"light Lato", light, 29});
-    DrawnLineSpec dark;
+    DrawnLineStyle dark;
     dark.lightDigits = false;
     dark.font = testing::kCantarellBold;
     cases.push_back({"dark Cantarell", dark, 29});
-    DrawnLineSpec tilted = light;
+    DrawnLineStyle tilted = light;
     tilted.angleDegrees = 3.0;
     cases.push_back({"tilted 3 degrees", tilted, 29});
-    DrawnLineSpec tiltedBack = dark;
+    DrawnLineStyle tiltedBack = dark;
     tiltedBack.angleDegrees = -3.0;
     cases.push_back({"dark, tilted -3 degrees", tiltedBack, 29});
     cases.push_back({"height set 30 % high", light, 38});
     cases.push_back({"height set 30 % low", dark, 20});
-    DrawnLineSpec ones = light;
+    DrawnLineStyle ones = light;
     ones.text = "17342061";
     cases.push_back({"starting and ending with 1", ones, 29});
 
     for (const ProposalCase& c : cases) {
         SCOPED_TRACE(c.name);
         cv::Rect ink;
-        const cv::Mat panel = DrawTightZone(c.spec, &ink);
+        const cv::Mat panel = DrawTightZone(c.style, &ink);
         const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), c.givenHeight, 6);
         ASSERT_FALSE(proposals.empty());
         const LineProposal best = BestMatch(proposals, ink);
         // The row ranks first and is found digit by digit.
         EXPECT_GE(BoxIou(proposals.front().box, ink), 0.5);
         EXPECT_EQ(best.blobCount, 8);
-        EXPECT_EQ(best.lightDigits, c.spec.lightDigits);
+        EXPECT_EQ(best.lightDigits, c.style.lightDigits);
         // The measured height is the drawn one, whatever the setting.
-        EXPECT_NEAR(best.line.digitHeight, c.spec.digitHeight, 0.15 * c.spec.digitHeight);
-        EXPECT_NEAR(best.line.angleDegrees, c.spec.angleDegrees, 1.0);
+        EXPECT_NEAR(best.line.digitHeight, c.style.digitHeight, 0.15 * c.style.digitHeight);
+        EXPECT_NEAR(best.line.angleDegrees, c.style.angleDegrees, 1.0);
         // The box reaches both ends of the ink (1s included).
-        EXPECT_LE(std::abs(best.box.x - ink.x), 0.12 * c.spec.digitHeight);
-        EXPECT_LE(std::abs(best.box.br().x - ink.br().x), 0.12 * c.spec.digitHeight);
-        EXPECT_NEAR(best.line.length, ink.width / std::cos(c.spec.angleDegrees * CV_PI / 180.0),
-                    0.15 * c.spec.digitHeight + ink.height * std::sin(std::abs(c.spec.angleDegrees) * CV_PI / 180.0));
+        EXPECT_LE(std::abs(best.box.x - ink.x), 0.12 * c.style.digitHeight);
+        EXPECT_LE(std::abs(best.box.br().x - ink.br().x), 0.12 * c.style.digitHeight);
+        EXPECT_NEAR(best.line.length, ink.width / std::cos(c.style.angleDegrees * CV_PI / 180.0),
+                    0.15 * c.style.digitHeight + ink.height * std::sin(std::abs(c.style.angleDegrees) * CV_PI / 180.0));
     }
 }
 
 TEST(ProposeLines, JoinsTheTwoPiecesOfAStencilledDigit) {
-    DrawnLineSpec spec;
-    spec.text = "52473068";
-    spec.noiseSigma = 0.0;
+    DrawnLineStyle style;
+    style.text = "52473068";
+    style.noiseSigma = 0.0;
     cv::Rect ink;
-    cv::Mat panel = DrawTightZone(spec, &ink);
+    cv::Mat panel = DrawTightZone(style, &ink);
     // A stencil bridge: a ground-coloured band across the middle of every digit.
     cv::rectangle(panel, cv::Rect(ink.x, ink.y + ink.height / 2 - 1, ink.width, 3), cv::Scalar(60, 60, 60),
                   cv::FILLED);
@@ -101,25 +101,25 @@ TEST(ProposeLines, JoinsTheTwoPiecesOfAStencilledDigit) {
 }
 
 TEST(ProposeLines, CutsTouchingDigitsApart) {
-    DrawnLineSpec spec;
-    spec.text = "52403068";
-    spec.letterSpacing = -0.02;
-    spec.blurSigma = 1.2;
+    DrawnLineStyle style;
+    style.text = "52403068";
+    style.letterSpacing = -0.02;
+    style.blurSigma = 1.2;
     cv::Rect ink;
-    const cv::Mat panel = DrawTightZone(spec, &ink);
+    const cv::Mat panel = DrawTightZone(style, &ink);
     const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), 29, 6);
     ASSERT_FALSE(proposals.empty());
     const LineProposal best = BestMatch(proposals, ink);
     EXPECT_GE(best.blobCount, 7);
     EXPECT_LE(best.blobCount, 9);
-    EXPECT_NEAR(best.line.length, ink.width, 0.15 * spec.digitHeight);
+    EXPECT_NEAR(best.line.length, ink.width, 0.15 * style.digitHeight);
 }
 
 TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
-    DrawnLineSpec spec;
-    spec.text = "52473068";
+    DrawnLineStyle style;
+    style.text = "52473068";
     cv::Rect ink;
-    cv::Mat panel = DrawTightZone(spec, &ink);
+    cv::Mat panel = DrawTightZone(style, &ink);
     // A rail in the digits' colour across the whole zone through the
     // digits, and a pole touching the third digit.
     const int y = ink.y + ink.height / 3;
@@ -132,20 +132,20 @@ TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
 }
 
 TEST(ProposeLines, NothingOnAPlainOrBadImage) {
-    DrawnLineSpec empty;
+    DrawnLineStyle empty;
     empty.text = "";
     const cv::Mat plain = DrawTightZone(empty);
     EXPECT_TRUE(ProposeLines(Grey(plain), 29, 6).empty());
     // Four light digits are too few for a row. (The ground between and
     // beside them may form a dark row of five, which reads as no number.)
-    DrawnLineSpec four;
+    DrawnLineStyle four;
     four.text = "4120";
     for (const LineProposal& proposal :
          ProposeLines(Grey(DrawTightZone(four)), 29, 6)) {
         EXPECT_FALSE(proposal.lightDigits) << proposal.box;
     }
 
-    const cv::Mat grey = Grey(DrawTightZone(DrawnLineSpec{}));
+    const cv::Mat grey = Grey(DrawTightZone(DrawnLineStyle{}));
     EXPECT_TRUE(ProposeLines(cv::Mat(), 29, 6).empty());
     EXPECT_TRUE(ProposeLines(grey, 3, 6).empty());
     EXPECT_TRUE(ProposeLines(grey, 29, 0).empty());
@@ -158,14 +158,14 @@ TEST(ProposeLines, NothingOnAPlainOrBadImage) {
 
 TEST(ProposeLines, KeepsAtMostMaxLinesBestFirst) {
     // Three rows of eight on one panel.
-    DrawnLineSpec spec;
-    spec.digitHeight = 20;
+    DrawnLineStyle style;
+    style.digitHeight = 20;
     std::vector<cv::Rect> rows(3);
-    cv::Mat panel = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 40.0f), spec, &rows[0]);
-    spec.text = "99887766";
-    const cv::Mat second = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 100.0f), spec, &rows[1]);
-    spec.text = "55331100";
-    const cv::Mat third = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 160.0f), spec, &rows[2]);
+    cv::Mat panel = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 40.0f), style, &rows[0]);
+    style.text = "99887766";
+    const cv::Mat second = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 100.0f), style, &rows[1]);
+    style.text = "55331100";
+    const cv::Mat third = DrawLinePanel(cv::Size(300, 200), cv::Point2f(150.0f, 160.0f), style, &rows[2]);
     panel = cv::max(panel, cv::max(second, third));
     const std::vector<LineProposal> all = ProposeLines(Grey(panel), 20, 6);
     EXPECT_LE(all.size(), 6u);

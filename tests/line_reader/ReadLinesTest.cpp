@@ -14,7 +14,7 @@ namespace {
 
 using testing::DrawLinePanel;
 using testing::DrawTightZone;
-using testing::DrawnLineSpec;
+using testing::DrawnLineStyle;
 
 class ReadLinesTest : public ::testing::Test {
 protected:
@@ -36,31 +36,31 @@ protected:
 
 struct ReadCase {
     const char* name;
-    DrawnLineSpec spec;
+    DrawnLineStyle style;
     cv::Size zone;
 };
 
 TEST_F(ReadLinesTest, ReadsNumbersInFontsTheModelNeverSaw) {
     std::vector<ReadCase> cases;
-    DrawnLineSpec lato;
+    DrawnLineStyle lato;
     cases.push_back({"Lato, light", lato, {390, 90}});
-    DrawnLineSpec cantarell;
+    DrawnLineStyle cantarell;
     cantarell.font = testing::kCantarellBold;
     cantarell.lightDigits = false;
     cantarell.text = "52473068";
     cases.push_back({"Cantarell, dark", cantarell, {390, 90}});
-    DrawnLineSpec ones = lato;
+    DrawnLineStyle ones = lato;
     ones.text = "17342061";
     cases.push_back({"starting and ending with 1", ones, {390, 90}});
-    DrawnLineSpec onesDark = cantarell;
+    DrawnLineStyle onesDark = cantarell;
     onesDark.text = "11111111";
     onesDark.digitHeight = 24;
     cases.push_back({"all ones", onesDark, {390, 90}});
-    DrawnLineSpec tilted = lato;
+    DrawnLineStyle tilted = lato;
     tilted.angleDegrees = 3.0;
     tilted.text = "90865731";
     cases.push_back({"tilted 3 degrees", tilted, {390, 90}});
-    DrawnLineSpec large = cantarell;
+    DrawnLineStyle large = cantarell;
     large.digitHeight = 40;
     large.text = "30295846";
     cases.push_back({"in a large zone", large, {640, 360}});
@@ -68,11 +68,11 @@ TEST_F(ReadLinesTest, ReadsNumbersInFontsTheModelNeverSaw) {
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
         cv::Rect ink;
-        const cv::Mat zone = DrawLinePanel(c.zone, cv::Point2f(c.zone.width * 0.5f, c.zone.height * 0.5f), c.spec, &ink);
-        const std::vector<LineReading> readings = Read(zone, c.spec.digitHeight);
+        const cv::Mat zone = DrawLinePanel(c.zone, cv::Point2f(c.zone.width * 0.5f, c.zone.height * 0.5f), c.style, &ink);
+        const std::vector<LineReading> readings = Read(zone, c.style.digitHeight);
         ASSERT_FALSE(readings.empty());
         const LineReading& best = readings.front();
-        EXPECT_EQ(best.text, c.spec.text);
+        EXPECT_EQ(best.text, c.style.text);
         EXPECT_GE(BoxIou(best.box, ink), 0.5) << best.box << " " << ink;
         EXPECT_GT(best.score, 0.5f);
         EXPECT_LE(best.score, 1.0f);
@@ -83,7 +83,7 @@ TEST_F(ReadLinesTest, ReadsNumbersInFontsTheModelNeverSaw) {
             product *= p;
         }
         EXPECT_NEAR(best.score, product, 1e-5f);
-        EXPECT_NEAR(best.angleDegrees, c.spec.angleDegrees, 1.0f);
+        EXPECT_NEAR(best.angleDegrees, c.style.angleDegrees, 1.0f);
         for (const LineReading& reading : readings) EXPECT_EQ(reading.text.size(), 8u);
     }
 }
@@ -93,26 +93,26 @@ class OffDigitHeight : public ReadLinesTest, public ::testing::WithParamInterfac
 
 TEST_P(OffDigitHeight, ReadsWithAnOffDigitHeightAndAGreyZone) {
     const int given = GetParam();
-    DrawnLineSpec spec;
-    spec.text = "64019257";
+    DrawnLineStyle style;
+    style.text = "64019257";
     cv::Mat grey;
-    cv::cvtColor(DrawTightZone(spec), grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(DrawTightZone(style), grey, cv::COLOR_BGR2GRAY);
     const std::vector<LineReading> readings = Read(grey, given);
     ASSERT_FALSE(readings.empty()) << "digit height set to " << given;
-    EXPECT_EQ(readings.front().text, spec.text) << "digit height set to " << given;
+    EXPECT_EQ(readings.front().text, style.text) << "digit height set to " << given;
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadLinesTest, OffDigitHeight, ::testing::Values(21, 29, 37));
 
 TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
-    DrawnLineSpec blank;
+    DrawnLineStyle blank;
     blank.text = "";
     EXPECT_TRUE(Read(DrawTightZone(blank)).empty());
-    DrawnLineSpec seven;
+    DrawnLineStyle seven;
     seven.text = "4120306";
     EXPECT_TRUE(Read(DrawTightZone(seven)).empty());
     EXPECT_TRUE(Read(DrawTightZone(seven), 29, true).empty());
-    DrawnLineSpec nine;
+    DrawnLineStyle nine;
     nine.text = "412030651";
     nine.letterSpacing = 0.15;
     for (const LineReading& reading : Read(DrawLinePanel(cv::Size(420, 90), cv::Point2f(210.0f, 45.0f), nine))) {
@@ -122,39 +122,39 @@ TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
 }
 
 TEST_F(ReadLinesTest, AStrayMarkBesideTheNumberDoesNotSpoilIt) {
-    DrawnLineSpec spec;
-    spec.text = "52473068";
-    spec.letterSpacing = 0.15;
+    DrawnLineStyle style;
+    style.text = "52473068";
+    style.letterSpacing = 0.15;
     cv::Rect ink;
-    cv::Mat zone = DrawLinePanel(cv::Size(420, 90), cv::Point2f(195.0f, 45.0f), spec, &ink);
+    cv::Mat zone = DrawLinePanel(cv::Size(420, 90), cv::Point2f(195.0f, 45.0f), style, &ink);
     // A bar of digit height (a handle, a seam end) 0.8 h after the last digit.
-    const int h = spec.digitHeight;
+    const int h = style.digitHeight;
     cv::rectangle(zone, cv::Rect(ink.br().x + h * 8 / 10, ink.y, h / 5, ink.height), cv::Scalar::all(200), cv::FILLED);
     const std::vector<LineReading> readings = Read(zone);
     ASSERT_FALSE(readings.empty());
-    EXPECT_EQ(readings.front().text, spec.text);
+    EXPECT_EQ(readings.front().text, style.text);
     EXPECT_GE(BoxIou(readings.front().box, ink), 0.8);
 }
 
 TEST_F(ReadLinesTest, ReadsThroughARailDrawnAcrossTheDigits) {
     for (const bool light : {true, false}) {
-        DrawnLineSpec spec;
-        spec.text = "30581746";
-        spec.lightDigits = light;
+        DrawnLineStyle style;
+        style.text = "30581746";
+        style.lightDigits = light;
         cv::Rect ink;
-        cv::Mat zone = DrawTightZone(spec, &ink);
+        cv::Mat zone = DrawTightZone(style, &ink);
         const int y = ink.y + ink.height * 2 / 5;
         cv::line(zone, cv::Point(0, y), cv::Point(389, y), cv::Scalar::all(light ? 200 : 60), 2);
         const std::vector<LineReading> readings = Read(zone);
         ASSERT_FALSE(readings.empty()) << (light ? "light" : "dark");
-        EXPECT_EQ(readings.front().text, spec.text) << (light ? "light" : "dark");
+        EXPECT_EQ(readings.front().text, style.text) << (light ? "light" : "dark");
     }
 }
 
 TEST_F(ReadLinesTest, TwoNumbersInAZoneAreBothReadBestFirst) {
-    DrawnLineSpec top;
+    DrawnLineStyle top;
     top.text = "52473068";
-    DrawnLineSpec bottom = top;
+    DrawnLineStyle bottom = top;
     bottom.text = "80316245";
     const cv::Mat upper = DrawLinePanel(cv::Size(400, 200), cv::Point2f(200.0f, 50.0f), top);
     const cv::Mat lower = DrawLinePanel(cv::Size(400, 200), cv::Point2f(200.0f, 150.0f), bottom);
@@ -167,21 +167,21 @@ TEST_F(ReadLinesTest, TwoNumbersInAZoneAreBothReadBestFirst) {
 }
 
 TEST_F(ReadLinesTest, GlyphRegionsAsExtraProposalsKeepTheReading) {
-    DrawnLineSpec spec;
-    spec.text = "52473068";
-    const cv::Mat zone = DrawTightZone(spec);
+    DrawnLineStyle style;
+    style.text = "52473068";
+    const cv::Mat zone = DrawTightZone(style);
     const std::vector<LineReading> withRegions = Read(zone, 29, true);
     ASSERT_FALSE(withRegions.empty());
-    EXPECT_EQ(withRegions.front().text, spec.text);
+    EXPECT_EQ(withRegions.front().text, style.text);
     // The same text from overlapping proposals is one reading.
     EXPECT_EQ(std::count_if(withRegions.begin(), withRegions.end(),
-                            [&](const LineReading& r) { return r.text == spec.text; }),
+                            [&](const LineReading& r) { return r.text == style.text; }),
               1);
 }
 
 TEST_F(ReadLinesTest, ReadingsCarryTheLineReadingsInOrderWithDigitScores) {
-    DrawnLineSpec spec;
-    const cv::Mat zone = DrawTightZone(spec);
+    DrawnLineStyle style;
+    const cv::Mat zone = DrawTightZone(style);
     LineReaderSettings settings;
     const std::vector<LineReading> lines = ReadLineReadings(zone, settings, *reader_);
     const std::vector<Reading> readings = ReadLines(zone, settings, *reader_);
@@ -198,8 +198,8 @@ TEST_F(ReadLinesTest, ReadingsCarryTheLineReadingsInOrderWithDigitScores) {
 }
 
 TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
-    DrawnLineSpec spec;
-    const cv::Mat zone = DrawTightZone(spec);
+    DrawnLineStyle style;
+    const cv::Mat zone = DrawTightZone(style);
     cv::Mat deep, floating, alpha;
     zone.convertTo(deep, CV_16UC3, 256.0);
     zone.convertTo(floating, CV_32FC3);
@@ -226,7 +226,7 @@ class UnusableDigitHeight : public ReadLinesTest,
 
 TEST_P(UnusableDigitHeight, GivesNoReadingAndNoException) {
     const auto [height, glyphRegions] = GetParam();
-    const cv::Mat zone = DrawTightZone(DrawnLineSpec{});
+    const cv::Mat zone = DrawTightZone(DrawnLineStyle{});
     std::vector<LineReading> readings;
     EXPECT_NO_THROW(readings = Read(zone, height, glyphRegions)) << "height " << height;
     EXPECT_TRUE(readings.empty()) << "height " << height;

@@ -15,7 +15,7 @@ namespace kalvero {
 namespace {
 
 using testing::DrawLinePanel;
-using testing::DrawnLineSpec;
+using testing::DrawnLineStyle;
 
 // A zone to read and the number it holds ("" or fewer than 8 digits: none).
 struct RecallZone {
@@ -69,31 +69,31 @@ std::vector<RecallZone> HeldOutFontZones(int count, std::uint64_t seed) {
     cv::RNG rng(seed);
     std::vector<RecallZone> zones;
     for (int i = 0; i < count; ++i) {
-        DrawnLineSpec spec;
-        spec.font = fonts[i % 6];
-        spec.digitHeight = rng.uniform(18, 50);
+        DrawnLineStyle style;
+        style.font = fonts[i % 6];
+        style.digitHeight = rng.uniform(18, 50);
         const int digits = i % 10 == 9 ? 7 : 8;
-        spec.text.clear();
-        for (int d = 0; d < digits; ++d) spec.text.push_back(static_cast<char>('0' + rng.uniform(0, 10)));
-        spec.letterSpacing = rng.uniform(0.08, 0.4);
-        spec.lightDigits = rng.uniform(0, 2) == 0;
-        spec.contrast = rng.uniform(40.0, 140.0);
-        spec.angleDegrees = rng.uniform(-4.0, 4.0);
-        spec.blurSigma = rng.uniform(0, 3) == 0 ? rng.uniform(0.5, 1.5) : 0.0;
-        spec.noiseSigma = rng.uniform(0.0, 8.0);
-        spec.seed = static_cast<std::uint64_t>(i + 1);
-        const int h = spec.digitHeight;
+        style.text.clear();
+        for (int d = 0; d < digits; ++d) style.text.push_back(static_cast<char>('0' + rng.uniform(0, 10)));
+        style.letterSpacing = rng.uniform(0.08, 0.4);
+        style.lightDigits = rng.uniform(0, 2) == 0;
+        style.contrast = rng.uniform(40.0, 140.0);
+        style.angleDegrees = rng.uniform(-4.0, 4.0);
+        style.blurSigma = rng.uniform(0, 3) == 0 ? rng.uniform(0.5, 1.5) : 0.0;
+        style.noiseSigma = rng.uniform(0.0, 8.0);
+        style.seed = static_cast<std::uint64_t>(i + 1);
+        const int h = style.digitHeight;
         const cv::Size size(static_cast<int>(h * (digits * 0.95 + rng.uniform(1.0, 4.0))),
                             static_cast<int>(h * rng.uniform(1.8, 4.0)));
         RecallZone zone;
-        zone.image = DrawLinePanel(size, cv::Point2f(size.width * 0.5f, size.height * 0.5f), spec);
+        zone.image = DrawLinePanel(size, cv::Point2f(size.width * 0.5f, size.height * 0.5f), style);
         zone.givenHeight = static_cast<int>(h * rng.uniform(0.8, 1.25));
-        zone.number = spec.text;
+        zone.number = style.text;
         std::ostringstream how;
-        how << "zone " << i << ": " << spec.font.substr(spec.font.rfind('/') + 1) << ", h " << h << " given "
-            << zone.givenHeight << ", " << (spec.lightDigits ? "light" : "dark") << ", '" << spec.text
-            << "', contrast " << static_cast<int>(spec.contrast) << ", tilt " << std::setprecision(2)
-            << spec.angleDegrees << ", blur " << spec.blurSigma << ", noise " << spec.noiseSigma;
+        how << "zone " << i << ": " << style.font.substr(style.font.rfind('/') + 1) << ", h " << h << " given "
+            << zone.givenHeight << ", " << (style.lightDigits ? "light" : "dark") << ", '" << style.text
+            << "', contrast " << static_cast<int>(style.contrast) << ", tilt " << std::setprecision(2)
+            << style.angleDegrees << ", blur " << style.blurSigma << ", noise " << style.noiseSigma;
         zone.description = how.str();
         zones.push_back(std::move(zone));
     }

@@ -59,12 +59,12 @@ Bytes ReadBytes(const std::string& path) {
 }
 
 cv::Mat NumberPanel(cv::Size size, int digitHeight) {
-    PanelSpec spec;
-    spec.number = "52473063";
-    spec.digitHeight = digitHeight;
-    spec.contrast = 130.0;
-    spec.textureAmplitude = 6.0;
-    return MakeNumberPanel(size, cv::Point(8, (size.height - digitHeight) / 2), spec);
+    PanelStyle style;
+    style.number = "52473063";
+    style.digitHeight = digitHeight;
+    style.contrast = 130.0;
+    style.textureAmplitude = 6.0;
+    return MakeNumberPanel(size, cv::Point(8, (size.height - digitHeight) / 2), style);
 }
 
 std::vector<cv::Mat> Repeat(const cv::Mat& frame, int count) {

@@ -55,7 +55,7 @@ CandidateRegion Candidate(int x, int y, int w, int h, int typeCode) {
 }
 
 cv::Mat PaintedZone(int digitHeight, bool lightDigits, cv::Rect* numberBox) {
-    PanelSpec look;
+    PanelStyle look;
     look.number = "52473068";
     look.digitHeight = digitHeight;
     look.gapFraction = 0.25;
@@ -191,19 +191,19 @@ std::vector<VariedZone> VariedZones(int count, std::uint64_t seed) {
         const bool withOnes = (i / 5) % 2 == 1;
         const int digits = rng.uniform(0, 12) == 0 ? 7 : 8;
 
-        PanelSpec spec;
-        spec.digitHeight = h;
-        spec.gapFraction = rng.uniform(0.15, 0.45);
-        spec.lightDigits = rng.uniform(0, 2) == 0;
-        spec.contrast = rng.uniform(35.0, 150.0);
-        spec.textureAmplitude = rng.uniform(4.0, 25.0);
-        spec.blurSigma = rng.uniform(0, 5) < 2 ? rng.uniform(0.5, 1.3) : 0.0;
-        spec.noiseSigma = rng.uniform(0.0, 9.0);
-        spec.seed = static_cast<std::uint64_t>(rng.uniform(1, 1 << 30));
-        spec.number = withNumber ? RandomNumber(rng, digits, withOnes) : std::string();
-        zone.number = spec.number;
+        PanelStyle style;
+        style.digitHeight = h;
+        style.gapFraction = rng.uniform(0.15, 0.45);
+        style.lightDigits = rng.uniform(0, 2) == 0;
+        style.contrast = rng.uniform(35.0, 150.0);
+        style.textureAmplitude = rng.uniform(4.0, 25.0);
+        style.blurSigma = rng.uniform(0, 5) < 2 ? rng.uniform(0.5, 1.3) : 0.0;
+        style.noiseSigma = rng.uniform(0.0, 9.0);
+        style.seed = static_cast<std::uint64_t>(rng.uniform(1, 1 << 30));
+        style.number = withNumber ? RandomNumber(rng, digits, withOnes) : std::string();
+        zone.number = style.number;
 
-        const int numberWidth = digits * DigitAdvance(h, spec.gapFraction);
+        const int numberWidth = digits * DigitAdvance(h, style.gapFraction);
         const int left = static_cast<int>(rng.uniform(0.3, 2.6) * w);
         const int right = static_cast<int>(rng.uniform(0.3, 2.6) * w);
         // The glyph search examines whole tiles of h + 2 rows only, so a
@@ -215,17 +215,17 @@ std::vector<VariedZone> VariedZones(int count, std::uint64_t seed) {
         const int top = static_cast<int>(room * topShare * h);
         const int bottom = static_cast<int>(room * (1.0 - topShare) * h);
         const cv::Size size(numberWidth + left + right, h + 2 + top + bottom);
-        zone.image = MakeNumberPanel(size, cv::Point(left, top), spec);
+        zone.image = MakeNumberPanel(size, cv::Point(left, top), style);
 
-        const double panel = spec.lightDigits ? 70.0 : 190.0;
-        const double ink = std::clamp(spec.lightDigits ? panel + spec.contrast
-                                                       : panel - spec.contrast,
+        const double panel = style.lightDigits ? 70.0 : 190.0;
+        const double ink = std::clamp(style.lightDigits ? panel + style.contrast
+                                                       : panel - style.contrast,
                                       0.0, 255.0);
         std::ostringstream how;
         how << "zone " << i << ": " << size.width << "x" << size.height << ", h " << h
-            << (spec.lightDigits ? ", light" : ", dark") << ", number '" << spec.number
-            << "', contrast " << static_cast<int>(spec.contrast) << ", blur " << spec.blurSigma
-            << ", noise " << spec.noiseSigma;
+            << (style.lightDigits ? ", light" : ", dark") << ", number '" << style.number
+            << "', contrast " << static_cast<int>(style.contrast) << ", blur " << style.blurSigma
+            << ", noise " << style.noiseSigma;
         if (!withNumber) {
             AddClutter(zone.image, rng, h, ink);
             how << ", clutter";

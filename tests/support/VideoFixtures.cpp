@@ -66,13 +66,13 @@ std::vector<cv::Mat> PlainFrames(cv::Size size, int count) {
 
 std::vector<cv::Mat> NumberFrames(cv::Size size, int count, const std::string& number, int digitHeight,
                                   cv::Point origin, cv::Rect* numberBox) {
-    PanelSpec spec;
-    spec.number = number;
-    spec.digitHeight = digitHeight;
-    spec.lightDigits = true;
-    spec.contrast = 140.0;
-    spec.textureAmplitude = 6.0;
-    const cv::Mat panel = MakeNumberPanel(size, origin, spec, numberBox);
+    PanelStyle style;
+    style.number = number;
+    style.digitHeight = digitHeight;
+    style.lightDigits = true;
+    style.contrast = 140.0;
+    style.textureAmplitude = 6.0;
+    const cv::Mat panel = MakeNumberPanel(size, origin, style, numberBox);
     return std::vector<cv::Mat>(static_cast<std::size_t>(count), panel);
 }
 
