@@ -66,6 +66,8 @@ void AddGrime(cv::Mat& grey, double strength, cv::RNG& rng) {
 }
 
 void DrawRivets(cv::Mat& grey, cv::Point2d first, cv::Point2d step, int count, double radius, cv::RNG& rng) {
+    // Sub-pixel centres: OpenCV draws circles in fixed point with this many
+    // fraction bits, so rivets move smoothly rather than in whole pixels.
     constexpr int kShift = 3;
     const double scale = 1 << kShift;
     const double r = std::max(1.0, radius);

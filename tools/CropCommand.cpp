@@ -24,6 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Ten million crops are about 50 GB of PNG, far past any training run; a
+// larger count is taken for a typing error rather than started.
 constexpr int kMaxCrops = 10000000;
 
 std::string CropFileName(int index) {

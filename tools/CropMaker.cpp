@@ -14,6 +14,10 @@ namespace kalvero {
 
 namespace {
 
+// Digit heights a crop is drawn at before it is scaled to the line reader's
+// input: from a little below the smallest the reader proposes (16) to
+// numbers filling a close camera's zone, so that crops carry the blur and
+// aliasing of both ends.
 constexpr double kMinDigitHeight = 14.0;
 constexpr double kMaxDigitHeight = 70.0;
 // Font used for words beside glyph and stencil numbers when the list

@@ -25,6 +25,10 @@ namespace kalvero {
 
 namespace {
 
+// The default sample's look: a carriage-side panel across the middle of the
+// frame with the number in its upper part and a stripe below, mild blur and
+// noise. Chosen once so that the glyph reader reads it at the default digit
+// height; tests and the README's figures depend on these values.
 constexpr double kGapFraction = 0.25;  // gap between glyph boxes, in glyph widths
 constexpr double kPanelTopFraction = 0.20;
 constexpr double kPanelHeightFraction = 0.64;

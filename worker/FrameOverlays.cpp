@@ -32,6 +32,9 @@ bool ZoneWithin(const ZoneValues& zone, const cv::Mat& frame) {
 
 // Keeps drawing coordinates in a range the drawing functions handle.
 int ClampCoordinate(std::int64_t value) {
+    // OpenCV's drawing works in fixed point with a few fraction bits, so
+    // coordinates near INT_MAX would overflow inside it; 2^24 is far beyond
+    // any frame and far inside that range.
     constexpr std::int64_t kLimit = std::int64_t{1} << 24;
     return static_cast<int>(std::clamp(value, -kLimit, kLimit));
 }

@@ -27,7 +27,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Room for the console line and the "NAME:SCORE" label: a 19-character name
+// and a float printed with %.3f fit many times over.
 constexpr int kTextBufferSize = 256;
+// The banner takes the vote's confirmed text: at most 19 characters (a vote
+// slot) and the terminator.
 constexpr std::int32_t kBannerCapacity = 20;
 
 const cv::Scalar kYellow(0, 255, 255);
@@ -82,6 +86,8 @@ private:
 }  // namespace
 
 void VideoThread::waitWhilePaused() {
+    // Short enough that closing the window or Start during a pause feels
+    // immediate, long enough that a paused worker costs no CPU to speak of.
     constexpr auto kStep = std::chrono::milliseconds(10);
     while (isPaused.load(std::memory_order_acquire)) {
         pauseEntered.store(true, std::memory_order_release);
