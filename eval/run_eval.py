@@ -1,15 +1,21 @@
 """scripts/eval: draws the labelled set, reads it with each engine, scores it.
 
-Standard output gets the tables only; progress and build messages go to
-standard error. Exit status: 0 after a complete run, 2 for bad arguments or
-a missing font or program feature, 1 when the set cannot be drawn or a
-program fails unexpectedly.
+Each reader engine reads every item twice: "given" (the true digit height,
+the whole frame as zone) and "no options" (the file and --json alone). The
+peers (PP-OCRv4, Tesseract) read every item once, the whole frame, no
+options. Standard output gets the tables only; progress and build messages
+go to standard error. Exit status: 0 after a complete run, 2 for bad
+arguments or a missing font or program feature, 1 when the first part of the
+set (the clean groups and first negatives) cannot be drawn or a program fails
+unexpectedly. An item of the hard part that the generator cannot draw (an
+older generator without the option) is left out and named in the report.
 """
 
 import argparse
 import csv
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -18,12 +24,18 @@ import time
 from concurrent.futures import ThreadPoolExecutor
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import ppocr_peer  # noqa: E402
+import report  # noqa: E402
 import scoring  # noqa: E402
 import set_design  # noqa: E402
 import tesseract_peer  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-KNOWN_ENGINES = ("glyph", "learned", "tesseract")
+READER_ENGINES = ("glyph", "learned")
+PEERS = ("ppocr", "tesseract")
+KNOWN_ENGINES = READER_ENGINES + PEERS
+DEFAULT_ENGINES = "glyph,learned,ppocr"
+QUICK_ENGINES = "glyph,learned"
 READ_TIMEOUT_S = 600
 MAKE_TIMEOUT_S = 300
 
@@ -43,22 +55,35 @@ def parse_args(argv):
     p = argparse.ArgumentParser(
         prog="scripts/eval",
         description="Draws the labelled evaluation set with kalvero-make-sample, "
-                    "reads it with kalvero-read for each engine and prints the scores.")
+                    "reads it with kalvero-read for each engine (given the digit height "
+                    "and zone, and with no options) and with the peers, and prints the "
+                    "scores.")
     p.add_argument("build", nargs="?",
                    default=os.environ.get("KALVERO_BUILD_DIR") or os.path.join(ROOT, "build"),
                    help="build folder (default: $KALVERO_BUILD_DIR or ./build); "
-                        "kalvero-read and kalvero-make-sample are built there if needed")
+                        "kalvero-read and kalvero-make-sample are built there if needed, "
+                        "the peers' npm packages installed under BUILD/eval-peers")
     p.add_argument("--quick", action="store_true", help="a few items only")
     p.add_argument("--out", metavar="DIR",
-                   help="keep the set, the raw JSON and results.csv in DIR "
-                        "(default: a temporary folder removed at the end)")
-    p.add_argument("--engines", default="glyph,learned", metavar="LIST",
-                   help="comma-separated engines to score: glyph, learned, and "
-                        "tesseract (Tesseract 5 as a peer, about 0.5 s a frame) "
-                        "(default: glyph,learned)")
+                   help="keep the set, the raw JSON, results.csv, figures.json and "
+                        "table.md in DIR (default: a temporary folder removed at the end)")
+    p.add_argument("--engines", default=None, metavar="LIST",
+                   help="comma-separated engines: glyph, learned, and the peers ppocr "
+                        "(PaddleOCR PP-OCRv4 on one thread) and tesseract (Tesseract 5, "
+                        "about 0.5 s a frame) (default: %s; with --quick: %s)"
+                        % (DEFAULT_ENGINES, QUICK_ENGINES))
+    p.add_argument("--modes", default="given,no-options", metavar="LIST",
+                   help="how the reader engines are run: given (true digit height, whole "
+                        "frame as zone) and no-options (the file and --json only) "
+                        "(default: both)")
+    p.add_argument("--figures", metavar="FILE",
+                   help="write every figure as JSON to FILE (default: DIR/figures.json "
+                        "with --out)")
     p.add_argument("--no-build", action="store_true",
                    help="use the programs in the build folder as they are")
     args = p.parse_args(argv)
+    if args.engines is None:
+        args.engines = QUICK_ENGINES if args.quick else DEFAULT_ENGINES
     engines = [e.strip() for e in args.engines.split(",") if e.strip()]
     if not engines:
         p.error("--engines needs at least one engine")
@@ -67,7 +92,11 @@ def parse_args(argv):
             p.error("unknown engine %r (known: %s)" % (e, ", ".join(KNOWN_ENGINES)))
     if len(set(engines)) != len(engines):
         p.error("an engine is named twice in --engines")
+    modes = [m.strip() for m in args.modes.split(",") if m.strip()]
+    if not modes or any(m not in set_design.MODES for m in modes) or len(set(modes)) != len(modes):
+        p.error("--modes takes given and/or no-options, each once")
     args.engines = engines
+    args.modes = [m for m in set_design.MODES if m in modes]
     args.build = os.path.abspath(args.build)
     return args
 
@@ -97,10 +126,22 @@ def help_text(program):
     return r.stdout.decode("utf-8", "replace")
 
 
+class ReaderFeatures(object):
+    """What the reader's --help offers: --engine, --threshold, the digit
+    height range."""
+
+    def __init__(self, text):
+        self.engine_option = "--engine" in text
+        self.threshold_option = "--threshold" in text
+        m = re.search(r"--digit-height\b[^\n]*?(\d+)\.\.(\d+)", text)
+        self.height_range = ((int(m.group(1)), int(m.group(2))) if m
+                             else set_design.READER_DIGIT_HEIGHT_RANGE)
+
+
 def check_programs(build, engines):
     """Finds the programs and checks they have what the run needs.
 
-    Returns whether the reader takes --engine; a reader without it has the
+    Returns (make, read, ReaderFeatures); a reader without --engine has the
     glyph engine only and is run without the option.
     """
     make = os.path.join(build, "kalvero-make-sample")
@@ -113,15 +154,16 @@ def check_programs(build, engines):
     if "tesseract" in engines and not tesseract_peer.available():
         raise EvalError("the tesseract engine needs the tesseract program "
                         "(Debian package tesseract-ocr)", 2)
-    engine_option = "--engine" in help_text(read)
-    if not engine_option and [e for e in engines if e != "tesseract"] not in ([], ["glyph"]):
+    features = ReaderFeatures(help_text(read))
+    readers = [e for e in engines if e in READER_ENGINES]
+    if not features.engine_option and readers not in ([], ["glyph"]):
         raise EvalError("%s has no --engine option; only --engines glyph can be scored" % read, 2)
-    return make, read, engine_option
+    return make, read, features
 
 
 def check_fonts(items):
     missing = sorted(set(set_design.font_argument(it["font"]) for it in items
-                         if it["font"] not in ("glyph", "stencil")
+                         if it["font"] not in set_design.DRAWN_FONTS
                          and not os.path.isfile(set_design.font_argument(it["font"]))))
     if missing:
         raise EvalError("font files missing (install the fonts-* packages): %s"
@@ -129,7 +171,12 @@ def check_fonts(items):
 
 
 def generate(make, items, set_dir):
-    """Draws every item and loads its truth; raises EvalError on any failure."""
+    """Draws every item and loads its truth.
+
+    Returns ({name: (path, truth)}, [(item, reason)] for the hard part's items
+    that could not be drawn). Raises EvalError when an item of the first
+    part fails.
+    """
     os.makedirs(set_dir, exist_ok=True)
 
     def one(item):
@@ -142,8 +189,9 @@ def generate(make, items, set_dir):
         except subprocess.TimeoutExpired:
             return item, None, "timed out"
         if r.returncode != 0:
-            return item, None, "status %d: %s" % (
-                r.returncode, r.stderr.decode("utf-8", "replace").strip()[-400:])
+            lines = [l for l in r.stderr.decode("utf-8", "replace").splitlines() if l.strip()]
+            return item, None, "status %d%s" % (r.returncode,
+                                                ": " + lines[0][:300] if lines else "")
         try:
             with open(truth_path) as f:
                 truth = json.load(f)
@@ -152,23 +200,25 @@ def generate(make, items, set_dir):
             return item, None, "bad truth file %s: %s" % (truth_path, e)
         return item, (path, truth), None
 
-    results = {}
+    results, not_drawn = {}, []
     with ThreadPoolExecutor(max_workers=2) as pool:
         for n, (item, res, err) in enumerate(pool.map(one, items), 1):
             if err:
-                raise EvalError("drawing %s failed: %s" % (item["name"], err))
+                if item["part"] == "first":
+                    raise EvalError("drawing %s failed: %s" % (item["name"], err))
+                not_drawn.append((item, err))
+                log("could not draw %s: %s" % (item["name"], err))
+                continue
             results[item["name"]] = res
             log("drew %d/%d %s" % (n, len(items), item["name"]))
-    return results
+    return results, not_drawn
 
 
-def read_item(read, item, path, engine, engine_option, raw_dir):
-    """Runs the reader on one item, keeps its raw output, returns
+def read_with_reader(read, item, path, engine, features, mode, base):
+    """Runs kalvero-read on one item, keeps its raw output, returns
     (frames, status, problem)."""
-    base = os.path.join(raw_dir, item["name"])
-    if engine == "tesseract":
-        return read_with_tesseract(item, path, base)
-    cmd = [read] + set_design.reader_args(item, path, engine, engine_option)
+    cmd = [read] + set_design.reader_args(item, path, engine, features.engine_option, mode,
+                                          features.height_range, features.threshold_option)
     try:
         r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                            timeout=READ_TIMEOUT_S)
@@ -193,32 +243,40 @@ def read_item(read, item, path, engine, engine_option, raw_dir):
     return frames, status, problem
 
 
-def read_with_tesseract(item, path, base):
-    """The peer row: same items, same vote settings, kalvero-read's JSON."""
+def read_with_peer(peer, engine, item, path, truth, base):
+    """A peer's frames for one item, kept as kalvero-read's JSON lines."""
+    still = item["kind"] == "still"
+    problem = None
     try:
-        frames = tesseract_peer.read_item(path, 1 if item["kind"] == "still" else 5)
+        if engine == "tesseract":
+            frames = tesseract_peer.read_item(path, still)
+        else:
+            frames, problem = peer.read_item(path, truth.get("width") or item["width"],
+                                             truth.get("height") or item["height"], still)
     except (OSError, ValueError) as e:
-        frames, status, problem = [], None, str(e)
-    else:
-        status, problem = 0, None
+        frames, problem = [], str(e)
     with open(base + ".jsonl", "w") as f:
         for fr in frames:
             f.write(json.dumps(fr) + "\n")
-    return frames, status, problem
+    return frames, (None if problem else 0), problem
 
 
-CSV_FIELDS = ("engine", "item", "kind", "font", "group", "scene", "polarity", "negative",
-              "digit_height", "numbers", "confirmed", "numbers_confirmed", "numbers_total",
-              "wrong_confirmation", "top1_hits", "visible_frames", "false_frames",
-              "frames_total", "frames_read", "detected", "visible_objects",
-              "median_ms", "p90_ms", "status", "problem")
+CSV_FIELDS = ("engine", "mode", "item", "kind", "group", "clean", "conditions", "font",
+              "scene", "polarity", "negative", "digit_height", "width", "height", "numbers",
+              "confirmed", "numbers_confirmed", "numbers_total", "wrong_confirmation",
+              "top1_hits", "visible_frames", "false_frames", "frames_total", "frames_read",
+              "detected", "visible_objects", "median_ms", "p90_ms", "status", "problem")
 
 
-def csv_row(engine, item, truth, s, status, problem):
+def csv_row(run_key, item, truth, s, status, problem):
+    engine, mode = run_key
     return {
-        "engine": engine, "item": item["name"], "kind": item["kind"], "font": item["font"],
-        "group": item["group"], "scene": item["scene"], "polarity": item["polarity"],
+        "engine": engine, "mode": mode, "item": item["name"], "kind": item["kind"],
+        "group": item["group"], "clean": int(item["clean"]),
+        "conditions": " ".join(item["conditions"]), "font": item["font"],
+        "scene": item["scene"], "polarity": item["polarity"],
         "negative": item["negative"], "digit_height": item["digit_height"],
+        "width": item["width"], "height": item["height"],
         "numbers": " ".join(scoring.number_text(n) for n in truth["numbers"]),
         "confirmed": " ".join(s["confirmed"]),
         "numbers_confirmed": s["numbers_confirmed"], "numbers_total": s["numbers_total"],
@@ -233,70 +291,25 @@ def csv_row(engine, item, truth, s, status, problem):
     }
 
 
-def report(engines, items, scores, problems):
-    """The text printed at the end: main table, breakdowns, negatives."""
-    out = []
-    rows = [(e, scoring.aggregate([scores[e][it["name"]] for it in items])) for e in engines]
-    out.append("All %d items (videos: %d, stills: %d; negatives among them: %d), "
-               "whole frame as zone, true digit height" % (
-                   len(items), sum(it["kind"] == "video" for it in items),
-                   sum(it["kind"] == "still" for it in items),
-                   sum(it["negative"] != "none" for it in items)))
-    out.append(scoring.format_table(rows))
-    cols = scoring.TABLE_COLUMNS[:5]
-    positives = [it for it in items if it["negative"] == "none"]
-    group_rows = []
-    labels = {"training": "training fonts", "held-out": "held-out fonts",
-              "glyph": "glyph font", "stencil": "stencil font"}
-    for g in set_design.GROUPS:
-        its = [it for it in positives if it["group"] == g]
-        for e in engines:
-            if its:
-                group_rows.append(("%s (%d) | %s" % (labels[g], len(its), e),
-                                   scoring.aggregate([scores[e][it["name"]] for it in its])))
-    for kind in ("video", "still"):
-        its = [it for it in positives if it["kind"] == kind]
-        for e in engines:
-            if its:
-                group_rows.append(("%ss (%d) | %s" % (kind, len(its), e),
-                                   scoring.aggregate([scores[e][it["name"]] for it in its])))
-    out.append("")
-    out.append("By font group and by kind (items with a number)")
-    out.append(scoring.format_table(group_rows, "items | engine", cols))
-    negs = [it for it in items if it["negative"] != "none"]
-    if negs:
-        out.append("")
-        out.append("Negatives: confirmed numbers; frames with an 8-digit reading")
-        header = ["item"] + engines
-        body = []
-        for it in negs:
-            row = [it["name"]]
-            for e in engines:
-                s = scores[e][it["name"]]
-                row.append("%s; %d of %d" % (" ".join(s["confirmed"]) or "none",
-                                            s["false_frames"], s["frames_total"]))
-            body.append(row)
-        widths = [max(len(r[i]) for r in [header] + body) for i in range(len(header))]
-        for r in [header] + body:
-            out.append("  ".join(c.ljust(widths[i]) for i, c in enumerate(r)).rstrip())
-    for e, t in rows:
-        tags = t["engine_tags"]
-        others = sum(n for tag, n in tags.items() if tag != e)
-        if others:
-            out.append("")
-            out.append("Note: %s of the %d readings in the %s row name another engine (%s)" % (
-                others, sum(tags.values()), e,
-                ", ".join("%s %d" % (tag, n) for tag, n in sorted(tags.items()) if tag != e)))
-    if problems:
-        out.append("")
-        out.append("Reader problems (scored with the frames it printed):")
-        grouped = {}
-        for e, name, p in problems:
-            grouped.setdefault((e, p), []).append(name)
-        for (e, p), names in grouped.items():
-            shown = ", ".join(names[:3]) + (" and %d more" % (len(names) - 3) if len(names) > 3 else "")
-            out.append("  %s %s: %s" % (e, shown, p))
-    return "\n".join(out)
+def run_keys(engines, modes):
+    """(engine, mode) of every run in report order; a peer runs once, with
+    mode "peer"."""
+    keys = []
+    for e in engines:
+        if e in READER_ENGINES:
+            keys += [(e, m) for m in modes]
+        else:
+            keys.append((e, "peer"))
+    return keys
+
+
+def start_peer(engine, build):
+    """The peer's process (ppocr) or None (tesseract needs none); raises
+    PeerUnavailable with the reason."""
+    if engine != "ppocr":
+        return None
+    ppocr_peer.install(build, log)
+    return ppocr_peer.Peer(build)
 
 
 def run(args):
@@ -307,8 +320,17 @@ def run(args):
     check_fonts(items)
     if not args.no_build:
         build_programs(args.build)
-    t_built = time.time()
-    make, read, engine_option = check_programs(args.build, args.engines)
+    make, read, features = check_programs(args.build, args.engines)
+    unavailable = {}
+    peers = {}
+    for e in args.engines:
+        if e in PEERS:
+            try:
+                peers[e] = start_peer(e, args.build)
+            except ppocr_peer.PeerUnavailable as err:
+                unavailable[e] = str(err)
+                log("%s will not run: %s" % (e, err))
+    t_ready = time.time()
 
     if args.out:
         out_dir = os.path.abspath(args.out)
@@ -319,38 +341,75 @@ def run(args):
         keep = False
     try:
         log("drawing %d items into %s" % (len(items), out_dir))
-        drawn = generate(make, items, os.path.join(out_dir, "set"))
+        drawn, not_drawn = generate(make, items, os.path.join(out_dir, "set"))
+        items = [it for it in items if it["name"] in drawn]
         t_drawn = time.time()
-        scores, problems, rows = {}, [], []
-        for e in args.engines:
-            raw_dir = os.path.join(out_dir, "raw", e)
+        keys = [k for k in run_keys(args.engines, args.modes) if k[0] not in unavailable]
+        scores, problems, rows, run_seconds = {}, [], [], {}
+        for key in keys:
+            engine, mode = key
+            raw_dir = os.path.join(out_dir, "raw", engine if mode == "peer"
+                                   else "%s-%s" % (engine, mode))
             os.makedirs(raw_dir, exist_ok=True)
-            scores[e] = {}
+            scores[key] = {}
+            t_run = time.time()
             for n, it in enumerate(items, 1):
                 path, truth = drawn[it["name"]]
-                frames, status, problem = read_item(read, it, path, e, engine_option, raw_dir)
+                base = os.path.join(raw_dir, it["name"])
+                if mode == "peer":
+                    frames, status, problem = read_with_peer(peers.get(engine), engine, it,
+                                                             path, truth, base)
+                else:
+                    frames, status, problem = read_with_reader(read, it, path, engine,
+                                                               features, mode, base)
                 s = scoring.score_item(truth, frames)
-                scores[e][it["name"]] = s
+                scores[key][it["name"]] = s
                 if problem:
-                    problems.append((e, it["name"], problem))
-                rows.append(csv_row(e, it, truth, s, status, problem))
-                log("%s %d/%d %s: confirmed %s" % (e, n, len(items), it["name"],
+                    problems.append((report.run_label(key), it["name"], problem))
+                rows.append(csv_row(key, it, truth, s, status, problem))
+                log("%s %d/%d %s: confirmed %s" % (report.run_label(key), n, len(items),
+                                                  it["name"],
                                                   " ".join(s["confirmed"]) or "nothing"))
+            run_seconds[report.run_label(key)] = time.time() - t_run
         with open(os.path.join(out_dir, "results.csv"), "w", newline="") as f:
             w = csv.DictWriter(f, fieldnames=CSV_FIELDS)
             w.writeheader()
             w.writerows(rows)
-        text = report(args.engines, items, scores, problems)
         t_end = time.time()
-        text += ("\n\nTime: %.0f s in all (building %.0f s, drawing the set %.0f s, "
-                 "reading %.0f s)" % (t_end - t0, t_built - t0, t_drawn - t_built,
-                                      t_end - t_drawn))
+        times = {"total_s": t_end - t0, "build_and_peer_setup_s": t_ready - t0,
+                 "drawing_s": t_drawn - t_ready, "reading_s": t_end - t_drawn,
+                 "runs_s": run_seconds}
+        text = report.text_report(keys, items, scores, problems, unavailable, not_drawn)
+        markdown = report.markdown_tables(keys, items, scores, unavailable)
+        text += ("\n\nTime: %.0f s in all (building and peer set-up %.0f s, drawing the set "
+                 "%.0f s, reading %.0f s: %s)" % (
+                     times["total_s"], times["build_and_peer_setup_s"], times["drawing_s"],
+                     times["reading_s"],
+                     ", ".join("%s %.0f s" % (k, v) for k, v in run_seconds.items())))
+        figures = report.figures_json(keys, items, scores, unavailable, not_drawn, times)
+        figures_path = args.figures or (os.path.join(out_dir, "figures.json") if keep else None)
+        if figures_path:
+            with open(figures_path, "w") as f:
+                json.dump(figures, f, indent=1, sort_keys=True)
+                f.write("\n")
         if keep:
             with open(os.path.join(out_dir, "summary.txt"), "w") as f:
                 f.write(text + "\n")
-            text += "\nSet, raw JSON, results.csv and summary.txt kept in %s" % out_dir
+            with open(os.path.join(out_dir, "table.md"), "w") as f:
+                f.write(markdown + "\n")
+            text += ("\nSet, raw JSON, results.csv, figures.json, table.md and summary.txt "
+                     "kept in %s" % out_dir)
+        elif figures_path:
+            text += "\nFigures written to %s" % figures_path
         print(text)
+        print("")
+        print("Markdown (README):")
+        print("")
+        print(markdown)
     finally:
+        for peer in peers.values():
+            if peer is not None:
+                peer.close()
         if not keep:
             shutil.rmtree(out_dir, ignore_errors=True)
     return 0

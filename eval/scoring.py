@@ -69,7 +69,8 @@ def match_boxes(truth_boxes, found_boxes, threshold=IOU_MATCH):
 
 
 def parse_reader_output(text):
-    """Parses kalvero-read --json output: one JSON object per non-empty line.
+    """Parses kalvero-read --json output: one JSON object per non-empty line,
+    the closing {"summary": ...} line left out.
 
     Raises ValueError naming the line when a line is not a frame object.
     """
@@ -82,6 +83,8 @@ def parse_reader_output(text):
             obj = json.loads(line)
         except ValueError as e:
             raise ValueError("line %d of the reader's output is not JSON: %s" % (n, e))
+        if isinstance(obj, dict) and "summary" in obj and "frame" not in obj:
+            continue                   # the run's closing summary line
         if not isinstance(obj, dict) or not isinstance(obj.get("frame"), int):
             raise ValueError("line %d of the reader's output has no frame number" % n)
         if not isinstance(obj.get("readings", []), list):
@@ -119,6 +122,10 @@ def score_item(truth, frames):
         whose best reading is one of the fully visible numbers
       false_frames: frames with a reading whose text is not a number present
         (visible at all) in that frame
+      negative: the item shows no number (a negative); its frames and false
+        frames are counted apart from those of items with a number
+        (number_frames / number_false_frames, negative_frames /
+        negative_false_frames)
       visible_objects / detected: fully visible numbers over all frames, and
         those matched one-to-one by a reading's box with IoU >= 0.5
       times_ms: time_ms of every printed frame
@@ -145,6 +152,7 @@ def score_item(truth, frames):
                 confirmed.append(c)
 
     s = {
+        "negative": not numbers,
         "numbers_total": len(set(numbers)),
         "numbers_confirmed": len(set(numbers) & set(confirmed)),
         "confirmed": confirmed,
@@ -186,12 +194,17 @@ def score_item(truth, frames):
             s["visible_objects"] += len(visible)
             s["detected"] += len(match_boxes([o["box"] for o in visible],
                                              [reading_box(r) for r in readings]))
+    side = "negative" if s["negative"] else "number"
+    other = "number" if s["negative"] else "negative"
+    s[side + "_frames"], s[side + "_false_frames"] = s["frames_total"], s["false_frames"]
+    s[other + "_frames"], s[other + "_false_frames"] = 0, 0
     return s
 
 
 COUNT_KEYS = ("numbers_total", "numbers_confirmed", "frames_total", "frames_read",
               "visible_frames", "top1_hits", "false_frames", "visible_objects",
-              "detected")
+              "detected", "number_frames", "number_false_frames", "negative_frames",
+              "negative_false_frames")
 
 
 def percentile(values, p):
@@ -253,7 +266,9 @@ TABLE_COLUMNS = (
     ("numbers confirmed", lambda t: fmt_share(t["numbers_confirmed"], t["numbers_total"])),
     ("wrong conf.", lambda t: "%d of %d" % (t["wrong_items"], t["items"])),
     ("top-1 read", lambda t: fmt_pct(t["top1_hits"], t["visible_frames"])),
-    ("false 8-digit frames", lambda t: fmt_share(t["false_frames"], t["frames_total"])),
+    ("false 8-digit frames", lambda t: fmt_share(t["number_false_frames"],
+                                                 t["number_frames"])),
+    ("on negatives", lambda t: fmt_share(t["negative_false_frames"], t["negative_frames"])),
     ("det. recall", lambda t: fmt_pct(t["detected"], t["visible_objects"])),
     ("median ms", lambda t: fmt_ms(t["median_ms"])),
     ("p90 ms", lambda t: fmt_ms(t["p90_ms"])),
@@ -270,3 +285,31 @@ def format_table(rows, first_header="engine", columns=TABLE_COLUMNS):
         lines.append("  ".join(cell.ljust(widths[i]) for i, cell in enumerate(r)).rstrip())
     lines.insert(1, "  ".join("-" * w for w in widths))
     return "\n".join(lines)
+
+
+def figures(t):
+    """The figures of an aggregate as plain numbers (shares in percent, None
+    where there is nothing to divide by), for the JSON file."""
+    return {
+        "items": t["items"],
+        "numbers_total": t["numbers_total"],
+        "numbers_confirmed": t["numbers_confirmed"],
+        "numbers_confirmed_pct": ratio(t["numbers_confirmed"], t["numbers_total"]),
+        "items_wrong_confirmation": t["wrong_items"],
+        "visible_frames": t["visible_frames"],
+        "top1_hits": t["top1_hits"],
+        "top1_pct": ratio(t["top1_hits"], t["visible_frames"]),
+        "number_frames": t["number_frames"],
+        "number_false_frames": t["number_false_frames"],
+        "false_frames_pct": ratio(t["number_false_frames"], t["number_frames"]),
+        "negative_frames": t["negative_frames"],
+        "negative_false_frames": t["negative_false_frames"],
+        "negative_false_frames_pct": ratio(t["negative_false_frames"], t["negative_frames"]),
+        "visible_objects": t["visible_objects"],
+        "detected": t["detected"],
+        "detection_recall_pct": ratio(t["detected"], t["visible_objects"]),
+        "frames_total": t["frames_total"],
+        "frames_read": t["frames_read"],
+        "median_ms": t["median_ms"],
+        "p90_ms": t["p90_ms"],
+    }

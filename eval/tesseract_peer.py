@@ -4,21 +4,23 @@ Every frame goes to `tesseract FRAME stdout --psm 11` with digits only
 (tessedit_char_whitelist=0123456789) on the whole frame, one process per
 frame limited to one thread; time_ms is that process's wall time. Words
 of one text line are joined; a line or word of exactly eight digits is a
-reading (best first by confidence). The same vote as the reader's defaults
-(the last `depth` frames' best readings, `threshold` equal ones confirm)
-gives the confirmed number.
+reading (best first by confidence). Numbers confirm by the learned reader's
+rule, as for every peer (confirmation.py).
 
-Frames of a Motion-JPEG AVI are taken from its RIFF chunks as JPEG files,
-so nothing beyond the standard library and the tesseract program is needed.
+Frames of a Motion-JPEG AVI are taken from its RIFF chunks as JPEG files;
+other videos (H.264, MPEG-4) are decoded to PNG frames by ffmpeg.
 """
 
 import collections
+import glob
 import os
 import shutil
 import struct
 import subprocess
 import tempfile
 import time
+
+import confirmation
 
 
 def available():
@@ -92,50 +94,59 @@ def parse_tsv(tsv):
     return readings
 
 
-class Vote(object):
-    """The last `depth` best readings; `threshold` equal ones confirm."""
+def ffmpeg_frames(path, folder):
+    """Decodes a video into PNG files in folder; returns their contents in
+    order. Raises ValueError when ffmpeg cannot decode it."""
+    r = subprocess.run(["ffmpeg", "-v", "error", "-nostdin", "-i", path,
+                        os.path.join(folder, "%06d.png")],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    if r.returncode != 0:
+        raise ValueError("ffmpeg cannot decode %s: %s" % (
+            path, r.stderr.decode("utf-8", "replace").strip()[-200:]))
+    frames = []
+    for name in sorted(glob.glob(os.path.join(folder, "*.png"))):
+        with open(name, "rb") as f:
+            frames.append(f.read())
+        os.unlink(name)
+    return frames
 
-    def __init__(self, depth=30, threshold=5):
-        self.recent = collections.deque(maxlen=depth)
-        self.threshold = threshold
 
-    def add(self, best_text):
-        self.recent.append(best_text)
-        counts = collections.Counter(t for t in self.recent if t)
-        if not counts:
-            return None
-        text, n = counts.most_common(1)[0]
-        return text if n >= self.threshold else None
+def read_item(path, still):
+    """Reads a still (any image tesseract opens) or a video; returns the
+    JSON lines kalvero-read would print."""
+    tmp = tempfile.mkdtemp(prefix="kalvero-tess-")
+    try:
+        return _read_frames(path, still, tmp)
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
 
 
-def read_item(path, threshold, depth=30):
-    """Reads a still (any image tesseract opens) or an MJPEG AVI; returns
-    the JSON lines kalvero-read would print."""
-    if path.lower().endswith(".avi"):
+def _read_frames(path, still, tmp):
+    ext = os.path.splitext(path)[1].lower()
+    if still:
+        with open(path, "rb") as f:
+            images = [f.read()]
+        suffix = ext
+    elif ext == ".avi":
         images = mjpeg_frames(path)
         suffix = ".jpg"
     else:
-        with open(path, "rb") as f:
-            images = [f.read()]
-        suffix = os.path.splitext(path)[1]
+        images = ffmpeg_frames(path, tmp)
+        suffix = ".png"
     env = dict(os.environ, OMP_THREAD_LIMIT="1")
-    vote = Vote(depth, threshold)
+    rule = confirmation.ConsecutiveConfirmation(still=still)
     out = []
-    tmp = tempfile.mkdtemp(prefix="kalvero-tess-")
-    try:
-        for n, img in enumerate(images, 1):
-            frame = os.path.join(tmp, "frame" + suffix)
-            with open(frame, "wb") as f:
-                f.write(img)
-            t0 = time.perf_counter()
-            r = subprocess.run(["tesseract", frame, "stdout", "--psm", "11",
-                                "-c", "tessedit_char_whitelist=0123456789", "tsv"],
-                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
-            ms = (time.perf_counter() - t0) * 1000.0
-            readings = parse_tsv(r.stdout.decode("utf-8", "replace")) if r.returncode == 0 else []
-            confirmed = vote.add(readings[0]["text"] if readings else None)
-            out.append({"frame": n, "time_ms": round(ms, 2), "readings": readings,
-                        "confirmed": confirmed})
-    finally:
-        shutil.rmtree(tmp, ignore_errors=True)
+    for n, img in enumerate(images, 1):
+        frame = os.path.join(tmp, "frame" + suffix)
+        with open(frame, "wb") as f:
+            f.write(img)
+        t0 = time.perf_counter()
+        r = subprocess.run(["tesseract", frame, "stdout", "--psm", "11",
+                            "-c", "tessedit_char_whitelist=0123456789", "tsv"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
+        ms = (time.perf_counter() - t0) * 1000.0
+        readings = parse_tsv(r.stdout.decode("utf-8", "replace")) if r.returncode == 0 else []
+        confirmed = rule.add([x["text"] for x in readings])
+        out.append({"frame": n, "time_ms": round(ms, 2), "readings": readings,
+                    "confirmed": confirmed})
     return out

@@ -1,15 +1,17 @@
 """The whole run against stand-in programs: a generator that writes truth
-files and a reader whose glyph engine reads every number and whose learned
-engine reads a number that is never there."""
+files (and, when told, fails on the hard part's options) and a reader whose
+glyph engine reads every number when given the digit height and zone (and
+nothing without them) and whose learned engine reads a number that is never
+there."""
 
 import contextlib
 import csv
 import glob
 import io
+import json
 import os
 import sys
 import tempfile
-import textwrap
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
@@ -22,9 +24,13 @@ a = sys.argv[1:]
 if a == ["--help"]:
     print("kalvero-make-sample OUT [--truth FILE.json]"); sys.exit(0)
 opt = lambda n, d=None: a[a.index(n) + 1] if n in a else d
+if "@NEWFAIL@" and "--condition" in a:
+    sys.stderr.write("kalvero-make-sample: unknown option --condition\nTry --help\n"); sys.exit(2)
+if "@FIRSTFAIL@" and "01-" in a[0]:
+    sys.stderr.write("kalvero-make-sample: cannot write\n"); sys.exit(1)
 out, dh = a[0], int(opt("--digit-height"))
 w, h = [int(v) for v in opt("--size").split("x")]
-n = 1 if out.endswith(".png") else int(opt("--frames", "60"))
+n = 1 if out.endswith((".png", ".jpg")) else int(opt("--frames", "60"))
 num = opt("--number")
 objs = [{"text": num, "kind": "number", "box": [50, 60, 5 * dh, dh], "fully_visible": True}] if num else []
 open(out, "wb").close()
@@ -38,10 +44,13 @@ FAKE_READ = r'''#!/usr/bin/env python3
 import json, sys
 a = sys.argv[1:]
 if a == ["--help"]:
-    print("kalvero-read FILE --json @ENGINE@"); sys.exit(0)
+    print("kalvero-read FILE --json --threshold K --digit-height H  expected, 16..99 (29) @ENGINE@")
+    sys.exit(0)
 opt = lambda n, d=None: a[a.index(n) + 1] if n in a else d
 truth = json.load(open(a[0].rsplit(".", 1)[0] + ".truth.json"))
 engine = opt("--engine", "glyph")
+sys.stderr.write(json.dumps(a) + "\n")
+given = "--digit-height" in a
 if "@NOMODEL@" and engine == "learned":
     sys.stderr.write("kalvero-read: model cannot be loaded\n"); sys.exit(3)
 if "@FAIL@" and "stencil" in a[0] and engine == "glyph":
@@ -50,6 +59,8 @@ for ft in truth["frame_truth"]:
     rs = []
     for o in ft["objects"]:
         x, y, w, h = o["box"]
+        if engine == "glyph" and not given:
+            continue
         rs.append({"text": o["text"] if engine == "glyph" else "99999999", "x": x, "y": y,
                    "width": w, "height": h, "score": 1.0, "check_digit": True,
                    "engine": "glyph"})
@@ -61,12 +72,15 @@ for ft in truth["frame_truth"]:
 '''
 
 
-def write_fakes(build, engine_option=True, fail_stencil=False, no_model=False):
+def write_fakes(build, engine_option=True, fail_stencil=False, no_model=False,
+                fail_new=False, fail_first=False):
     os.makedirs(build, exist_ok=True)
     for name, text in (("kalvero-make-sample", FAKE_MAKE), ("kalvero-read", FAKE_READ)):
         text = text.replace("@ENGINE@", "--engine learned|glyph" if engine_option else "")
         text = text.replace('"@FAIL@"', "True" if fail_stencil else "False")
         text = text.replace('"@NOMODEL@"', "True" if no_model else "False")
+        text = text.replace('"@NEWFAIL@"', "True" if fail_new else "False")
+        text = text.replace('"@FIRSTFAIL@"', "True" if fail_first else "False")
         path = os.path.join(build, name)
         with open(path, "w") as f:
             f.write(text)
@@ -88,42 +102,150 @@ class RunEvalTest(unittest.TestCase):
     def tearDown(self):
         self.tmp.cleanup()
 
-    def test_quick_run_scores_both_engines_and_keeps_output(self):
+    def test_quick_run_scores_each_engine_in_both_modes_and_keeps_output(self):
         write_fakes(self.build)
         out_dir = os.path.join(self.tmp.name, "out")
         status, out, err = run_main([self.build, "--no-build", "--quick", "--out", out_dir])
         self.assertEqual(status, 0, err)
         items = set_design.quick_set(set_design.build_set())
         positives = [i for i in items if i["negative"] == "none"]
+        negatives = [i for i in items if i["negative"] != "none"]
         lines = out.splitlines()
-        glyph = next(l for l in lines if l.startswith("glyph "))
-        learned = next(l for l in lines if l.startswith("learned "))
+        glyph = next(l for l in lines if l.startswith("glyph, given "))
+        glyph_bare = next(l for l in lines if l.startswith("glyph, no options "))
+        learned = next(l for l in lines if l.startswith("learned, given "))
         n = len(positives)
         self.assertIn("%d of %d (100.0%%)" % (n, n), glyph)
         self.assertIn("0 of %d " % len(items), glyph)            # no wrong confirmation
+        self.assertIn("0 of %d (0.0%%)" % n, glyph_bare)          # reads nothing bare
         self.assertIn("0 of %d (0.0%%)" % n, learned)
-        frames = sum(i["frames"] for i in items)
+        frames = sum(i["frames"] for i in positives)
+        neg_frames = sum(i["frames"] for i in negatives)
         self.assertIn("%d of %d (100.0%%)" % (frames, frames), learned)   # every frame false
+        self.assertIn("%d of %d (100.0%%)" % (neg_frames, neg_frames), learned)
         self.assertIn("10.0", glyph)
         self.assertIn("30.0", learned)
         for g, label in (("training", "training fonts"), ("held-out", "held-out fonts"),
                          ("glyph", "glyph font"), ("stencil", "stencil font")):
             k = sum(i["group"] == g for i in positives)
-            row = next(l for l in lines if l.startswith("%s (%d) | learned" % (label, k)))
+            row = next(l for l in lines
+                       if l.startswith("%s [clean] (%d) | learned, given" % (label, k)))
             self.assertIn("0 of %d (0.0%%)" % k, row)
-        self.assertIn("Negatives", out)
+        hard = [i for i in positives if not i["clean"]]
+        row = next(l for l in lines if l.startswith("hard groups (%d groups, %d items) | glyph, given"
+                                                    % (len(set(i["group"] for i in hard)), len(hard))))
+        self.assertIn("%d of %d (100.0%%)" % (len(hard), len(hard)), row)
+        self.assertIn("Negatives one by one", out)
         with open(os.path.join(out_dir, "results.csv")) as f:
             rows = list(csv.DictReader(f))
-        self.assertEqual(len(rows), 2 * len(items))
-        self.assertEqual(set(r["engine"] for r in rows), {"glyph", "learned"})
+        self.assertEqual(len(rows), 4 * len(items))
+        self.assertEqual(set((r["engine"], r["mode"]) for r in rows),
+                         {("glyph", "given"), ("glyph", "no-options"),
+                          ("learned", "given"), ("learned", "no-options")})
         for name in (i["name"] for i in items):
-            self.assertTrue(os.path.isfile(os.path.join(out_dir, "raw", "learned", name + ".jsonl")))
-        self.assertTrue(os.path.isfile(os.path.join(out_dir, "summary.txt")))
+            self.assertTrue(os.path.isfile(os.path.join(out_dir, "raw", "learned-no-options",
+                                                        name + ".jsonl")))
+        for f in ("summary.txt", "table.md", "figures.json"):
+            self.assertTrue(os.path.isfile(os.path.join(out_dir, f)), f)
         # the stand-in's learned engine tags its readings "glyph" (untagged
         # ones on the negatives count as "none")
-        self.assertRegex(out, r"Note: \d+ of the \d+ readings in the learned row name another "
-                              r"engine \(glyph \d+, none \d+\)")
-        self.assertNotIn("in the glyph row", out)
+        self.assertRegex(out, r"Note: \d+ of the \d+ readings in the learned, given row name "
+                              r"another engine \(glyph \d+, none \d+\)")
+        self.assertNotIn("in the glyph, given row", out)
+
+    def test_no_options_run_passes_the_file_and_json_only(self):
+        write_fakes(self.build)
+        out_dir = os.path.join(self.tmp.name, "out")
+        status, out, err = run_main([self.build, "--no-build", "--quick", "--out", out_dir])
+        self.assertEqual(status, 0, err)
+        items = set_design.quick_set(set_design.build_set())
+        for it in items:
+            path = os.path.join(out_dir, "set", set_design.file_name(it))
+            for engine in ("glyph", "learned"):
+                with open(os.path.join(out_dir, "raw", engine + "-no-options",
+                                       it["name"] + ".stderr")) as f:
+                    self.assertEqual(json.loads(f.readline()),
+                                     [path, "--json", "--engine", engine])
+                with open(os.path.join(out_dir, "raw", engine + "-given",
+                                       it["name"] + ".stderr")) as f:
+                    given = json.loads(f.readline())
+                self.assertIn("--digit-height", given)
+                self.assertEqual("--threshold" in given, it["kind"] == "still")
+        # one mode only
+        status, out, err = run_main([self.build, "--no-build", "--quick", "--modes",
+                                     "no-options", "--out", os.path.join(self.tmp.name, "o2")])
+        self.assertEqual(status, 0, err)
+        self.assertNotIn("glyph, given", out)
+        self.assertIn("glyph, no options", out)
+
+    def test_figures_and_markdown(self):
+        write_fakes(self.build)
+        out_dir = os.path.join(self.tmp.name, "out")
+        fig = os.path.join(self.tmp.name, "f.json")
+        status, out, err = run_main([self.build, "--no-build", "--quick", "--out", out_dir,
+                                     "--figures", fig])
+        self.assertEqual(status, 0, err)
+        with open(fig) as f:
+            figures = json.load(f)
+        items = set_design.quick_set(set_design.build_set())
+        positives = [i for i in items if i["negative"] == "none"]
+        self.assertEqual(figures["items"], len(items))
+        self.assertEqual(figures["clean_groups"], list(set_design.CLEAN_GROUPS))
+        self.assertEqual(sorted(figures["runs"]), ["glyph, given", "glyph, no options",
+                                                   "learned, given", "learned, no options"])
+        given = figures["runs"]["glyph, given"]
+        self.assertEqual((given["all"]["numbers_confirmed"], given["all"]["numbers_total"]),
+                         (len(positives), len(positives)))
+        self.assertEqual(given["negatives"]["items"], len(items) - len(positives))
+        self.assertEqual(given["hard"]["numbers_confirmed_pct"], 100.0)
+        self.assertEqual(figures["runs"]["glyph, no options"]["clean"]["numbers_confirmed"], 0)
+        self.assertEqual(given["group:training"]["median_ms"], 10)
+        self.assertIn("reading_s", figures["time_s"])
+        with open(os.path.join(out_dir, "table.md")) as f:
+            md = f.read()
+        self.assertIn("| glyph, given | %d of %d (100.0 %%) | 100.0 %% | 100.0 %% | 0 of %d |"
+                      % (len(positives), len(positives), len(items)), md)
+        self.assertIn("| training fonts [clean] | 2 | 2 of 2 | 0 of 2 | 0 of 2 | 0 of 2 |", md)
+        self.assertIn(md.strip(), out)
+
+    def test_hard_items_the_generator_cannot_draw_are_left_out(self):
+        write_fakes(self.build, fail_new=True)
+        status, out, err = run_main([self.build, "--no-build", "--quick", "--engines", "glyph",
+                                     "--out", self.tmp.name + "/o"])
+        self.assertEqual(status, 0, err)
+        items = set_design.quick_set(set_design.build_set())
+        failing = [i["name"] for i in items if i["conditions"]]
+        self.assertTrue(failing)
+        self.assertIn("Items the generator could not draw", out)
+        self.assertIn("%s: status 2: kalvero-make-sample: unknown option --condition"
+                      % failing[0], out)
+        self.assertIn("All %d items" % (len(items) - len(failing)), out)
+        write_fakes(self.build, fail_first=True)
+        status, out, err = run_main([self.build, "--no-build", "--quick", "--engines", "glyph"])
+        self.assertEqual(status, 1)
+        self.assertIn("drawing 01-", err)
+
+    def test_peer_that_cannot_be_installed_says_why_and_the_run_goes_on(self):
+        write_fakes(self.build)
+        fake_bin = os.path.join(self.tmp.name, "bin")
+        os.makedirs(fake_bin)
+        os.symlink(sys.executable, os.path.join(fake_bin, "python3"))
+        for name, script in (("node", "exit 0"), ("ffmpeg", "exit 0"),
+                             ("npm", 'echo "npm ERR! code ENOTFOUND" >&2; exit 1')):
+            with open(os.path.join(fake_bin, name), "w") as f:
+                f.write("#!/bin/sh\n%s\n" % script)
+            os.chmod(os.path.join(fake_bin, name), 0o755)
+        old = os.environ["PATH"]
+        os.environ["PATH"] = fake_bin
+        try:
+            status, out, err = run_main([self.build, "--no-build", "--quick", "--engines",
+                                         "glyph,ppocr", "--out", self.tmp.name + "/o"])
+        finally:
+            os.environ["PATH"] = old
+        self.assertEqual(status, 0, err)
+        self.assertIn("ppocr: npm install failed (status 1): npm ERR! code ENOTFOUND", out)
+        self.assertIn("| ppocr | not run: npm install failed", out)
+        self.assertTrue(any(l.startswith("glyph, given ") for l in out.splitlines()))
 
     def test_failing_reader_is_reported_and_scored_as_nothing_read(self):
         write_fakes(self.build, fail_stencil=True)
@@ -131,9 +253,9 @@ class RunEvalTest(unittest.TestCase):
                                      "--engines", "glyph", "--out", self.tmp.name + "/o"])
         self.assertEqual(status, 0, err)
         self.assertIn("Reader problems", out)
-        self.assertRegex(out, r"glyph \S*stencil\S*: exit status 1: read broke off; line 1")
-        self.assertTrue(any(l.startswith("stencil font (1) | glyph") and "0 of 1 (0.0%)" in l
-                            for l in out.splitlines()))
+        self.assertRegex(out, r"glyph, given \S*stencil\S*: exit status 1: read broke off; line 1")
+        self.assertTrue(any(l.startswith("stencil font [clean] (1) | glyph, given")
+                            and "0 of 1 (0.0%)" in l for l in out.splitlines()))
 
     def test_same_failure_on_every_item_is_one_line(self):
         write_fakes(self.build, no_model=True)
@@ -143,10 +265,11 @@ class RunEvalTest(unittest.TestCase):
         n = len(set_design.quick_set(set_design.build_set()))
         problems = out.split("Reader problems")[1].splitlines()[1:]
         problems = [l for l in problems if l.startswith("  ")]
-        self.assertEqual(len(problems), 1, out)
+        self.assertEqual(len(problems), 2, out)      # one line for each mode
         self.assertIn("and %d more: exit status 3: kalvero-read: model cannot be loaded" % (n - 3),
                       problems[0])
-        self.assertTrue(any(l.startswith("glyph ") and "(100.0%)" in l for l in out.splitlines()))
+        self.assertTrue(any(l.startswith("glyph, given ") and "(100.0%)" in l
+                            for l in out.splitlines()))
 
     def test_temporary_folder_is_removed(self):
         write_fakes(self.build)
@@ -172,11 +295,26 @@ class RunEvalTest(unittest.TestCase):
         status, out, err = run_main([os.path.join(self.tmp.name, "none"), "--no-build"])
         self.assertEqual(status, 2)
         self.assertIn("missing", err)
-        for bad in (["--engines", "ocr"], ["--engines", ","], ["--engines", "glyph,glyph"]):
+        for bad in (["--engines", "ocr"], ["--engines", ","], ["--engines", "glyph,glyph"],
+                    ["--modes", "given,given"], ["--modes", "zoomed"], ["--modes", ""]):
             with self.assertRaises(SystemExit) as cm, \
                     contextlib.redirect_stderr(io.StringIO()):
                 run_eval.main([self.build, "--no-build"] + bad)
             self.assertEqual(cm.exception.code, 2)
+
+
+class ReaderFeaturesTest(unittest.TestCase):
+    def test_help_text_gives_options_and_height_range(self):
+        f = run_eval.ReaderFeatures(
+            "  --digit-height H   expected digit height in scaled-frame pixels, 12..140 (29)\n"
+            "  --zone X,Y,W,H     recognition zone, 1..99 (whole frame)\n"
+            "  --threshold K      equal readings that confirm a number, 1 up to --depth (5)\n"
+            "  --engine E         learned (default)\n")
+        self.assertEqual((f.engine_option, f.threshold_option, f.height_range),
+                         (True, True, (12, 140)))
+        f = run_eval.ReaderFeatures("Usage: kalvero-read FILE [--json]\n")
+        self.assertEqual((f.engine_option, f.threshold_option, f.height_range),
+                         (False, False, set_design.READER_DIGIT_HEIGHT_RANGE))
 
 
 if __name__ == "__main__":

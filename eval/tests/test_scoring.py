@@ -131,6 +131,14 @@ class ParseTest(unittest.TestCase):
             '{"frame": 2, "time_ms": 3, "readings": [], "confirmed": null}\n')
         self.assertEqual([f["frame"] for f in frames], [1, 2])
 
+    def test_closing_summary_line_is_left_out(self):
+        frames = scoring.parse_reader_output(
+            '{"frame": 1, "time_ms": 2, "readings": [], "confirmed": null}\n'
+            '{"summary": {"frames_read": 1, "numbers_confirmed": 0}}\n')
+        self.assertEqual(len(frames), 1)
+        with self.assertRaisesRegex(ValueError, "line 1"):
+            scoring.parse_reader_output('{"summary": 1, "frame": "x"}\n')
+
     def test_garbage_names_the_line(self):
         for text in ('{"frame": 1}\nFrame 2: confirmed\n', '{"frame": 1}\n[1, 2]\n',
                      '{"frame": 1}\n{"frame": 2, "readings": 5}\n'):
@@ -171,6 +179,90 @@ class AggregateTest(unittest.TestCase):
         self.assertIn("n/a", lines[3])
         # columns line up
         self.assertEqual(lines[0].index("wrong conf."), lines[2].index("1 of 1"))
+
+
+def frame(n, readings, confirmed=None, ms=5):
+    return {"frame": n, "time_ms": ms, "confirmed": confirmed,
+            "readings": [{"text": t, "x": b[0], "y": b[1], "width": b[2], "height": b[3]}
+                         for t, b in readings]}
+
+
+def truth_of(numbers, frames_objects):
+    return {"frames": len(frames_objects), "numbers": numbers,
+            "frame_truth": [{"frame": i + 1, "objects": objs}
+                            for i, objs in enumerate(frames_objects)]}
+
+
+def number_object(text, box, visible=True, kind="number"):
+    return {"text": text, "kind": kind, "box": box, "fully_visible": visible}
+
+
+class PaintedTwiceTest(unittest.TestCase):
+    """The same number at both ends of a side: two objects, one number."""
+
+    N = "52473063"
+    LEFT, RIGHT = [10, 50, 80, 12], [400, 50, 80, 12]
+
+    def score(self, numbers):
+        objs = [number_object(self.N, self.LEFT), number_object(self.N, self.RIGHT)]
+        truth = truth_of(numbers, [objs, objs, objs])
+        frames = [frame(1, [(self.N, self.LEFT)]),
+                  frame(2, [(self.N, self.RIGHT), (self.N, self.LEFT)], confirmed=self.N),
+                  frame(3, [])]
+        return scoring.score_item(truth, frames)
+
+    def test_counts_once_whether_the_truth_lists_it_once_or_twice(self):
+        for numbers in ([self.N], [self.N, self.N]):
+            s = self.score(numbers)
+            self.assertEqual((s["numbers_total"], s["numbers_confirmed"], s["wrong"]),
+                             (1, 1, []), numbers)
+            self.assertEqual((s["visible_frames"], s["top1_hits"], s["false_frames"]),
+                             (3, 2, 0))
+            # both paintings are to be found: 2 a frame, found 1 + 2 + 0
+            self.assertEqual((s["visible_objects"], s["detected"]), (6, 3))
+
+    def test_one_box_over_both_paintings_finds_neither(self):
+        objs = [number_object(self.N, self.LEFT), number_object(self.N, self.RIGHT)]
+        s = scoring.score_item(truth_of([self.N], [objs]),
+                               [frame(1, [(self.N, [10, 50, 470, 12])])])
+        self.assertEqual((s["detected"], s["top1_hits"]), (0, 1))
+
+
+class NegativesApartTest(unittest.TestCase):
+    def test_false_frames_of_negatives_are_counted_apart(self):
+        seven = number_object("1234567", [10, 10, 70, 12], kind="distractor")
+        neg = scoring.score_item(truth_of([], [[seven], [seven], [seven], [seven]]),
+                                 [frame(1, [("12345674", [10, 10, 70, 12])], "12345674"),
+                                  frame(2, []), frame(3, [("12345674", [10, 10, 70, 12])])])
+        n = "52473063"
+        obj = number_object(n, [0, 0, 80, 12])
+        pos = scoring.score_item(truth_of([n], [[obj], [obj]]),
+                                 [frame(1, [("99999999", [0, 0, 80, 12])]), frame(2, [(n, [0, 0, 80, 12])])])
+        self.assertTrue(neg["negative"])
+        self.assertFalse(pos["negative"])
+        self.assertEqual(neg["wrong"], ["12345674"])
+        t = scoring.aggregate([neg, pos])
+        self.assertEqual((t["negative_false_frames"], t["negative_frames"]), (2, 4))
+        self.assertEqual((t["number_false_frames"], t["number_frames"]), (1, 2))
+        self.assertEqual((t["false_frames"], t["frames_total"]), (3, 6))
+        self.assertEqual(t["wrong_items"], 1)
+        f = scoring.figures(t)
+        self.assertEqual(f["negative_false_frames_pct"], 50.0)
+        self.assertEqual(f["false_frames_pct"], 50.0)
+        self.assertEqual(f["items_wrong_confirmation"], 1)
+        self.assertEqual((f["numbers_confirmed"], f["numbers_total"]), (0, 1))
+        self.assertEqual(f["top1_pct"], 50.0)
+        self.assertEqual(f["detection_recall_pct"], 100.0)
+        self.assertEqual(f["median_ms"], 5)
+        line = scoring.format_table([("x", t)]).splitlines()[2]
+        self.assertIn("1 of 2 (50.0%)", line)
+        self.assertIn("2 of 4 (50.0%)", line)
+
+    def test_figures_without_items_have_no_shares(self):
+        f = scoring.figures(scoring.aggregate([]))
+        for key in ("numbers_confirmed_pct", "top1_pct", "false_frames_pct",
+                    "negative_false_frames_pct", "detection_recall_pct", "median_ms"):
+            self.assertIsNone(f[key], key)
 
 
 if __name__ == "__main__":

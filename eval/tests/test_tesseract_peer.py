@@ -1,5 +1,6 @@
 """The Tesseract peer's parts that do not need tesseract: AVI frame
-extraction, TSV to readings, and the vote."""
+extraction and TSV to readings (its vote is confirmation.py's, tested in
+test_confirmation)."""
 
 import os
 import struct
@@ -75,18 +76,6 @@ class TsvTest(unittest.TestCase):
         self.assertEqual(r[0]["score"], 0.8)
         self.assertEqual(tp.parse_tsv(TSV_HEAD), [])
         self.assertEqual(tp.parse_tsv(""), [])
-
-
-class VoteTest(unittest.TestCase):
-    def test_threshold_within_depth(self):
-        v = tp.Vote(depth=5, threshold=3)
-        seq = ["A", None, "A", "B", "A", "B", "B", None, None]
-        self.assertEqual([v.add(t) for t in seq],
-                         [None, None, None, None, "A", None, "B", "B", None])
-
-    def test_still_threshold_one(self):
-        self.assertEqual(tp.Vote(30, 1).add("A"), "A")
-        self.assertIsNone(tp.Vote(30, 1).add(None))
 
 
 if __name__ == "__main__":
