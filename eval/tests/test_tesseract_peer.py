@@ -3,7 +3,9 @@ extraction and TSV to readings (its vote is confirmation.py's, tested in
 test_confirmation)."""
 
 import os
+import shutil
 import struct
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -58,6 +60,26 @@ class AviTest(unittest.TestCase):
         self.assertEqual(tp.mjpeg_frames(self.write(data[:-3])), [b"abcdef", b"ghi"])
         with self.assertRaises(ValueError):
             tp.mjpeg_frames(self.write(b"\x89PNG\r\n\x1a\n" + b"\0" * 20))
+
+
+@unittest.skipIf(shutil.which("ffmpeg") is None, "ffmpeg is not installed")
+class FfmpegFramesTest(unittest.TestCase):
+    def test_every_frame_of_an_mp4_as_png_and_the_folder_left_empty(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            video = os.path.join(tmp, "v.mp4")
+            subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                            "testsrc=size=64x48:rate=5", "-frames:v", "4", "-c:v", "mpeg4",
+                            video], check=True)
+            folder = os.path.join(tmp, "frames")
+            os.makedirs(folder)
+            frames = tp.ffmpeg_frames(video, folder)
+            self.assertEqual(len(frames), 4)
+            self.assertTrue(all(f.startswith(b"\x89PNG") for f in frames))
+            self.assertEqual(os.listdir(folder), [])
+            with open(os.path.join(tmp, "bad.mp4"), "wb") as f:
+                f.write(b"not a video")
+            with self.assertRaisesRegex(ValueError, "ffmpeg cannot decode"):
+                tp.ffmpeg_frames(os.path.join(tmp, "bad.mp4"), folder)
 
 
 class TsvTest(unittest.TestCase):
