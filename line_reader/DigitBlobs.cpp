@@ -29,8 +29,10 @@ constexpr int kInkContrast = 12;
 // high-contrast digits does not join them while faint digits on a plain
 // ground still count.
 constexpr float kDeviationShare = 0.5f;
-// Pixels per window side at which the deviation is measured.
+// Pixels per window side at which the deviation is measured, and the
+// least the image is shrunk for it.
 constexpr int kDeviationCells = 8;
+constexpr int kMinDeviationShrink = 2;
 // Band of blob heights accepted, in expected digit heights: the operator's
 // height may be 30 % off either way, plus room for blur and tilt.
 constexpr double kMinHeight = 0.6;
@@ -164,8 +166,10 @@ InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight) {
 
     // The deviation only sets a floor under the ink contrast and changes
     // slowly over a window, so it is measured on a copy shrunk to about
-    // kDeviationCells pixels a window and stretched back.
-    const int shrink = std::max(1, window / kDeviationCells);
+    // kDeviationCells pixels a window (and at least by half: the float
+    // arithmetic below would otherwise cost more than all the rest for
+    // small digits) and stretched back.
+    const int shrink = std::max(kMinDeviationShrink, window / kDeviationCells);
     cv::Mat small = images.smooth;
     if (shrink > 1) {
         const cv::Size size(std::max(1, grey.cols / shrink), std::max(1, grey.rows / shrink));

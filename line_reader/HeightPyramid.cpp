@@ -13,17 +13,20 @@ namespace {
 // given (its kMinHeight and kMaxHeight).
 constexpr double kBandLow = 0.6;
 constexpr double kBandHigh = 1.5;
-// The full-size level: digits of 10 pixels need it, and 16 is the largest
-// working height whose band still starts below 10.
-constexpr int kFullSizeHeight = 16;
-// The smaller levels: the working height of the line search made for one
-// known height (ProposeLines), and the scales that put the bands end to
-// end with some overlap (band ratio 2.5, step ratio about 2.4).
-constexpr int kScaledHeight = 22;
-constexpr double kFirstScale = 0.6;
-constexpr double kNextScale = 0.42;
+// Every level is a halving of the one before (cv::pyrDown: it averages, so
+// thin strokes stay, and costs a third of an area resize), starting at
+// half size: digits of 10 pixels are 5 there, still rows of blobs, and the
+// line model reads them from the full-size image.
+constexpr double kFirstScale = 0.5;
+// The smallest digits, at the first level: 8 pixels there, 0.6 * 8 * 2 =
+// 9.6 to 1.5 * 8 * 2 = 24 pixels of the image.
+constexpr int kSmallestHeight = 8;
+// Every other band: 20 pixels at its level, which starts where the band of
+// the smallest digits ends (0.6 * 20 = 12 = 1.5 * 8) and covers an octave
+// and a quarter, so that consecutive halvings overlap.
+constexpr int kLevelHeight = 20;
 // Enough levels for digits far beyond the searched range.
-constexpr int kMaxLevels = 6;
+constexpr int kMaxLevels = 7;
 
 }  // namespace
 
@@ -33,11 +36,12 @@ double PyramidLevel::HighestDigit() const { return kBandHigh * workHeight / scal
 std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range) {
     std::vector<PyramidLevel> levels;
     if (range.empty() || range.max < 1) return levels;
-    PyramidLevel level{1.0, kFullSizeHeight};
-    for (int k = 0; k < kMaxLevels; ++k) {
-        if (level.LowestDigit() > range.max) break;
-        if (level.HighestDigit() >= range.min) levels.push_back(level);
-        level = PyramidLevel{k == 0 ? kFirstScale : level.scale * kNextScale, kScaledHeight};
+    std::vector<PyramidLevel> all = {PyramidLevel{kFirstScale, kSmallestHeight}};
+    for (double scale = kFirstScale; static_cast<int>(all.size()) < kMaxLevels; scale /= 2.0) {
+        all.push_back(PyramidLevel{scale, kLevelHeight});
+    }
+    for (const PyramidLevel& level : all) {
+        if (level.LowestDigit() <= range.max && level.HighestDigit() >= range.min) levels.push_back(level);
     }
     return levels;
 }
@@ -48,20 +52,16 @@ std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& grey, const Dig
     cv::Mat work = grey;
     double workScale = 1.0;
     for (const PyramidLevel& level : PyramidLevelsFor(range)) {
-        if (level.scale != workScale) {
-            // Each level from the nearest larger one: area averaging reads
-            // every pixel of its source, so a chain costs less than going
-            // back to the full image each time.
-            const double factor = level.scale / workScale;
-            const cv::Size size(static_cast<int>(std::lround(work.cols * factor)),
-                                static_cast<int>(std::lround(work.rows * factor)));
+        while (workScale > level.scale) {
             // A level smaller than its smallest digit holds none, and
             // neither does any after it.
-            if (size.height < kBandLow * level.workHeight || size.width < kBandLow * level.workHeight) break;
-            cv::Mat smaller;
-            cv::resize(work, smaller, size, 0.0, 0.0, cv::INTER_AREA);
-            work = smaller;
-            workScale = level.scale;
+            if (work.rows / 2 < kBandLow * level.workHeight || work.cols / 2 < kBandLow * level.workHeight) {
+                return KeepBestProposals(std::move(proposals), maxLines);
+            }
+            cv::Mat half;
+            cv::resize(work, half, cv::Size(work.cols / 2, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
+            work = half;
+            workScale /= 2.0;
         }
         AddLevelProposals(work, level.workHeight, grey.size(), proposals);
     }

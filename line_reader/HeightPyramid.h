@@ -21,25 +21,23 @@ struct PyramidLevel {
     double HighestDigit() const;  // in image pixels
 };
 
-// The levels whose digit heights meet `range`, largest scale first. The
-// full-size level looks for digits of 16 pixels (10 to 24: the smallest
-// need every pixel); each level after it is about 0.42 times the size of
-// the one before (the first 0.6) and looks for digits of 22 pixels, as tall
-// as strokes of light fonts need to stay apart, so the bands meet with a
-// little overlap: 10-24, 22-55, 52-131, 125-311 pixels. Empty for an empty
-// range.
+// The levels whose digit heights meet `range`, largest scale first. All
+// are halvings of the image, from half size on: the first looks for the
+// smallest digits (10 to 24 pixels) at half size, every other for digits of
+// 20 pixels at its own size (at half size 24 to 60, at a quarter 48 to 120,
+// at an eighth 96 to 240, ...). Empty for an empty range.
 std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
 
 // Lines of digits of any height in `range` in an 8-bit grey image: each
-// level PyramidLevelsFor names is made from the one before by area
-// averaging (which keeps thin strokes), searched (AddLevelProposals), and
+// level PyramidLevelsFor names is made by halvings (cv::pyrDown, which
+// averages and so keeps thin strokes), searched (AddLevelProposals), and
 // the rows of all levels are ranked together (KeepBestProposals): at most
 // `maxLines`, best first. A level whose image would be smaller than its
 // digits is skipped, with every level after it. A grey image that is empty
 // or not 8-bit, an empty range or maxLines below 1 gives none.
 //
-// The cost is about that of the largest level searched, plus half: the
-// levels after it have a third of its pixels together.
+// The cost is about twice that of a search at half size: every level after
+// the first two has a quarter of the pixels of the one before.
 std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& grey, const DigitHeightRange& range, int maxLines);
 
 }  // namespace kalvero

@@ -21,12 +21,13 @@ using testing::DrawnLineStyle;
 TEST(PyramidLevelsFor, TheWholeRangeIsCoveredWithoutGapsAndInOrder) {
     const std::vector<PyramidLevel> levels = PyramidLevelsFor(DigitHeightRange{});
     ASSERT_FALSE(levels.empty());
-    EXPECT_EQ(levels.front().scale, 1.0);
+    EXPECT_EQ(levels.front().scale, 0.5);
     for (std::size_t i = 1; i < levels.size(); ++i) {
-        EXPECT_LT(levels[i].scale, levels[i - 1].scale);
-        // Consecutive bands overlap, so a digit on a boundary (whose blob
-        // may measure a pixel more or less) is in one of them.
-        EXPECT_LT(levels[i].LowestDigit() + 1.0, levels[i - 1].HighestDigit()) << "level " << i;
+        EXPECT_LE(levels[i].scale, levels[i - 1].scale);
+        EXPECT_LT(levels[i].LowestDigit(), levels[i].HighestDigit());
+        EXPECT_GT(levels[i].LowestDigit(), levels[i - 1].LowestDigit());
+        // Consecutive bands meet or overlap: no height falls between them.
+        EXPECT_LE(levels[i].LowestDigit(), levels[i - 1].HighestDigit()) << "level " << i;
     }
     EXPECT_LE(levels.front().LowestDigit(), kMinSearchedDigitHeight);
     EXPECT_GE(levels.back().HighestDigit(), kMaxSearchedDigitHeight);
@@ -52,8 +53,8 @@ TEST_P(PyramidRange, TakesOnlyTheLevelsWhoseBandsMeetTheRange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(HeightPyramid, PyramidRange,
-                         ::testing::Values(RangeCase{{10, 12}, 1}, RangeCase{{100, 100}, 1},
-                                           RangeCase{{23, 23}, 2}, RangeCase{{10, 250}, 4},
+                         ::testing::Values(RangeCase{{10, 12}, 1}, RangeCase{{100, 100}, 2},
+                                           RangeCase{{23, 23}, 1}, RangeCase{{24, 24}, 2}, RangeCase{{10, 250}, 5},
                                            RangeCase{{20, 10}, 0}, RangeCase{{5000, 6000}, 0},
                                            RangeCase{{0, 0}, 0}));
 
