@@ -7,6 +7,7 @@
 #include "command_line/CommandLine.h"
 #include "command_line/OptionNumbers.h"
 #include "command_line/PrintableText.h"
+#include "line_reader/DigitHeightRange.h"
 
 namespace kalvero {
 
@@ -29,7 +30,9 @@ std::string ReaderUsage() {
            "are read one after the other or, with --jobs, several at once.\n"
            "\n"
            "Options:\n"
-           "  --digit-height H   expected digit height in scaled-frame pixels, 16..99 (29)\n"
+           "  --digit-height H   expected digit height in scaled-frame pixels: for the learned\n"
+           "                     engine a hint, 10..250 (none: every height from 10 to 250\n"
+           "                     is looked for); for the glyph engine and --sign, 16..99 (29)\n"
            "  --zone X,Y,W,H     recognition zone in scaled-frame pixels (whole frame)\n"
            "  --zoom Z           scale factor for every frame, 0.3..1.0 (1.0)\n"
            "  --depth N          readings kept by the vote, 5..500 (30)\n"
@@ -114,7 +117,9 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
         } else if (name == "--no-check-digit") {
             options.checkDigit = false;
         } else if (name == "--digit-height") {
-            problem = ParseWholeOption(name, value, 16, 99, options.digitHeight);
+            problem = ParseWholeOption(name, value, kMinSearchedDigitHeight, kMaxSearchedDigitHeight,
+                                       options.digitHeight);
+            options.hasDigitHeight = true;
         } else if (name == "--depth") {
             problem = ParseWholeOption(name, value, 5, 500, options.depth);
             depthGiven = true;
@@ -162,6 +167,16 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
     }
     if (options.help || options.version) {
         return {};
+    }
+    const bool glyphHeight = options.hasSign || options.engine == RecognitionEngine::Glyph;
+    if (options.hasDigitHeight && glyphHeight &&
+        (options.digitHeight < kMinGlyphDigitHeight || options.digitHeight > kMaxGlyphDigitHeight)) {
+        return Usage("--digit-height " + std::to_string(options.digitHeight) + " is out of range for " +
+                     (options.hasSign ? "--sign" : "the glyph engine") + " (" + std::to_string(kMinGlyphDigitHeight) +
+                     ".." + std::to_string(kMaxGlyphDigitHeight) + ")");
+    }
+    if (!options.hasDigitHeight) {
+        options.digitHeight = glyphHeight ? kDefaultGlyphDigitHeight : 0;
     }
     if (options.explain && !options.hasSign && options.engine == RecognitionEngine::Learned) {
         return Usage("--explain traces the glyph engine's search; use it with --engine glyph");

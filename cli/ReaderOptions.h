@@ -8,14 +8,23 @@
 
 namespace kalvero {
 
+// Digit heights the glyph engine and the sign reader take (their glyphs are
+// scaled to it), and theirs when none is given: the window's.
+constexpr int kMinGlyphDigitHeight = 16;
+constexpr int kMaxGlyphDigitHeight = 99;
+constexpr int kDefaultGlyphDigitHeight = 29;
+
 // Settings of one kalvero-read invocation, parsed from its command line.
-// The defaults are the window's.
+// The defaults are the window's, but for the learned engine's digit height.
 struct ReaderOptions {
     std::string file;                // the first input
     std::vector<std::string> files;  // every input named: files, folders, stream addresses
     int jobs = 0;                    // inputs read at once; 0: one per core
     int reconnectMax = 60;           // seconds a broken-off stream is tried again, 0..86400
-    int digitHeight = 29;       // 16..99
+    // Learned engine: a hint, 10..250, or 0 when not given (every height
+    // looked for). Glyph engine and --sign: 16..99, 29 when not given.
+    int digitHeight = 0;
+    bool hasDigitHeight = false;
     bool hasZone = false;       // false: the whole scaled first frame
     cv::Rect zone;              // scaled-frame pixels
     float zoom = 1.0f;          // 0.3..1.0

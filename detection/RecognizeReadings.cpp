@@ -9,9 +9,9 @@ namespace kalvero {
 
 std::vector<Reading> RecognizeReadings(const cv::Mat& zoneImage, const RecognitionSettings& settings) {
     if (settings.engine == RecognitionEngine::Learned) {
-        if (settings.lineReader == nullptr || !ZoneCanBeSearched(zoneImage, settings.digitHeight)) {
-            return {};
-        }
+        if (settings.lineReader == nullptr) return {};
+        // For this engine the digit height is a hint (0: none), and the
+        // zone is searched for digits of any height it allows.
         LineReaderSettings lineSettings;
         lineSettings.digitHeight = settings.digitHeight;
         return ReadLines(zoneImage, lineSettings, *settings.lineReader);

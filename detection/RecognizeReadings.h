@@ -10,8 +10,10 @@ namespace kalvero {
 
 // Reads a zone with the engine that `settings` names and returns its
 // readings best first: what RecognizeFrame returns, in the Reading form and
-// with the learned engine's per-digit scores. Same inputs, same refusals
-// and the same order as RecognizeFrame.
+// with the learned engine's per-digit scores. With the glyph engine: same
+// inputs, same refusals and the same order as RecognizeFrame. With the
+// learned engine the digit height is only a hint (ReadLines: half to twice
+// it; 0 or less: any height from 10 to 250 pixels).
 std::vector<Reading> RecognizeReadings(const cv::Mat& zoneImage, const RecognitionSettings& settings);
 
 // The readings of a frame's result record, in its order, each marked with

@@ -99,6 +99,37 @@ double BoxIou(const cv::Rect& a, const cv::Rect& b) {
     return overlap / (static_cast<double>(a.area()) + b.area() - overlap);
 }
 
+void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals) {
+    if (work.empty() || work.type() != CV_8UC1 || workHeight < 4) return;
+    const double sx = static_cast<double>(image.width) / work.cols;
+    const double sy = static_cast<double>(image.height) / work.rows;
+    const bool scaled = work.size() != image;
+    const InkImages images = PrepareInkImages(work, workHeight);
+    for (const InkPolarity polarity : {InkPolarity::Light, InkPolarity::Dark}) {
+        std::vector<DigitBlob> blobs = FindDigitBlobs(images, workHeight, polarity);
+        if (scaled) ScaleBlobs(blobs, sx, sy, image);
+        const std::size_t before = proposals.size();
+        for (const BlobRow& row : GroupBlobRows(blobs, kMinRowBlobs)) AddRowProposals(row, proposals);
+        for (std::size_t i = before; i < proposals.size(); ++i) {
+            proposals[i].lightDigits = polarity == InkPolarity::Light;
+        }
+    }
+}
+
+std::vector<LineProposal> KeepBestProposals(std::vector<LineProposal> proposals, int maxLines) {
+    std::stable_sort(proposals.begin(), proposals.end(),
+                     [](const LineProposal& a, const LineProposal& b) { return a.rank > b.rank; });
+    std::vector<LineProposal> kept;
+    for (const LineProposal& proposal : proposals) {
+        if (static_cast<int>(kept.size()) >= maxLines) break;
+        const bool repeated = std::any_of(kept.begin(), kept.end(), [&](const LineProposal& other) {
+            return BoxIou(proposal.box, other.box) > kSameRowIou;
+        });
+        if (!repeated) kept.push_back(proposal);
+    }
+    return kept;
+}
+
 std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines) {
     // Below 4 pixels blobs are specks (the same floor ReadLines applies).
     if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4 || maxLines < 1) return {};
@@ -127,30 +158,9 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
         work = smaller;
         workHeight = kWorkingHeight;
     }
-    const double sx = static_cast<double>(grey.cols) / work.cols;
-    const double sy = static_cast<double>(grey.rows) / work.rows;
-    const InkImages images = PrepareInkImages(work, workHeight);
     std::vector<LineProposal> proposals;
-    for (const InkPolarity polarity : {InkPolarity::Light, InkPolarity::Dark}) {
-        std::vector<DigitBlob> blobs = FindDigitBlobs(images, workHeight, polarity);
-        if (work.data != grey.data) ScaleBlobs(blobs, sx, sy, grey.size());
-        const std::size_t before = proposals.size();
-        for (const BlobRow& row : GroupBlobRows(blobs, kMinRowBlobs)) AddRowProposals(row, proposals);
-        for (std::size_t i = before; i < proposals.size(); ++i) {
-            proposals[i].lightDigits = polarity == InkPolarity::Light;
-        }
-    }
-    std::stable_sort(proposals.begin(), proposals.end(),
-                     [](const LineProposal& a, const LineProposal& b) { return a.rank > b.rank; });
-    std::vector<LineProposal> kept;
-    for (const LineProposal& proposal : proposals) {
-        if (static_cast<int>(kept.size()) >= maxLines) break;
-        const bool repeated = std::any_of(kept.begin(), kept.end(), [&](const LineProposal& other) {
-            return BoxIou(proposal.box, other.box) > kSameRowIou;
-        });
-        if (!repeated) kept.push_back(proposal);
-    }
-    return kept;
+    AddLevelProposals(work, workHeight, grey.size(), proposals);
+    return KeepBestProposals(std::move(proposals), maxLines);
 }
 
 }  // namespace kalvero

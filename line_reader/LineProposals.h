@@ -39,6 +39,18 @@ constexpr int kMinRowBlobs = 5;
 // gives none.
 std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines);
 
+// The proposals of one level of a search: digit-like blobs of about
+// `workHeight` pixels (the band FindDigitBlobs accepts) in `work`, grouped
+// into rows of both polarities and ranked, appended to `proposals` in the
+// coordinates of an image of `image` size of which `work` is a scaled copy.
+// Nothing for an empty or non-8-bit `work` or a height below 4.
+void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals);
+
+// At most `maxLines` of `proposals`, best rank first (stable), dropping a
+// proposal whose box nearly coincides with a better one's (the same row
+// seen in both polarities or at two levels).
+std::vector<LineProposal> KeepBestProposals(std::vector<LineProposal> proposals, int maxLines);
+
 // Intersection over union of two boxes; 0 when either is empty.
 double BoxIou(const cv::Rect& a, const cv::Rect& b);
 

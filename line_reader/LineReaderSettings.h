@@ -6,8 +6,10 @@ namespace kalvero {
 struct LineReaderSettings {
     // Expected digit height in zone pixels. The engine measures the real
     // height of the digits it finds, so a value off by up to 30 % still
-    // reads; below 4 or above the zone's height gives no reading.
-    int digitHeight = 29;
+    // reads. 0 (the default): not known, every height from 10 to 250
+    // pixels is searched. Negative, 1 to 3, or above twice the zone's
+    // larger side: no reading.
+    int digitHeight = 0;
     // Also read the candidate regions of the glyph search (detection/) as
     // lines. It costs a glyph search per call (about 2-3 ms on a 390 x 90
     // zone), hence off by default.

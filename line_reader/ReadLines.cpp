@@ -8,6 +8,7 @@
 #include "line_reader/CtcDecode.h"
 #include "line_reader/GlyphRegionLines.h"
 #include "line_reader/LineCrop.h"
+#include "line_reader/HeightPyramid.h"
 #include "line_reader/LineProposals.h"
 
 namespace kalvero {
@@ -17,25 +18,33 @@ namespace {
 // Only whole carriage numbers are reported: a decoded line of any other
 // length is a misread or not a number.
 constexpr std::size_t kNumberLength = 8;
+// Boxes overlapping this much hold the same line: a glyph-search region
+// over a blob row, or two readings of which only one can be right.
+constexpr double kSameLineIou = 0.5;
+
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.
 constexpr int kMinDigitHeight = 4;
 // A digit height beyond this many times the zone's larger side cannot be
 // in it (and keeps the arithmetic on it far from overflowing).
 constexpr int kMaxHeightPerSide = 2;
-// Boxes overlapping this much hold the same line: a glyph-search region
-// over a blob row, or two readings of which only one can be right.
-constexpr double kSameLineIou = 0.5;
 
+// A zone of a type the engine reads, and a digit height that is either no
+// hint (0) or one that can be looked for in it.
 bool CanRead(const cv::Mat& zone, int digitHeight) {
     if (zone.empty() || zone.dims != 2 || (zone.type() != CV_8UC1 && zone.type() != CV_8UC3)) return false;
+    if (digitHeight == 0) return true;
     return digitHeight >= kMinDigitHeight && digitHeight / kMaxHeightPerSide <= std::max(zone.rows, zone.cols);
 }
 
 std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
                                     const LineReaderSettings& settings) {
-    std::vector<LineProposal> proposals = ProposeLines(grey, settings.digitHeight, settings.maxLines);
-    if (!settings.useGlyphRegions) return proposals;
+    // A known height is looked for in one pass around it; an unknown one
+    // over every height the engine reads.
+    std::vector<LineProposal> proposals =
+        settings.digitHeight > 0 ? ProposeLines(grey, settings.digitHeight, settings.maxLines)
+                                 : ProposeLinesOverHeights(grey, DigitHeightRange{}, settings.maxLines);
+    if (!settings.useGlyphRegions || settings.digitHeight <= 0) return proposals;
     // Regions of the glyph search that no blob row already covers, up to
     // maxLines more.
     int added = 0;

@@ -21,8 +21,10 @@ struct LineReading {
 };
 
 // Reads the 8-digit numbers of a zone with the learned engine: proposes
-// lines of digits (ProposeLines, and the glyph search's regions when
-// settings.useGlyphRegions is set), keeps the best settings.maxLines,
+// lines of digits (ProposeLines around settings.digitHeight when it is
+// given, ProposeLinesOverHeights from 10 to 250 pixels when it is 0; and
+// the glyph search's regions when settings.useGlyphRegions is set and a
+// height is given), keeps the best settings.maxLines,
 // straightens each with NormaliseLine, paints over thin lines crossing it
 // (EraseCrossingLines), reads them all in one forward pass
 // of `reader` and decodes each greedily (DecodeCtc). Only readings of
@@ -31,7 +33,7 @@ struct LineReading {
 // best scored is kept. Best score first (stable).
 //
 // `zone` is 8-bit grey or BGR. An empty zone, one of another type, a digit
-// height below 4 or one far beyond the zone's size gives no reading; so
+// height below 0, from 1 to 3 or far beyond the zone's size gives no reading; so
 // does a model that fails during the forward pass. Never throws for any
 // input. `reader` is used by this call alone (see LineReader).
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,

@@ -7,7 +7,8 @@
 namespace kalvero {
 
 // The settings a run reads: the file it plays and the numbers it recognises
-// with. Written by whoever drives the run (the window, the reader), read by
+// with. numberH is the digit height; for the learned engine a hint, and 0
+// there means none (every height is looked for). Written by whoever drives the run (the window, the reader), read by
 // the run loop on the worker thread.
 //
 // Threads: the driver stores new values, then raises
@@ -33,6 +34,11 @@ struct RunSettings {
     // glyph engine only when asked for. Latched like the engine.
     std::atomic<bool> learnedCheckDigitVote{true};
     std::atomic<bool> glyphCheckDigitVote{false};
+    // With the learned engine, a number read with a high score on this many
+    // consecutive frames is confirmed as well as by the vote
+    // (StreakConfirmation); 0, the window's setting: the vote alone. The
+    // reader uses 3, which a fast train still gives. Latched like the engine.
+    std::atomic<std::int32_t> confirmStreak{0};
 
     // The file or stream to play, of any length. Guarded by pathMutex: the
     // driver may replace it (the window opening a file during a run) while a

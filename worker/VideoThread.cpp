@@ -20,6 +20,7 @@
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 #include "worker/ResultVoteBuffer.h"
+#include "worker/StreakConfirmation.h"
 
 namespace kalvero {
 
@@ -117,6 +118,7 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
         cv::Rect zone = LatchZone(options);  // the first zone is taken without a fit test
         RecognitionEngine engine = LatchEngine(options);
         bool checkDigitVote = LatchCheckDigitVote(options, engine);
+        std::int32_t confirmStreak = options.confirmStreak.load();
         std::unique_ptr<LineReader> lineReader;  // this thread's network, made when first needed
         bool lineReaderFailed = false;           // tried once in this run, and said so
         // The learned engine's network, loaded the first time it is chosen.
@@ -138,6 +140,7 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
         if (opened) {
             useEngine(engine);
             checkDigitVote = LatchCheckDigitVote(options, engine);
+            StreakConfirmation streaks(confirmStreak, checkDigitVote);
             isRunning.store(true, std::memory_order_release);
             std::string previousName;
             int frameNumber = 0;
@@ -158,6 +161,8 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                     digitHeight = options.numberH.load();
                     useEngine(LatchEngine(options));
                     checkDigitVote = LatchCheckDigitVote(options, engine);
+                    confirmStreak = options.confirmStreak.load();
+                    streaks = StreakConfirmation(confirmStreak, checkDigitVote);
                     if (zoneFits(frame, options)) {
                         zone = LatchZone(options);
                     } else {
@@ -224,6 +229,14 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 std::string confirmed;
                 if (voteCode == 0) {
                     confirmed.assign(banner, static_cast<std::size_t>(capacity));
+                }
+                // The learned engine's readings also confirm by their streak,
+                // when the vote has not confirmed a number already.
+                const std::string streak =
+                    engine == RecognitionEngine::Learned ? streaks.Take(readings) : std::string();
+                if (voteCode != 0 && !streak.empty()) {
+                    voteCode = 0;
+                    confirmed = streak;
                 }
                 if (voteCode == 0 && drawImage) {
                     int baseline = 0;

@@ -34,8 +34,10 @@ TEST(ReaderErrors, UsageErrorsAndUnreadableFilesGiveTheirStatusAndAOneLineMessag
 
     const std::vector<ErrorCase> cases = {
         {{"@still", "--bogus"}, 2, "kalvero-read: unknown option '--bogus'\n"},
-        {{"@still", "--digit-height", "100"}, 2,
-         "kalvero-read: --digit-height 100 is out of range (16..99)\n"},
+        {{"@still", "--digit-height", "300"}, 2,
+         "kalvero-read: --digit-height 300 is out of range (10..250)\n"},
+        {{"@still", "--engine", "glyph", "--digit-height", "100"}, 2,
+         "kalvero-read: --digit-height 100 is out of range for the glyph engine (16..99)\n"},
         {{"@still", "--zoom", "0.2"}, 2, "kalvero-read: --zoom 0.2 is out of range (0.3..1.0)\n"},
         {{"@still", "--depth", "501"}, 2, "kalvero-read: --depth 501 is out of range (5..500)\n"},
         {{"@still", "--threshold", "0"}, 2,

@@ -13,7 +13,9 @@ TEST(ReaderOptions, DefaultsAreTheWindowsDefaults) {
     ReaderOptions o;
     ASSERT_TRUE(Parse({"video.avi"}, o).ok());
     EXPECT_EQ(o.file, "video.avi");
-    EXPECT_EQ(o.digitHeight, 29);
+    // The learned engine looks for every digit height unless given one.
+    EXPECT_EQ(o.digitHeight, 0);
+    EXPECT_FALSE(o.hasDigitHeight);
     EXPECT_FALSE(o.hasZone);
     EXPECT_FLOAT_EQ(o.zoom, 1.0f);
     EXPECT_EQ(o.depth, 30);
@@ -24,6 +26,18 @@ TEST(ReaderOptions, DefaultsAreTheWindowsDefaults) {
     EXPECT_EQ(o.engine, RecognitionEngine::Learned);
     EXPECT_TRUE(o.checkDigit);
     EXPECT_FALSE(o.checkDigitVote);
+    // The glyph engine and the sign reader scale their glyphs to the
+    // window's height.
+    ASSERT_TRUE(Parse({"video.avi", "--engine", "glyph"}, o).ok());
+    EXPECT_EQ(o.digitHeight, 29);
+    ASSERT_TRUE(Parse({"video.avi", "--sign", "0,0,60,60"}, o).ok());
+    EXPECT_EQ(o.digitHeight, 29);
+    // A given height is kept, at both ends of the learned engine's range.
+    for (const char* height : {"10", "250"}) {
+        ASSERT_TRUE(Parse({"video.avi", "--digit-height", height}, o).ok());
+        EXPECT_EQ(o.digitHeight, std::stoi(height));
+        EXPECT_TRUE(o.hasDigitHeight);
+    }
 }
 
 TEST(ReaderOptions, ReadsEveryOptionInBothSpellingsAndAnyOrder) {
@@ -84,8 +98,14 @@ TEST(ReaderOptions, RefusesWrongArgumentsWithStatusTwoAndNamesThem) {
     const std::vector<BadArguments> cases = {
         {{"f", "--frobnicate"}, "unknown option '--frobnicate'"},
         {{"f", "-x"}, "unknown option '-x'"},
-        {{"f", "--digit-height", "15"}, "--digit-height 15 is out of range (16..99)"},
-        {{"f", "--digit-height", "100"}, "--digit-height 100 is out of range (16..99)"},
+        {{"f", "--digit-height", "9"}, "--digit-height 9 is out of range (10..250)"},
+        {{"f", "--digit-height", "251"}, "--digit-height 251 is out of range (10..250)"},
+        {{"f", "--engine", "glyph", "--digit-height", "15"},
+         "--digit-height 15 is out of range for the glyph engine (16..99)"},
+        {{"f", "--digit-height", "100", "--engine", "glyph"},
+         "--digit-height 100 is out of range for the glyph engine (16..99)"},
+        {{"f", "--sign", "0,0,50,50", "--digit-height", "120"},
+         "--digit-height 120 is out of range for --sign (16..99)"},
         {{"f", "--digit-height", "2x"}, "--digit-height: '2x' is not a whole number"},
         {{"f", "--depth", "4"}, "--depth 4 is out of range (5..500)"},
         {{"f", "--depth", "501"}, "--depth 501 is out of range (5..500)"},

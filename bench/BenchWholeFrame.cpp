@@ -1,0 +1,92 @@
+// Time of the learned engine on whole camera frames with no setting at all:
+// no zone and no digit height, every height from 10 to 250 pixels searched,
+// on one thread. The frames are varied generated scenes (paint, light,
+// camera), one carriage in view.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "line_reader/HeightPyramid.h"
+#include "line_reader/ReadLines.h"
+#include "tools/VariedScene.h"
+
+namespace {
+
+// A middle frame of a varied scene of `size` with digits `digitHeight` high.
+cv::Mat SceneFrame(cv::Size size, int digitHeight) {
+    kalvero::SampleOptions sample;
+    sample.size = size;
+    sample.digitHeight = digitHeight;
+    sample.frames = 9;
+    sample.seed = 7;
+    kalvero::SceneOptions options;
+    options.font = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+    options.varied = true;
+    kalvero::VariedScene scene;
+    const std::string problem = scene.Build(sample, options);
+    if (!problem.empty()) throw std::runtime_error(problem);
+    return scene.Frame(4);
+}
+
+const cv::Mat& Frame1080() {
+    static const cv::Mat frame = SceneFrame(cv::Size(1920, 1080), 48);
+    return frame;
+}
+const cv::Mat& Frame2160() {
+    static const cv::Mat frame = SceneFrame(cv::Size(3840, 2160), 96);
+    return frame;
+}
+
+class OneThread {
+public:
+    OneThread() : threads_(cv::getNumThreads()) { cv::setNumThreads(1); }
+    ~OneThread() { cv::setNumThreads(threads_); }
+    OneThread(const OneThread&) = delete;
+    OneThread& operator=(const OneThread&) = delete;
+
+private:
+    int threads_;
+};
+
+void RunWholeFrame(benchmark::State& state, const cv::Mat& frame) {
+    std::string error;
+    const std::unique_ptr<kalvero::LineReader> reader = kalvero::LineReader::Create(error);
+    if (!reader) throw std::runtime_error(error);
+    const OneThread oneThread;
+    kalvero::LineReaderSettings settings;  // no hint
+    int readings = 0;
+    for (auto _ : state) {
+        readings = static_cast<int>(kalvero::ReadLines(frame, settings, *reader).size());
+        benchmark::DoNotOptimize(readings);
+    }
+    state.counters["readings"] = readings;
+}
+
+void BM_ReadLinesWholeFrame_1920x1080(benchmark::State& state) { RunWholeFrame(state, Frame1080()); }
+BENCHMARK(BM_ReadLinesWholeFrame_1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_ReadLinesWholeFrame_3840x2160(benchmark::State& state) { RunWholeFrame(state, Frame2160()); }
+BENCHMARK(BM_ReadLinesWholeFrame_3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The proposals alone, over every height.
+void RunProposalsOverHeights(benchmark::State& state, const cv::Mat& frame) {
+    const OneThread oneThread;
+    cv::Mat grey;
+    cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        lines = kalvero::ProposeLinesOverHeights(grey, kalvero::DigitHeightRange{}, 6).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+void BM_ProposeLinesOverHeights_1920x1080(benchmark::State& state) { RunProposalsOverHeights(state, Frame1080()); }
+BENCHMARK(BM_ProposeLinesOverHeights_1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_ProposeLinesOverHeights_3840x2160(benchmark::State& state) { RunProposalsOverHeights(state, Frame2160()); }
+BENCHMARK(BM_ProposeLinesOverHeights_3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

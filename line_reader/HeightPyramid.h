@@ -1,0 +1,43 @@
+#pragma once
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "line_reader/DigitHeightRange.h"
+#include "line_reader/LineProposals.h"
+
+namespace kalvero {
+
+// One level of the search over digit heights: the image scaled by `scale`
+// and searched for digits about `workHeight` pixels high there.
+// FindDigitBlobs accepts 0.6 to 1.5 times that height, so a level finds
+// digits of 0.6 * workHeight / scale to 1.5 * workHeight / scale pixels of
+// the image.
+struct PyramidLevel {
+    double scale = 1.0;
+    int workHeight = 16;
+
+    double LowestDigit() const;   // in image pixels
+    double HighestDigit() const;  // in image pixels
+};
+
+// The levels whose digit heights meet `range`, largest scale first. All
+// are halvings of the image, from half size on: the first looks for the
+// smallest digits (10 to 24 pixels) at half size, every other for digits of
+// 20 pixels at its own size (at half size 24 to 60, at a quarter 48 to 120,
+// at an eighth 96 to 240, ...). Empty for an empty range.
+std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
+
+// Lines of digits of any height in `range` in an 8-bit grey image: each
+// level PyramidLevelsFor names is made by halvings (cv::pyrDown, which
+// averages and so keeps thin strokes), searched (AddLevelProposals), and
+// the rows of all levels are ranked together (KeepBestProposals): at most
+// `maxLines`, best first. A level whose image would be smaller than its
+// digits is skipped, with every level after it. A grey image that is empty
+// or not 8-bit, an empty range or maxLines below 1 gives none.
+//
+// The cost is about twice that of a search at half size: every level after
+// the first two has a quarter of the pixels of the one before.
+std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& grey, const DigitHeightRange& range, int maxLines);
+
+}  // namespace kalvero

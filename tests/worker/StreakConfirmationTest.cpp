@@ -1,0 +1,163 @@
+// Confirmation by consecutive well-scored readings: the rule itself, and the
+// run loop using it beside the vote for the learned engine only.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "recognizers/CheckDigit.h"
+#include "support/VideoFixtures.h"
+#include "worker/RecordingSink.h"
+#include "worker/StreakConfirmation.h"
+#include "worker/VideoThread.h"
+
+namespace kalvero::testing {
+namespace {
+
+constexpr char kValid[] = "52473063";
+constexpr char kOther[] = "50317809";
+constexpr char kFailing[] = "52473068";
+
+Reading Read(const std::string& text, float score = 0.99f, cv::Rect box = cv::Rect(10, 10, 80, 20)) {
+    Reading reading;
+    reading.text = text;
+    reading.score = score;
+    reading.box = box;
+    reading.engine = RecognitionEngine::Learned;
+    return reading;
+}
+
+// What Take answers frame after frame.
+std::vector<std::string> Answers(StreakConfirmation& streaks, const std::vector<std::vector<Reading>>& frames) {
+    std::vector<std::string> answers;
+    for (const auto& frame : frames) answers.push_back(streaks.Take(frame));
+    return answers;
+}
+
+TEST(StreakConfirmation, ConfirmsOnTheThirdConsecutiveFrameAndOnlyWhileTheStreakLasts) {
+    ASSERT_TRUE(CheckDigitHolds(kValid));
+    StreakConfirmation streaks(3, true);
+    const std::vector<std::string> answers =
+        Answers(streaks, {{Read(kValid)}, {Read(kValid)}, {Read(kValid)}, {Read(kValid)}, {}, {Read(kValid)}});
+    EXPECT_EQ(answers, (std::vector<std::string>{"", "", kValid, kValid, "", ""}));
+}
+
+TEST(StreakConfirmation, AGapALowScoreOrAnotherTextStartsTheStreakAgain) {
+    const float low = StreakConfirmation::kMinScore - 0.01f;
+    const std::vector<std::vector<std::vector<Reading>>> broken = {
+        {{Read(kValid)}, {Read(kValid)}, {}, {Read(kValid)}, {Read(kValid)}},
+        {{Read(kValid)}, {Read(kValid)}, {Read(kValid, low)}, {Read(kValid)}, {Read(kValid)}},
+        {{Read(kValid)}, {Read(kValid)}, {Read(kOther)}, {Read(kValid)}, {Read(kValid)}},
+    };
+    for (std::size_t i = 0; i < broken.size(); ++i) {
+        StreakConfirmation streaks(3, true);
+        for (const std::string& answer : Answers(streaks, broken[i])) EXPECT_EQ(answer, "") << "case " << i;
+    }
+    // A reading exactly at the least score counts.
+    StreakConfirmation streaks(3, true);
+    const float least = StreakConfirmation::kMinScore;
+    EXPECT_EQ(Answers(streaks, {{Read(kValid, least)}, {Read(kValid, least)}, {Read(kValid, least)}}).back(), kValid);
+}
+
+TEST(StreakConfirmation, TheCheckDigitRuleKeepsAFailingNumberOutUnlessItIsOff) {
+    ASSERT_FALSE(CheckDigitHolds(kFailing));
+    const std::vector<std::vector<Reading>> frames(4, std::vector<Reading>{Read(kFailing)});
+    StreakConfirmation ruled(3, true);
+    EXPECT_EQ(Answers(ruled, frames), (std::vector<std::string>(4, "")));
+    StreakConfirmation free(3, false);
+    EXPECT_EQ(Answers(free, frames).back(), kFailing);
+    // Readings of other lengths never count.
+    StreakConfirmation lengths(1, false);
+    EXPECT_EQ(lengths.Take({Read("5247306"), Read("524730631")}), "");
+}
+
+TEST(StreakConfirmation, ANumberPaintedTwiceInOneFrameCountsOnce) {
+    StreakConfirmation streaks(3, true);
+    const std::vector<Reading> twice = {Read(kValid, 0.99f, {10, 10, 80, 20}), Read(kValid, 0.95f, {300, 12, 80, 20})};
+    EXPECT_EQ(Answers(streaks, {twice, twice, twice}), (std::vector<std::string>{"", "", kValid}));
+}
+
+TEST(StreakConfirmation, OfTwoNumbersTheLongerStreakThenTheBetterScoreIsConfirmed) {
+    StreakConfirmation streaks(2, true);
+    EXPECT_EQ(Answers(streaks, {{Read(kValid)}, {Read(kValid), Read(kOther, 0.999f)}, {Read(kOther, 0.999f), Read(kValid)}}),
+              (std::vector<std::string>{"", kValid, kValid}));
+    StreakConfirmation tie(2, true);
+    EXPECT_EQ(Answers(tie, {{Read(kValid, 0.9f), Read(kOther, 0.95f)}, {Read(kValid, 0.9f), Read(kOther, 0.95f)}}).back(),
+              kOther);
+}
+
+TEST(StreakConfirmation, OneFrameSufficesWhenAskedAndNoFramesNeverConfirm) {
+    StreakConfirmation one(1, true);
+    EXPECT_EQ(one.Take({Read(kValid)}), kValid);
+    StreakConfirmation never(0, true);
+    EXPECT_EQ(Answers(never, std::vector<std::vector<Reading>>(5, {Read(kValid)})), std::vector<std::string>(5, ""));
+}
+
+// The run loop: a video whose number is in view for `shown` frames from
+// frame 5 on, the rest plain; the learned engine, the vote of the window
+// (depth 30, threshold 5) and the given streak.
+std::vector<RecordedFrame> RunShownFor(int shown, int streak, RecognitionEngine engine) {
+    const cv::Size size(320, 240);
+    std::vector<cv::Mat> frames = PlainFrames(size, 12);
+    const std::vector<cv::Mat> number = NumberFrames(size, shown, kValid, 29, cv::Point(40, 100));
+    for (int i = 0; i < shown; ++i) frames[static_cast<std::size_t>(4 + i)] = number[static_cast<std::size_t>(i)];
+    TestVideo video(frames);
+    VideoThread block;
+    RunSettings options;
+    EXPECT_TRUE(StoreRunPath(options, video.path()));
+    options.zoneX = 0;
+    options.zoneY = 0;
+    options.zoneW = size.width;
+    options.zoneH = size.height;
+    options.engine = static_cast<std::int32_t>(engine);
+    options.confirmStreak = streak;
+    RecordingSink sink;
+    block.optionsChanged = true;
+    block.Run(sink, options);
+    return sink.frames();
+}
+
+std::vector<int> ConfirmedFrames(const std::vector<RecordedFrame>& frames) {
+    std::vector<int> confirmed;
+    for (const RecordedFrame& frame : frames) {
+        if (frame.voteCode == 0) {
+            EXPECT_EQ(frame.confirmed, kValid) << "frame " << frame.frameNumber;
+            confirmed.push_back(frame.frameNumber);
+        }
+    }
+    return confirmed;
+}
+
+TEST(StreakConfirmationRun, ANumberSeenOnThreeFramesIsConfirmedOnTheThird) {
+    const std::vector<RecordedFrame> frames = RunShownFor(3, 3, RecognitionEngine::Learned);
+    ASSERT_EQ(frames.size(), 12u);
+    for (int f = 5; f <= 7; ++f) {
+        ASSERT_FALSE(frames[static_cast<std::size_t>(f - 1)].readings.empty()) << "frame " << f;
+        EXPECT_EQ(frames[static_cast<std::size_t>(f - 1)].readings.front().text, kValid) << "frame " << f;
+    }
+    EXPECT_EQ(ConfirmedFrames(frames), std::vector<int>{7});
+}
+
+TEST(StreakConfirmationRun, ANumberSeenOnceOrTwiceIsNeverConfirmed) {
+    for (const int shown : {1, 2}) {
+        const std::vector<RecordedFrame> frames = RunShownFor(shown, 3, RecognitionEngine::Learned);
+        ASSERT_EQ(frames.size(), 12u);
+        EXPECT_EQ(frames[4].readings.empty() ? "" : frames[4].readings.front().text, kValid) << shown;
+        EXPECT_TRUE(ConfirmedFrames(frames).empty()) << "shown on " << shown << " frames";
+    }
+}
+
+TEST(StreakConfirmationRun, WithoutAStreakTheVoteAloneDecides) {
+    // The window's setting: three frames are below the vote's threshold of 5.
+    EXPECT_TRUE(ConfirmedFrames(RunShownFor(3, 0, RecognitionEngine::Learned)).empty());
+    // Five are enough for the vote, on the fifth.
+    EXPECT_EQ(ConfirmedFrames(RunShownFor(5, 0, RecognitionEngine::Learned)).front(), 9);
+    // The glyph engine keeps its vote whatever the streak setting.
+    const std::vector<RecordedFrame> glyph = RunShownFor(3, 3, RecognitionEngine::Glyph);
+    ASSERT_EQ(glyph.size(), 12u);
+    EXPECT_EQ(glyph[6].engine, RecognitionEngine::Glyph);
+    EXPECT_TRUE(ConfirmedFrames(glyph).empty());
+}
+
+}  // namespace
+}  // namespace kalvero::testing
