@@ -21,9 +21,9 @@ class ConsecutiveConfirmation(object):
     the number confirmed on that frame or None.
 
     A text's run grows on every frame that has it among its readings and
-    ends on a frame without it. The first text (in the frame's order) whose
-    run has reached `frames` is the confirmed one; with still=True one frame
-    is enough.
+    ends on a frame without it. A text whose run has reached `frames` is
+    confirmed; of several, the longest run, then the first in the frame's
+    order. With still=True one frame is enough.
     """
 
     def __init__(self, still=False, frames=CONSECUTIVE_FRAMES):
@@ -36,7 +36,7 @@ class ConsecutiveConfirmation(object):
             if check_digit_holds(t) and t not in valid:
                 valid.append(t)
         self.runs = dict((t, self.runs.get(t, 0) + 1) for t in valid)
-        for t in valid:
-            if self.runs[t] >= self.needed:
-                return t
-        return None
+        ready = [t for t in valid if self.runs[t] >= self.needed]
+        if not ready:
+            return None
+        return max(ready, key=lambda t: (self.runs[t], -valid.index(t)))

@@ -127,15 +127,25 @@ def help_text(program):
 
 
 class ReaderFeatures(object):
-    """What the reader's --help offers: --engine, --threshold, the digit
-    height range."""
+    """What the reader's --help offers: --engine, --threshold, and the range
+    of --digit-height, which may differ by engine ("...: for the learned
+    engine ..., 10..250 (...); for the glyph engine ..., 16..99 (29)")."""
 
     def __init__(self, text):
         self.engine_option = "--engine" in text
         self.threshold_option = "--threshold" in text
-        m = re.search(r"--digit-height\b[^\n]*?(\d+)\.\.(\d+)", text)
-        self.height_range = ((int(m.group(1)), int(m.group(2))) if m
-                             else set_design.READER_DIGIT_HEIGHT_RANGE)
+        self.height_ranges = {}
+        m = re.search(r"^\s*--digit-height\b(.*?)(?=^\s*--|\Z)", text, re.M | re.S)
+        if m:
+            for part in " ".join(m.group(1).split()).split(";"):
+                r = re.search(r"(\d+)\.\.(\d+)", part)
+                if r:
+                    for e in [e for e in READER_ENGINES if e in part] or ["*"]:
+                        self.height_ranges.setdefault(e, (int(r.group(1)), int(r.group(2))))
+
+    def height_range(self, engine):
+        return (self.height_ranges.get(engine) or self.height_ranges.get("*")
+                or set_design.READER_DIGIT_HEIGHT_RANGE)
 
 
 def check_programs(build, engines):
@@ -218,7 +228,8 @@ def read_with_reader(read, item, path, engine, features, mode, base):
     """Runs kalvero-read on one item, keeps its raw output, returns
     (frames, status, problem)."""
     cmd = [read] + set_design.reader_args(item, path, engine, features.engine_option, mode,
-                                          features.height_range, features.threshold_option)
+                                          features.height_range(engine),
+                                          features.threshold_option)
     try:
         r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                            timeout=READ_TIMEOUT_S)

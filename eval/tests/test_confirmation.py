@@ -43,6 +43,11 @@ class ConsecutiveConfirmationTest(unittest.TestCase):
                    [[GOOD2, GOOD], [GOOD, GOOD2], [BAD, GOOD2, GOOD]])
         self.assertEqual(got, [None, None, GOOD2])      # both reach 3: the first listed
 
+    def test_longest_run_wins_over_the_frames_order(self):
+        got = feed(c.ConsecutiveConfirmation(),
+                   [[GOOD], [GOOD2, GOOD], [GOOD2, GOOD], [GOOD2, GOOD]])
+        self.assertEqual(got, [None, None, GOOD, GOOD])
+
     def test_failing_check_digit_never_confirms(self):
         self.assertEqual(feed(c.ConsecutiveConfirmation(), [[BAD]] * 6), [None] * 6)
         self.assertEqual(c.ConsecutiveConfirmation(still=True).add([BAD]), None)

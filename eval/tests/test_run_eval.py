@@ -304,16 +304,31 @@ class RunEvalTest(unittest.TestCase):
 
 
 class ReaderFeaturesTest(unittest.TestCase):
-    def test_help_text_gives_options_and_height_range(self):
+    def test_one_range_for_every_engine(self):
         f = run_eval.ReaderFeatures(
             "  --digit-height H   expected digit height in scaled-frame pixels, 12..140 (29)\n"
             "  --zone X,Y,W,H     recognition zone, 1..99 (whole frame)\n"
             "  --threshold K      equal readings that confirm a number, 1 up to --depth (5)\n"
             "  --engine E         learned (default)\n")
-        self.assertEqual((f.engine_option, f.threshold_option, f.height_range),
-                         (True, True, (12, 140)))
+        self.assertEqual((f.engine_option, f.threshold_option), (True, True))
+        self.assertEqual((f.height_range("learned"), f.height_range("glyph")),
+                         ((12, 140), (12, 140)))
+
+    def test_a_range_for_each_engine_over_several_lines(self):
+        f = run_eval.ReaderFeatures(
+            "Options:\n"
+            "  --digit-height H   expected digit height in scaled-frame pixels: for the learned\n"
+            "                     engine a hint, 10..250 (none: every height from 10 to 250\n"
+            "                     is looked for); for the glyph engine and --sign, 16..99 (29)\n"
+            "  --zone X,Y,W,H     recognition zone in scaled-frame pixels (whole frame)\n"
+            "  --zoom Z           scale factor for every frame, 0.3..1.0 (1.0)\n")
+        self.assertEqual((f.height_range("learned"), f.height_range("glyph")),
+                         ((10, 250), (16, 99)))
+        self.assertFalse(f.threshold_option)
+
+    def test_no_range_given_takes_the_design_default(self):
         f = run_eval.ReaderFeatures("Usage: kalvero-read FILE [--json]\n")
-        self.assertEqual((f.engine_option, f.threshold_option, f.height_range),
+        self.assertEqual((f.engine_option, f.threshold_option, f.height_range("learned")),
                          (False, False, set_design.READER_DIGIT_HEIGHT_RANGE))
 
 
