@@ -4,8 +4,9 @@
 // onnxruntime on one thread. Settings as PaddleOCR's defaults for PP-OCRv4:
 // detector input at most 960 pixels on its long side, sides multiples of 32,
 // ImageNet mean and deviation on the BGR channels in order; recogniser
-// input 48 pixels high, at least 320 wide, (x/255 - 0.5)/0.5; results
-// scoring under 0.5 dropped.
+// input 48 pixels high, at least 320 wide, (x/255 - 0.5)/0.5, one box at
+// a time; results scoring under 0.5 dropped. No angle classifier (PaddleOCR
+// leaves it off by default).
 
 const path = require('path');
 const fs = require('fs');
@@ -41,12 +42,17 @@ function detectorInput(frame) {
   return { data: x, width: w, height: h };
 }
 
-// resize_norm_img for one crop: height 48, width ceil(48 * aspect), padded
-// with zeros to max(320, that).
+// resize_norm_img for a batch of one crop: the input is 48 high and
+// max(320, trunc(48 * aspect)) wide; the crop is resized to 48 high and
+// ceil(48 * aspect) wide (at most the input's width), the rest is zeros.
+function recogniserWidths(cropW, cropH) {
+  const ratio = cropW / cropH;
+  const input = Math.max(REC_MIN_WIDTH, Math.trunc(REC_HEIGHT * ratio));
+  return { input, resized: Math.max(1, Math.min(Math.ceil(REC_HEIGHT * ratio), input)) };
+}
+
 function recogniserInput(crop) {
-  const ratio = crop.width / crop.height;
-  const resizedW = Math.max(1, Math.ceil(REC_HEIGHT * ratio));
-  const padW = Math.max(REC_MIN_WIDTH, resizedW);
+  const { input: padW, resized: resizedW } = recogniserWidths(crop.width, crop.height);
   const img = resizeBilinear(crop, resizedW, REC_HEIGHT);
   const plane = REC_HEIGHT * padW;
   const x = new Float32Array(3 * plane);
@@ -107,4 +113,4 @@ class Pipeline {
   }
 }
 
-module.exports = { Pipeline, detectorSize, detectorInput, recogniserInput };
+module.exports = { Pipeline, detectorSize, detectorInput, recogniserWidths, recogniserInput };

@@ -16,7 +16,9 @@
 //   {"op": "ctc", "probs", "steps", "classes", "characters"} -> {"text", "score"}
 //   {"op": "crop", "image": {"width", "height", "data"}, "quad"}
 //                                           -> {"width", "height", "data"}
-// The last three serve the tests and need no model.
+//   {"op": "sizes", "frame": [w, h], "crop": [w, h]}
+//       -> {"detector": [w, h], "recogniser": {"input", "resized"}}
+// The last four serve the tests and need no model.
 
 const readline = require('readline');
 const { spawn } = require('child_process');
@@ -97,6 +99,11 @@ async function handle(req) {
       const img = { data: Uint8Array.from(req.image.data), width: req.image.width, height: req.image.height };
       const c = cropQuad(img, req.quad);
       return send(c ? { width: c.width, height: c.height, data: Array.from(c.data) } : { width: 0, height: 0, data: [] });
+    }
+    case 'sizes': {
+      const { detectorSize, recogniserWidths } = require('./pipeline');
+      return send({ detector: detectorSize(req.frame[0], req.frame[1]),
+        recogniser: recogniserWidths(req.crop[0], req.crop[1]) });
     }
     default:
       return send({ error: 'unknown op ' + JSON.stringify(req.op) });

@@ -155,6 +155,22 @@ class DecodeAndCropTest(unittest.TestCase):
         # to the top left
         self.assertEqual(r["data"][:3], img["data"][(2 * 20 + 9) * 3:(2 * 20 + 9) * 3 + 3])
 
+    def test_network_input_sizes(self):
+        def sizes(frame, crop):
+            return ask_node([{"op": "sizes", "frame": frame, "crop": crop}])[0]
+        # the detector: sides rounded to multiples of 32, the long side at most 960
+        for frame, want in (([640, 360], [640, 352]), ([3840, 2160], [960, 544]),
+                            ([1920, 1080], [960, 544]), ([100, 20], [96, 32]),
+                            ([960, 700], [960, 704])):
+            self.assertEqual(sizes(frame, [10, 10])["detector"], want, frame)
+        # the recogniser: 48 high, at least 320 wide, the crop's own width past
+        # that (1682.4 wide: the input 1682, the crop resized to ceil, capped)
+        for crop, want in (([96, 48], {"input": 320, "resized": 96}),
+                           ([100, 30], {"input": 320, "resized": 160}),
+                           ([700, 20], {"input": 1680, "resized": 1680}),
+                           ([701, 20], {"input": 1682, "resized": 1682})):
+            self.assertEqual(sizes([64, 64], crop)["recogniser"], want, crop)
+
     def test_unknown_and_garbage_requests_are_answered(self):
         a = ask_node([{"op": "fly"}])
         self.assertIn("unknown op", a[0]["error"])
