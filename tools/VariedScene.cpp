@@ -491,6 +491,9 @@ std::string VariedScene::SetUpConditions(const std::vector<double>& firstCopy, c
     if (options_.Has(SceneCondition::RollingShutter)) {
         // The bottom row is read 0.6-1 frame after the top one.
         rollingShift_ = speed * rng.uniform(0.6, 1.0);
+        // The strip is drawn wider by the largest shift on either side,
+        // then each row is read from its own place in it.
+        rollingPad_ = static_cast<int>(std::ceil(std::abs(rollingShift_))) + 2;
         rollingMapX_.create(size, CV_32F);
         rollingMapY_.create(size, CV_32F);
         for (int y = 0; y < size.height; ++y) {
@@ -498,7 +501,7 @@ std::string VariedScene::SetUpConditions(const std::vector<double>& firstCopy, c
             float* mx = rollingMapX_.ptr<float>(y);
             float* my = rollingMapY_.ptr<float>(y);
             for (int x = 0; x < size.width; ++x) {
-                mx[x] = static_cast<float>(x) - shift;
+                mx[x] = static_cast<float>(x + rollingPad_) - shift;
                 my[x] = static_cast<float>(y);
             }
         }
@@ -578,10 +581,11 @@ cv::Rect VariedScene::GroupBox(const Group& g, double t) const {
 void VariedScene::StripLayer(double t, cv::Mat& grey, cv::Mat& cover) const {
     const double left = StripPosition(t);
     const cv::Matx33d place(1.0, 0.0, left, 0.0, 1.0, stripTop_, 0.0, 0.0, 1.0);
-    const cv::Matx33d m = perspective_ * place;
-    cv::warpPerspective(strip_, grey, cv::Mat(m), sample_.size, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
-    cv::warpPerspective(stripCover_, cover, cv::Mat(m), sample_.size, cv::INTER_LINEAR, cv::BORDER_CONSTANT,
-                        cv::Scalar(0));
+    const cv::Matx33d padded(1.0, 0.0, rollingPad_, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0);
+    const cv::Matx33d m = padded * perspective_ * place;
+    const cv::Size size(sample_.size.width + 2 * rollingPad_, sample_.size.height);
+    cv::warpPerspective(strip_, grey, cv::Mat(m), size, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+    cv::warpPerspective(stripCover_, cover, cv::Mat(m), size, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
     if (!rollingMapX_.empty()) {
         cv::remap(grey, grey, rollingMapX_, rollingMapY_, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
         cv::remap(cover, cover, rollingMapX_, rollingMapY_, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));

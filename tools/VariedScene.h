@@ -81,7 +81,8 @@ private:
     double fastEntry_ = 0.0;        // strip left edge when the number enters
     bool interlaced_ = false;
     double rollingShift_ = 0.0;     // shift of the bottom row against the top one, pixels
-    cv::Mat rollingMapX_, rollingMapY_;
+    cv::Mat rollingMapX_, rollingMapY_;  // frame pixel to place in the padded strip layer
+    int rollingPad_ = 0;            // columns the strip layer reaches beyond each side
     cv::Rect pole_;                 // frame pixels; empty: no pole
     double poleGrey_ = 60.0;
     bool night_ = false;
