@@ -74,6 +74,7 @@ HARD_GROUPS = (
     ("night", {"conditions": ("night",)}),
     ("infrared", {"conditions": ("infrared",)}),
     ("interlaced", {"conditions": ("interlaced",)}),
+    ("rolling-shutter", {"conditions": ("rolling-shutter",)}),
     ("motion-blur", {"conditions": ("motion-blur",)}),
     ("h264-low-bitrate", {"ext": ".mp4", "codec": "h264", "bitrate": (100, 160, 250, 120),
                           "stills": False, "videos": 4}),

@@ -76,7 +76,8 @@ class SetDesignTest(unittest.TestCase):
                     self.assertIn("held-out", groups, (group, kind))
                     self.assertIn("training", groups, (group, kind))
         by_group = dict((g, [i for i in hard if i["group"] == g]) for g in d.HARD_GROUP_NAMES)
-        for name in ("perspective", "night", "infrared", "interlaced", "motion-blur", "rain",
+        for name in ("perspective", "night", "infrared", "interlaced", "rolling-shutter",
+                     "motion-blur", "rain",
                      "snow", "dirt", "graffiti", "faded", "fast", "pole", "painted-twice",
                      "group-gap"):
             for i in by_group[name]:
