@@ -264,7 +264,7 @@ def read_with_peer(peer, engine, item, path, truth, base):
         else:
             frames, problem = peer.read_item(path, truth.get("width") or item["width"],
                                              truth.get("height") or item["height"], still)
-    except (OSError, ValueError) as e:
+    except (OSError, ValueError, ppocr_peer.PeerUnavailable) as e:
         frames, problem = [], str(e)
     with open(base + ".jsonl", "w") as f:
         for fr in frames:

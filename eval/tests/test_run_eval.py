@@ -303,6 +303,25 @@ class RunEvalTest(unittest.TestCase):
             self.assertEqual(cm.exception.code, 2)
 
 
+class PeerFailureTest(unittest.TestCase):
+    def test_a_peer_that_dies_scores_the_item_as_nothing_read(self):
+        import ppocr_peer
+
+        class DeadPeer(object):
+            def read_item(self, *args):
+                raise ppocr_peer.PeerUnavailable("the PP-OCR process ended: status 1")
+
+        item = set_design.build_set()[0]
+        with tempfile.TemporaryDirectory() as tmp:
+            base = os.path.join(tmp, item["name"])
+            frames, status, problem = run_eval.read_with_peer(DeadPeer(), "ppocr", item,
+                                                              "/x.avi", {"width": 640}, base)
+            self.assertEqual((frames, status), ([], None))
+            self.assertEqual(problem, "the PP-OCR process ended: status 1")
+            with open(base + ".jsonl") as f:
+                self.assertEqual(f.read(), "")
+
+
 class ReaderFeaturesTest(unittest.TestCase):
     def test_one_range_for_every_engine(self):
         f = run_eval.ReaderFeatures(
