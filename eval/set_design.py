@@ -146,16 +146,6 @@ def _fonts_cycle(group):
     return [group]
 
 
-
-
-def _fonts_cycle(group):
-    if group == "training":
-        return sorted(TRAINING_FONTS)
-    if group == "held-out":
-        return sorted(HELD_OUT_FONTS)
-    return [group]
-
-
 def _item(i, kind, font, height, frames, scene, polarity, seed, number,
           negative="none", group=None, size=VIDEO_SIZE, name=None, part="added"):
     w, h = size
