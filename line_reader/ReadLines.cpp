@@ -10,6 +10,7 @@
 #include "line_reader/LineCrop.h"
 #include "line_reader/HeightPyramid.h"
 #include "line_reader/LineProposals.h"
+#include "line_reader/ShortenedRows.h"
 
 namespace kalvero {
 
@@ -102,8 +103,10 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
         const std::vector<LineLogits> logits = reader.Run(crops);
 
         std::vector<LineReading> readings;
+        std::vector<LongerLine> longer;
         for (std::size_t i = 0; i < logits.size(); ++i) {
             const CtcReading decoded = DecodeCtc(logits[i]);
+            if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, cropped[i]->box});
             if (decoded.text.size() != kNumberLength) continue;
             LineReading reading;
             reading.text = decoded.text;
@@ -113,6 +116,7 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
             reading.angleDegrees = cropped[i]->line.angleDegrees;
             readings.push_back(std::move(reading));
         }
+        DropShortenedRows(readings, longer);
         DropRepeatedReadings(readings);
         std::stable_sort(readings.begin(), readings.end(),
                          [](const LineReading& a, const LineReading& b) { return a.score > b.score; });
