@@ -48,7 +48,7 @@ std::string ParseCropCommand(const std::vector<std::string>& args, CropCommand& 
     bool haveCount = false;
     bool haveFonts = false;
     static const OptionNames kNames{
-        {}, {"--crops", "--count", "--fonts", "--seed", "--negatives-share", "--jobs"}};
+        {}, {"--crops", "--count", "--fonts", "--seed", "--negatives-share", "--conditions", "--jobs"}};
     std::vector<CommandWord> words;
     const std::string split = SplitCommandLine(args, kNames, words);
     if (!split.empty()) {
@@ -80,6 +80,8 @@ std::string ParseCropCommand(const std::vector<std::string>& args, CropCommand& 
             problem = ParseUnsignedOption(name, value, command.seed);
         } else if (name == "--negatives-share") {
             problem = ParseRealOption(name, value, 0.0, 1.0, command.negativesShare);
+        } else if (name == "--conditions") {
+            problem = ParseRealOption(name, value, 0.0, 1.0, command.conditionsShare);
         } else if (name == "--jobs") {
             problem = ParseWholeOption(name, value, 1, 64, command.jobs);
         }
@@ -116,7 +118,8 @@ std::string WriteCrops(const CropCommand& command, const CropMaker& maker, std::
     cv::setNumThreads(1);
     const auto work = [&]() {
         for (int i = next++; i < command.count && !failed; i = next++) {
-            const LineCropSample sample = maker.Make(command.seed, static_cast<std::uint64_t>(i), command.negativesShare);
+            const LineCropSample sample = maker.Make(command.seed, static_cast<std::uint64_t>(i), command.negativesShare,
+                                                   command.conditionsShare);
             const std::string file = CropFileName(i);
             const std::string path = (fs::path(command.dir) / file).string();
             bool written = !sample.image.empty();

@@ -13,6 +13,7 @@ struct CropCommand {
     std::vector<std::string> fontEntries;  // default: DefaultTrainingFontEntries()
     std::uint64_t seed = 1;
     double negativesShare = 0.08;
+    double conditionsShare = 0.0;          // crops drawn under CropConditions
     int jobs = 1;
 };
 

@@ -6,9 +6,15 @@
 #include <opencv2/imgproc.hpp>
 
 #include "tools/CameraEffects.h"
+#include "tools/CameraPerspective.h"
 #include "tools/CarriageNumbers.h"
 #include "tools/CarriagePainting.h"
+#include "tools/CodecArtefacts.h"
+#include "tools/Defacement.h"
 #include "tools/DigitLine.h"
+#include "tools/HardNegatives.h"
+#include "tools/SceneLighting.h"
+#include "tools/Weather.h"
 
 namespace kalvero {
 
@@ -64,6 +70,60 @@ std::vector<cv::Point2d> Corners(const cv::Rect2d& r, cv::Point2d offset) {
 }
 
 cv::Point2d Mid(const cv::Point2d& a, const cv::Point2d& b) { return 0.5 * (a + b); }
+
+// The conditions that act on the camera's picture of the side (8-bit
+// grey `frame`): light, weather, the fields, a pole in front, and the
+// camera's blur, noise and JPEG settings, which ApplyOptics then uses.
+void ApplyCropConditions(cv::Mat& frame, const CropConditions& c, const cv::Matx33d& homography,
+                         const std::vector<cv::Rect2d>& digitBoxes, double digitWidth, double h, CameraLook& camera,
+                         cv::RNG& rng) {
+    cv::Mat wide;
+    frame.convertTo(wide, CV_32F);
+    if (c.night) {
+        const NightLight light = RandomNightLight(frame.size(), rng);
+        wide = wide.mul(NightLightField(frame.size(), light, 1)) + NightGlare(frame.size(), light, 1);
+        AddBloom(wide, 210.0, std::max(1.0, 0.15 * h), 0.8);
+        camera.noise = std::max(camera.noise, rng.uniform(8.0, 16.0));
+    }
+    if (c.infrared) {
+        AddBloom(wide, 200.0, std::max(1.0, 0.1 * h), 0.6);
+        camera.noise = std::max(camera.noise, rng.uniform(4.0, 8.0));
+    }
+    if (c.rain) {
+        AddRain(wide, c.haze, rng.uniform(-15.0, 15.0), rng);
+    }
+    if (c.snow) {
+        AddSnow(wide, c.haze, rng);
+    }
+    if (c.poleAt >= 0.0 && !digitBoxes.empty()) {
+        // A thin mast in front: it hides part of a digit at most.
+        const cv::Rect2d& first = digitBoxes.front();
+        const cv::Rect2d& last = digitBoxes.back();
+        const double x = first.x + (last.br().x - first.x) * c.poleAt;
+        const cv::Point2d top = MapPoints(homography, {cv::Point2d(x, first.y - h)})[0];
+        const int width = std::max(1, static_cast<int>(std::lround(c.poleWidthShare * digitWidth)));
+        const double grey = rng.uniform(0.0, 1.0) < 0.5 ? rng.uniform(20.0, 70.0) : rng.uniform(150.0, 220.0);
+        const int left = std::clamp(static_cast<int>(std::lround(top.x)) - width / 2, 0, std::max(0, wide.cols - width));
+        wide.colRange(left, std::min(wide.cols, left + width)).setTo(grey);
+    }
+    wide.convertTo(frame, CV_8U);
+    if (c.interlaceShift != 0.0) {
+        // The second field, taken as the side moved on, on the odd rows.
+        const double dx = c.interlaceShift * h;
+        const cv::Matx23d move(1.0, 0.0, dx, 0.0, 1.0, 0.0);
+        cv::Mat later;
+        cv::warpAffine(frame, later, cv::Mat(move), frame.size(), cv::INTER_LINEAR, cv::BORDER_REFLECT);
+        for (int y = 1; y < frame.rows; y += 2) {
+            later.row(y).copyTo(frame.row(y));
+        }
+    }
+    if (c.motionBlurShare > 0.0) {
+        camera.motionBlur = std::max(1.0, c.motionBlurShare * digitWidth / 3.0);
+    }
+    if (c.jpegQuality > 0) {
+        camera.jpegQuality = c.jpegQuality;
+    }
+}
 
 }  // namespace
 
@@ -149,6 +209,8 @@ std::string CropMaker::Load(const std::vector<std::string>& fontEntries) {
     if (fallback.empty()) {
         fallback = kFallbackWordFont;
     }
+    handFont_.Load("hand");
+    blockStencilFont_.Load("block-stencil");
     WordBank fallbackWords;
     FontTextRenderer fallbackRenderer;
     if (fallbackRenderer.Load(fallback).empty()) {
@@ -170,12 +232,31 @@ std::string CropMaker::Load(const std::vector<std::string>& fontEntries) {
     return "";
 }
 
-LineCropSample CropMaker::Make(std::uint64_t seed, std::uint64_t index, double negativesShare) const {
+LineCropSample CropMaker::Make(std::uint64_t seed, std::uint64_t index, double negativesShare,
+                               double conditionsShare) const {
+    CropConditions conditions;
+    if (conditionsShare > 0.0) {
+        // Its own stream: the crops drawn without conditions stay as they were.
+        cv::RNG pick(MixSeed(seed ^ 0xC0DD171045ULL, index));
+        if (pick.uniform(0.0, 1.0) < conditionsShare) {
+            conditions = RandomCropConditions(pick);
+        }
+    }
+    return MakeWith(seed, index, negativesShare, conditions);
+}
+
+LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, double negativesShare,
+                                   const CropConditions& c) const {
     cv::RNG rng(MixSeed(seed, index));
+    cv::RNG more(MixSeed(seed ^ 0xE77EC75ULL, index));  // what the conditions draw
     const std::size_t fontIndex = static_cast<std::size_t>(rng.uniform(0, static_cast<int>(fonts_.size())));
-    const DigitFont& font = fonts_[fontIndex];
+    const DigitFont& font = c.font == CropConditions::Font::Hand           ? handFont_
+                            : c.font == CropConditions::Font::BlockStencil ? blockStencilFont_
+                                                                           : fonts_[fontIndex];
     const WordBank& words = words_[fontIndex];
-    const bool negative = rng.uniform(0.0, 1.0) < negativesShare;
+    const bool marking = c.hardNegative != SceneNegative::None && !IsPatternNegative(c.hardNegative);
+    const bool pattern = IsPatternNegative(c.hardNegative);
+    const bool negative = rng.uniform(0.0, 1.0) < negativesShare && c.hardNegative == SceneNegative::None;
     // Negatives: a blank side, a box across the number that holds no whole
     // digit, or a box over painted words.
     enum class Negative { None, Blank, Across, OverWords } kind = Negative::None;
@@ -185,13 +266,43 @@ LineCropSample CropMaker::Make(std::uint64_t seed, std::uint64_t index, double n
     }
 
     // Small digits are the hard ones: draw heights towards the low end.
-    const double h = kMinDigitHeight + (kMaxDigitHeight - kMinDigitHeight) * std::pow(rng.uniform(0.0, 1.0), 1.4);
+    double h = kMinDigitHeight + (kMaxDigitHeight - kMinDigitHeight) * std::pow(rng.uniform(0.0, 1.0), 1.4);
+    if (c.digitHeight > 0.0) {
+        h = c.digitHeight;
+    }
     LineStyle style;
     style.digitHeight = h;
     RandomiseLineStyle(rng, style);
-    const std::string text = DigitGroupFor(rng);
-    const PaintedLine line = PaintDigitLine(font, text, style);
-    const PaintLook look = RandomPaintLook(rng);
+    style.strokeSeed = MixSeed(seed ^ 0x4A4EDULL, index);
+    std::string text = DigitGroupFor(rng);
+    if (c.hardNegative != SceneNegative::None) {
+        text = marking ? NegativeMarkingText(c.hardNegative, more) : "00000000";
+    }
+    LineStyle numberStyle = style;
+    if (!c.groups.empty() && text.size() == 8 && !marking && !pattern) {
+        numberStyle.groups = c.groups;
+        numberStyle.groupGap = c.groupGap;
+    }
+    if (c.hardNegative == SceneNegative::SevenPlusOne) {
+        numberStyle.groups = {7, 1};
+        numberStyle.groupGap = more.uniform(0.4, 1.2);
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    }
+    const bool spaced = marking && c.hardNegative != SceneNegative::SevenPlusOne;
+    PaintedLine line = spaced ? PaintMarking(font, text, numberStyle, 0.6) : PaintDigitLine(font, text, numberStyle);
+    if (pattern) {
+        line.mask = DrawPatternMask(c.hardNegative, h, line.Box().width, more);
+    }
+    PaintLook look = RandomPaintLook(rng);
+    if (c.fadedContrast > 0.0) {
+        const double under = look.panel ? look.panelPaint : look.paint;
+        double sign = look.lightDigits ? 1.0 : -1.0;
+        if (under + sign * c.fadedContrast < 0.0 || under + sign * c.fadedContrast > 255.0) {
+            sign = -sign;
+        }
+        look.ink = under + sign * c.fadedContrast;
+        look.wear = std::min(look.wear, 0.3);
+    }
 
     // Layout in side pixels, the number's mask at the origin first.
     std::vector<PaintItem> items;
@@ -245,23 +356,76 @@ LineCropSample CropMaker::Make(std::uint64_t seed, std::uint64_t index, double n
     }
     const cv::Size size(all.width + 2 * margin, all.height + 2 * margin);
     cv::Mat side = PaintCarriageSide(size, look, items, 0.3 * h, noise_, rng);
+    std::vector<cv::Rect2d> digitBoxes;
+    for (const cv::Rect2d& b : line.digitBoxes) {
+        digitBoxes.push_back(b + cv::Point2d(items.front().at));
+    }
+    double digitWidth = 0.0;
+    for (const cv::Rect2d& b : digitBoxes) {
+        digitWidth += b.width / static_cast<double>(digitBoxes.size());
+    }
+    if (c.dirt) {
+        AddDirtOverDigits(side, digitBoxes, look.panel ? look.panelPaint : look.paint, more);
+    }
+    if (c.graffiti) {
+        AddGraffitiOverDigits(side, digitBoxes, more);
+    }
+    if (c.infrared) {
+        const InfraredLook ir = RandomInfraredLook(more);
+        ApplyInfraredPaint(side, ir);
+        side.convertTo(side, -1, ir.flatten, 128.0 * (1.0 - ir.flatten));
+    }
     cv::Mat side8;
     side.convertTo(side8, CV_8U);
 
-    const CameraLook camera = RandomCameraLook(rng, h);
-    const cv::Matx33d homography = CameraHomography(camera, size, rng);
+    CameraLook camera = RandomCameraLook(rng, h);
+    cv::Matx33d homography = CameraHomography(camera, size, rng);
+    cv::Size frameSize = size;
+    if (c.perspective || c.rollingShear != 0.0) {
+        // The camera's angle (and the rows' readout shear) replace the
+        // small tilt; the frame grows to hold all of the side.
+        const cv::Point2d centre(items.front().at.x + 0.5 * line.mask.cols, items.front().at.y + 0.5 * line.mask.rows);
+        cv::Matx33d m = c.perspective
+                            ? YawRollHomography(c.yawDegrees, c.rollDegrees, c.distance * line.mask.cols, centre)
+                            : cv::Matx33d::eye();
+        const cv::Matx33d shear(1.0, c.rollingShear, -c.rollingShear * centre.y, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0);
+        m = shear * m;
+        const std::vector<cv::Point2d> ends = MapPoints(
+            m, {cv::Point2d(0, 0), cv::Point2d(size.width, 0), cv::Point2d(size.width, size.height), cv::Point2d(0, size.height)});
+        double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
+        for (const cv::Point2d& p : ends) {
+            x0 = std::min(x0, p.x);
+            y0 = std::min(y0, p.y);
+            x1 = std::max(x1, p.x);
+            y1 = std::max(y1, p.y);
+        }
+        const cv::Matx33d shift(1.0, 0.0, -x0, 0.0, 1.0, -y0, 0.0, 0.0, 1.0);
+        homography = shift * m;
+        frameSize = cv::Size(std::max(8, static_cast<int>(std::ceil(x1 - x0))), std::max(8, static_cast<int>(std::ceil(y1 - y0))));
+        camera.tiltDegrees = 0.0;
+        camera.perspective = 1.0;  // warp through the homography below
+    }
     cv::Mat frame;
     if (camera.perspective == 0.0 && camera.tiltDegrees == 0.0) {
         frame = side8;
     } else if (camera.perspective > 0.0) {
-        cv::warpPerspective(side8, frame, cv::Mat(homography), size, cv::INTER_LINEAR, cv::BORDER_REFLECT);
+        cv::warpPerspective(side8, frame, cv::Mat(homography), frameSize, cv::INTER_LINEAR, cv::BORDER_REFLECT);
     } else {
         // A plain turn: the affine warp is cheaper.
         const cv::Matx23d affine(homography(0, 0), homography(0, 1), homography(0, 2), homography(1, 0),
                                  homography(1, 1), homography(1, 2));
         cv::warpAffine(side8, frame, cv::Mat(affine), size, cv::INTER_LINEAR, cv::BORDER_REFLECT);
     }
+    if (c.any) {
+        ApplyCropConditions(frame, c, homography, digitBoxes, digitWidth, h, camera, more);
+    }
     ApplyOptics(frame, camera, noise_, rng);
+    if (c.codecBlock > 0) {
+        // Blocks as large as the digits leave nothing to read: the coarse
+        // tiles and steps go with larger digits, as a camera sees them.
+        const int block = h >= 2.5 * c.codecBlock ? c.codecBlock : 8;
+        AddBlockCodecArtefacts(frame, block, std::min(c.codecStep, 6.0 + 0.4 * h));
+    }
 
     std::vector<std::vector<cv::Point2d>> corners;
     const cv::Point2d lineAt(items.front().at);
@@ -270,7 +434,8 @@ LineCropSample CropMaker::Make(std::uint64_t seed, std::uint64_t index, double n
     }
     LineCropSample sample;
     sample.font = font.Name();
-    sample.painted = kind == Negative::Blank ? std::string() : line.digits;
+    sample.conditioned = c.any;
+    sample.painted = kind == Negative::Blank || pattern ? std::string() : line.digits;
     sample.trueBox = LineBoxOfDigits(corners);
     // A detector's error; redrawn while it cuts a digit badly enough that
     // neither with nor without it would the label be right.
@@ -303,7 +468,8 @@ LineCropSample CropMaker::Make(std::uint64_t seed, std::uint64_t index, double n
         box.digitHeight *= static_cast<float>(rng.uniform(0.88, 1.15));
         box.angleDegrees += static_cast<float>(rng.gaussian(0.8));
         bool ambiguous = false;
-        sample.label = kind == Negative::Blank ? std::string() : DigitsInsideCrop(box, line.digits, corners, &ambiguous);
+        sample.label = kind == Negative::Blank || pattern ? std::string()
+                                                          : DigitsInsideCrop(box, line.digits, corners, &ambiguous);
         if (!ambiguous || kind == Negative::Across || kind == Negative::Blank) {
             break;
         }

@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 
 #include "line_reader/LineCrop.h"
+#include "tools/CropConditions.h"
 #include "tools/DigitFonts.h"
 #include "tools/NoiseTile.h"
 #include "tools/PaintedWords.h"
@@ -23,6 +24,7 @@ struct LineCropSample {
     LineBox trueBox;      // the group's own box in the scene frame
     LineBox box;          // the jittered box the crop was cut from
     cv::Mat frame;        // the scene frame (8-bit grey) the crop came from
+    bool conditioned = false;  // drawn under CropConditions
 };
 
 // Makes line crops from a set of fonts. Loading renders every font once;
@@ -36,13 +38,22 @@ public:
 
     // Crop number `index` of the run seeded with `seed`; a negative (box
     // over paint, rivets, stripes, words or across a number without any
-    // whole digit) with chance `negativesShare`. The same arguments always
-    // give the same crop.
-    LineCropSample Make(std::uint64_t seed, std::uint64_t index, double negativesShare) const;
+    // whole digit) with chance `negativesShare`; drawn under a random mix
+    // of conditions (RandomCropConditions) with chance `conditionsShare`.
+    // The same arguments always give the same crop, and a crop drawn
+    // without conditions is the same whatever `conditionsShare` is.
+    LineCropSample Make(std::uint64_t seed, std::uint64_t index, double negativesShare,
+                        double conditionsShare = 0.0) const;
+    // Crop `index` drawn under the given conditions (none: as Make draws it
+    // without conditions).
+    LineCropSample MakeWith(std::uint64_t seed, std::uint64_t index, double negativesShare,
+                            const CropConditions& conditions) const;
 
     const std::vector<DigitFont>& Fonts() const { return fonts_; }
 
 private:
+    DigitFont handFont_;
+    DigitFont blockStencilFont_;
     std::vector<DigitFont> fonts_;
     std::vector<WordBank> words_;     // words_[i] goes with fonts_[i]
     NoiseTile noise_;

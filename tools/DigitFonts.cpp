@@ -6,6 +6,8 @@
 #include <opencv2/freetype.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "tools/BlockStencilDigits.h"
+#include "tools/HandDigits.h"
 #include "tools/NumberPainter.h"
 #include "tools/StencilDigits.h"
 
@@ -98,6 +100,10 @@ cv::Mat Reweighted(const cv::Mat& reference, int step) {
 
 }  // namespace
 
+bool IsDrawnFontName(const std::string& entry) {
+    return entry == "glyph" || entry == "stencil" || entry == "hand" || entry == "block-stencil";
+}
+
 const cv::Mat& DigitFont::WeightedDigit(int d, int step) const {
     const int s = std::clamp(step, kMinWeightStep, kMaxWeightStep) - kMinWeightStep;
     return weighted_[static_cast<std::size_t>(s * 10 + d)];
@@ -112,10 +118,22 @@ std::string DigitFont::Load(const std::string& entry) {
     entry_ = entry;
     path_.clear();
     std::vector<int> tops(10, 0);
-    if (entry == "glyph" || entry == "stencil") {
+    if (IsDrawnFontName(entry)) {
         name_ = entry;
+        // The hand font's reference digits are one fixed hand; painting
+        // draws every digit afresh (PaintDigitLine).
+        cv::RNG hand(0x4A4EDULL);
         for (int d = 0; d < 10; ++d) {
-            cv::Mat mask = entry == "glyph" ? RenderGlyphMask(d, kRenderPixels) : DrawStencilDigit(d, kRenderPixels);
+            cv::Mat mask;
+            if (entry == "glyph") {
+                mask = RenderGlyphMask(d, kRenderPixels);
+            } else if (entry == "stencil") {
+                mask = DrawStencilDigit(d, kRenderPixels);
+            } else if (entry == "block-stencil") {
+                mask = DrawBlockStencilDigit(d, kRenderPixels);
+            } else {
+                mask = DrawHandDigit(d, kRenderPixels, hand);
+            }
             const cv::Rect ink = cv::boundingRect(mask);
             if (ink.area() == 0) {
                 return "font '" + entry + "' has no ink for digit " + std::to_string(d);

@@ -16,7 +16,9 @@ constexpr int kDigitFontReferenceHeight = 96;
 // (top of the tallest digit to bottom of the lowest), so every mask is
 // kDigitFontReferenceHeight high and as wide as the digit itself.
 // Sources: "glyph" (the reader's own glyph bitmaps), "stencil" (our drawn
-// stencil digits) or the path of a TrueType/OpenType font file.
+// stencil digits), "block-stencil" (square-ended block stencil digits),
+// "hand" (brush-painted digits, each one drawn afresh when painted) or the
+// path of a TrueType/OpenType font file.
 // A loaded font is read-only and may be shared between threads.
 class DigitFont {
 public:
@@ -27,6 +29,8 @@ public:
     // The entry's name as labels print it: "glyph", "stencil" or the file
     // name without its folder ("DejaVuSans-Bold.ttf").
     const std::string& Name() const { return name_; }
+    // Digits painted by hand: PaintDigitLine draws each one anew.
+    bool IsHand() const { return name_ == "hand"; }
     // The entry as given.
     const std::string& Entry() const { return entry_; }
     // The font file, or empty for glyph and stencil.
@@ -56,6 +60,10 @@ private:
     std::vector<cv::Mat> weightedHalf_;  // the same, half size
     int widest_ = 0;
 };
+
+// True for the fonts drawn by our own code rather than loaded from a file:
+// "glyph", "stencil", "block-stencil" and "hand".
+bool IsDrawnFontName(const std::string& entry);
 
 // Text masks of a TrueType/OpenType font at a given pixel height, the ink
 // cropped on every side (8-bit, 255 ink). Empty for text without ink.

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct LineStyle {
     double gap = 0.18;          // space between digits, in digit heights
     bool fixedPitch = false;    // every digit centred in a cell of the widest digit
     double weight = 0.0;        // stroke growth (+) or thinning (-), in digit heights (-0.03..0.05)
+    // Digits per group ({4, 4} paints "5241 8396"); empty: one group.
+    std::vector<int> groups;
+    double groupGap = 0.0;      // extra space between groups, in widths of the font's widest digit
+    // Hand-painted fonts: seed of this line's strokes, spacing and baseline.
+    std::uint64_t strokeSeed = 1;
 };
 
 // Draws the style of a varied painted number: width 0.75-1.25, gap, pitch
@@ -33,7 +39,10 @@ struct PaintedLine {
 };
 
 // Paints `digits` (decimal digits only; others are skipped) in `font`.
-// Proportional pitch advances each digit by its own width plus the gap.
+// Proportional pitch advances each digit by its own width plus the gap;
+// groups add their gap after each group's last digit. A hand font draws
+// every digit anew from style.strokeSeed, with uneven spacing, size and
+// baseline (each digit's box follows its own ink).
 PaintedLine PaintDigitLine(const DigitFont& font, const std::string& digits, const LineStyle& style);
 
 }  // namespace kalvero

@@ -46,7 +46,7 @@ std::string SampleTruthJson(const SampleTruth& truth) {
             json << (i ? ", " : "") << "{\"text\": " << Quoted(o.text) << ", \"kind\": \""
                  << (o.isNumber ? "number" : "distractor") << "\", \"box\": [" << o.box.x << ", " << o.box.y << ", "
                  << o.box.width << ", " << o.box.height << "], \"fully_visible\": " << (o.fullyVisible ? "true" : "false")
-                 << "}";
+                 << (o.occluded ? ", \"occluded\": true" : "") << "}";
         }
         json << "]}";
     }

@@ -13,6 +13,7 @@ struct TruthObject {
     bool isNumber = false;   // a carriage number; otherwise a distractor group
     cv::Rect box;            // axis-aligned box of the digits, clipped to the frame
     bool fullyVisible = true;
+    bool occluded = false;   // something in front (a mast) hides part of it
 };
 
 // What a truth file says about the whole sample.
@@ -30,7 +31,8 @@ struct SampleTruth {
 // The truth as JSON: {"file", "width", "height", "frames", "fps", "font",
 // "seed", "numbers": [...], "frame_truth": [{"frame": 1, "objects": [{"text",
 // "kind": "number"|"distractor", "box": [x, y, w, h], "fully_visible"}]}]},
-// frames counted from 1 as the reader counts them.
+// with "occluded": true after "fully_visible" for an object a mast partly
+// hides (absent otherwise); frames counted from 1 as the reader counts them.
 std::string SampleTruthJson(const SampleTruth& truth);
 
 // Writes SampleTruthJson to `path`. Returns an empty text on success,

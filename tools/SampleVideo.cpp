@@ -17,8 +17,10 @@
 #include "command_line/PrintableText.h"
 #include "detection/GlyphTemplateBank.h"
 #include "tools/CropCommand.h"
+#include "tools/DigitFonts.h"
 #include "tools/NumberPainter.h"
 #include "tools/SampleTruth.h"
+#include "tools/SceneConditions.h"
 #include "tools/VariedScene.h"
 
 namespace kalvero {
@@ -113,8 +115,8 @@ std::string ValidateSampleOptions(const SampleOptions& sample) {
     if (sample.frames < 1 || sample.frames > 100000) {
         return "frame count " + std::to_string(sample.frames) + " is out of range (1..100000)";
     }
-    if (sample.digitHeight < 10 || sample.digitHeight > 200) {
-        return "digit height " + std::to_string(sample.digitHeight) + " is out of range (10..200)";
+    if (sample.digitHeight < 10 || sample.digitHeight > 250) {
+        return "digit height " + std::to_string(sample.digitHeight) + " is out of range (10..250)";
     }
     if (sample.size.width < 64 || sample.size.height < 64 || sample.size.width > 4096 ||
         sample.size.height > 4096) {
@@ -250,14 +252,14 @@ cv::Mat SampleScene::Frame(int index) const {
     return frame;
 }
 
-std::string WriteSample(const std::string& path, const SampleOptions& sample) {
+std::string WriteSample(const std::string& path, const SampleOptions& sample, const VideoEncoding& encoding) {
     const std::string invalid = ValidateSampleOptions(sample);
     if (!invalid.empty()) {
         return invalid;
     }
     const SampleScene scene(sample);
     return WriteFrames(path, sample.size, sample.framesPerSecond, sample.frames,
-                       [&scene](int index) { return scene.Frame(index); });
+                       [&scene](int index) { return scene.Frame(index); }, encoding);
 }
 
 namespace {
@@ -299,7 +301,7 @@ int Failed(std::ostream& err, const std::string& message, int status) {
 }
 
 int WriteDefaultSample(const SampleCommand& command, std::ostream& err) {
-    const std::string failure = WriteSample(command.outPath, command.sample);
+    const std::string failure = WriteSample(command.outPath, command.sample, command.encoding);
     if (!failure.empty()) {
         return Failed(err, failure, 3);
     }
@@ -328,7 +330,7 @@ int WriteVariedSample(const SampleCommand& command, std::ostream& err) {
     }
     const SampleOptions& sample = command.sample;
     const std::string failure = WriteFrames(command.outPath, sample.size, sample.framesPerSecond, sample.frames,
-                                            [&scene](int index) { return scene.Frame(index); });
+                                            [&scene](int index) { return scene.Frame(index); }, command.encoding);
     if (!failure.empty()) {
         return Failed(err, failure, 3);
     }
@@ -342,29 +344,44 @@ int WriteVariedSample(const SampleCommand& command, std::ostream& err) {
 std::string SampleUsage() {
     return "Usage: kalvero-make-sample OUT [options]\n"
            "Writes a synthetic video of a railway carriage carrying a number.\n"
-           "OUT ending in .avi or .mkv gives Motion-JPEG, .mp4 or .mov MPEG-4;\n"
-           ".png, .jpg, .bmp or .tif gives the middle frame as a still image.\n"
+           "OUT ending in .avi or .mkv gives Motion-JPEG, .mov MPEG-4 part 2 (both through\n"
+           "OpenCV), .mp4 H.264 (through the ffmpeg program); .png, .jpg, .bmp or .tif\n"
+           "gives the middle frame as a still image.\n"
            "\n"
            "  --number N          digits painted on the carriage (52473063)\n"
-           "  --frames F          number of frames (60)\n"
-           "  --size WxH          frame size in pixels (640x360)\n"
-           "  --digit-height H    height of the painted digits in pixels (29)\n"
+           "  --frames F          number of frames, 1..100000 (60)\n"
+           "  --size WxH          frame size in pixels, 320x240..3840x2160 (640x360)\n"
+           "  --digit-height H    height of the painted digits in pixels, 10..250 (29)\n"
            "  --polarity P        light: light digits on a dark panel; dark: the reverse (light)\n"
-           "  --seed S            seed of texture, grime and noise (1)\n"
-           "  --font F            glyph (the reader's own), stencil, or a .ttf/.otf file (glyph)\n"
+           "  --seed S            seed of texture, grime, noise and every condition (1)\n"
+           "  --font F            glyph (the reader's own), stencil, block-stencil, hand\n"
+           "                      (brush-painted, every digit different) or a .ttf/.otf file (glyph)\n"
            "  --varied            vary paint, decorations and camera from the seed\n"
            "  --scene S           pass, enter-leave, two-carriages or static (pass)\n"
-           "  --negative K        none, seven-digits, six-digits-words or blank (none)\n"
+           "  --negative K        " + NegativeNameList(", ") + "\n"
+           "                      (none)\n"
+           "  --condition C[,C..] what the camera sees, combined as given (may be repeated):\n"
+           "                      " + ConditionNameList(", ") + "\n"
+           "  --yaw DEG           perspective: the camera's yaw off the carriage side, 0..45\n"
+           "                      (drawn from the seed, 25..45 either way); implies perspective\n"
+           "  --roll DEG          perspective: the camera's roll, -8..8 (drawn from the seed);\n"
+           "                      implies perspective\n"
            "  --number2 N         the second carriage's number (drawn from the seed)\n"
            "  --jpeg-quality Q    pass every frame through JPEG at quality 1..100\n"
+           "  --codec C           h264, mpeg4 or mjpeg: encode through ffmpeg (by the extension)\n"
+           "  --bitrate KBITS     encode through ffmpeg at about this many kbit/s, 10..100000\n"
            "  --truth FILE.json   write what each frame shows: numbers, distractors, boxes\n"
            "  --help              this text\n"
            "\n"
            "Usage: kalvero-make-sample --crops DIR --count N [options]\n"
            "Writes N line crops (160x32 grey PNG) and DIR/labels.tsv for training.\n"
-           "  --fonts LIST        comma-separated glyph, stencil or font files (the training fonts)\n"
+           "  --fonts LIST        comma-separated glyph, stencil, block-stencil, hand or font files\n"
+           "                      (the training fonts)\n"
            "  --seed S            seed of the whole set (1)\n"
            "  --negatives-share P share of crops without a whole digit (0.08)\n"
+           "  --conditions P      share of crops drawn under a random mix of the conditions\n"
+           "                      above, with hand and block-stencil digits, 10..250 px digits\n"
+           "                      and hard negatives, 0..1 (0)\n"
            "  --jobs N            threads; the files do not depend on it (1)\n";
 }
 
@@ -373,7 +390,8 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
     static const OptionNames kNames{{"--help", "-h", "--varied"},
                                     {"--number", "--frames", "--size", "--digit-height", "--polarity",
                                      "--seed", "--font", "--scene", "--negative", "--truth",
-                                     "--jpeg-quality", "--number2"}};
+                                     "--jpeg-quality", "--number2", "--condition", "--yaw", "--roll",
+                                     "--codec", "--bitrate"}};
     std::vector<CommandWord> words;
     const std::string split = SplitCommandLine(args, kNames, words);
     if (!split.empty()) {
@@ -409,7 +427,7 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
                 command.sample.size = cv::Size(size.width, size.height);
             }
         } else if (name == "--digit-height") {
-            problem = ParseWholeOption(name, value, 10, 200, command.sample.digitHeight);
+            problem = ParseWholeOption(name, value, 10, 250, command.sample.digitHeight);
         } else if (name == "--polarity") {
             if (value == "light") {
                 command.sample.lightDigits = true;
@@ -422,8 +440,8 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
             problem = ParseUnsignedOption(name, value, command.sample.seed);
         } else if (name == "--font") {
             std::error_code error;
-            if (value != "glyph" && value != "stencil" && !std::filesystem::is_regular_file(value, error)) {
-                problem = bad + " (glyph, stencil or an existing .ttf/.otf file)";
+            if (!IsDrawnFontName(value) && !std::filesystem::is_regular_file(value, error)) {
+                problem = bad + " (glyph, stencil, block-stencil, hand or an existing .ttf/.otf file)";
             } else {
                 command.scene.font = value;
             }
@@ -440,18 +458,40 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
                 command.scene.motion = found->second;
             }
         } else if (name == "--negative") {
-            const std::pair<const char*, SceneNegative> kinds[] = {
-                {"none", SceneNegative::None},
-                {"seven-digits", SceneNegative::SevenDigits},
-                {"six-digits-words", SceneNegative::SixDigitsWords},
-                {"blank", SceneNegative::Blank}};
-            const auto* found = std::find_if(std::begin(kinds), std::end(kinds),
-                                             [&](const auto& k) { return value == k.first; });
-            if (found == std::end(kinds)) {
-                problem = bad + " (none, seven-digits, six-digits-words or blank)";
+            const auto& kinds = NegativeNames();
+            const auto found = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return value == k.first; });
+            if (found == kinds.end()) {
+                problem = bad + " (" + NegativeNameList(", ") + ")";
             } else {
                 command.scene.negative = found->second;
             }
+        } else if (name == "--condition") {
+            const std::string unknown = ParseConditionList(value, command.scene.conditions);
+            if (!unknown.empty()) {
+                problem = "--condition: " + PrintableText(unknown);
+            }
+        } else if (name == "--yaw") {
+            problem = ParseRealOption(name, value, 0.0, 45.0, command.scene.yawDegrees);
+            if (problem.empty() && !command.scene.Has(SceneCondition::Perspective)) {
+                command.scene.conditions.push_back(SceneCondition::Perspective);
+            }
+        } else if (name == "--roll") {
+            problem = ParseRealOption(name, value, -8.0, 8.0, command.scene.rollDegrees);
+            if (problem.empty() && !command.scene.Has(SceneCondition::Perspective)) {
+                command.scene.conditions.push_back(SceneCondition::Perspective);
+            }
+        } else if (name == "--codec") {
+            if (value == "h264") {
+                command.encoding.codec = VideoCodec::H264;
+            } else if (value == "mpeg4") {
+                command.encoding.codec = VideoCodec::Mpeg4;
+            } else if (value == "mjpeg") {
+                command.encoding.codec = VideoCodec::Mjpeg;
+            } else {
+                problem = bad + " (h264, mpeg4 or mjpeg)";
+            }
+        } else if (name == "--bitrate") {
+            problem = ParseWholeOption(name, value, 10, 100000, command.encoding.bitrateKbits);
         } else if (name == "--truth") {
             if (value.empty()) {
                 problem = bad + " (a file name)";
@@ -480,6 +520,17 @@ std::string ParseSampleCommand(const std::vector<std::string>& args, SampleComma
     if (SampleFileKindFor(command.outPath) == SampleFileKind::Unknown) {
         return "cannot tell the format of '" + command.outPath +
                "' from its extension (use .avi, .mkv, .mp4, .mov, .png, .jpg, .bmp or .tif)";
+    }
+    const cv::Size size = command.sample.size;
+    if (size.width < kMinSampleWidth || size.height < kMinSampleHeight || size.width > kMaxSampleWidth ||
+        size.height > kMaxSampleHeight) {
+        return "--size " + std::to_string(size.width) + "x" + std::to_string(size.height) + " is out of range (" +
+               std::to_string(kMinSampleWidth) + "x" + std::to_string(kMinSampleHeight) + ".." +
+               std::to_string(kMaxSampleWidth) + "x" + std::to_string(kMaxSampleHeight) + ")";
+    }
+    if (SampleFileKindFor(command.outPath) == SampleFileKind::StillImage &&
+        (command.encoding.codec != VideoCodec::Default || command.encoding.bitrateKbits > 0)) {
+        return "--codec and --bitrate apply to videos only, not to '" + PrintableText(command.outPath) + "'";
     }
     return ValidateSampleOptions(command.sample);
 }
@@ -511,7 +562,14 @@ int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::
         << ", number " << s.number << ", digit height " << s.digitHeight << ", "
         << (s.lightDigits ? "light" : "dark") << " digits";
     if (!command.scene.IsDefault()) {
-        out << " (font " << command.scene.font << (command.scene.varied ? ", varied" : "") << ")";
+        out << " (font " << command.scene.font << (command.scene.varied ? ", varied" : "");
+        if (command.scene.negative != SceneNegative::None) {
+            out << ", negative " << NegativeName(command.scene.negative);
+        }
+        for (SceneCondition c : command.scene.conditions) {
+            out << ", " << ConditionName(c);
+        }
+        out << ")";
     }
     if (!command.truthPath.empty()) {
         out << ", truth in " << command.truthPath;

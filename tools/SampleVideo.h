@@ -23,7 +23,7 @@ struct SampleOptions {
 };
 
 // Checks a sample: number made of 1..19 decimal digits, 1..100000 frames,
-// digit height 10..200, a frame of 64x64..4096x4096 pixels with room for the
+// digit height 10..250, a frame of 64x64..4096x4096 pixels with room for the
 // number on the panel. Returns an empty text when it is sound, else the
 // reason ("digit height 300 is out of range (10..200)").
 std::string ValidateSampleOptions(const SampleOptions& sample);
@@ -61,13 +61,20 @@ private:
 // and .mov as MPEG-4 part 2) or, for .png/.jpg/.jpeg/.bmp/.tif/.tiff, the
 // middle frame as a still image. Returns an empty text on success, else a
 // message naming the file.
-std::string WriteSample(const std::string& path, const SampleOptions& sample);
+std::string WriteSample(const std::string& path, const SampleOptions& sample, const VideoEncoding& encoding = {});
+
+// Frame sizes the command line accepts: 320x240 up to 3840x2160.
+constexpr int kMinSampleWidth = 320;
+constexpr int kMinSampleHeight = 240;
+constexpr int kMaxSampleWidth = 3840;
+constexpr int kMaxSampleHeight = 2160;
 
 // Command line of kalvero-make-sample, parsed.
 struct SampleCommand {
     std::string outPath;
     SampleOptions sample;
     SceneOptions scene;
+    VideoEncoding encoding;
     std::string truthPath;  // empty: no truth file
     bool help = false;
 };

@@ -42,8 +42,12 @@ SampleFileKind SampleFileKindFor(const std::string& path) {
     return IsStillImageExtension(ext) ? SampleFileKind::StillImage : SampleFileKind::Unknown;
 }
 
+bool VideoEncoding::NeedsFfmpeg(const std::string& path) const {
+    return codec != VideoCodec::Default || bitrateKbits > 0 || LowerExtension(path) == "mp4";
+}
+
 std::string WriteFrames(const std::string& path, cv::Size size, double framesPerSecond, int frames,
-                        const std::function<cv::Mat(int)>& frame) {
+                        const std::function<cv::Mat(int)>& frame, const VideoEncoding& encoding) {
     const SampleFileKind kind = SampleFileKindFor(path);
     if (kind == SampleFileKind::Unknown) {
         return "cannot tell the format of '" + path +
@@ -64,6 +68,23 @@ std::string WriteFrames(const std::string& path, cv::Size size, double framesPer
         return written ? "" : "cannot write '" + path + "'";
     }
     const std::string ext = LowerExtension(path);
+    if (encoding.NeedsFfmpeg(path)) {
+        FfmpegVideoWriter ffmpeg;
+        const VideoCodec codec = encoding.codec == VideoCodec::Default
+                                     ? (ext == "avi" || ext == "mkv" ? VideoCodec::Mjpeg
+                                                                     : (ext == "mov" ? VideoCodec::Mpeg4 : VideoCodec::H264))
+                                     : encoding.codec;
+        const std::string failed = ffmpeg.Open(path, size, framesPerSecond, codec, encoding.bitrateKbits);
+        if (!failed.empty()) {
+            return failed;
+        }
+        for (int i = 0; i < frames; ++i) {
+            if (!ffmpeg.Write(frame(i))) {
+                break;
+            }
+        }
+        return ffmpeg.Close();
+    }
     cv::VideoWriter writer;
     try {
         writer.open(path, FourccFor(ext), framesPerSecond, size, true);

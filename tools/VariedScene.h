@@ -37,6 +37,20 @@ private:
         std::vector<cv::Rect2d> digitBoxes;  // strip pixels
     };
     int StripLeft(int index) const;
+    // Left edge of the strip at time `t` (in frames), head-on pixels.
+    double StripPosition(double t) const;
+    // Sets the conditions' camera, light, weather and motion once the
+    // strip is painted; returns a message when the number cannot be shown.
+    std::string SetUpConditions(const std::vector<double>& firstCopy, const std::vector<double>& lastCopy,
+                                double numberWidth, double numberRow, double digitWidth, cv::RNG& rng);
+    // The strip seen at time t: premultiplied grey and coverage, frame size.
+    void StripLayer(double t, cv::Mat& grey, cv::Mat& cover) const;
+    // A point of the strip (strip pixels) in the frame at time t, before the
+    // varied camera's homography.
+    cv::Point2d StripPointInFrame(const cv::Point2d& p, double t) const;
+    cv::Rect GroupBox(const Group& g, double t) const;
+    cv::Mat ConditionedFrame(int index) const;
+    std::vector<TruthObject> ConditionedObjects(int index) const;
 
     SampleOptions sample_;
     SceneOptions options_;
@@ -55,6 +69,30 @@ private:
     CameraLook camera_;
     cv::Vec3d tint_{1.0, 1.0, 1.0};
     NoiseTile noise_;
+
+    // Conditions (see SceneOptions); unused when none is asked for, and
+    // then the frames are exactly those of the scene without them.
+    bool conditioned_ = false;
+    cv::Mat stripCover_;            // 32-bit float 0..1 of stripMask_
+    cv::Matx33d perspective_ = cv::Matx33d::eye();  // head-on pixels to the camera's
+    bool fast_ = false;
+    double fastStart_ = 0.0;        // frame at which the number enters
+    double fastSpeed_ = 0.0;        // head-on pixels a frame (negative: leftwards)
+    double fastEntry_ = 0.0;        // strip left edge when the number enters
+    bool interlaced_ = false;
+    double rollingShift_ = 0.0;     // shift of the bottom row against the top one, pixels
+    cv::Mat rollingMapX_, rollingMapY_;  // frame pixel to place in the padded strip layer
+    int rollingPad_ = 0;            // columns the strip layer reaches beyond each side
+    cv::Rect pole_;                 // frame pixels; empty: no pole
+    double poleGrey_ = 60.0;
+    bool night_ = false;
+    cv::Mat nightField_, nightGlare_;  // 32-bit float BGR, frame size
+    bool infrared_ = false;
+    double infraredFlatten_ = 1.0;
+    bool rain_ = false;
+    bool snow_ = false;
+    double haze_ = 0.0;
+    double rainSlant_ = 0.0;
 };
 
 }  // namespace kalvero

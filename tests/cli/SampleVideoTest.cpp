@@ -198,11 +198,11 @@ TEST_F(SampleFiles, ReportsFilesItCannotWrite) {
 
     std::ostringstream ok;
     const std::string path = (dir_ / "ok.avi").string();
-    EXPECT_EQ(RunMakeSample({path, "--frames", "3", "--size", "320x180", "--digit-height", "20"},
+    EXPECT_EQ(RunMakeSample({path, "--frames", "3", "--size", "320x240", "--digit-height", "20"},
                             ok, err),
               0);
     EXPECT_EQ(ok.str(), "Wrote " + path +
-                            ": 3 frames of 320x180, number 52473063, digit height 20, light "
+                            ": 3 frames of 320x240, number 52473063, digit height 20, light "
                             "digits\n");
     EXPECT_TRUE(fs::exists(path));
 }

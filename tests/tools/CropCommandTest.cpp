@@ -102,6 +102,8 @@ TEST_F(CropFolders, BadCropOptionsAreUsageErrors) {
         {{"--crops", dir}, "--count"},
         {{"--crops", dir, "--count", "0"}, "--count"},
         {{"--crops", dir, "--count", "5", "--negatives-share", "1.5"}, "--negatives-share"},
+        {{"--crops", dir, "--count", "5", "--conditions", "1.5"}, "--conditions 1.5 is out of range"},
+        {{"--crops", dir, "--count", "5", "--conditions", "-0.1"}, "--conditions"},
         {{"--crops", dir, "--count", "5", "--fonts", "glyph,,stencil"}, "--fonts"},
         {{"--crops", dir, "--count", "5", "--fonts", "/no/such/font.ttf"}, "/no/such/font.ttf"},
         {{"--crops", dir, "--count", "5", "--jobs", "0"}, "--jobs"},

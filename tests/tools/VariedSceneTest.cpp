@@ -231,11 +231,11 @@ TEST_F(TruthFiles, StillsAndVideosGetTheirTruth) {
     const std::string plain = (dir_ / "plain.png").string();
     const std::string withTruth = (dir_ / "truth.png").string();
     const std::string json = (dir_ / "truth.json").string();
-    ASSERT_EQ(RunMakeSample({plain, "--size", "400x220", "--digit-height", "22"}, out, err), 0) << err.str();
-    ASSERT_EQ(RunMakeSample({withTruth, "--size", "400x220", "--digit-height", "22", "--truth", json}, out, err), 0);
+    ASSERT_EQ(RunMakeSample({plain, "--size", "400x240", "--digit-height", "22"}, out, err), 0) << err.str();
+    ASSERT_EQ(RunMakeSample({withTruth, "--size", "400x240", "--digit-height", "22", "--truth", json}, out, err), 0);
     EXPECT_EQ(cv::norm(cv::imread(plain), cv::imread(withTruth), cv::NORM_INF), 0.0);
     const std::string text = ReadText(json);
-    EXPECT_EQ(text.rfind("{\"file\": \"" + withTruth + "\", \"width\": 400, \"height\": 220, \"frames\": 1, "
+    EXPECT_EQ(text.rfind("{\"file\": \"" + withTruth + "\", \"width\": 400, \"height\": 240, \"frames\": 1, "
                          "\"fps\": 25.0, \"font\": \"glyph\", \"seed\": 1,", 0), 0u) << text;
     EXPECT_NE(text.find("\"numbers\": [\"52473063\"]"), std::string::npos);
     EXPECT_NE(text.find("{\"frame\": 1, \"objects\": [{\"text\": \"52473063\", \"kind\": \"number\""), std::string::npos);
@@ -253,7 +253,7 @@ TEST_F(TruthFiles, StillsAndVideosGetTheirTruth) {
     // A varied video: one frame_truth entry per frame.
     const std::string video = (dir_ / "v.avi").string();
     const std::string videoJson = (dir_ / "v.json").string();
-    ASSERT_EQ(RunMakeSample({video, "--size", "400x220", "--digit-height", "22", "--frames", "6", "--varied",
+    ASSERT_EQ(RunMakeSample({video, "--size", "400x240", "--digit-height", "22", "--frames", "6", "--varied",
                              "--font", "stencil", "--scene", "enter-leave", "--jpeg-quality", "60", "--truth", videoJson},
                             out, err),
               0)
