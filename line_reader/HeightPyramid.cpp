@@ -46,24 +46,32 @@ std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range) {
     return levels;
 }
 
-std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& grey, const DigitHeightRange& range, int maxLines) {
-    if (grey.empty() || grey.type() != CV_8UC1 || maxLines < 1) return {};
+std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines) {
+    if (image.empty() || image.dims != 2 || (image.type() != CV_8UC1 && image.type() != CV_8UC3) || maxLines < 1) {
+        return {};
+    }
+    const std::vector<PyramidLevel> levels = PyramidLevelsFor(range);
     std::vector<LineProposal> proposals;
-    cv::Mat work = grey;
+    // Every level is at half size or less: a colour image is made grey
+    // only once halved, at a quarter of the cost.
+    cv::Mat work = image;
     double workScale = 1.0;
-    for (const PyramidLevel& level : PyramidLevelsFor(range)) {
+    for (const PyramidLevel& level : levels) {
         while (workScale > level.scale) {
             // A level smaller than its smallest digit holds none, and
             // neither does any after it.
             if (work.rows / 2 < kBandLow * level.workHeight || work.cols / 2 < kBandLow * level.workHeight) {
                 return KeepBestProposals(std::move(proposals), maxLines);
             }
+            // Exact halvings by area: each pixel the mean of four, which
+            // keeps thin strokes without blurring them further.
             cv::Mat half;
             cv::resize(work, half, cv::Size(work.cols / 2, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
+            if (half.channels() == 3) cv::cvtColor(half, half, cv::COLOR_BGR2GRAY);
             work = half;
             workScale /= 2.0;
         }
-        AddLevelProposals(work, level.workHeight, grey.size(), proposals);
+        AddLevelProposals(work, level.workHeight, image.size(), proposals);
     }
     return KeepBestProposals(std::move(proposals), maxLines);
 }

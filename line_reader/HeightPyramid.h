@@ -28,16 +28,17 @@ struct PyramidLevel {
 // at an eighth 96 to 240, ...). Empty for an empty range.
 std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
 
-// Lines of digits of any height in `range` in an 8-bit grey image: each
+// Lines of digits of any height in `range` in an 8-bit grey or BGR image
+// (made grey once halved): each
 // level PyramidLevelsFor names is made by halvings (cv::pyrDown, which
 // averages and so keeps thin strokes), searched (AddLevelProposals), and
 // the rows of all levels are ranked together (KeepBestProposals): at most
 // `maxLines`, best first. A level whose image would be smaller than its
-// digits is skipped, with every level after it. A grey image that is empty
-// or not 8-bit, an empty range or maxLines below 1 gives none.
+// digits is skipped, with every level after it. An image that is empty or
+// neither 8-bit grey nor BGR, an empty range or maxLines below 1 gives none.
 //
 // The cost is about twice that of a search at half size: every level after
 // the first two has a quarter of the pixels of the one before.
-std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& grey, const DigitHeightRange& range, int maxLines);
+std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines);
 
 }  // namespace kalvero

@@ -66,9 +66,29 @@ LineProposal ProposalOf(const std::vector<DigitBlob>& blobs, float rank) {
     return proposal;
 }
 
-void AddRowProposals(const BlobRow& row, std::vector<LineProposal>& proposals) {
+// A row of fewer than eight blobs may have lost digits at either end (to a
+// panel's edge, a smear, paint too faint to make a blob): its line reaches
+// as many digit pitches further on both sides as blobs are missing, so that
+// the line model sees every digit there is. The box grows the same way
+// along x, within the image.
+void ExtendToEightDigits(LineProposal& proposal, cv::Size image) {
+    const int missing = kNumberDigits - proposal.blobCount;
+    if (missing <= 0 || proposal.blobCount < 1) return;
+    const float pitch = proposal.line.length / static_cast<float>(proposal.blobCount);
+    proposal.line.length += 2.0f * static_cast<float>(missing) * pitch;
+    const float along = static_cast<float>(missing) * pitch *
+                        std::cos(proposal.line.angleDegrees * static_cast<float>(CV_PI) / 180.0f);
+    const int grow = static_cast<int>(std::ceil(along));
+    const int x0 = std::max(0, proposal.box.x - grow);
+    const int x1 = std::min(image.width, proposal.box.x + proposal.box.width + grow);
+    proposal.box.x = x0;
+    proposal.box.width = std::max(1, x1 - x0);
+}
+
+void AddRowProposals(const BlobRow& row, cv::Size image, std::vector<LineProposal>& proposals) {
     const std::vector<DigitBlob>& blobs = row.blobs;
     proposals.push_back(ProposalOf(blobs, RankOf(blobs, 0, blobs.size())));
+    ExtendToEightDigits(proposals.back(), image);
     if (blobs.size() <= static_cast<std::size_t>(kNumberDigits) || blobs.size() > kMaxWindowedRow) return;
     // Gap after blob i (to blob i + 1), and the usual gap of the row.
     std::vector<int> gaps;
@@ -109,7 +129,7 @@ void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std:
         std::vector<DigitBlob> blobs = FindDigitBlobs(images, workHeight, polarity);
         if (scaled) ScaleBlobs(blobs, sx, sy, image);
         const std::size_t before = proposals.size();
-        for (const BlobRow& row : GroupBlobRows(blobs, kMinRowBlobs)) AddRowProposals(row, proposals);
+        for (const BlobRow& row : GroupBlobRows(blobs, kMinRowBlobs)) AddRowProposals(row, image, proposals);
         for (std::size_t i = before; i < proposals.size(); ++i) {
             proposals[i].lightDigits = polarity == InkPolarity::Light;
         }

@@ -10,6 +10,7 @@
 #include "line_reader/LineCrop.h"
 #include "line_reader/HeightPyramid.h"
 #include "line_reader/LineProposals.h"
+#include "line_reader/ShortenedRows.h"
 
 namespace kalvero {
 
@@ -43,7 +44,7 @@ std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
     // over every height the engine reads.
     std::vector<LineProposal> proposals =
         settings.digitHeight > 0 ? ProposeLines(grey, settings.digitHeight, settings.maxLines)
-                                 : ProposeLinesOverHeights(grey, DigitHeightRange{}, settings.maxLines);
+                                 : ProposeLinesOverHeights(zone, DigitHeightRange{}, settings.maxLines);
     if (!settings.useGlyphRegions || settings.digitHeight <= 0) return proposals;
     // Regions of the glyph search that no blob row already covers, up to
     // maxLines more.
@@ -86,8 +87,11 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
                                           LineReader& reader) {
     if (!CanRead(zone, settings.digitHeight) || settings.maxLines < 1) return {};
     try {
+        // The search around a given height works on the whole zone in grey;
+        // the search over every height makes its own smaller grey copies,
+        // and the crops take grey only where they are cut.
         cv::Mat grey = zone;
-        if (zone.channels() == 3) cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
+        if (zone.channels() == 3 && settings.digitHeight > 0) cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
         const std::vector<LineProposal> proposals = Proposals(zone, grey, settings);
 
         std::vector<cv::Mat> crops;
@@ -102,8 +106,10 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
         const std::vector<LineLogits> logits = reader.Run(crops);
 
         std::vector<LineReading> readings;
+        std::vector<LongerLine> longer;
         for (std::size_t i = 0; i < logits.size(); ++i) {
             const CtcReading decoded = DecodeCtc(logits[i]);
+            if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, cropped[i]->box});
             if (decoded.text.size() != kNumberLength) continue;
             LineReading reading;
             reading.text = decoded.text;
@@ -113,6 +119,7 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
             reading.angleDegrees = cropped[i]->line.angleDegrees;
             readings.push_back(std::move(reading));
         }
+        DropShortenedRows(readings, longer);
         DropRepeatedReadings(readings);
         std::stable_sort(readings.begin(), readings.end(),
                          [](const LineReading& a, const LineReading& b) { return a.score > b.score; });

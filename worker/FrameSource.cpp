@@ -10,6 +10,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio/registry.hpp>
 
+#include "worker/DecodeAhead.h"
 #include "worker/StillImageFormats.h"
 #include "worker/StillImageHeader.h"
 
@@ -162,7 +163,19 @@ bool FrameSource::open(const std::string& path) {
     return false;
 }
 
-bool FrameSource::isOpened() const { return isStill_ || capture_.isOpened(); }
+FrameSource::FrameSource() = default;
+
+FrameSource::~FrameSource() { release(); }
+
+bool FrameSource::openDecodingAhead(const std::string& path) {
+    if (!open(path)) return false;
+    // Streams are read as they come: a frame decoded ahead would only add
+    // to their delay.
+    if (!isStill_ && !IsStreamAddress(path)) ahead_ = std::make_unique<DecodeAhead>(capture_);
+    return true;
+}
+
+bool FrameSource::isOpened() const { return isStill_ || ahead_ || capture_.isOpened(); }
 
 bool FrameSource::read(cv::Mat& frame) {
     frame.release();
@@ -172,6 +185,7 @@ bool FrameSource::read(cv::Mat& frame) {
         frame = still_.clone();
         return true;
     }
+    if (ahead_) return ahead_->Next(frame, aheadTimestampMs_);
     if (!capture_.isOpened()) return false;
     cv::Mat decoded;
     try {
@@ -184,11 +198,15 @@ bool FrameSource::read(cv::Mat& frame) {
 }
 
 double FrameSource::timestampMs() const {
-    if (isStill_ || !capture_.isOpened()) return 0.0;
+    if (isStill_) return 0.0;
+    if (ahead_) return aheadTimestampMs_;
+    if (!capture_.isOpened()) return 0.0;
     return capture_.get(cv::CAP_PROP_POS_MSEC);
 }
 
 void FrameSource::release() {
+    ahead_.reset();  // its thread ends before the capture it reads from
+    aheadTimestampMs_ = 0.0;
     capture_.release();
     still_.release();
     isStill_ = false;

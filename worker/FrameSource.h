@@ -1,10 +1,13 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
 namespace kalvero {
+
+class DecodeAhead;
 
 // Converts any decoded picture to the 8-bit, three-channel BGR frame the rest
 // of the program works on: grey and grey+alpha are expanded, alpha dropped,
@@ -34,6 +37,10 @@ public:
     // decoded, or when its header announces more than kMaxStillPixels
     // pixels: see IsOversizedStill). Reopening closes what was open before.
     bool open(const std::string& path);
+    // Opens `path` like open, and decodes a video file's frames on a thread
+    // of their own a few frames ahead of read (DecodeAhead): the run loop's
+    // way, which overlaps decoding with recognition.
+    bool openDecodingAhead(const std::string& path);
     bool isOpened() const;
     // Reads the next frame; false at the end or on a failed read, `frame`
     // is then empty.
@@ -43,8 +50,15 @@ public:
     double timestampMs() const;
     void release();
 
+    FrameSource();
+    ~FrameSource();
+    FrameSource(const FrameSource&) = delete;
+    FrameSource& operator=(const FrameSource&) = delete;
+
 private:
     cv::VideoCapture capture_;
+    std::unique_ptr<DecodeAhead> ahead_;  // while set, only it touches capture_
+    double aheadTimestampMs_ = 0.0;       // of the frame last taken from ahead_
     cv::Mat still_;            // the picture of a still-image source
     bool isStill_ = false;
     bool stillDelivered_ = false;

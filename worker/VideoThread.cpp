@@ -111,7 +111,7 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
 
         // Set-up: the file name is copied, later changes do not affect the run.
         FrameSource source;
-        opened = source.open(LoadRunPath(options));
+        opened = source.openDecodingAhead(LoadRunPath(options));
         std::int32_t digitHeight = options.numberH.load();
         std::unique_ptr<ResultVoteBuffer> buffer =
             ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());

@@ -123,7 +123,18 @@ TEST(ProposeLinesOverHeights, NothingForUnreadableImagesOrAnEmptyRange) {
     cv::Mat grey;
     cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
     EXPECT_TRUE(ProposeLinesOverHeights(cv::Mat(), DigitHeightRange{}, 6).empty());
-    EXPECT_TRUE(ProposeLinesOverHeights(frame, DigitHeightRange{}, 6).empty());  // not grey
+    cv::Mat deep, alpha;
+    grey.convertTo(deep, CV_16U, 256.0);
+    cv::cvtColor(frame, alpha, cv::COLOR_BGR2BGRA);
+    EXPECT_TRUE(ProposeLinesOverHeights(deep, DigitHeightRange{}, 6).empty());
+    EXPECT_TRUE(ProposeLinesOverHeights(alpha, DigitHeightRange{}, 6).empty());
+    // A colour frame is searched like its grey picture.
+    const std::vector<LineProposal> fromColour = ProposeLinesOverHeights(frame, DigitHeightRange{}, 6);
+    const std::vector<LineProposal> fromGrey = ProposeLinesOverHeights(grey, DigitHeightRange{}, 6);
+    ASSERT_FALSE(fromColour.empty());
+    ASSERT_FALSE(fromGrey.empty());
+    EXPECT_GE(BoxIou(fromColour.front().box, ink), 0.6);
+    EXPECT_GE(BoxIou(fromColour.front().box, fromGrey.front().box), 0.9);
     EXPECT_TRUE(ProposeLinesOverHeights(grey, DigitHeightRange{40, 20}, 6).empty());
     EXPECT_TRUE(ProposeLinesOverHeights(grey, DigitHeightRange{}, 0).empty());
     // Heights the row does not have: nothing of it.

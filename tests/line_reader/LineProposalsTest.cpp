@@ -100,6 +100,33 @@ TEST(ProposeLines, JoinsTheTwoPiecesOfAStencilledDigit) {
     EXPECT_EQ(BestMatch(proposals, ink).blobCount, 8);
 }
 
+TEST(ProposeLines, ARowMissingADigitAtItsEndReachesFarEnoughForEight) {
+    DrawnLineStyle style;
+    style.text = "52473063";
+    style.noiseSigma = 0.0;
+    cv::Rect ink;
+    cv::Mat panel = DrawTightZone(style, &ink);
+    // The middle of the last digit is worn away: its two halves are too far
+    // apart to be joined into one digit, and the row has seven.
+    const int h = style.digitHeight;
+    const int lastDigit = ink.br().x - ink.width / 8;
+    cv::rectangle(panel, cv::Rect(lastDigit + 2, ink.y + h * 3 / 10, ink.br().x - lastDigit + 4, h * 2 / 5),
+                  cv::Scalar::all(60), cv::FILLED);
+    const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), h, 6);
+    ASSERT_FALSE(proposals.empty());
+    const LineProposal best = BestMatch(proposals, ink);
+    EXPECT_EQ(best.blobCount, 7);
+    // One pitch further on both sides: the lost digit is inside the line
+    // and its box.
+    EXPECT_LE(best.box.x, ink.x);
+    EXPECT_GE(best.box.br().x, ink.br().x);
+    const float pitch = ink.width / 8.0f;
+    EXPECT_GE(best.line.length, ink.width + 0.8f * pitch);
+    // Within the image, however far the extension reaches.
+    EXPECT_GE(best.box.x, 0);
+    EXPECT_LE(best.box.br().x, panel.cols);
+}
+
 TEST(ProposeLines, CutsTouchingDigitsApart) {
     DrawnLineStyle style;
     style.text = "52403068";
