@@ -43,7 +43,7 @@ struct CropConditions {
 };
 
 // A random mix for one crop: each effect with its own chance (about one in
-// four), at least one of them, the hand or block-stencil font for about a
+// four), at least one of them (faded paint never at night or in infrared), the hand or block-stencil font for about a
 // third of the crops, digit heights spread over 10..250 pixels (more of
 // them small), and a hard negative for about one crop in five.
 CropConditions RandomCropConditions(cv::RNG& rng);

@@ -79,11 +79,20 @@ void ApplyCropConditions(cv::Mat& frame, const CropConditions& c, const cv::Matx
                          cv::RNG& rng) {
     cv::Mat wide;
     frame.convertTo(wide, CV_32F);
-    if (c.night) {
-        const NightLight light = RandomNightLight(frame.size(), rng);
+    if (c.night && !digitBoxes.empty()) {
+        // A number read at night is one a lamp lights: the lamp stands
+        // above the line, within its length, and reaches all of it.
+        NightLight light = RandomNightLight(frame.size(), rng);
+        const cv::Rect2d& first = digitBoxes.front();
+        const cv::Rect2d& last = digitBoxes.back();
+        const double length = last.br().x - first.x;
+        const cv::Point2d above(first.x + length * rng.uniform(0.0, 1.0), first.y - h * rng.uniform(1.0, 3.0));
+        light.lamp = MapPoints(homography, {above})[0];
+        light.reach = std::max(light.reach, length);
+        light.glareRadius = std::max(2.0, h * rng.uniform(0.2, 0.6));
         wide = wide.mul(NightLightField(frame.size(), light, 1)) + NightGlare(frame.size(), light, 1);
         AddBloom(wide, 210.0, std::max(1.0, 0.15 * h), 0.8);
-        camera.noise = std::max(camera.noise, rng.uniform(8.0, 16.0));
+        camera.noise = std::max(camera.noise, rng.uniform(6.0, 12.0));
     }
     if (c.infrared) {
         AddBloom(wide, 200.0, std::max(1.0, 0.1 * h), 0.6);
