@@ -263,7 +263,7 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
                             : c.font == CropConditions::Font::BlockStencil ? blockStencilFont_
                                                                            : fonts_[fontIndex];
     const WordBank& words = words_[fontIndex];
-    const bool marking = c.hardNegative != SceneNegative::None && !IsPatternNegative(c.hardNegative);
+    const bool marking = IsMarkingNegative(c.hardNegative);
     const bool pattern = IsPatternNegative(c.hardNegative);
     const bool negative = rng.uniform(0.0, 1.0) < negativesShare && c.hardNegative == SceneNegative::None;
     // Negatives: a blank side, a box across the number that holds no whole
