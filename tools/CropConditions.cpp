@@ -29,7 +29,7 @@ CropConditions RandomCropConditions(cv::RNG& rng) {
             c.perspective = true;
             c.yawDegrees = rng.uniform(25.0, 45.0) * (Chance(rng, 0.5) ? -1.0 : 1.0);
             c.rollDegrees = rng.uniform(-8.0, 8.0);
-            c.distance = rng.uniform(1.5, 4.0);
+            c.distance = rng.uniform(1.2, 3.0);
         }
         const double light = rng.uniform(0.0, 1.0);
         c.night = light < 0.15;

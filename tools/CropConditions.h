@@ -21,7 +21,7 @@ struct CropConditions {
     bool perspective = false;
     double yawDegrees = 0.0;          // either sign, 25..45 in size
     double rollDegrees = 0.0;         // -8..8
-    double distance = 3.0;            // camera distance in line lengths
+    double distance = 3.0;            // camera distance in widths of the painted side shown (1.2..3)
     bool night = false;
     bool infrared = false;
     double interlaceShift = 0.0;      // odd rows moved this many digit heights; 0: none

@@ -394,8 +394,10 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
         // The camera's angle (and the rows' readout shear) replace the
         // small tilt; the frame grows to hold all of the side.
         const cv::Point2d centre(items.front().at.x + 0.5 * line.mask.cols, items.front().at.y + 0.5 * line.mask.rows);
+        // The camera stands further off than the side is wide, so every
+        // point of the side lies in front of it.
         cv::Matx33d m = c.perspective
-                            ? YawRollHomography(c.yawDegrees, c.rollDegrees, c.distance * line.mask.cols, centre)
+                            ? YawRollHomography(c.yawDegrees, c.rollDegrees, c.distance * size.width, centre)
                             : cv::Matx33d::eye();
         const cv::Matx33d shear(1.0, c.rollingShear, -c.rollingShear * centre.y, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0);
         m = shear * m;
@@ -486,6 +488,11 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
     sample.box = box;
     sample.image = NormaliseLine(frame, box);
     sample.frame = frame;
+    if (sample.image.empty() && c.any) {
+        // Not seen in practice; a crop is never left out, so its plain
+        // drawing stands in.
+        return MakeWith(seed, index, negativesShare, CropConditions{});
+    }
     return sample;
 }
 
