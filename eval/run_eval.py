@@ -133,6 +133,8 @@ class ReaderFeatures(object):
 
     def __init__(self, text):
         self.engine_option = "--engine" in text
+        m = re.search(r"--engine E\s+(\w+) \(default\)", text)
+        self.default_engine = m.group(1) if m else None
         self.threshold_option = "--threshold" in text
         self.height_ranges = {}
         m = re.search(r"^\s*--digit-height\b(.*?)(?=^\s*--|\Z)", text, re.M | re.S)
@@ -224,10 +226,12 @@ def generate(make, items, set_dir):
     return results, not_drawn
 
 
-def read_with_reader(read, item, path, engine, features, mode, base):
+def read_with_reader(read, item, path, engine, features, mode, base, alone=False):
     """Runs kalvero-read on one item, keeps its raw output, returns
-    (frames, status, problem)."""
-    cmd = [read] + set_design.reader_args(item, path, engine, features.engine_option, mode,
+    (frames, status, problem). `alone`: the only reader engine of the run,
+    which then goes without --engine when it is the reader's default."""
+    engine_option = features.engine_option and not (alone and engine == features.default_engine)
+    cmd = [read] + set_design.reader_args(item, path, engine, engine_option, mode,
                                           features.height_range(engine),
                                           features.threshold_option)
     try:
@@ -371,8 +375,9 @@ def run(args):
                     frames, status, problem = read_with_peer(peers.get(engine), engine, it,
                                                              path, truth, base)
                 else:
-                    frames, status, problem = read_with_reader(read, it, path, engine,
-                                                               features, mode, base)
+                    frames, status, problem = read_with_reader(
+                        read, it, path, engine, features, mode, base,
+                        alone=[e for e in args.engines if e in READER_ENGINES] == [engine])
                 s = scoring.score_item(truth, frames)
                 scores[key][it["name"]] = s
                 if problem:

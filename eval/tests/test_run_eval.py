@@ -44,11 +44,12 @@ FAKE_READ = r'''#!/usr/bin/env python3
 import json, sys
 a = sys.argv[1:]
 if a == ["--help"]:
-    print("kalvero-read FILE --json --threshold K --digit-height H  expected, 16..99 (29) @ENGINE@")
+    print("kalvero-read FILE --json --threshold K\n  --digit-height H  expected, 16..99 (29)\n"
+          "  @ENGINE@")
     sys.exit(0)
 opt = lambda n, d=None: a[a.index(n) + 1] if n in a else d
 truth = json.load(open(a[0].rsplit(".", 1)[0] + ".truth.json"))
-engine = opt("--engine", "glyph")
+engine = opt("--engine", "@DEFAULT@")
 sys.stderr.write(json.dumps(a) + "\n")
 given = "--digit-height" in a
 if "@NOMODEL@" and engine == "learned":
@@ -76,7 +77,9 @@ def write_fakes(build, engine_option=True, fail_stencil=False, no_model=False,
                 fail_new=False, fail_first=False):
     os.makedirs(build, exist_ok=True)
     for name, text in (("kalvero-make-sample", FAKE_MAKE), ("kalvero-read", FAKE_READ)):
-        text = text.replace("@ENGINE@", "--engine learned|glyph" if engine_option else "")
+        text = text.replace("@ENGINE@", "--engine E  learned (default): reads; glyph"
+                            if engine_option else "")
+        text = text.replace("@DEFAULT@", "learned" if engine_option else "glyph")
         text = text.replace('"@FAIL@"', "True" if fail_stencil else "False")
         text = text.replace('"@NOMODEL@"', "True" if no_model else "False")
         text = text.replace('"@NEWFAIL@"', "True" if fail_new else "False")
@@ -177,6 +180,19 @@ class RunEvalTest(unittest.TestCase):
         self.assertEqual(status, 0, err)
         self.assertNotIn("glyph, given", out)
         self.assertIn("glyph, no options", out)
+        # the reader's default engine alone goes without --engine; another
+        # engine alone keeps it
+        it = items[0]
+        path = os.path.join(self.tmp.name, "{}", "set", set_design.file_name(it))
+        for engine, want in (("learned", []), ("glyph", ["--engine", "glyph"])):
+            o = os.path.join(self.tmp.name, engine)
+            status, out, err = run_main([self.build, "--no-build", "--quick", "--modes",
+                                         "no-options", "--engines", engine, "--out", o])
+            self.assertEqual(status, 0, err)
+            with open(os.path.join(o, "raw", engine + "-no-options",
+                                   it["name"] + ".stderr")) as f:
+                self.assertEqual(json.loads(f.readline()),
+                                 [path.format(engine), "--json"] + want)
 
     def test_figures_and_markdown(self):
         write_fakes(self.build)
@@ -328,8 +344,9 @@ class ReaderFeaturesTest(unittest.TestCase):
             "  --digit-height H   expected digit height in scaled-frame pixels, 12..140 (29)\n"
             "  --zone X,Y,W,H     recognition zone, 1..99 (whole frame)\n"
             "  --threshold K      equal readings that confirm a number, 1 up to --depth (5)\n"
-            "  --engine E         learned (default)\n")
-        self.assertEqual((f.engine_option, f.threshold_option), (True, True))
+            "  --engine E         learned (default): reads the common painted fonts;\n")
+        self.assertEqual((f.engine_option, f.threshold_option, f.default_engine),
+                         (True, True, "learned"))
         self.assertEqual((f.height_range("learned"), f.height_range("glyph")),
                          ((12, 140), (12, 140)))
 
