@@ -12,6 +12,9 @@ constexpr float kMaxGroupHeightRatio = 1.35f;
 // Misalignment of a group's first digit from the line of the group before,
 // besides the tilt, in digit heights.
 constexpr float kGroupCentreSlack = 0.33f;
+// How far the line of the group before may be off in angle (its tilt is
+// measured over a few digits only).
+constexpr float kGroupTiltSlackDegrees = 3.0f;
 // Groups may touch or overlap by this much (in digit heights) and still be
 // one after the other.
 constexpr float kGroupOverlap = 0.1f;
@@ -32,7 +35,8 @@ float FollowingGap(const BlobRow& a, const BlobRow& b) {
     // Where a's line is at b's first digit.
     const float dx = first.CentreX() - a.line.centre.x;
     const float expectedY = a.line.centre.y + dx * std::tan(a.line.angleDegrees * kRadians);
-    const float slack = kGroupCentreSlack * h + std::tan(kMaxRowTiltDegrees * kRadians) * std::max(0.0f, first.CentreX() - last.CentreX());
+    const float slack =
+        kGroupCentreSlack * h + std::tan(kGroupTiltSlackDegrees * kRadians) * std::max(0.0f, first.CentreX() - last.CentreX());
     if (std::abs(first.CentreY() - expectedY) > slack) return -1.0f;
     return std::max(0.0f, gap);
 }

@@ -15,8 +15,8 @@ constexpr float kMaxGroupGap = 2.4f;
 // their first blob, as GroupBlobRows gives them) is followed by the nearest
 // row that starts after it within kMaxGroupGap digit heights, whose digits
 // are of about the same height (within a third) and whose first blob's
-// centre lies on its line (within a third of a height, plus what a 6-degree
-// tilt makes of the distance), and so on while the blobs number at most
+// centre lies on its line (within a third of a height, plus what 3 degrees
+// more or less of tilt make of the distance), and so on while the blobs number at most
 // `maxBlobs`. Every chain of two or more groups that has from `minBlobs` to
 // `maxBlobs` blobs is a row of its own: the blobs of its groups in order,
 // with their line (FitRowLine) and box. Chains come out by their first
