@@ -81,6 +81,24 @@ void DropRepeatedReadings(std::vector<LineReading>& readings) {
     readings = std::move(kept);
 }
 
+// Where the digits read are, when the proposal's own box may not say: a row
+// that was extended to reach eight digits, or groups joined across a gap.
+// From the columns the model read the first and last digit in, half a
+// digit's pitch further on both sides, within the zone. A proposal of
+// exactly eight blobs keeps its box, drawn around the digits themselves.
+cv::Rect ReadingBox(const LineProposal& proposal, const CtcReading& decoded, int columns, cv::Size zone) {
+    if (proposal.blobCount == static_cast<int>(kNumberLength) || decoded.digitColumns.size() < 2 || columns < 1) {
+        return proposal.box;
+    }
+    const float first = 0.5f * (decoded.digitColumns.front().first + decoded.digitColumns.front().second) + 0.5f;
+    const float last = 0.5f * (decoded.digitColumns.back().first + decoded.digitColumns.back().second) + 0.5f;
+    const float halfPitch = 0.5f * (last - first) / static_cast<float>(decoded.digitColumns.size() - 1);
+    const float width = static_cast<float>(columns);
+    const cv::Rect box =
+        LineSpanBox(proposal.line, (first - halfPitch) / width, (last + halfPitch) / width) & cv::Rect(cv::Point(), zone);
+    return box.empty() ? proposal.box : box;
+}
+
 }  // namespace
 
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
@@ -113,7 +131,7 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
             if (decoded.text.size() != kNumberLength) continue;
             LineReading reading;
             reading.text = decoded.text;
-            reading.box = cropped[i]->box;
+            reading.box = ReadingBox(*cropped[i], decoded, logits[i].cols, zone.size());
             reading.score = decoded.score;
             std::copy(decoded.digitScores.begin(), decoded.digitScores.end(), reading.digitScores.begin());
             reading.angleDegrees = cropped[i]->line.angleDegrees;
