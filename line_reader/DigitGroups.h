@@ -7,9 +7,9 @@ namespace kalvero {
 
 // Widest gap between two digit groups of one number, in digit heights:
 // numbers are painted in groups ("5241 8396", "52 4730 63") up to 3.5
-// digit widths apart, a digit being about 0.6 of its height wide, plus the
-// usual space between digits.
-constexpr float kMaxGroupGap = 2.4f;
+// digit pitches apart (a digit and its space, about 0.75 of its height),
+// plus the space between the groups' edge digits and their ink.
+constexpr float kMaxGroupGap = 3.4f;
 
 // Rows of digit groups on one line: each row of `rows` (left to right by
 // their first blob, as GroupBlobRows gives them) is followed by the nearest

@@ -32,7 +32,7 @@ int RightOf(const BlobRow& row) { return row.box.x + row.box.width; }
 
 TEST(JoinDigitGroups, JoinsGroupsAFewDigitWidthsApartOnOneLine) {
     const BlobRow left = Group(4, 10, 50);
-    const BlobRow right = Group(4, RightOf(left) + 60, 50);  // 2 heights: 3.3 digit widths
+    const BlobRow right = Group(4, RightOf(left) + 95, 50);  // 3.2 heights: 5 digit widths from edge to edge
     const std::vector<BlobRow> joined = JoinDigitGroups({left, right}, 5, 10);
     ASSERT_EQ(joined.size(), 1u);
     EXPECT_EQ(joined[0].blobs.size(), 8u);
@@ -60,7 +60,7 @@ TEST(JoinDigitGroups, KeepsApartWhatCannotBeOneNumber) {
     const BlobRow left = Group(4, 10, 50);
     const int next = RightOf(left);
     const std::vector<Apart> cases = {
-        {"too far", Group(4, next + 80, 50)},             // 2.7 heights
+        {"too far", Group(4, next + 110, 50)},            // 3.7 heights
         {"smaller digits", Group(4, next + 30, 58, 20)},  // heights 30 and 20
         {"another line", Group(4, next + 30, 65)},        // half a height lower
         {"to the left", Group(4, 10 - 150, 50)},
