@@ -29,7 +29,7 @@ CropConditions RandomCropConditions(cv::RNG& rng) {
             c.perspective = true;
             c.yawDegrees = rng.uniform(25.0, 45.0) * (Chance(rng, 0.5) ? -1.0 : 1.0);
             c.rollDegrees = rng.uniform(-8.0, 8.0);
-            c.distance = rng.uniform(1.5, 4.0);
+            c.distance = rng.uniform(1.2, 3.0);
         }
         const double light = rng.uniform(0.0, 1.0);
         c.night = light < 0.15;
@@ -53,8 +53,12 @@ CropConditions RandomCropConditions(cv::RNG& rng) {
         c.haze = rng.uniform(0.1, 0.3);
         c.dirt = Chance(rng, 0.15);
         c.graffiti = Chance(rng, 0.12);
-        if (Chance(rng, 0.15)) {
+        // Faded paint in the dark or in infrared leaves a few grey levels
+        // under heavy noise, which nobody reads: never together.
+        if (Chance(rng, 0.15) && !c.night && !c.infrared) {
             c.fadedContrast = rng.uniform(15.0, 30.0);
+        } else {
+            c.fadedContrast = 0.0;
         }
         if (Chance(rng, 0.2)) {
             c.motionBlurShare = rng.uniform(0.3, 1.0);

@@ -21,7 +21,7 @@ struct CropConditions {
     bool perspective = false;
     double yawDegrees = 0.0;          // either sign, 25..45 in size
     double rollDegrees = 0.0;         // -8..8
-    double distance = 3.0;            // camera distance in line lengths
+    double distance = 3.0;            // camera distance in widths of the painted side shown (1.2..3)
     bool night = false;
     bool infrared = false;
     double interlaceShift = 0.0;      // odd rows moved this many digit heights; 0: none
@@ -43,7 +43,7 @@ struct CropConditions {
 };
 
 // A random mix for one crop: each effect with its own chance (about one in
-// four), at least one of them, the hand or block-stencil font for about a
+// four), at least one of them (faded paint never at night or in infrared), the hand or block-stencil font for about a
 // third of the crops, digit heights spread over 10..250 pixels (more of
 // them small), and a hard negative for about one crop in five.
 CropConditions RandomCropConditions(cv::RNG& rng);

@@ -79,11 +79,20 @@ void ApplyCropConditions(cv::Mat& frame, const CropConditions& c, const cv::Matx
                          cv::RNG& rng) {
     cv::Mat wide;
     frame.convertTo(wide, CV_32F);
-    if (c.night) {
-        const NightLight light = RandomNightLight(frame.size(), rng);
+    if (c.night && !digitBoxes.empty()) {
+        // A number read at night is one a lamp lights: the lamp stands
+        // above the line, within its length, and reaches all of it.
+        NightLight light = RandomNightLight(frame.size(), rng);
+        const cv::Rect2d& first = digitBoxes.front();
+        const cv::Rect2d& last = digitBoxes.back();
+        const double length = last.br().x - first.x;
+        const cv::Point2d above(first.x + length * rng.uniform(0.0, 1.0), first.y - h * rng.uniform(1.0, 3.0));
+        light.lamp = MapPoints(homography, {above})[0];
+        light.reach = std::max(light.reach, length);
+        light.glareRadius = std::max(2.0, h * rng.uniform(0.2, 0.6));
         wide = wide.mul(NightLightField(frame.size(), light, 1)) + NightGlare(frame.size(), light, 1);
         AddBloom(wide, 210.0, std::max(1.0, 0.15 * h), 0.8);
-        camera.noise = std::max(camera.noise, rng.uniform(8.0, 16.0));
+        camera.noise = std::max(camera.noise, rng.uniform(6.0, 12.0));
     }
     if (c.infrared) {
         AddBloom(wide, 200.0, std::max(1.0, 0.1 * h), 0.6);
@@ -254,7 +263,7 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
                             : c.font == CropConditions::Font::BlockStencil ? blockStencilFont_
                                                                            : fonts_[fontIndex];
     const WordBank& words = words_[fontIndex];
-    const bool marking = c.hardNegative != SceneNegative::None && !IsPatternNegative(c.hardNegative);
+    const bool marking = IsMarkingNegative(c.hardNegative);
     const bool pattern = IsPatternNegative(c.hardNegative);
     const bool negative = rng.uniform(0.0, 1.0) < negativesShare && c.hardNegative == SceneNegative::None;
     // Negatives: a blank side, a box across the number that holds no whole
@@ -385,8 +394,10 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
         // The camera's angle (and the rows' readout shear) replace the
         // small tilt; the frame grows to hold all of the side.
         const cv::Point2d centre(items.front().at.x + 0.5 * line.mask.cols, items.front().at.y + 0.5 * line.mask.rows);
+        // The camera stands further off than the side is wide, so every
+        // point of the side lies in front of it.
         cv::Matx33d m = c.perspective
-                            ? YawRollHomography(c.yawDegrees, c.rollDegrees, c.distance * line.mask.cols, centre)
+                            ? YawRollHomography(c.yawDegrees, c.rollDegrees, c.distance * size.width, centre)
                             : cv::Matx33d::eye();
         const cv::Matx33d shear(1.0, c.rollingShear, -c.rollingShear * centre.y, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0);
         m = shear * m;
@@ -477,6 +488,11 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
     sample.box = box;
     sample.image = NormaliseLine(frame, box);
     sample.frame = frame;
+    if (sample.image.empty() && c.any) {
+        // Not seen in practice; a crop is never left out, so its plain
+        // drawing stands in.
+        return MakeWith(seed, index, negativesShare, CropConditions{});
+    }
     return sample;
 }
 

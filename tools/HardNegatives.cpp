@@ -98,6 +98,11 @@ std::string NegativeMarkingText(SceneNegative kind, cv::RNG& rng) {
     return "";  // not reached in practice: about half the draws qualify
 }
 
+bool IsMarkingNegative(SceneNegative kind) {
+    return kind == SceneNegative::PhoneNumber || kind == SceneNegative::Date || kind == SceneNegative::BadCheckDigit ||
+           kind == SceneNegative::NineDigits || kind == SceneNegative::TenDigits || kind == SceneNegative::SevenPlusOne;
+}
+
 bool IsPatternNegative(SceneNegative kind) {
     return kind == SceneNegative::Ladder || kind == SceneNegative::Grille || kind == SceneNegative::Rivets;
 }

@@ -23,6 +23,9 @@ bool HoldsCarriageNumber(const std::string& text);
 // True for the negatives painted as a pattern without digits.
 bool IsPatternNegative(SceneNegative kind);
 
+// True for the negatives whose marking NegativeMarkingText draws.
+bool IsMarkingNegative(SceneNegative kind);
+
 // Paints a marking: its digit runs in `font` and `style`, and between them
 // what the text has: a space (`space` digit heights wide), a dash, a dot or
 // a plus, drawn as a sign writer paints them. The digit boxes are those of

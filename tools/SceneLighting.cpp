@@ -78,10 +78,10 @@ void AddBloom(cv::Mat& image, double threshold, double sigma, double strength) {
 
 InfraredLook RandomInfraredLook(cv::RNG& rng) {
     InfraredLook look;
-    look.slope = (rng.uniform(0.0, 1.0) < 0.35 ? -1.0 : 1.0) * rng.uniform(0.45, 0.8);
+    look.slope = (rng.uniform(0.0, 1.0) < 0.35 ? -1.0 : 1.0) * rng.uniform(0.55, 0.85);
     look.offset = look.slope > 0 ? rng.uniform(40.0, 90.0) : rng.uniform(190.0, 240.0);
     look.foliage = rng.uniform(175.0, 225.0);
-    look.flatten = rng.uniform(0.65, 0.85);
+    look.flatten = rng.uniform(0.75, 0.9);
     return look;
 }
 

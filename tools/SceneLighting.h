@@ -41,8 +41,9 @@ struct InfraredLook {
     double flatten = 0.75;    // contrast kept around the mean
 };
 
-// A look whose slope is 0.45..0.8 in size, either sign, so painted digits
-// keep at least 20 grey levels on a 45-level paint.
+// A look whose slope is 0.55..0.85 in size, either sign, and whose
+// flattening keeps 75-90 % of the contrast, so painted digits keep at
+// least 20 grey levels on a 45-level paint.
 InfraredLook RandomInfraredLook(cv::RNG& rng);
 
 // The painted side (32-bit float grey) as the IR camera sees it.

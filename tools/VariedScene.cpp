@@ -112,7 +112,7 @@ std::string VariedScene::Build(const SampleOptions& sample, const SceneOptions& 
     conditioned_ = !options.conditions.empty();
     cv::RNG cond(PartSeed(sample.seed, 5));
     const SceneNegative negative = options.negative;
-    const bool marking = !NegativeMarkingText(negative, cond).empty();
+    const bool marking = IsMarkingNegative(negative);
     const bool pattern = IsPatternNegative(negative);
 
     // The carriages' texts: carriage numbers, or what a negative carries.
@@ -416,9 +416,7 @@ std::string VariedScene::SetUpConditions(const std::vector<double>& firstCopy, c
                                          double numberWidth, double numberRow, double digitWidth, cv::RNG& rng) {
     const cv::Size size = sample_.size;
     const double w = size.width;
-    const double h = sample_.digitHeight;
     const int margin = std::max(8, size.width / 40);
-    cv::Mat cover;
     stripMask_.convertTo(stripCover_, CV_32F, 1.0 / 255.0);
 
     // The camera's angle to the side.
@@ -545,8 +543,6 @@ std::string VariedScene::SetUpConditions(const std::vector<double>& firstCopy, c
         haze_ = rng.uniform(0.12, 0.3);
         rainSlant_ = rng.uniform(-15.0, 15.0);
     }
-    (void)h;
-    (void)cover;
     return "";
 }
 

@@ -14,8 +14,9 @@ TRAINING_PACKAGES = ('fonts-dejavu-core', 'fonts-dejavu-extra', 'fonts-liberatio
                      'fonts-liberation2', 'fonts-croscore')
 HELD_OUT_PACKAGES = ('fonts-lato', 'fonts-cantarell', 'fonts-league-spartan', 'fonts-hack')
 
-# Drawn by the generator itself, named as such in its font lists.
-BUILT_IN = ('glyph', 'stencil')
+# Drawn by the generator itself, named as such in its font lists ('hand'
+# and 'block-stencil' come into crops drawn under conditions).
+BUILT_IN = ('glyph', 'stencil', 'hand', 'block-stencil')
 
 # Family of a font file, from the start of its file name.
 _FAMILY_PREFIXES = (
@@ -27,7 +28,7 @@ HELD_OUT_FAMILIES = ('Lato', 'Cantarell', 'League Spartan', 'Hack')
 
 
 def family(font):
-    """'glyph', 'stencil' or a font path -> the family name used in reports."""
+    """A built-in name ('glyph', 'hand', ...) or a font path -> the family name used in reports."""
     if font in BUILT_IN:
         return font
     name = os.path.basename(font)

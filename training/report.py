@@ -111,6 +111,41 @@ def load(work, name):
         return json.load(f)
 
 
+def load_optional(work, name):
+    """The JSON file, or None when the run did not write it."""
+    path = os.path.join(work, name)
+    return load(work, name) if os.path.exists(path) else None
+
+
+def conditioned_section(held_out, training, run):
+    """Rows for the crops drawn under conditions, when the run made them."""
+    if held_out is None:
+        return []
+    lines = [
+        '',
+        '## Under conditions (held-out fonts)',
+        '',
+        'Fresh crops (seed %s), %s per family, every one drawn under a random mix of what '
+        'trackside cameras see (`kalvero-make-sample --crops --conditions 1`): a camera yawed '
+        '25-45 degrees and rolled, night light with glare, infrared, interlaced fields, rolling '
+        'shutter, block codec artefacts, JPEG down to quality 15, rain, snow, dirt, graffiti, '
+        'faded paint, motion blur, a pole, group gaps, digits 10-250 px high, and hard '
+        'negatives (phone numbers, dates, 9 and 10 digits, 7 + 1 digits, ladders, grilles, '
+        'rivets) labelled with the digits they show. About a third of these crops are painted '
+        'in the hand-painted or block-stencil digits instead of the family\'s font; they have '
+        'rows of their own.'
+        % (run.get('conditioned_test_seed', '?'), run.get('conditioned_test_count', '?')),
+        '',
+    ] + family_table(held_out, list(HELD_OUT_FAMILIES) + ['hand', 'block-stencil'])
+    if training is not None:
+        lines += [
+            '',
+            '### Training fonts under conditions, fresh crops (seed %s)' % run.get('conditioned_fresh_seed', '?'),
+            '',
+        ] + family_table(training)
+    return lines
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--work', required=True)
@@ -123,6 +158,8 @@ def main(argv):
         held_out = load(args.work, 'eval-held-out.json')
         training = load(args.work, 'eval-training.json')
         run = load(args.work, 'run.json')
+        held_out_conditioned = load_optional(args.work, 'eval-held-out-conditioned.json')
+        training_conditioned = load_optional(args.work, 'eval-training-conditioned.json')
     except (OSError, ValueError) as e:
         print('report.py: %s' % e, file=sys.stderr)
         return 1
@@ -171,7 +208,7 @@ def main(argv):
         '',
         '## Training fonts, fresh crops (seed %s)' % run['fresh_seed'],
         '',
-    ] + family_table(training) + [
+    ] + family_table(training) + conditioned_section(held_out_conditioned, training_conditioned, run) + [
         '',
         '## Export check (cv2.dnn against PyTorch, %d validation crops)' % exported['batch_1']['crops'],
         '',

@@ -134,6 +134,24 @@ INSTANTIATE_TEST_SUITE_P(Crops, HardNegativeCrops,
                                            HardCase{SceneNegative::Grille, 0, 0},
                                            HardCase{SceneNegative::Rivets, 0, 0}));
 
+TEST(CropConditions, SteepAnglesOnShortGroupsAndWordsStillGiveCrops) {
+    // A two-digit group once put the camera nearer than the side was wide:
+    // the far end came out behind it and the crop fell outside the picture.
+    CropConditions c;
+    c.any = true;
+    c.perspective = true;
+    c.yawDegrees = -45.0;
+    c.rollDegrees = -8.0;
+    c.distance = 1.2;
+    c.digitHeight = 13.0;
+    for (std::uint64_t i = 0; i < 60; ++i) {
+        const LineCropSample s = GlyphAndStencil().MakeWith(4, i, 1.0, c);
+        ASSERT_FALSE(s.image.empty()) << "crop " << i;
+        EXPECT_TRUE(s.conditioned) << "crop " << i << " fell back to its plain drawing";
+        EXPECT_TRUE(cv::Rect2f(0, 0, s.frame.cols, s.frame.rows).contains(s.box.centre)) << "crop " << i;
+    }
+}
+
 TEST(CropConditions, PatternNegativesShowInkButNoDigits) {
     CropConditions c;
     c.any = true;

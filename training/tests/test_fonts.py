@@ -10,6 +10,7 @@ class FontFamilies(unittest.TestCase):
                  '/usr/share/fonts/truetype/liberation2/LiberationSansNarrow-Bold.ttf': 'Liberation',
                  '/x/DejaVuSansMono.ttf': 'DejaVu', '/x/Cousine-Bold.ttf': 'Cousine',
                  '/x/Hack-Regular.ttf': 'Hack', 'glyph': 'glyph', 'stencil': 'stencil',
+                 'hand': 'hand', 'block-stencil': 'block-stencil',
                  '/x/Unknown.ttf': 'other'}
         for path, fam in cases.items():
             self.assertEqual(family(path), fam, path)
