@@ -69,7 +69,8 @@ FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& setting
 
 // True when `zone` can be read at `digitHeight`: an 8-bit grey or BGR image
 // that holds a whole scaled glyph template (W + 2 columns, h + 2 rows).
-// Either engine reads nothing from a zone that cannot.
+// The glyph engine reads nothing from a zone that cannot; for the learned
+// engine the height is a hint (RecognizeReadings).
 bool ZoneCanBeSearched(const cv::Mat& zone, int digitHeight);
 
 // The entries for a list of readings, in list order; a reading whose text

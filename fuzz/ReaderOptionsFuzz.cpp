@@ -9,6 +9,7 @@
 #include "cli/ReaderOptions.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzTargets.h"
+#include "line_reader/DigitHeightRange.h"
 
 namespace kalvero::fuzz {
 
@@ -63,7 +64,15 @@ void FuzzReaderOptions(const std::uint8_t* data, std::size_t size) {
         return;
     }
     // Sound options are within the documented ranges.
-    FUZZ_CHECK(options.digitHeight >= 16 && options.digitHeight <= 99);
+    // The glyph engine's and the sign reader's digit height is always set;
+    // the learned engine's is a hint, 0 when not given.
+    if (options.engine == RecognitionEngine::Glyph || options.hasSign) {
+        FUZZ_CHECK(options.digitHeight >= kMinGlyphDigitHeight && options.digitHeight <= kMaxGlyphDigitHeight);
+    } else {
+        FUZZ_CHECK(options.hasDigitHeight ? options.digitHeight >= kMinSearchedDigitHeight &&
+                                                options.digitHeight <= kMaxSearchedDigitHeight
+                                          : options.digitHeight == 0);
+    }
     FUZZ_CHECK(options.zoom >= 0.3f && options.zoom <= 1.0f);
     FUZZ_CHECK(options.depth >= 5 && options.depth <= 500);
     // A vote of `depth` readings can hold at most `depth` equal ones.

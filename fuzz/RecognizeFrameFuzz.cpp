@@ -132,6 +132,8 @@ void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
     if ((flags & 32) != 0) {
         settings.engine = RecognitionEngine::Learned;
         settings.lineReader = &SharedLineReader();
+        // No height at all: every height is looked for.
+        if ((flags & 64) != 0) settings.digitHeight = 0;
     }
     const FrameResult result = RecognizeFrame(image, settings);
     CheckResult(result, image, settings.requireFullNumber);

@@ -16,14 +16,16 @@ struct BlobRow {
     cv::Rect box;
 };
 
-// Most a row may tilt, in degrees; a steeper fit is clamped to it.
-constexpr float kMaxRowTiltDegrees = 6.0f;
+// Most a row may tilt, in degrees; a steeper fit is clamped to it. A camera
+// rolled 8 degrees and yawed off the carriage side tilts rows by up to
+// about 11.
+constexpr float kMaxRowTiltDegrees = 12.0f;
 
 // Groups left-to-right blobs into rows of at least `minBlobs`. Two blobs
 // are neighbours in a row when their heights differ by at most a third,
 // the gap from one's right edge to the next one's left edge is below
 // 1.2 times their height (a slight overlap allowed), and their centres line
-// up within a quarter height plus what a 6-degree tilt makes of the
+// up within a quarter height plus what a 12-degree tilt makes of the
 // distance between them. Each blob joins the row of its nearest fitting
 // left neighbour; a blob that several would take goes to the nearest.
 // Rows come out in order of their first blob.

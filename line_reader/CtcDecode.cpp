@@ -47,8 +47,10 @@ CtcReading DecodeCtc(const cv::Mat& logits) {
             if (best != previous) {
                 reading.text.push_back(static_cast<char>('0' + best - 1));
                 reading.digitScores.push_back(p);
+                reading.digitColumns.emplace_back(t, t);
             } else {
                 reading.digitScores.back() = std::max(reading.digitScores.back(), p);
+                reading.digitColumns.back().second = t;
             }
         }
         previous = best;

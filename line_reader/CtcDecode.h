@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -11,6 +12,8 @@ struct CtcReading {
     std::string text;                // the digits read, left to right
     std::vector<float> digitScores;  // per digit: its peak probability over its columns
     float score = 0.0f;              // product of digitScores; 1 for no digit
+    // Per digit: the first and last column of its run, where the model saw it.
+    std::vector<std::pair<int, int>> digitColumns;
 };
 
 // Greedy CTC decoding of one line's logits (rows: class 0 = blank, class

@@ -21,9 +21,7 @@ constexpr double kMeanWindow = 1.5;
 // otherwise bridge digits to specks around them.
 constexpr double kSmoothing = 0.04;
 constexpr double kMinSmoothing = 0.8;
-// Grey levels a pixel must stand out from the local mean to count as ink:
-// above sensor noise and paint texture, well below painted-digit contrast.
-constexpr int kInkContrast = 12;
+
 // Where digits are, the local deviation is about half their contrast; ink
 // must stand out by this share of it, so that paint texture next to
 // high-contrast digits does not join them while faint digits on a plain
@@ -153,7 +151,7 @@ bool LooksLikeDigit(const DigitBlob& blob, int digitHeight) {
 
 }  // namespace
 
-InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight) {
+InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight, int inkContrast) {
     InkImages images;
     if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4) return images;
     const double sigma = std::max(kMinSmoothing, kSmoothing * digitHeight);
@@ -186,7 +184,7 @@ InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight) {
     cv::Mat variance = cv::max(square32 - mean32.mul(mean32), 0.0f);
     cv::Mat deviation;
     cv::sqrt(variance, deviation);
-    cv::Mat threshold = cv::max(deviation * kDeviationShare, static_cast<float>(kInkContrast));
+    cv::Mat threshold = cv::max(deviation * kDeviationShare, static_cast<float>(inkContrast));
     threshold.convertTo(threshold, CV_8U);
     if (threshold.size() != grey.size()) {
         cv::resize(threshold, images.threshold, grey.size(), 0.0, 0.0, cv::INTER_LINEAR);

@@ -5,6 +5,13 @@
 
 namespace kalvero {
 
+// Grey levels a pixel must stand out from the local mean to count as ink,
+// at least: above sensor noise and paint texture, well below painted-digit
+// contrast. A picture scaled down by averaging has less noise, and faded
+// paint (15-30 levels) still stands out there by the lower floor.
+constexpr int kInkContrast = 12;
+constexpr int kAveragedInkContrast = 8;
+
 // Polarity of the digits against their ground.
 enum class InkPolarity { Light, Dark };
 
@@ -42,7 +49,7 @@ struct InkImages {
     cv::Mat mean;
     cv::Mat threshold;  // least ink contrast per pixel (8-bit)
 };
-InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight);
+InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight, int inkContrast = kInkContrast);
 // FindDigitBlobs with the prepared images.
 std::vector<DigitBlob> FindDigitBlobs(const InkImages& images, int digitHeight, InkPolarity polarity);
 

@@ -71,7 +71,8 @@ std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const Di
             work = half;
             workScale /= 2.0;
         }
-        AddLevelProposals(work, level.workHeight, image.size(), proposals);
+        // Every level averages at least four pixels into one.
+        AddLevelProposals(work, level.workHeight, image.size(), proposals, kAveragedInkContrast);
     }
     return KeepBestProposals(std::move(proposals), maxLines);
 }

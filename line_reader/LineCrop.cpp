@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include <opencv2/imgproc.hpp>
 
@@ -118,6 +119,32 @@ cv::Mat NormaliseLine(const cv::Mat& image, const LineBox& box) {
                    cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
     StretchContrast(line);
     return line;
+}
+
+cv::Rect LineSpanBox(const LineBox& box, float from, float to) {
+    if (!(box.length > 0.0f) || !(box.digitHeight > 0.0f) || !(to > from)) return cv::Rect();
+    const double h = box.digitHeight;
+    const double spanAlong = box.length + 2.0 * kLineMarginAlong * h;
+    const double theta = box.angleDegrees * CV_PI / 180.0;
+    const double c = std::cos(theta);
+    const double s = std::sin(theta);
+    const double a0 = (from - 0.5) * spanAlong;
+    const double a1 = (to - 0.5) * spanAlong;
+    double x0 = std::numeric_limits<double>::max(), y0 = x0;
+    double x1 = std::numeric_limits<double>::lowest(), y1 = x1;
+    for (const double along : {a0, a1}) {
+        for (const double across : {-0.5 * h, 0.5 * h}) {
+            const double x = box.centre.x + along * c - across * s;
+            const double y = box.centre.y + along * s + across * c;
+            x0 = std::min(x0, x);
+            y0 = std::min(y0, y);
+            x1 = std::max(x1, x);
+            y1 = std::max(y1, y);
+        }
+    }
+    const int left = static_cast<int>(std::floor(x0));
+    const int top = static_cast<int>(std::floor(y0));
+    return cv::Rect(left, top, static_cast<int>(std::ceil(x1)) - left, static_cast<int>(std::ceil(y1)) - top);
 }
 
 }  // namespace kalvero

@@ -31,4 +31,11 @@ constexpr float kLineMarginAlong = 0.35f;  // before the first and after the las
 // image or a box without length or height gives an empty result.
 cv::Mat NormaliseLine(const cv::Mat& image, const LineBox& box);
 
+// The axis-aligned box, in image pixels, of the part of NormaliseLine's
+// crop of `box` from `from` to `to` (shares of the crop's width, 0 its left
+// edge, 1 its right), the digit height across: where the line model saw
+// what it read. Empty when the box has no length or height or `to` is not
+// past `from`.
+cv::Rect LineSpanBox(const LineBox& box, float from, float to);
+
 }  // namespace kalvero

@@ -7,6 +7,7 @@
 
 #include "line_reader/BlobRows.h"
 #include "line_reader/DigitBlobs.h"
+#include "line_reader/DigitGroups.h"
 
 namespace kalvero {
 
@@ -27,6 +28,11 @@ constexpr float kWindowRankFactor = 0.9f;
 // A run of eight is cut from a longer row only where the gaps around it
 // are this much wider than the row's usual gap.
 constexpr double kApartGap = 1.6;
+// Digit groups worth joining to others (a lone digit is too easily a rivet
+// or a bolt), and the most blobs a joined row may have: eight and a stray
+// one on either side.
+constexpr int kMinGroupBlobs = 2;
+constexpr int kMaxJoinedBlobs = 10;
 // Boxes overlapping more than this are the same row.
 constexpr double kSameRowIou = 0.8;
 
@@ -66,15 +72,25 @@ LineProposal ProposalOf(const std::vector<DigitBlob>& blobs, float rank) {
     return proposal;
 }
 
+// The usual distance from one digit's centre to the next: the median over
+// the row, so that a gap between digit groups does not count. A single blob
+// gives its width.
+float DigitPitch(const std::vector<DigitBlob>& blobs) {
+    std::vector<float> steps;
+    for (std::size_t i = 0; i + 1 < blobs.size(); ++i) steps.push_back(blobs[i + 1].CentreX() - blobs[i].CentreX());
+    if (steps.empty()) return blobs.empty() ? 0.0f : static_cast<float>(blobs.front().box.width);
+    std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
+    return steps[steps.size() / 2];
+}
+
 // A row of fewer than eight blobs may have lost digits at either end (to a
 // panel's edge, a smear, paint too faint to make a blob): its line reaches
 // as many digit pitches further on both sides as blobs are missing, so that
 // the line model sees every digit there is. The box grows the same way
 // along x, within the image.
-void ExtendToEightDigits(LineProposal& proposal, cv::Size image) {
+void ExtendToEightDigits(LineProposal& proposal, float pitch, cv::Size image) {
     const int missing = kNumberDigits - proposal.blobCount;
-    if (missing <= 0 || proposal.blobCount < 1) return;
-    const float pitch = proposal.line.length / static_cast<float>(proposal.blobCount);
+    if (missing <= 0 || !(pitch > 0.0f)) return;
     proposal.line.length += 2.0f * static_cast<float>(missing) * pitch;
     const float along = static_cast<float>(missing) * pitch *
                         std::cos(proposal.line.angleDegrees * static_cast<float>(CV_PI) / 180.0f);
@@ -88,7 +104,7 @@ void ExtendToEightDigits(LineProposal& proposal, cv::Size image) {
 void AddRowProposals(const BlobRow& row, cv::Size image, std::vector<LineProposal>& proposals) {
     const std::vector<DigitBlob>& blobs = row.blobs;
     proposals.push_back(ProposalOf(blobs, RankOf(blobs, 0, blobs.size())));
-    ExtendToEightDigits(proposals.back(), image);
+    ExtendToEightDigits(proposals.back(), DigitPitch(blobs), image);
     if (blobs.size() <= static_cast<std::size_t>(kNumberDigits) || blobs.size() > kMaxWindowedRow) return;
     // Gap after blob i (to blob i + 1), and the usual gap of the row.
     std::vector<int> gaps;
@@ -119,17 +135,26 @@ double BoxIou(const cv::Rect& a, const cv::Rect& b) {
     return overlap / (static_cast<double>(a.area()) + b.area() - overlap);
 }
 
-void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals) {
+void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals,
+                       int inkContrast) {
     if (work.empty() || work.type() != CV_8UC1 || workHeight < 4) return;
     const double sx = static_cast<double>(image.width) / work.cols;
     const double sy = static_cast<double>(image.height) / work.rows;
     const bool scaled = work.size() != image;
-    const InkImages images = PrepareInkImages(work, workHeight);
+    const InkImages images = PrepareInkImages(work, workHeight, inkContrast);
     for (const InkPolarity polarity : {InkPolarity::Light, InkPolarity::Dark}) {
         std::vector<DigitBlob> blobs = FindDigitBlobs(images, workHeight, polarity);
         if (scaled) ScaleBlobs(blobs, sx, sy, image);
         const std::size_t before = proposals.size();
-        for (const BlobRow& row : GroupBlobRows(blobs, kMinRowBlobs)) AddRowProposals(row, image, proposals);
+        // Groups of two or more digits, each a row when long enough, and
+        // groups on one line a few digit widths apart joined into one.
+        const std::vector<BlobRow> groups = GroupBlobRows(blobs, kMinGroupBlobs);
+        for (const BlobRow& row : groups) {
+            if (static_cast<int>(row.blobs.size()) >= kMinRowBlobs) AddRowProposals(row, image, proposals);
+        }
+        for (const BlobRow& row : JoinDigitGroups(groups, kMinRowBlobs, kMaxJoinedBlobs)) {
+            AddRowProposals(row, image, proposals);
+        }
         for (std::size_t i = before; i < proposals.size(); ++i) {
             proposals[i].lightDigits = polarity == InkPolarity::Light;
         }

@@ -3,6 +3,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "line_reader/DigitBlobs.h"
 #include "line_reader/LineCrop.h"
 
 namespace kalvero {
@@ -43,8 +44,10 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
 // `workHeight` pixels (the band FindDigitBlobs accepts) in `work`, grouped
 // into rows of both polarities and ranked, appended to `proposals` in the
 // coordinates of an image of `image` size of which `work` is a scaled copy.
+// Ink must stand out by `inkContrast` grey levels at least (PrepareInkImages).
 // Nothing for an empty or non-8-bit `work` or a height below 4.
-void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals);
+void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals,
+                       int inkContrast = kInkContrast);
 
 // At most `maxLines` of `proposals`, best rank first (stable), dropping a
 // proposal whose box nearly coincides with a better one's (the same row

@@ -9,6 +9,7 @@
 #include "line_reader/GlyphRegionLines.h"
 #include "line_reader/LineCrop.h"
 #include "line_reader/HeightPyramid.h"
+#include "line_reader/Interlacing.h"
 #include "line_reader/LineProposals.h"
 #include "line_reader/ShortenedRows.h"
 
@@ -81,48 +82,81 @@ void DropRepeatedReadings(std::vector<LineReading>& readings) {
     readings = std::move(kept);
 }
 
+// Where the digits read are, when the proposal's own box may not say: a row
+// that was extended to reach eight digits, or groups joined across a gap.
+// From the columns the model read the first and last digit in, half a
+// digit's pitch further on both sides, within the zone. A proposal of
+// exactly eight blobs keeps its box, drawn around the digits themselves.
+cv::Rect ReadingBox(const LineProposal& proposal, const CtcReading& decoded, int columns, cv::Size zone) {
+    if (proposal.blobCount == static_cast<int>(kNumberLength) || decoded.digitColumns.size() < 2 || columns < 1) {
+        return proposal.box;
+    }
+    const float first = 0.5f * (decoded.digitColumns.front().first + decoded.digitColumns.front().second) + 0.5f;
+    const float last = 0.5f * (decoded.digitColumns.back().first + decoded.digitColumns.back().second) + 0.5f;
+    const float halfPitch = 0.5f * (last - first) / static_cast<float>(decoded.digitColumns.size() - 1);
+    const float width = static_cast<float>(columns);
+    const cv::Rect box =
+        LineSpanBox(proposal.line, (first - halfPitch) / width, (last + halfPitch) / width) & cv::Rect(cv::Point(), zone);
+    return box.empty() ? proposal.box : box;
+}
+
+// One reading of the zone as it is.
+std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader) {
+    // The search around a given height works on the whole zone in grey;
+    // the search over every height makes its own smaller grey copies, and
+    // the crops take grey only where they are cut.
+    cv::Mat grey = zone;
+    if (zone.channels() == 3 && settings.digitHeight > 0) cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
+    const std::vector<LineProposal> proposals = Proposals(zone, grey, settings);
+
+    std::vector<cv::Mat> crops;
+    std::vector<const LineProposal*> cropped;
+    for (const LineProposal& proposal : proposals) {
+        cv::Mat crop = NormaliseLine(grey, proposal.line);
+        if (crop.empty()) continue;
+        EraseCrossingLines(crop);
+        crops.push_back(std::move(crop));
+        cropped.push_back(&proposal);
+    }
+    const std::vector<LineLogits> logits = reader.Run(crops);
+
+    std::vector<LineReading> readings;
+    std::vector<LongerLine> longer;
+    for (std::size_t i = 0; i < logits.size(); ++i) {
+        const CtcReading decoded = DecodeCtc(logits[i]);
+        if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, cropped[i]->box});
+        if (decoded.text.size() != kNumberLength) continue;
+        LineReading reading;
+        reading.text = decoded.text;
+        reading.box = ReadingBox(*cropped[i], decoded, logits[i].cols, zone.size());
+        reading.score = decoded.score;
+        std::copy(decoded.digitScores.begin(), decoded.digitScores.end(), reading.digitScores.begin());
+        reading.angleDegrees = cropped[i]->line.angleDegrees;
+        readings.push_back(std::move(reading));
+    }
+    DropShortenedRows(readings, longer);
+    DropRepeatedReadings(readings);
+    std::stable_sort(readings.begin(), readings.end(),
+                     [](const LineReading& a, const LineReading& b) { return a.score > b.score; });
+    return readings;
+}
+
 }  // namespace
 
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
                                           LineReader& reader) {
     if (!CanRead(zone, settings.digitHeight) || settings.maxLines < 1) return {};
     try {
-        // The search around a given height works on the whole zone in grey;
-        // the search over every height makes its own smaller grey copies,
-        // and the crops take grey only where they are cut.
-        cv::Mat grey = zone;
-        if (zone.channels() == 3 && settings.digitHeight > 0) cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
-        const std::vector<LineProposal> proposals = Proposals(zone, grey, settings);
-
-        std::vector<cv::Mat> crops;
-        std::vector<const LineProposal*> cropped;
-        for (const LineProposal& proposal : proposals) {
-            cv::Mat crop = NormaliseLine(grey, proposal.line);
-            if (crop.empty()) continue;
-            EraseCrossingLines(crop);
-            crops.push_back(std::move(crop));
-            cropped.push_back(&proposal);
+        std::vector<LineReading> readings = ReadOnce(zone, settings, reader);
+        // Two interlaced fields of a moving carriage show its digits twice,
+        // combed together, which reads badly or not at all; one field shows
+        // them once. Of the two readings of such a frame, the one whose best
+        // reading scores higher.
+        if (MayBeInterlaced(zone)) {
+            std::vector<LineReading> field = ReadOnce(FirstField(zone), settings, reader);
+            const auto best = [](const std::vector<LineReading>& list) { return list.empty() ? -1.0f : list.front().score; };
+            if (best(field) > best(readings)) readings = std::move(field);
         }
-        const std::vector<LineLogits> logits = reader.Run(crops);
-
-        std::vector<LineReading> readings;
-        std::vector<LongerLine> longer;
-        for (std::size_t i = 0; i < logits.size(); ++i) {
-            const CtcReading decoded = DecodeCtc(logits[i]);
-            if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, cropped[i]->box});
-            if (decoded.text.size() != kNumberLength) continue;
-            LineReading reading;
-            reading.text = decoded.text;
-            reading.box = cropped[i]->box;
-            reading.score = decoded.score;
-            std::copy(decoded.digitScores.begin(), decoded.digitScores.end(), reading.digitScores.begin());
-            reading.angleDegrees = cropped[i]->line.angleDegrees;
-            readings.push_back(std::move(reading));
-        }
-        DropShortenedRows(readings, longer);
-        DropRepeatedReadings(readings);
-        std::stable_sort(readings.begin(), readings.end(),
-                         [](const LineReading& a, const LineReading& b) { return a.score > b.score; });
         return readings;
     } catch (const cv::Exception&) {
         // A model that loaded but fails on these crops reads nothing here.

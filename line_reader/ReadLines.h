@@ -32,7 +32,9 @@ struct LineReading {
 // read over the same place (covering half its box) with digits left out
 // (the nine digits "283072811" read as "28372811" in a wider crop); of readings with the same text whose boxes
 // overlap, or of any text whose boxes overlap by more than half (IoU), the
-// best scored is kept. Best score first (stable).
+// best scored is kept. Best score first (stable). A zone that may be two
+// interlaced fields (MayBeInterlaced) is read again from its first field
+// (FirstField), and the reading whose best scores higher is kept.
 //
 // `zone` is 8-bit grey or BGR. An empty zone, one of another type, a digit
 // height below 0, from 1 to 3 or far beyond the zone's size gives no reading; so

@@ -24,7 +24,8 @@ std::string StreakConfirmation::Take(const std::vector<Reading>& readings) {
     }
     std::vector<Streak> next;
     next.reserve(seen.size());
-    for (const auto& [text, score] : seen) {
+    for (const auto& textAndScore : seen) {
+        const std::string& text = textAndScore.first;
         auto before = std::find_if(streaks_.begin(), streaks_.end(), [&](const Streak& s) { return s.text == text; });
         next.push_back(Streak{text, before == streaks_.end() ? 1 : before->frames + 1});
     }

@@ -38,6 +38,9 @@ TEST(DecodeCtc, CollapsesRunsDropsBlanksAndKeepsRepeatsSplitByABlank) {
     EXPECT_NEAR(reading.digitScores[0], WinnerProbability(4.0f), 1e-6);
     EXPECT_NEAR(reading.digitScores[1], WinnerProbability(3.0f), 1e-6);
     EXPECT_NEAR(reading.digitScores[2], WinnerProbability(6.0f), 1e-6);
+    // Where each digit was seen: the columns of its own run.
+    EXPECT_EQ(reading.digitColumns,
+              (std::vector<std::pair<int, int>>{{0, 1}, {3, 3}, {4, 5}, {8, 8}}));
     EXPECT_NEAR(reading.digitScores[3], WinnerProbability(7.0f), 1e-6);
     const float product = WinnerProbability(4.0f) * WinnerProbability(3.0f) * WinnerProbability(6.0f) *
                           WinnerProbability(7.0f);

@@ -56,6 +56,10 @@ TEST(ProposeLines, FindsTheDrawnRowInEitherPolarityTiltedOrWithAnOffHeight) {
     DrawnLineStyle tiltedBack = dark;
     tiltedBack.angleDegrees = -3.0;
     cases.push_back({"dark, tilted -3 degrees", tiltedBack, 29});
+    // A camera rolled 8 degrees and yawed off the carriage side.
+    DrawnLineStyle steep = light;
+    steep.angleDegrees = 10.0;
+    cases.push_back({"tilted 10 degrees", steep, 29});
     cases.push_back({"height set 30 % high", light, 38});
     cases.push_back({"height set 30 % low", dark, 20});
     DrawnLineStyle ones = light;
