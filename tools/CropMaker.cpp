@@ -6,7 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "tools/CameraEffects.h"
-#include "tools/CameraPerspective.h"
+#include "tools/CameraAngle.h"
 #include "tools/CarriageNumbers.h"
 #include "tools/CarriagePainting.h"
 #include "tools/CodecArtefacts.h"

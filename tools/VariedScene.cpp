@@ -5,7 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "tools/CameraPerspective.h"
+#include "tools/CameraAngle.h"
 #include "tools/CarriageNumbers.h"
 #include "tools/CarriagePainting.h"
 #include "tools/Defacement.h"

@@ -1,4 +1,4 @@
-#include "tools/CameraPerspective.h"
+#include "tools/CameraAngle.h"
 
 #include <cmath>
 
