@@ -62,6 +62,13 @@ constexpr int kMaxTouchingDigits = 10;
 // Where a cut is looked for: within this share of a pitch of its expected
 // place.
 constexpr double kCutSearch = 0.35;
+// A touching run is cut again within the band of rows most of its pieces
+// share when that band is below this share of the run's height, and with
+// this share of the band's height above and below it; at least this many
+// pieces make a band.
+constexpr double kSmearedShare = 0.8;
+constexpr double kBandRoom = 0.1;
+constexpr std::size_t kMinBandPieces = 3;
 
 bool OverlapHorizontally(const cv::Rect& a, const cv::Rect& b) {
     const int overlap = std::min(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
@@ -99,12 +106,10 @@ void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
     }
 }
 
-// Cuts a component wider than a digit (digits touching through blur or
-// tight spacing) into pieces about one digit pitch wide, each cut at the
-// column of least ink near where it is expected.
-void SplitTouchingDigits(const cv::Mat& labels, int label, const cv::Rect& box, std::vector<DigitBlob>& pieces) {
-    const int count = static_cast<int>(std::lround(box.width / (kDigitPitch * box.height)));
-    if (count < 2 || count > kMaxTouchingDigits) return;
+// Cuts the rows `box` of a component into `count` pieces about one digit
+// pitch wide, each cut at the column of least ink near where it is
+// expected; each piece gets its own extent and ink within those rows.
+std::vector<DigitBlob> CutIntoDigits(const cv::Mat& labels, int label, const cv::Rect& box, int count) {
     std::vector<int> columnInk(static_cast<std::size_t>(box.width), 0);
     for (int y = box.y; y < box.y + box.height; ++y) {
         const int* row = labels.ptr<int>(y);
@@ -123,8 +128,8 @@ void SplitTouchingDigits(const cv::Mat& labels, int label, const cv::Rect& box, 
         cuts.push_back(best);
     }
     cuts.push_back(box.width);
+    std::vector<DigitBlob> pieces;
     for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
-        // The piece's own vertical extent and ink.
         int top = box.y + box.height, bottom = box.y - 1, area = 0;
         for (int y = box.y; y < box.y + box.height; ++y) {
             const int* row = labels.ptr<int>(y);
@@ -138,6 +143,45 @@ void SplitTouchingDigits(const cv::Mat& labels, int label, const cv::Rect& box, 
         if (area == 0) continue;
         pieces.push_back(DigitBlob{cv::Rect(box.x + cuts[k], top, cuts[k + 1] - cuts[k], bottom - top + 1), area});
     }
+    return pieces;
+}
+
+int DigitsAcross(const cv::Rect& box, int digitHeight) {
+    return static_cast<int>(std::lround(box.width / (kDigitPitch * digitHeight)));
+}
+
+// Splits a component wider than a digit (digits touching through blur or
+// tight spacing) into digits. A smear of ground joined above or below a
+// few of them makes the component taller than its digits, so that its
+// height miscounts them and the pieces under the smear stand out of the
+// row: when most pieces share a band of rows clearly lower than the
+// component, the component is cut again within that band (the median
+// top and bottom of the pieces, with a little room).
+void SplitTouchingDigits(const cv::Mat& labels, int label, const cv::Rect& box, std::vector<DigitBlob>& pieces) {
+    const int count = DigitsAcross(box, box.height);
+    if (count < 2 || count > kMaxTouchingDigits) return;
+    std::vector<DigitBlob> cut = CutIntoDigits(labels, label, box, count);
+    if (cut.size() >= kMinBandPieces) {
+        std::vector<int> tops, bottoms;
+        for (const DigitBlob& piece : cut) {
+            tops.push_back(piece.box.y);
+            bottoms.push_back(piece.box.y + piece.box.height);
+        }
+        const auto middle = [](std::vector<int>& values) {
+            std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+            return values[values.size() / 2];
+        };
+        const int top = middle(tops);
+        const int bottom = middle(bottoms);
+        const int band = bottom - top;
+        if (band > 0 && band < kSmearedShare * box.height) {
+            const int room = static_cast<int>(std::ceil(kBandRoom * band));
+            const cv::Rect core = cv::Rect(box.x, top - room, box.width, band + 2 * room) & box;
+            const int recount = DigitsAcross(core, band);
+            if (recount >= 2 && recount <= kMaxTouchingDigits) cut = CutIntoDigits(labels, label, core, recount);
+        }
+    }
+    pieces.insert(pieces.end(), cut.begin(), cut.end());
 }
 
 bool LooksLikeDigit(const DigitBlob& blob, int digitHeight) {

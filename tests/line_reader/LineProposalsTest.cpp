@@ -146,6 +146,33 @@ TEST(ProposeLines, CutsTouchingDigitsApart) {
     EXPECT_NEAR(best.line.length, ink.width, 0.15 * style.digitHeight);
 }
 
+TEST(ProposeLines, CutsTouchingDigitsApartUnderASmearOfGround) {
+    // A light smear of dirt or shading joined to the tops of a few touching
+    // digits makes one component taller than the digits: the digits must
+    // still come out one by one and no taller than digits are.
+    DrawnLineStyle style;
+    style.text = "52403068";
+    style.letterSpacing = -0.08;
+    style.blurSigma = 1.2;
+    cv::Rect ink;
+    cv::Mat panel = DrawTightZone(style, &ink);
+    const int h = style.digitHeight;
+    cv::ellipse(panel, cv::Point(ink.x + ink.width / 2, ink.y - h / 8), cv::Size(ink.width / 9, h / 5), 0.0, 0.0,
+                360.0, cv::Scalar::all(200), cv::FILLED);
+    const std::vector<DigitBlob> blobs = FindDigitBlobs(Grey(panel), h, InkPolarity::Light);
+    int digits = 0;
+    for (const DigitBlob& blob : blobs) {
+        if ((blob.box & ink).area() == 0) continue;
+        ++digits;
+        EXPECT_LE(blob.box.height, 1.2 * h) << blob.box << " of the digits at " << ink;
+    }
+    EXPECT_GE(digits, 7);
+    EXPECT_LE(digits, 9);
+    const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), h, 6);
+    ASSERT_FALSE(proposals.empty());
+    EXPECT_GE(BestMatch(proposals, ink).blobCount, 7);
+}
+
 TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
     DrawnLineStyle style;
     style.text = "52473068";
