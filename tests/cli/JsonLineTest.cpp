@@ -1,5 +1,6 @@
 // The reader's JSON layout: strings escaped by nlohmann with one rule for
 // broken UTF-8, and the documented examples written byte for byte.
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -11,6 +12,8 @@
 #include "cli/JsonOutput.h"
 #include "cli/PassFile.h"
 #include "cli/ReadReport.h"
+#include "cli/Reader.h"
+#include "support/VideoFixtures.h"
 
 namespace kalvero {
 namespace {
@@ -150,6 +153,56 @@ TEST(ReadmeJsonExamples, SummaryObjectIsWrittenByteForByte) {
     }
     report.SetAnnouncedFrames(counts["frames_announced"]);
     EXPECT_EQ(report.SummaryJsonLine(), example + "\n");
+}
+
+// Every line of `text` parsed as JSON; fails the test on a line that is not.
+std::vector<nlohmann::json> ParseLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        try {
+            lines.push_back(nlohmann::json::parse(line));
+        } catch (const nlohmann::json::exception& e) {
+            ADD_FAILURE() << e.what() << ": " << line;
+        }
+    }
+    return lines;
+}
+
+TEST(ReaderJsonOutputs, AFileNameWithAControlCharacterAndBrokenUtf8GivesValidJsonEverywhere) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kalvero-json-names";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string name = (folder / "z\xfc\x01ge.avi").string();
+    ASSERT_TRUE(testing::WriteVideo(
+        name, testing::NumberFrames(cv::Size(320, 240), 12, "52473063", 29, cv::Point(40, 100))));
+    const std::string passes = (folder / "p.jsonl").string();
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunReader({name, "--engine", "glyph", "--json", "--passes", passes}, out, err, ReaderEnvironment{}),
+              kExitOk)
+        << err.str();
+    const std::string decodedName = (folder / "z\xef\xbf\xbd\x01ge.avi").string();
+    const std::vector<nlohmann::json> frames = ParseLines(out.str());
+    ASSERT_EQ(frames.size(), 12u);
+    for (const nlohmann::json& frame : frames) {
+        EXPECT_EQ(frame["file"], decodedName);
+    }
+    EXPECT_NE(out.str().find("z\\ufffd\\u0001ge.avi"), std::string::npos) << out.str().substr(0, 300);
+    std::ifstream passFile(passes);
+    std::stringstream passText;
+    passText << passFile.rdbuf();
+    const std::vector<nlohmann::json> records = ParseLines(passText.str());
+    ASSERT_EQ(records.size(), 1u) << passText.str();
+    EXPECT_EQ(records[0]["file"], decodedName);
+    EXPECT_EQ(records[0]["number"], "52473063");
+    // The summary object, the last line on standard error, parses too.
+    const std::string errText = err.str();
+    const std::size_t last = errText.rfind("{\"summary\"");
+    ASSERT_NE(last, std::string::npos) << errText;
+    EXPECT_EQ(nlohmann::json::parse(errText.substr(last))["summary"]["frames_read"], 12);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
