@@ -46,17 +46,11 @@ bool AnnotatedVideo::Prepare(const std::string& path, std::string& error) {
     return true;
 }
 
-double AnnotatedVideo::SourceFps(const std::string& source) {
+double AnnotatedVideo::RateFor(double declared) {
     // Each frame's own timestamps would give a variable rate; the writers
     // take one number, and the declared rate is what players expect.
     constexpr double kFallbackFps = 25.0;
-    try {
-        cv::VideoCapture capture(source, cv::CAP_FFMPEG);
-        const double fps = capture.isOpened() ? capture.get(cv::CAP_PROP_FPS) : 0.0;
-        return std::isfinite(fps) && fps >= 1.0 && fps <= 1000.0 ? fps : kFallbackFps;
-    } catch (const cv::Exception&) {
-        return kFallbackFps;
-    }
+    return std::isfinite(declared) && declared >= 1.0 && declared <= 1000.0 ? declared : kFallbackFps;
 }
 
 bool AnnotatedVideo::Open(const std::string& path, double fps, cv::Size size, std::string& error) {

@@ -19,8 +19,10 @@ public:
     // ("cannot write the annotated video to 'P': reason").
     static bool Prepare(const std::string& path, std::string& error);
 
-    // The frame rate `source` declares, or 25 when it declares none.
-    static double SourceFps(const std::string& source);
+    // The frame rate to write at for a source that declares `declared`
+    // frames per second: that rate, or 25 when it declares none or an
+    // absurd one.
+    static double RateFor(double declared);
 
     // Opens the writer for frames of `size`. False with `error` set.
     bool Open(const std::string& path, double fps, cv::Size size, std::string& error);

@@ -2,16 +2,19 @@
 
 #include <map>
 
-#include "cli/JsonOutput.h"
+#include "cli/JsonLine.h"
 
 namespace kalvero {
 
 namespace {
 
-std::string BoxJson(const CandidateRegion& r, cv::Point origin) {
-    return "\"x\": " + std::to_string(r.x + origin.x) + ", \"y\": " + std::to_string(r.y + origin.y) +
-           ", \"width\": " + std::to_string(r.width) + ", \"height\": " + std::to_string(r.height);
+// The box's members of a candidate or region object, in frame coordinates.
+JsonValue BoxJson(const CandidateRegion& r, cv::Point origin) {
+    return {{"x", r.x + origin.x}, {"y", r.y + origin.y}, {"width", r.width}, {"height", r.height}};
 }
+
+// A text, or null when there is none.
+JsonValue TextOrNull(const std::string& text) { return text.empty() ? JsonValue() : JsonValue(text); }
 
 }  // namespace
 
@@ -41,36 +44,35 @@ std::string ExplainTrace::TakeFrameLine(int frameNumber, cv::Point zoneOrigin) {
     for (const CandidateRegion& c : candidates_) {
         byType[c.typeCode].push_back(&c);
     }
-    std::string line = "{\"frame\": " + std::to_string(frameNumber) + ", \"scan_modes\": [";
-    bool firstMode = true;
+    JsonValue modes = JsonValue::array();
     for (const auto& [type, list] : byType) {
-        line += firstMode ? "" : ", ";
-        firstMode = false;
         const int mode = type >= kNumberTypeCodeBase ? type - kNumberTypeCodeBase : -1;
-        line += "{\"mode\": " + (mode >= 0 ? std::to_string(mode) : std::string("null")) +
-                ", \"type\": " + std::to_string(type) + ", \"candidates\": [";
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            line += (i ? ", {" : "{") + BoxJson(*list[i], zoneOrigin) + "}";
+        JsonValue candidates = JsonValue::array();
+        for (const CandidateRegion* candidate : list) {
+            candidates.push_back(BoxJson(*candidate, zoneOrigin));
         }
-        line += "]}";
+        modes.push_back({{"mode", mode >= 0 ? JsonValue(mode) : JsonValue()},
+                         {"type", type},
+                         {"candidates", std::move(candidates)}});
     }
-    line += "], \"regions\": [";
-    for (std::size_t r = 0; r < regions_.size(); ++r) {
-        const Region& region = regions_[r];
-        line += (r ? ", {" : "{") + BoxJson(region.region, zoneOrigin) +
-                ", \"type\": " + std::to_string(region.region.typeCode) + ", \"strips\": [";
-        for (std::size_t s = 0; s < region.strips.size(); ++s) {
-            const Strip& strip = region.strips[s];
-            line += (s ? ", " : "") + std::string("{\"strip\": ") + std::to_string(strip.index) +
-                    ", \"digit_candidates\": " + std::to_string(strip.candidates) +
-                    ", \"digits\": " + JsonString(strip.digits) +
-                    ", \"assembled\": " + std::to_string(strip.assembled) + "}";
+    JsonValue regions = JsonValue::array();
+    for (const Region& region : regions_) {
+        JsonValue entry = BoxJson(region.region, zoneOrigin);
+        entry["type"] = region.region.typeCode;
+        JsonValue strips = JsonValue::array();
+        for (const Strip& strip : region.strips) {
+            strips.push_back({{"strip", strip.index},
+                              {"digit_candidates", strip.candidates},
+                              {"digits", strip.digits},
+                              {"assembled", strip.assembled}});
         }
-        line += "], \"text\": " + (region.text.empty() ? std::string("null") : JsonString(region.text));
-        line += ", \"reason\": " +
-                (region.reason.empty() ? std::string("null") : JsonString(region.reason)) + "}";
+        entry["strips"] = std::move(strips);
+        entry["text"] = TextOrNull(region.text);
+        entry["reason"] = TextOrNull(region.reason);
+        regions.push_back(std::move(entry));
     }
-    line += "]}";
+    const std::string line = JsonLine(
+        JsonValue{{"frame", frameNumber}, {"scan_modes", std::move(modes)}, {"regions", std::move(regions)}});
     candidates_.clear();
     pendingStrips_.clear();
     regions_.clear();

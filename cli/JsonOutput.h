@@ -1,14 +1,10 @@
 #pragma once
 #include <string>
 
+#include "cli/JsonLine.h"
 #include "worker/FrameSink.h"
 
 namespace kalvero {
-
-// `text` as a JSON string literal, quotes included. Control characters are
-// escaped; bytes that are not valid UTF-8 become U+FFFD so the output stays
-// valid JSON whatever a reading contains.
-std::string JsonString(const std::string& text);
 
 // A float as a JSON number with three decimals; null when not finite.
 std::string JsonNumber(double value);
@@ -27,5 +23,8 @@ std::string JsonMilliseconds(double value);
 // banner text when the vote confirmed a number in this frame.
 // With `file`, the object ends with "file": the input the frame came from.
 std::string FrameJsonLine(const FrameReport& report, const std::string* file = nullptr);
+
+// The same object as a value, before it is laid out (FrameJsonLine).
+JsonValue FrameJson(const FrameReport& report, const std::string* file = nullptr);
 
 }  // namespace kalvero

@@ -38,14 +38,14 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
-std::string Ranges(const CarriagePass& pass, const char* join, const char* open, const char* dash,
-                   const char* close) {
+// "1-26 40-52": the frame ranges the pass was read in.
+std::string Ranges(const CarriagePass& pass) {
     std::string out;
     for (const auto& [first, last] : pass.readFrames) {
         if (!out.empty()) {
-            out += join;
+            out += " ";
         }
-        out += open + std::to_string(first) + dash + std::to_string(last) + close;
+        out += std::to_string(first) + "-" + std::to_string(last);
     }
     return out;
 }
@@ -75,22 +75,29 @@ std::string PassFile::CsvRecord(const CarriagePass& p) {
            std::to_string(p.firstFrame) + "," + std::to_string(p.lastFrame) + "," +
            SecondsText(p.startSeconds) + "," + SecondsText(p.endSeconds) + "," +
            std::to_string(p.firstConfirmedFrame) + "," + std::to_string(p.FramesRead()) + "," +
-           Ranges(p, " ", "", "-", "") + "," + JsonNumber(p.bestScore) + "," +
+           Ranges(p) + "," + JsonNumber(p.bestScore) + "," +
            std::to_string(p.bestFrame) + "," + DirectionName(p.direction);
 }
 
 std::string PassFile::JsonRecord(const CarriagePass& p) {
-    return "{\"file\": " + JsonString(p.file) + ", \"number\": " + JsonString(p.number) +
-           ", \"check_digit\": " + (p.checkDigit ? "true" : "false") +
-           ", \"first_frame\": " + std::to_string(p.firstFrame) +
-           ", \"last_frame\": " + std::to_string(p.lastFrame) +
-           ", \"start_s\": " + SecondsText(p.startSeconds) + ", \"end_s\": " + SecondsText(p.endSeconds) +
-           ", \"first_confirmed_frame\": " + std::to_string(p.firstConfirmedFrame) +
-           ", \"frames_read\": " + std::to_string(p.FramesRead()) +
-           ", \"frames\": [" + Ranges(p, ", ", "[", ", ", "]") + "]" +
-           ", \"best_score\": " + JsonNumber(p.bestScore) +
-           ", \"best_frame\": " + std::to_string(p.bestFrame) +
-           ", \"direction\": \"" + DirectionName(p.direction) + "\"}";
+    JsonValue frames = JsonValue::array();
+    for (const auto& [first, last] : p.readFrames) {
+        frames.push_back({first, last});
+    }
+    const JsonValue record = {{"file", p.file},
+                              {"number", p.number},
+                              {"check_digit", p.checkDigit},
+                              {"first_frame", p.firstFrame},
+                              {"last_frame", p.lastFrame},
+                              {"start_s", p.startSeconds},
+                              {"end_s", p.endSeconds},
+                              {"first_confirmed_frame", p.firstConfirmedFrame},
+                              {"frames_read", p.FramesRead()},
+                              {"frames", std::move(frames)},
+                              {"best_score", static_cast<double>(p.bestScore)},
+                              {"best_frame", p.bestFrame},
+                              {"direction", DirectionName(p.direction)}};
+    return JsonLine(record);
 }
 
 bool PassFile::Open(const std::string& path, std::string& error) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/JsonLine.h"
 #include "recognizers/CheckDigit.h"
 
 namespace kalvero {
@@ -112,13 +113,14 @@ bool ReadReport::EndedEarly() const {
 }
 
 std::string ReadReport::SummaryJsonLine() const {
-    const auto flag = [](bool b) { return b ? "true" : "false"; };
-    return std::string("{\"summary\": {\"frames_read\": ") + std::to_string(framesRead_) +
-           ", \"frames_with_reading\": " + std::to_string(framesWithReading_) +
-           ", \"numbers_confirmed\": " + std::to_string(confirmed_.size()) +
-           ", \"interrupted\": " + flag(interrupted_) + ", \"output_failed\": " + flag(outputFailed_) +
-           ", \"ended_early\": " + flag(EndedEarly()) + ", \"frames_announced\": " +
-           (announcedFrames_ > 0 ? std::to_string(announcedFrames_) : "null") + "}}\n";
+    const JsonValue counts = {{"frames_read", framesRead_},
+                              {"frames_with_reading", framesWithReading_},
+                              {"numbers_confirmed", confirmed_.size()},
+                              {"interrupted", interrupted_},
+                              {"output_failed", outputFailed_},
+                              {"ended_early", EndedEarly()},
+                              {"frames_announced", announcedFrames_ > 0 ? JsonValue(announcedFrames_) : JsonValue()}};
+    return JsonLine(JsonValue{{"summary", counts}}) + "\n";
 }
 
 std::vector<ConfirmedNumber> ReadReport::Unconfirmed() const {

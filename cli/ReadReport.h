@@ -30,6 +30,7 @@ public:
 
     // Records that the run was cut short by the user after `frame`.
     void MarkInterrupted() { interrupted_ = true; }
+    bool Interrupted() const { return interrupted_; }
 
     // Records that the run was ended because its output could not be
     // written.

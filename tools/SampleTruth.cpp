@@ -2,56 +2,79 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 namespace kalvero {
 
 namespace {
 
+using Json = nlohmann::ordered_json;
+
+// A text as a JSON string literal, escaped by nlohmann; bytes that are not
+// valid UTF-8 become U+FFFD.
 std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-            out += escaped;
-        } else {
-            out += c;
+    return Json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// A value on one line in our layout (", " and ": "). Strings, integers and
+// booleans as nlohmann writes them; the one float, the frame rate, with one
+// decimal (25.0).
+std::string Line(const Json& object) {
+    std::string out;
+    if (object.is_object()) {
+        out += "{";
+        bool first = true;
+        for (const auto& member : object.items()) {
+            out += (first ? "" : ", ") + Quoted(member.key()) + ": " + Line(member.value());
+            first = false;
         }
+        return out + "}";
     }
-    return out + "\"";
+    if (object.is_array()) {
+        out += "[";
+        for (std::size_t i = 0; i < object.size(); ++i) {
+            out += (i ? ", " : "") + Line(object[i]);
+        }
+        return out + "]";
+    }
+    if (object.is_number_float()) {
+        char number[32];
+        std::snprintf(number, sizeof(number), "%.1f", object.get<double>());
+        return number;
+    }
+    return object.is_string() ? Quoted(object.get_ref<const std::string&>()) : object.dump();
+}
+
+Json ObjectJson(const TruthObject& o) {
+    Json object = {{"text", o.text},
+                   {"kind", o.isNumber ? "number" : "distractor"},
+                   {"box", {o.box.x, o.box.y, o.box.width, o.box.height}},
+                   {"fully_visible", o.fullyVisible}};
+    if (o.occluded) {
+        object["occluded"] = true;
+    }
+    return object;
 }
 
 }  // namespace
 
 std::string SampleTruthJson(const SampleTruth& truth) {
-    std::ostringstream json;
-    json << "{\"file\": " << Quoted(truth.file) << ", \"width\": " << truth.size.width
-         << ", \"height\": " << truth.size.height << ", \"frames\": " << truth.frames << ", \"fps\": ";
-    char fps[32];
-    std::snprintf(fps, sizeof(fps), "%.1f", truth.framesPerSecond);
-    json << fps << ", \"font\": " << Quoted(truth.font) << ", \"seed\": " << truth.seed << ",\n \"numbers\": [";
-    for (std::size_t i = 0; i < truth.numbers.size(); ++i) {
-        json << (i ? ", " : "") << Quoted(truth.numbers[i]);
-    }
-    json << "],\n \"frame_truth\": [";
+    const Json head = {{"file", truth.file},     {"width", truth.size.width},
+                       {"height", truth.size.height}, {"frames", truth.frames},
+                       {"fps", truth.framesPerSecond}, {"font", truth.font},
+                       {"seed", truth.seed}};
+    std::string json = Line(head);
+    json.pop_back();  // the object goes on over the next lines
+    json += ",\n \"numbers\": " + Line(Json(truth.numbers)) + ",\n \"frame_truth\": [";
     for (std::size_t f = 0; f < truth.frameObjects.size(); ++f) {
-        json << (f ? ",\n  " : "\n  ") << "{\"frame\": " << f + 1 << ", \"objects\": [";
-        const auto& objects = truth.frameObjects[f];
-        for (std::size_t i = 0; i < objects.size(); ++i) {
-            const TruthObject& o = objects[i];
-            json << (i ? ", " : "") << "{\"text\": " << Quoted(o.text) << ", \"kind\": \""
-                 << (o.isNumber ? "number" : "distractor") << "\", \"box\": [" << o.box.x << ", " << o.box.y << ", "
-                 << o.box.width << ", " << o.box.height << "], \"fully_visible\": " << (o.fullyVisible ? "true" : "false")
-                 << (o.occluded ? ", \"occluded\": true" : "") << "}";
+        Json objects = Json::array();
+        for (const TruthObject& o : truth.frameObjects[f]) {
+            objects.push_back(ObjectJson(o));
         }
-        json << "]}";
+        json += (f ? ",\n  " : "\n  ") + Line(Json{{"frame", f + 1}, {"objects", std::move(objects)}});
     }
-    json << "\n ]}\n";
-    return json.str();
+    return json + "\n ]}\n";
 }
 
 std::string WriteSampleTruth(const std::string& path, const SampleTruth& truth) {

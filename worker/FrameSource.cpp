@@ -1,7 +1,9 @@
 #include "worker/FrameSource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -47,6 +49,11 @@ cv::Mat ToDepth8(const cv::Mat& picture) {
     }
     }
 }
+
+std::atomic<long long> openCount{0};
+
+// The innermost handover of this thread, if any.
+thread_local FrameSource::Handover* currentHandover = nullptr;
 
 }  // namespace
 
@@ -98,9 +105,37 @@ bool IsStreamAddress(const std::string& name) {
                        [&](const char* scheme) { return head.rfind(scheme, 0) == 0; });
 }
 
+FrameSource::Handover::Handover(const std::string& path, FrameSource& source)
+    : path_(path), source_(&source), outer_(currentHandover) {
+    currentHandover = this;
+}
+
+FrameSource::Handover::~Handover() { currentHandover = outer_; }
+
+long long FrameSource::filesOpened() { return openCount.load(); }
+
+void FrameSource::takeOver(FrameSource& other) {
+    // A capture shares what it opened when copied: this one keeps it and
+    // the other lets go.
+    capture_ = other.capture_;
+    still_ = other.still_;
+    isStill_ = other.isStill_;
+    stillDelivered_ = other.stillDelivered_;
+    putBack_ = other.putBack_;
+    putBackTimestampMs_ = other.putBackTimestampMs_;
+    other.release();
+}
+
 bool FrameSource::open(const std::string& path) {
     release();
     if (path.empty()) return false;
+    Handover* handover = currentHandover;
+    if (handover != nullptr && handover->source_ != nullptr && handover->source_ != this &&
+        handover->path_ == path && handover->source_->isOpened()) {
+        takeOver(*handover->source_);
+        handover->source_ = nullptr;
+        return true;
+    }
     if (IsStreamAddress(path)) {
         // Streams only through FFmpeg, with timeouts: an address nobody
         // answers at, or a stream that stops sending, must not hold the run
@@ -126,6 +161,7 @@ bool FrameSource::open(const std::string& path) {
         // picture beyond the limit would take gigabytes (see kMaxStillPixels).
         cv::Size announced;
         if (IsOversizedStill(path, announced)) return false;
+        ++openCount;
         try {
             still_ = ToBgr8(cv::imread(path, cv::IMREAD_UNCHANGED));
         } catch (const cv::Exception&) {
@@ -146,6 +182,7 @@ bool FrameSource::open(const std::string& path) {
     const cv::VideoCaptureAPIs api =
         cv::videoio_registry::hasBackend(cv::CAP_FFMPEG) ? cv::CAP_FFMPEG : cv::CAP_OPENCV_MJPEG;
     const bool anyBackEnd = cv::videoio_registry::hasBackend(api);
+    ++openCount;
     if (anyBackEnd) {
         try {
             if (capture_.open(path, api) && capture_.isOpened()) return true;
@@ -179,6 +216,13 @@ bool FrameSource::isOpened() const { return isStill_ || ahead_ || capture_.isOpe
 
 bool FrameSource::read(cv::Mat& frame) {
     frame.release();
+    readPutBack_ = false;
+    if (!putBack_.empty()) {
+        frame = putBack_;
+        putBack_.release();
+        readPutBack_ = true;
+        return true;
+    }
     if (isStill_) {
         if (stillDelivered_) return false;
         stillDelivered_ = true;
@@ -198,14 +242,37 @@ bool FrameSource::read(cv::Mat& frame) {
 }
 
 double FrameSource::timestampMs() const {
+    if (readPutBack_) return putBackTimestampMs_;
     if (isStill_) return 0.0;
     if (ahead_) return aheadTimestampMs_;
     if (!capture_.isOpened()) return 0.0;
     return capture_.get(cv::CAP_PROP_POS_MSEC);
 }
 
+void FrameSource::putBack(const cv::Mat& frame) {
+    putBackTimestampMs_ = timestampMs();
+    putBack_ = frame;
+}
+
+long long FrameSource::announcedFrames() const {
+    if (isStill_) return 1;
+    if (ahead_ || !capture_.isOpened()) return 0;
+    const double count = capture_.get(cv::CAP_PROP_FRAME_COUNT);
+    // Some containers report nothing, a negative or an absurd count.
+    return (std::isfinite(count) && count >= 1.0 && count < 1e9) ? static_cast<long long>(count) : 0;
+}
+
+double FrameSource::framesPerSecond() const {
+    if (isStill_ || ahead_ || !capture_.isOpened()) return 0.0;
+    const double fps = capture_.get(cv::CAP_PROP_FPS);
+    return std::isfinite(fps) && fps > 0.0 ? fps : 0.0;
+}
+
 void FrameSource::release() {
     ahead_.reset();  // its thread ends before the capture it reads from
+    putBack_.release();
+    putBackTimestampMs_ = 0.0;
+    readPutBack_ = false;
     aheadTimestampMs_ = 0.0;
     capture_.release();
     still_.release();

@@ -50,18 +50,63 @@ public:
     double timestampMs() const;
     void release();
 
+    // What the opened file states about itself: its frame count (1 for a
+    // still image; 0 when a video states none or an absurd one) and its
+    // frame rate (0 when it states none).
+    long long announcedFrames() const;
+    double framesPerSecond() const;
+
+    // Puts back the frame last read: the next read returns it again, with
+    // the same timestamp. Lets a caller look at the first frame and still
+    // hand the whole video on.
+    void putBack(const cv::Mat& frame);
+
+    // Files any frame source of this process has opened or tried to open
+    // (a still image or a video; a handover taken does not count, nor does a
+    // name refused before the decoders are asked).
+    static long long filesOpened();
+
+    // Hands an open source to the next open of the same path on this thread:
+    // while a Handover lives, FrameSource::open (and openDecodingAhead) of
+    // `path` on the thread that made it takes over `source` instead of
+    // opening the file again, once. The run loop opens its input by name;
+    // this way a reader that probed the input first reads it from the same
+    // opening.
+    class Handover {
+    public:
+        Handover(const std::string& path, FrameSource& source);
+        ~Handover();
+        Handover(const Handover&) = delete;
+        Handover& operator=(const Handover&) = delete;
+        // The source was taken over.
+        bool taken() const { return source_ == nullptr; }
+
+    private:
+        friend class FrameSource;
+        std::string path_;
+        FrameSource* source_;
+        Handover* outer_;  // the handover this one hides, restored at its end
+    };
+
     FrameSource();
     ~FrameSource();
     FrameSource(const FrameSource&) = delete;
     FrameSource& operator=(const FrameSource&) = delete;
 
 private:
+    // Takes what `other` holds (before either decodes ahead); `other` is
+    // left closed.
+    void takeOver(FrameSource& other);
+
     cv::VideoCapture capture_;
     std::unique_ptr<DecodeAhead> ahead_;  // while set, only it touches capture_
     double aheadTimestampMs_ = 0.0;       // of the frame last taken from ahead_
     cv::Mat still_;            // the picture of a still-image source
     bool isStill_ = false;
     bool stillDelivered_ = false;
+    cv::Mat putBack_;                 // returned by the next read when set
+    double putBackTimestampMs_ = 0.0;
+    bool readPutBack_ = false;        // the frame last read was the one put back
 };
 
 }  // namespace kalvero

@@ -1,5 +1,6 @@
 // Frame sources, conversion to 8-bit BGR, zoom scaling and the outbox.
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
@@ -92,6 +93,95 @@ TEST(FrameSource, FilesThatDoNotDecodeDoNotOpen) {
     EXPECT_FALSE(source.open(std::filesystem::temp_directory_path().string()));  // a folder
     EXPECT_FALSE(source.isOpened());
     cv::Mat frame;
+    EXPECT_FALSE(source.read(frame));
+}
+
+// Every frame of a source, and the timestamps read with them.
+std::vector<std::pair<cv::Mat, double>> ReadAll(FrameSource& source) {
+    std::vector<std::pair<cv::Mat, double>> frames;
+    cv::Mat frame;
+    while (source.read(frame)) {
+        frames.emplace_back(frame.clone(), source.timestampMs());
+    }
+    return frames;
+}
+
+class FrameSourceHandover : public ::testing::TestWithParam<bool> {};  // decoding ahead or not
+
+TEST_P(FrameSourceHandover, TheNextOpenOfThePathTakesTheProbedSourceWithItsFirstFrameBack) {
+    const bool ahead = GetParam();
+    TestVideo video(PlainFrames(cv::Size(64, 48), 5));
+    FrameSource fresh;
+    ASSERT_TRUE(fresh.open(video.path()));
+    EXPECT_EQ(fresh.announcedFrames(), 5);
+    EXPECT_DOUBLE_EQ(fresh.framesPerSecond(), 25.0);
+    const auto expected = ReadAll(fresh);
+    ASSERT_EQ(expected.size(), 5u);
+
+    FrameSource probed;
+    ASSERT_TRUE(probed.open(video.path()));
+    cv::Mat first;
+    ASSERT_TRUE(probed.read(first));
+    probed.putBack(first);
+    const long long opensBefore = FrameSource::filesOpened();
+    std::vector<std::pair<cv::Mat, double>> frames;
+    {
+        FrameSource::Handover handover(video.path(), probed);
+        FrameSource loop;
+        ASSERT_TRUE(ahead ? loop.openDecodingAhead(video.path()) : loop.open(video.path()));
+        EXPECT_TRUE(handover.taken());
+        EXPECT_FALSE(probed.isOpened());
+        frames = ReadAll(loop);
+    }
+    EXPECT_EQ(FrameSource::filesOpened(), opensBefore);  // the file was not opened again
+    ASSERT_EQ(frames.size(), expected.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(cv::norm(frames[i].first, expected[i].first, cv::NORM_INF), 0.0) << "frame " << i + 1;
+        EXPECT_DOUBLE_EQ(frames[i].second, expected[i].second) << "frame " << i + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadDirectlyAndDecodingAhead, FrameSourceHandover, ::testing::Bool());
+
+TEST(FrameSourceHandover, IsTakenOnlyByTheSamePathOnTheSameThreadAndOnlyOnce) {
+    TestVideo video(PlainFrames(cv::Size(64, 48), 2));
+    TestVideo other(PlainFrames(cv::Size(32, 24), 2));
+    FrameSource probed;
+    ASSERT_TRUE(probed.open(video.path()));
+    FrameSource::Handover handover(video.path(), probed);
+
+    const long long opensBefore = FrameSource::filesOpened();
+    FrameSource elsewhere;
+    ASSERT_TRUE(elsewhere.open(other.path()));  // another file: opened as usual
+    EXPECT_FALSE(handover.taken());
+    bool takenOnOtherThread = true;
+    std::thread([&] {
+        FrameSource source;
+        EXPECT_TRUE(source.open(video.path()));
+        takenOnOtherThread = handover.taken();
+    }).join();
+    EXPECT_FALSE(takenOnOtherThread);
+    EXPECT_EQ(FrameSource::filesOpened(), opensBefore + 2);
+
+    FrameSource loop;
+    ASSERT_TRUE(loop.open(video.path()));
+    EXPECT_TRUE(handover.taken());
+    FrameSource again;  // a second opening (a stream read again) opens the file
+    ASSERT_TRUE(again.open(video.path()));
+    EXPECT_EQ(FrameSource::filesOpened(), opensBefore + 3);
+}
+
+TEST(FrameSource, AStillAnnouncesOneFrameAndPlaysItOnceAfterPutBack) {
+    TempFile still("png");
+    ASSERT_TRUE(cv::imwrite(still.path(), cv::Mat(30, 40, CV_8UC3, cv::Scalar(10, 20, 30))));
+    FrameSource source;
+    ASSERT_TRUE(source.open(still.path()));
+    EXPECT_EQ(source.announcedFrames(), 1);
+    cv::Mat frame;
+    ASSERT_TRUE(source.read(frame));
+    source.putBack(frame);
+    ASSERT_TRUE(source.read(frame));
+    EXPECT_EQ(frame.at<cv::Vec3b>(0, 0), cv::Vec3b(10, 20, 30));
     EXPECT_FALSE(source.read(frame));
 }
 

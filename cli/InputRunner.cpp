@@ -1,0 +1,241 @@
+#include "cli/InputRunner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <memory>
+
+#include "cli/BoxText.h"
+#include "cli/ExplainTrace.h"
+#include "cli/OpenFailure.h"
+#include "cli/OpenedInput.h"
+#include "cli/PassTracker.h"
+#include "cli/RunSettingsFor.h"
+#include "cli/StreamReconnect.h"
+#include "command_line/PrintableText.h"
+#include "line_reader/LineReader.h"
+#include "worker/VideoThread.h"
+
+namespace kalvero {
+
+namespace {
+
+// Takes the loop's frames, keeps the run's account (ReadReport, the
+// passes) and hands both to the writers.
+class RunSink : public FrameSink {
+public:
+    RunSink(const std::string& file, int depth, bool stream, ExplainTrace* explain, VideoThread& thread,
+            const std::vector<OutputWriter*>& writers, SharedProgress& progress, std::ostream& err,
+            const std::function<bool()>& interrupted)
+        : file_(file), stream_(stream), tracker_(file, depth), explain_(explain), thread_(thread),
+          writers_(writers), progress_(progress), err_(err), interrupted_(interrupted) {
+        wantsImage_ = std::any_of(writers.begin(), writers.end(), [](const OutputWriter* w) { return w->WantsImage(); });
+    }
+
+    void OnFrame(const FrameReport& loopReport) override {
+        // A stream read again after it broke off goes on counting frames;
+        // its times are the wall clock's (seconds since 1970).
+        FrameReport report = loopReport;
+        report.frameNumber += frameOffset_;
+        if (stream_) {
+            report.timestampMs =
+                std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
+        }
+        lastFrame_ = report.frameNumber;
+        std::string explainLine;
+        if (explain_ != nullptr) {
+            explainLine = explain_->TakeFrameLine(report.frameNumber, report.zone.tl());
+        }
+        const auto change = report_.AddFrame(report);
+        PassFrame passFrame = PassFrameFrom(report);
+        passFrame.image = report.rgbImage;
+        TakePasses(tracker_.AddFrame(passFrame));
+        FrameEvent event{report, change ? &*change : nullptr, explain_ != nullptr ? &explainLine : nullptr};
+        for (OutputWriter* writer : writers_) {
+            writer->Frame(event);
+        }
+        SayFailures();
+        // Ctrl-C: the loop tests the stop request before it reads the next
+        // frame, so the run ends after this one.
+        if (interrupted_ && interrupted_() && !stopped_) {
+            report_.MarkInterrupted();
+            Stop();
+        }
+    }
+
+    void OnNotice(const std::string& line) override { progress_.Print(err_, "kalvero-read: " + line + "\n", true); }
+    void OnRunEnd(bool opened) override { opened_ = opened; }
+    bool WantsImage() const override { return wantsImage_; }
+
+    // Ends the passes still open.
+    void FinishPasses() {
+        TakePasses(tracker_.Finish());
+        SayFailures();
+    }
+
+    // The passes in the order of their first frame (a pass can end after a
+    // later one).
+    std::vector<CarriagePass> Passes() const {
+        std::vector<CarriagePass> list = passes_;
+        std::stable_sort(list.begin(), list.end(),
+                         [](const CarriagePass& a, const CarriagePass& b) { return a.firstFrame < b.firstFrame; });
+        return list;
+    }
+
+    bool Opened() const { return opened_; }
+    const ReadReport& Report() const { return report_; }
+    ReadReport& Report() { return report_; }
+    bool Stopped() const { return stopped_; }
+    // The next run's frames continue the numbering after the last frame.
+    void ContinueNumbering() { frameOffset_ = lastFrame_; }
+    void MarkInterrupted() {
+        report_.MarkInterrupted();
+        stopped_ = true;
+    }
+
+private:
+    void TakePasses(std::vector<CarriagePass> ended) {
+        for (CarriagePass& pass : ended) {
+            for (OutputWriter* writer : writers_) {
+                writer->Pass(pass);
+            }
+            passes_.push_back(std::move(pass));
+        }
+    }
+
+    // Says each writer's new failure once and ends the run: everything read
+    // after it would be lost.
+    void SayFailures() {
+        for (OutputWriter* writer : writers_) {
+            const std::string failure = writer->TakeFailure();
+            if (!failure.empty()) {
+                progress_.Print(err_, "kalvero-read: " + failure + "\n", true);
+                report_.MarkOutputFailed();
+                Stop();
+            }
+        }
+    }
+
+    void Stop() {
+        thread_.stopRequest.store(true);
+        stopped_ = true;
+    }
+
+    std::string file_;
+    bool stream_;
+    PassTracker tracker_;
+    ExplainTrace* explain_;
+    VideoThread& thread_;
+    const std::vector<OutputWriter*>& writers_;
+    SharedProgress& progress_;
+    std::ostream& err_;
+    const std::function<bool()>& interrupted_;
+    bool wantsImage_ = false;
+    ReadReport report_;
+    std::vector<CarriagePass> passes_;
+    bool opened_ = true;
+    bool stopped_ = false;
+    int frameOffset_ = 0;
+    int lastFrame_ = 0;
+};
+
+}  // namespace
+
+int InputRunner::Read(const std::string& file, bool countFrames) {
+    try {
+        const bool stream = IsStreamAddress(file);
+        // A stream is not opened ahead of the run (a server may take one
+        // client only): the loop opens it.
+        OpenedInput input;
+        if (!stream) {
+            input = OpenInput(file, options_.zoom);
+            if (countFrames) {
+                progress_.SetTotal(input.frameCount);
+            }
+            if (!input.opened) {
+                err_ << "kalvero-read: " << OpenFailure(file) << "\n";
+                return kExitFile;
+            }
+            if (!input.firstFrameRead) {
+                err_ << "kalvero-read: cannot read the first frame of '" << PrintableText(file) << "'\n";
+                return kExitFile;
+            }
+        }
+        RunSettings settings;
+        const int status = RunSettingsFor(options_, file, input.scaledFirstFrame, stream, settings, err_);
+        if (status != kExitOk) {
+            return status;
+        }
+        if (options_.engine == RecognitionEngine::Learned) {
+            // The run loads its own network; trying it here first turns a
+            // model that cannot be loaded into a clear refusal instead of a
+            // run that quietly falls back to the glyph engine.
+            std::string error;
+            if (!LineReader::Create(error)) {
+                err_ << "kalvero-read: " << error << "\n";
+                return kExitFile;
+            }
+        }
+        const InputStart start{file, input.scaledFirstFrame.size(), input.framesPerSecond};
+        for (OutputWriter* writer : writers_) {
+            if (!writer->BeginInput(start)) {
+                err_ << "kalvero-read: " << writer->TakeFailure() << "\n";
+                return kExitUsage;
+            }
+        }
+
+        VideoThread thread;
+        // As after an Apply in the window: the first frame re-latches the
+        // settings, checks the zone and builds a fresh vote buffer.
+        thread.optionsChanged.store(true, std::memory_order_release);
+        std::unique_ptr<ExplainTrace> explain;
+        if (options_.explain) {
+            explain = std::make_unique<ExplainTrace>();
+        }
+        RunSink sink(file, options_.depth, stream, explain.get(), thread, writers_, progress_, err_,
+                     environment_.interruptRequested);
+        if (!stream) {
+            sink.Report().SetAnnouncedFrames(input.frameCount);
+        }
+        {
+            // The loop opens its input by name: it takes over this opening.
+            const FrameSource::Handover handover(file, *input.source);
+            thread.Run(sink, settings, explain.get());
+        }
+        if (stream && sink.Opened()) {
+            StreamRun run;
+            run.stopped = [&] { return sink.Stopped(); };
+            run.readAgain = [&] {
+                sink.ContinueNumbering();
+                thread.optionsChanged.store(true, std::memory_order_release);
+                thread.Run(sink, settings, explain.get());
+                return sink.Opened();
+            };
+            run.markInterrupted = [&] { sink.MarkInterrupted(); };
+            run.interruptRequested = environment_.interruptRequested;
+            KeepReadingStream(file, options_.reconnectMax, run, progress_, err_);
+        }
+        progress_.Clear();
+        sink.FinishPasses();
+        if (!sink.Opened() && !(stream && sink.Report().FramesRead() > 0)) {
+            err_ << "kalvero-read: " << OpenFailure(file) << "\n";
+            return kExitFile;
+        }
+        const std::vector<CarriagePass> passes = sink.Passes();
+        bool failed = sink.Report().OutputFailed();
+        for (OutputWriter* writer : writers_) {
+            writer->EndInput(InputEnd{sink.Report(), passes, failed});
+            const std::string failure = writer->TakeFailure();
+            if (!failure.empty()) {
+                err_ << "kalvero-read: " << failure << "\n";
+            }
+            failed = failed || writer->Failed();
+        }
+        return failed ? kExitOutput : kExitOk;
+    } catch (const std::exception& e) {
+        err_ << "kalvero-read: error while reading '" << PrintableText(file) << "': " << e.what() << "\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace kalvero

@@ -1,0 +1,26 @@
+#pragma once
+#include <string>
+
+#include "cli/ConsoleStreams.h"
+#include "cli/OutputWriter.h"
+
+namespace kalvero {
+
+// kalvero-read --json: one JSON object per frame on standard output and
+// nothing else there; the summary, its JSON object last, on standard error
+// with the --explain traces and --verbose lines.
+class JsonOutputWriter : public OutputWriter {
+public:
+    JsonOutputWriter(ConsoleStreams streams, bool verbose) : streams_(streams), verbose_(verbose) {}
+
+    bool BeginInput(const InputStart& start) override;
+    void Frame(const FrameEvent& event) override;
+    void EndInput(const InputEnd& end) override;
+
+private:
+    ConsoleStreams streams_;
+    bool verbose_;
+    std::string file_;  // every frame object names its input
+};
+
+}  // namespace kalvero

@@ -1,0 +1,159 @@
+#include "cli/ManyInputs.h"
+
+#include <algorithm>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include <opencv2/core.hpp>
+
+#include "cli/InputRunner.h"
+#include "cli/InputWriters.h"
+#include "cli/PassCollector.h"
+#include "cli/SignCommand.h"
+#include "command_line/PrintableText.h"
+
+namespace kalvero {
+
+int CombinedStatus(const std::vector<int>& statuses) {
+    for (const int worst : {kExitOutput, kExitFile}) {
+        if (std::find(statuses.begin(), statuses.end(), worst) != statuses.end()) {
+            return worst;
+        }
+    }
+    for (int status : statuses) {
+        if (status != kExitOk) {
+            return status;
+        }
+    }
+    return kExitOk;
+}
+
+int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>& inputs, std::ostream& out,
+                   std::ostream& err, const ReaderEnvironment& environment, PassFileWriter* passFile,
+                   ReportWriter* report, SharedProgress& progress, OutputCheck& outCheck) {
+    struct Result {
+        bool done = false;
+        int status = kExitOk;
+        std::string out;
+        std::string err;
+        std::vector<CarriagePass> passes;
+    };
+    std::vector<Result> results(inputs.size());
+    std::mutex mutex;                // guards results, next and printed
+    std::size_t next = 0;            // the next input to start
+    std::size_t printed = 0;         // inputs printed so far
+    bool passWriteFailed = false;
+    bool outputFailed = false;       // standard output refused a write
+
+    // Prints every finished input whose predecessors are printed; called
+    // with the mutex held.
+    auto printReady = [&] {
+        while (printed < results.size() && results[printed].done) {
+            Result& r = results[printed];
+            std::string passErrors;
+            for (const CarriagePass& pass : r.passes) {
+                if (passFile != nullptr && !passWriteFailed) {
+                    passFile->Pass(pass);
+                    const std::string failure = passFile->TakeFailure();
+                    if (!failure.empty()) {
+                        passWriteFailed = true;
+                        passErrors += "kalvero-read: " + failure + "\n";
+                    }
+                }
+            }
+            if (report != nullptr) {
+                report->Add(r.passes);
+            }
+            if (!r.err.empty() || !passErrors.empty()) {
+                progress.Print(err, r.err + passErrors, true);
+            }
+            if (!r.out.empty() && !outputFailed) {
+                progress.Print(out, r.out, environment.outputOnTerminal);
+                if (!outCheck.Check()) {
+                    outputFailed = true;
+                    progress.Print(err, "kalvero-read: " + outCheck.Message() + "\n", true);
+                }
+            }
+            r = Result{true, r.status, {}, {}, {}};
+            ++printed;
+        }
+    };
+
+    auto worker = [&] {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (next >= inputs.size() || passWriteFailed || outputFailed ||
+                    (environment.interruptRequested && environment.interruptRequested())) {
+                    return;
+                }
+                index = next++;
+            }
+            std::ostringstream fileOut;
+            std::ostringstream fileErr;
+            const ConsoleStreams streams{fileOut, fileErr, progress};
+            PassCollector passes(!options.reportFile.empty());
+            InputWriters writers(options, streams, true);
+            writers.Add(&passes);
+            if (!options.json) {
+                fileOut << "File " << PrintableText(inputs[index]) << ":\n";
+            }
+            InputRunner runner(options, environment, progress, fileErr, writers.List());
+            const int status = options.hasSign ? ReadSignCommand(options, inputs[index], fileOut, fileErr, nullptr)
+                                               : runner.Read(inputs[index], false);
+            std::lock_guard<std::mutex> lock(mutex);
+            Result& r = results[index];
+            r.done = true;
+            r.status = status;
+            r.out = fileOut.str();
+            r.err = fileErr.str();
+            r.passes = std::move(passes.Passes());
+            printReady();
+        }
+    };
+
+    // The inputs are the unit of parallel work: OpenCV's own thread pool
+    // would only make the jobs fight for the same cores.
+    cv::setNumThreads(1);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t jobs = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
+    const std::size_t threads = std::min(jobs, inputs.size());
+    std::vector<std::thread> pool;
+    for (std::size_t i = 1; i < threads; ++i) {
+        pool.emplace_back(worker);
+    }
+    worker();
+    for (std::thread& t : pool) {
+        t.join();
+    }
+    progress.Clear();
+
+    std::vector<int> statuses;
+    std::vector<std::string> unopened;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].done) {
+            continue;  // not started: Ctrl-C or a failed pass write came first
+        }
+        statuses.push_back(results[i].status);
+        if (results[i].status == kExitFile) {
+            unopened.push_back("'" + PrintableText(inputs[i]) + "'");
+        }
+    }
+    // "Files: 4 given, 2 read, 2 could not be opened: 'a.avi', 'b.mp4'"
+    err << "Files: " << inputs.size() << " given, " << statuses.size() - unopened.size() << " read";
+    if (!unopened.empty()) {
+        err << ", " << unopened.size() << " could not be opened:";
+        for (std::size_t i = 0; i < unopened.size(); ++i) {
+            err << (i == 0 ? " " : ", ") << unopened[i];
+        }
+    }
+    err << "\n";
+    if (passWriteFailed || outputFailed) {
+        return kExitOutput;
+    }
+    return CombinedStatus(statuses);
+}
+
+}  // namespace kalvero
