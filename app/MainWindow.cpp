@@ -25,8 +25,8 @@
 #include "app/QtFrameSink.h"
 #include "app/WindowFont.h"
 #include "app/WindowVideoThread.h"
-#include "detection/RecognitionEngine.h"
-#include "line_reader/LineReader.h"
+#include "recognition_common/RecognitionEngine.h"
+#include "line_reader/ThreadLineReader.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 
@@ -367,7 +367,7 @@ void MainWindow::chooseLearnedEngine(bool learned) {
         // The run loads its own network; trying it here first keeps the
         // entry honest when the model cannot be loaded.
         std::string error;
-        if (!LineReader::Create(error)) {
+        if (!ThreadLineReader(error)) {
             ui->textConsole->append(QStringLiteral("Обученный распознаватель недоступен, работает распознаватель по "
                                                    "шаблонам: ") +
                                     QString::fromStdString(error));

@@ -9,7 +9,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "recognizers/ClipRect.h"
+#include "recognition_common/ClipRect.h"
 
 namespace kalvero {
 

@@ -13,14 +13,13 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "detection/RecognizeReadings.h"
-#include "line_reader/LineReader.h"
 #include "recognizers/CheckDigit.h"
-#include "recognizers/ClipRect.h"
+#include "recognition_common/ClipRect.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 #include "worker/ResultVoteBuffer.h"
 #include "worker/StreakConfirmation.h"
+#include "worker/ZoneReaders.h"
 
 namespace kalvero {
 
@@ -119,22 +118,25 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
         RecognitionEngine engine = LatchEngine(options);
         bool checkDigitVote = LatchCheckDigitVote(options, engine);
         std::int32_t confirmStreak = options.confirmStreak.load();
-        std::unique_ptr<LineReader> lineReader;  // this thread's network, made when first needed
-        bool lineReaderFailed = false;           // tried once in this run, and said so
-        // The learned engine's network, loaded the first time it is chosen.
-        // When it cannot be loaded the run says so once and goes on with
-        // the glyph engine.
+        std::unique_ptr<ZoneReader> reader;  // the engine that reads the zone
+        bool learnedFailed = false;           // the network could not be loaded in this run, and said so
+        // The engine's reader. The learned engine's network is this
+        // thread's, loaded the first time the thread asks for it; when it
+        // cannot be loaded the run says so once and goes on with the glyph
+        // engine.
         auto useEngine = [&](RecognitionEngine wanted) {
-            engine = wanted;
-            if (engine == RecognitionEngine::Learned && !lineReader && !lineReaderFailed) {
-                std::string error;
-                lineReader = LineReader::Create(error);
-                if (!lineReader) {
-                    sink.OnNotice(error);
-                    lineReaderFailed = true;
-                }
+            if (reader && reader->engine() == wanted) return;
+            if (wanted == RecognitionEngine::Learned && learnedFailed && reader) return;
+            ZoneReaderChoice choice;
+            choice.engine = wanted;
+            choice.trace = trace;
+            std::string error;
+            reader = MakeZoneReader(choice, error);
+            if (reader->engine() != wanted && !learnedFailed) {
+                sink.OnNotice(error);
+                learnedFailed = true;
             }
-            if (!lineReader) engine = RecognitionEngine::Glyph;
+            engine = reader->engine();
         };
 
         if (opened) {
@@ -177,14 +179,8 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 const cv::Rect used = ClipRect(zone, frame.size());
                 const cv::Mat zoneView = used.empty() ? cv::Mat() : frame(used);
 
-                RecognitionSettings settings;
-                settings.digitHeight = digitHeight;
-                settings.requireFullNumber = true;
-                settings.trace = trace;
-                settings.engine = engine;
-                settings.lineReader = lineReader.get();
                 const auto t0 = Clock::now();
-                std::vector<Reading> readings = RecognizeReadings(zoneView, settings);
+                std::vector<Reading> readings = reader->Read(zoneView, digitHeight);
                 const auto t1 = Clock::now();
                 const auto elapsedMs = static_cast<std::int32_t>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(t1 - t0).count());
