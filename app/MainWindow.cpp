@@ -25,8 +25,8 @@
 #include "app/QtFrameSink.h"
 #include "app/WindowFont.h"
 #include "app/WindowVideoThread.h"
-#include "detection/RecognitionEngine.h"
-#include "line_reader/LineReader.h"
+#include "recognition_common/RecognitionEngine.h"
+#include "line_reader/ThreadLineReader.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 
@@ -294,6 +294,9 @@ void MainWindow::startWorker() {
     // No worker exists now, so a stop request left over from a press that
     // came as the last run was ending has no meaning any more.
     videoThread->stopRequest.store(false, std::memory_order_release);
+    // The run starts with what the form holds now, a zone shown but not
+    // applied included.
+    videoThread->SetStartPlan(PlanOf(options));
     displayTimer.start();
 
     QLabel* monitor = ui->videoMonitor;
@@ -335,7 +338,9 @@ void MainWindow::stopProcess() {
     videoThread->isPaused.store(!videoThread->isPaused.load(std::memory_order_acquire), std::memory_order_release);
 }
 
-void MainWindow::raiseOptionsChanged() { videoThread->optionsChanged.store(true, std::memory_order_release); }
+// The window's record, converted once into the run's value and handed over
+// whole (the running loop takes it on its next frame).
+void MainWindow::raiseOptionsChanged() { videoThread->ApplyPlan(PlanOf(options)); }
 
 void MainWindow::applyNumberH() {
     options.numberH.store(ui->editNumberH->text().toInt());
@@ -367,7 +372,7 @@ void MainWindow::chooseLearnedEngine(bool learned) {
         // The run loads its own network; trying it here first keeps the
         // entry honest when the model cannot be loaded.
         std::string error;
-        if (!LineReader::Create(error)) {
+        if (!ThreadLineReader(error)) {
             ui->textConsole->append(QStringLiteral("Обученный распознаватель недоступен, работает распознаватель по "
                                                    "шаблонам: ") +
                                     QString::fromStdString(error));
@@ -391,7 +396,7 @@ void MainWindow::showNumberH() {
         return;
     }
     cv::Mat picture = previewFrame.clone();
-    videoThread->drawNumberHSample(picture, options);
+    videoThread->drawNumberHSample(picture, PlanOf(options));
     ShowBgrFrame(*ui->videoMonitor, picture);
     numberHShown = true;
     zoneShown = false;
@@ -408,7 +413,7 @@ void MainWindow::showZone() {
         return;
     }
     cv::Mat picture = previewFrame.clone();
-    videoThread->drawZoneBox(picture, options);
+    videoThread->drawZoneBox(picture, PlanOf(options));
     ShowBgrFrame(*ui->videoMonitor, picture);
     zoneShown = true;
     numberHShown = false;

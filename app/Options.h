@@ -9,13 +9,12 @@ namespace kalvero {
 
 constexpr int kFileNameSize = 500;  // 499 bytes of path text and the terminator
 
-// The window's settings record. It is the worker's RunSettings with the
-// window's own fixed-size file name added: the window owns one Options and
-// hands it to the run as its RunSettings, so every value the window stores
-// (an Apply, the zoom, the Show buttons' zone and digit height) is the very
-// value the worker reads, with RunSettings' ordering contract (store, then
-// raise VideoThread::optionsChanged with release order) and no copy step in
-// between that could be forgotten or land late.
+// The window's settings record: the worker's RunSettings with the window's
+// own fixed-size file name added. The window stores each value the operator
+// applies here (an Apply, the zoom, the Show buttons' zone and digit
+// height), then converts the record once into the run's value and hands it
+// over whole (VideoThread::ApplyPlan; SetStartPlan at Start), so the worker
+// never reads this record field by field while the window writes it.
 //
 // The file name is set only through StoreFileName, which keeps fileName and
 // the run's path equal; the worker reads the path, never fileName.

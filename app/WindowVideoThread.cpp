@@ -11,7 +11,7 @@ namespace kalvero {
 void WindowVideoThread::run(QLabel& monitor, QTextEdit& console, Options& options) {
     QtFrameSink sink(monitor, console, outbox);
     try {
-        Run(sink, options);
+        Run(sink, LoadRunPath(options));
     } catch (const std::exception& error) {
         // The run is over (its flags are already cleared); tell the operator
         // instead of taking the whole program down.

@@ -13,6 +13,7 @@
 #include "line_reader/GlyphRegionLines.h"
 #include "line_reader/LineProposals.h"
 #include "line_reader/ReadLines.h"
+#include "detection/GlyphRegionBoxes.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ void RunReadLines(benchmark::State& state, const cv::Mat& zone, bool glyphRegion
     kalvero::LineReaderSettings settings;
     settings.digitHeight = kalvero::bench::kDigitHeight;
     settings.useGlyphRegions = glyphRegions;
+    settings.glyphRegions = kalvero::GlyphRegionBoxes;
     int readings = 0;
     for (auto _ : state) {
         readings = static_cast<int>(kalvero::ReadLines(zone, settings, *reader).size());
@@ -100,7 +102,7 @@ BENCHMARK(BM_ProposeLines_390x90)->Unit(benchmark::kMillisecond)->MeasureProcess
 void RunGlyphRegions(benchmark::State& state, const cv::Mat& zone) {
     std::size_t lines = 0;
     for (auto _ : state) {
-        lines = kalvero::ProposeGlyphRegionLines(zone, kalvero::bench::kDigitHeight).size();
+        lines = kalvero::ProposeGlyphRegionLines(zone, kalvero::bench::kDigitHeight, kalvero::GlyphRegionBoxes).size();
         benchmark::DoNotOptimize(lines);
     }
     state.counters["lines"] = static_cast<double>(lines);

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cmath>
 
-#include "detection/ParallelTasks.h"
+#include "recognition_common/ParallelTasks.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <opencv2/core.hpp>
 
 #include "BenchZones.h"
-#include "detection/RecognizeFrame.h"
+#include "detection/DetectFrame.h"
 
 namespace {
 
@@ -14,11 +14,10 @@ void RunRecognizeFrame(benchmark::State& state, const cv::Mat& zone,
     kalvero::RecognitionSettings settings;
     settings.digitHeight = kalvero::bench::kDigitHeight;
     settings.requireFullNumber = true;
-    settings.correlationPath = path;
     settings.threadCount = threads;
     int readings = 0;
     for (auto _ : state) {
-        const kalvero::FrameResult result = kalvero::RecognizeFrame(zone, settings);
+        const kalvero::FrameResult result = kalvero::DetectFrame(zone, settings, path);
         readings = result.count();
         benchmark::DoNotOptimize(readings);
     }

@@ -4,7 +4,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "detection/RecognitionEngine.h"
+#include "recognition_common/RecognitionEngine.h"
 
 namespace kalvero {
 

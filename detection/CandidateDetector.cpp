@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "detection/ParallelTasks.h"
+#include "recognition_common/ParallelTasks.h"
 #include "detection/ReadingRanking.h"
 #include "detection/ScanModes.h"
 #include "detection/SearchContext.h"

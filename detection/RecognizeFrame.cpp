@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "detection/CandidateDetector.h"
+#include "detection/DetectFrame.h"
 #include "detection/DetectionParams.h"
 #include "detection/GlyphTemplateBank.h"
-#include "detection/ParallelTasks.h"
+#include "recognition_common/ParallelTasks.h"
 #include "detection/ReadingRanking.h"
-#include "detection/RecognizeReadings.h"
 
 namespace kalvero {
 
@@ -37,9 +37,9 @@ int ThreadsFor(const RecognitionSettings& settings, const cv::Mat& zone) {
 
 // Builds the detector, detects, and keeps the best maxResults readings.
 std::vector<RecognitionResult> RunDetection(const cv::Mat& zone, const DetectionParams& params,
-                                            const RecognitionSettings& settings) {
+                                            const RecognitionSettings& settings, CorrelationPath path) {
     DetectionExecution execution;
-    execution.correlationPath = settings.correlationPath;
+    execution.correlationPath = path;
     execution.threadCount = ThreadsFor(settings, zone);
     CandidateDetector detector(zone, params, settings.trace, execution);
     if (detector.Detect() <= 0) {
@@ -82,15 +82,16 @@ FrameResult MakeFrameResult(const std::vector<RecognitionResult>& readings) {
     return result;
 }
 
-FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings) {
-    if (settings.engine == RecognitionEngine::Learned) {
-        return FrameResultOf(RecognizeReadings(zoneImage, settings), RecognitionEngine::Learned);
-    }
+FrameResult DetectFrame(const cv::Mat& zoneImage, const RecognitionSettings& settings, CorrelationPath path) {
     if (!ZoneCanBeSearched(zoneImage, settings.digitHeight)) {
         return {};
     }
     const DetectionParams params = MakeDetectionParams(settings);
-    return MakeFrameResult(RunDetection(zoneImage, params, settings));
+    return MakeFrameResult(RunDetection(zoneImage, params, settings, path));
+}
+
+FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings) {
+    return DetectFrame(zoneImage, settings, CorrelationPath::Fast);
 }
 
 }  // namespace kalvero

@@ -4,12 +4,10 @@
 
 #include <opencv2/core.hpp>
 
-#include "detection/CorrelationPath.h"
-#include "detection/RecognitionEngine.h"
+#include "recognition_common/RecognitionEngine.h"
 
 namespace kalvero {
 
-class LineReader;
 class RecognitionTrace;
 struct RecognitionResult;
 
@@ -21,21 +19,11 @@ struct RecognitionSettings {
     // observer the candidate regions are read one after another on the
     // calling thread, so that it hears about them in order.
     RecognitionTrace* trace = nullptr;
-    // How template correlations are searched; both paths give the same
-    // readings. The reference path computes every correlation map in full
-    // on the calling thread and serves to check the fast one.
-    CorrelationPath correlationPath = CorrelationPath::Fast;
-    // Threads of one call on the fast path (the calling thread included).
+    // Threads of one call (the calling thread included).
     // 0 or less: automatic, one per hardware thread for zones of 100,000
     // pixels or more and the calling thread alone for smaller ones. The
     // readings do not depend on it.
     int threadCount = 0;
-    // The engine that reads the zone. The learned engine needs `lineReader`,
-    // the network of the calling thread (one per thread: a network cannot
-    // run two frames at once); without one it reads nothing. The glyph
-    // engine ignores it.
-    RecognitionEngine engine = RecognitionEngine::Glyph;
-    LineReader* lineReader = nullptr;
 };
 
 // One reading of a frame: text, box in zone-image pixels and score.
@@ -56,21 +44,16 @@ struct FrameResult {
     std::int32_t count() const { return static_cast<std::int32_t>(entries.size()); }
 };
 
-// Glyph engine: finds candidate number regions in the zone image, reads
-// them and returns the merged readings sorted by score, at most 100.
-// Learned engine: reads the rows of digits found in the zone with the
-// network of settings.lineReader and returns its 8-digit readings, best
-// first (line_reader/ReadLines.h); RecognizeReadings gives them with their
-// digit scores. A zone that cannot hold a
-// scaled glyph template (W + 2 columns, h + 2 rows, W = (int)(0.62 h)), an
-// empty zone, a digit height below 1 or an image that is not 8-bit grey or
-// BGR gives no reading without scanning.
+// The glyph engine's entry: finds candidate number regions in the zone
+// image, reads them and returns the merged readings sorted by score, at most
+// 100. A zone that cannot hold a scaled glyph template (W + 2 columns, h + 2
+// rows, W = (int)(0.62 h)), an empty zone, a digit height below 1 or an
+// image that is not 8-bit grey or BGR gives no reading without scanning.
 FrameResult RecognizeFrame(cv::Mat zoneImage, const RecognitionSettings& settings);
 
 // True when `zone` can be read at `digitHeight`: an 8-bit grey or BGR image
 // that holds a whole scaled glyph template (W + 2 columns, h + 2 rows).
-// The glyph engine reads nothing from a zone that cannot; for the learned
-// engine the height is a hint (RecognizeReadings).
+// The glyph engine reads nothing from a zone that cannot.
 bool ZoneCanBeSearched(const cv::Mat& zone, int digitHeight);
 
 // The entries for a list of readings, in list order; a reading whose text

@@ -9,7 +9,7 @@
 #include "detection/GlyphHits.h"
 #include "detection/GlyphTemplateBank.h"
 #include "detection/GroupHits.h"
-#include "detection/ParallelTasks.h"
+#include "recognition_common/ParallelTasks.h"
 #include "detection/RemoveDuplicateCandidates.h"
 #include "detection/SearchContext.h"
 #include "detection/SearchGlyphs.h"

@@ -19,8 +19,10 @@
 #include <opencv2/core.hpp>
 
 #include "detection/RecognizeFrame.h"
-#include "detection/RecognizeReadings.h"
+#include "detection/FrameReadings.h"
+#include "detection/GlyphZoneReader.h"
 #include "fuzz/ByteReader.h"
+#include "line_reader/LearnedZoneReader.h"
 #include "line_reader/LineReader.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzTargets.h"
@@ -129,20 +131,30 @@ void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
     settings.digitHeight = digitHeight;
     settings.requireFullNumber = !anyLength;
     settings.threadCount = threads;
-    if ((flags & 32) != 0) {
-        settings.engine = RecognitionEngine::Learned;
-        settings.lineReader = &SharedLineReader();
-        // No height at all: every height is looked for.
-        if ((flags & 64) != 0) settings.digitHeight = 0;
-    }
-    const FrameResult result = RecognizeFrame(image, settings);
+    const bool learnedEngine = (flags & 32) != 0;
+    // The learned engine with no height at all: every height is looked for.
+    if (learnedEngine && (flags & 64) != 0) settings.digitHeight = 0;
+    const FrameResult result =
+        learnedEngine ? FrameResultOf(LearnedZoneReader(SharedLineReader(), LineReaderSettings{})
+                                          .Read(image, settings.digitHeight),
+                                      RecognitionEngine::Learned)
+                      : RecognizeFrame(image, settings);
     CheckResult(result, image, settings.requireFullNumber);
     // Recognition only reads the zone.
     FUZZ_CHECK(cv::norm(before, image, cv::NORM_INF) == 0.0);
 
     // The readings every consumer sees are the record's, with a score for
     // each digit from the learned engine.
-    const std::vector<Reading> readings = RecognizeReadings(image, settings);
+    std::vector<Reading> readings;
+    if (learnedEngine) {
+        LearnedZoneReader reader(SharedLineReader(), LineReaderSettings{});
+        readings = reader.Read(image, settings.digitHeight);
+    } else if (!anyLength) {
+        GlyphZoneReader reader;
+        readings = reader.Read(image, settings.digitHeight);
+    } else {
+        readings = ReadingsOf(RecognizeFrame(image, settings));
+    }
     FUZZ_CHECK(SameResult(FrameResultOf(readings, result.engine), result));
     for (const Reading& reading : readings) {
         FUZZ_CHECK(reading.engine == result.engine);
@@ -156,7 +168,11 @@ void FuzzRecognizeFrame(const std::uint8_t* data, std::size_t size) {
         // thread, give the same reading.
         RecognitionSettings single = settings;
         single.threadCount = 1;
-        const FrameResult alone = RecognizeFrame(image.clone(), single);
+        const FrameResult alone =
+            learnedEngine ? FrameResultOf(LearnedZoneReader(SharedLineReader(), LineReaderSettings{})
+                                              .Read(image.clone(), single.digitHeight),
+                                          RecognitionEngine::Learned)
+                          : RecognizeFrame(image.clone(), single);
         FUZZ_CHECK(SameResult(result, alone));
     }
 }

@@ -4,6 +4,7 @@
 #include <opencv2/core.hpp>
 
 #include "line_reader/LineProposals.h"
+#include "line_reader/LineReaderSettings.h"
 
 namespace kalvero {
 
@@ -11,12 +12,11 @@ namespace kalvero {
 // row of five, as the glyph search already saw digit shapes there.
 constexpr float kGlyphRegionRank = 0.4f;
 
-// The candidate regions of the glyph search (detection/: the built-in
-// glyph templates scaled to `digitHeight`, scan modes 1 and 3) as upright
-// line proposals: each region's box, read as one line whose digit height
-// is the box height. `zone` is 8-bit grey or BGR; a zone that cannot hold a
-// scaled template, or a digit height below 4, gives none. Costs a whole
-// glyph search (a few milliseconds on a 390 x 90 zone, one thread).
-std::vector<LineProposal> ProposeGlyphRegionLines(const cv::Mat& zone, int digitHeight);
+// The regions `source` finds in `zone` at `digitHeight` (the glyph
+// search's candidate regions, handed in by whoever wires the engines) as
+// upright line proposals: each box within the zone read as one line whose
+// digit height is the box height. No source, an empty zone or a digit
+// height below 4 gives none.
+std::vector<LineProposal> ProposeGlyphRegionLines(const cv::Mat& zone, int digitHeight, const RegionBoxSource& source);
 
 }  // namespace kalvero

@@ -1,6 +1,15 @@
 #pragma once
+#include <functional>
+#include <vector>
+
+#include <opencv2/core.hpp>
 
 namespace kalvero {
+
+// Boxes of candidate number regions found in a zone at a digit height, in
+// zone pixels (the glyph search's regions: the engine does not search for
+// them itself, the worker hands it the glyph engine's function).
+using RegionBoxSource = std::function<std::vector<cv::Rect>(const cv::Mat& zone, int digitHeight)>;
 
 // Argument of the learned engine's per-zone entry (ReadLines).
 struct LineReaderSettings {
@@ -10,10 +19,11 @@ struct LineReaderSettings {
     // pixels is searched. Negative, 1 to 3, or above twice the zone's
     // larger side: no reading.
     int digitHeight = 0;
-    // Also read the candidate regions of the glyph search (detection/) as
-    // lines. It costs a glyph search per call (about 2-3 ms on a 390 x 90
-    // zone), hence off by default.
+    // Also read the regions of `glyphRegions` as lines, when it is given. It
+    // costs a glyph search per call (about 2-3 ms on a 390 x 90 zone), hence
+    // off by default.
     bool useGlyphRegions = false;
+    RegionBoxSource glyphRegions;
     // Most lines read per zone (all in one forward pass): the best ranked
     // proposals are kept. Bounds the time of a cluttered zone.
     int maxLines = 6;

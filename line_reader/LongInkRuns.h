@@ -10,7 +10,8 @@ namespace kalvero {
 // the image border. A length below 1 clears nothing in its direction. A
 // mask that is empty or not 8-bit one-channel is left as it is.
 //
-// One pass over the mask per direction. ClearLongInkRunsReference does the
+// The learned engine's rule for ClearLongRuns (recognition_common/), which
+// clears runs longer than a limit. ClearLongInkRunsReference does the
 // same by measuring each pixel's runs on its own; it serves to check this.
 void ClearLongInkRuns(cv::Mat& ink, int longestAcross, int longestDown);
 void ClearLongInkRunsReference(cv::Mat& ink, int longestAcross, int longestDown);

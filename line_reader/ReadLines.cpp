@@ -46,12 +46,12 @@ std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
     std::vector<LineProposal> proposals =
         settings.digitHeight > 0 ? ProposeLines(grey, settings.digitHeight, settings.maxLines)
                                  : ProposeLinesOverHeights(zone, DigitHeightRange{}, settings.maxLines);
-    if (!settings.useGlyphRegions || settings.digitHeight <= 0) return proposals;
+    if (!settings.useGlyphRegions || !settings.glyphRegions || settings.digitHeight <= 0) return proposals;
     // Regions of the glyph search that no blob row already covers, up to
     // maxLines more.
     int added = 0;
     const std::size_t fromBlobs = proposals.size();
-    for (const LineProposal& region : ProposeGlyphRegionLines(zone, settings.digitHeight)) {
+    for (const LineProposal& region : ProposeGlyphRegionLines(zone, settings.digitHeight, settings.glyphRegions)) {
         if (added >= settings.maxLines) break;
         const bool covered = std::any_of(proposals.begin(), proposals.begin() + static_cast<std::ptrdiff_t>(fromBlobs),
                                          [&](const LineProposal& row) { return BoxIou(row.box, region.box) > kSameLineIou; });

@@ -5,7 +5,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "detection/Reading.h"
+#include "recognition_common/Reading.h"
 #include "line_reader/LineReader.h"
 #include "line_reader/LineReaderSettings.h"
 
@@ -23,8 +23,8 @@ struct LineReading {
 // Reads the 8-digit numbers of a zone with the learned engine: proposes
 // lines of digits (ProposeLines around settings.digitHeight when it is
 // given, ProposeLinesOverHeights from 10 to 250 pixels when it is 0; and
-// the glyph search's regions when settings.useGlyphRegions is set and a
-// height is given), keeps the best settings.maxLines,
+// the regions of settings.glyphRegions when settings.useGlyphRegions is
+// set and a height is given), keeps the best settings.maxLines,
 // straightens each with NormaliseLine, paints over thin lines crossing it
 // (EraseCrossingLines), reads them all in one forward pass
 // of `reader` and decodes each greedily (DecodeCtc). Only readings of

@@ -9,7 +9,7 @@
 
 #include "carriage_number/DigitClassifiers.h"
 #include "detection/GlyphTemplateBank.h"
-#include "recognizers/ClipRect.h"
+#include "recognition_common/ClipRect.h"
 
 namespace kalvero {
 

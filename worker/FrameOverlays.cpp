@@ -9,19 +9,19 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "recognizers/ClipRect.h"
+#include "recognition_common/ClipRect.h"
 
 namespace kalvero {
 
 namespace {
 
-// The four zone fields, read once so that the test and the drawing agree.
+// The zone's four values, widened so that their sums cannot overflow.
 struct ZoneValues {
     std::int64_t x, y, w, h;
 };
 
-ZoneValues ReadZone(const RunSettings& options) {
-    return {options.zoneX.load(), options.zoneY.load(), options.zoneW.load(), options.zoneH.load()};
+ZoneValues ReadZone(const RunPlan& plan) {
+    return {plan.zone.x, plan.zone.y, plan.zone.width, plan.zone.height};
 }
 
 // The zone fits when its right and bottom edges are within the frame; the
@@ -55,14 +55,14 @@ void WarnOutOfFrame(FrameOverlays& block, cv::Mat& frame) {
 
 }  // namespace
 
-bool FrameOverlays::zoneFits(cv::Mat& frame, const RunSettings& options) {
-    if (ZoneWithin(ReadZone(options), frame)) return true;
+bool FrameOverlays::zoneFits(cv::Mat& frame, const RunPlan& plan) {
+    if (ZoneWithin(ReadZone(plan), frame)) return true;
     WarnOutOfFrame(*this, frame);
     return false;
 }
 
-void FrameOverlays::drawZoneBox(cv::Mat& frame, const RunSettings& options) {
-    const ZoneValues zone = ReadZone(options);
+void FrameOverlays::drawZoneBox(cv::Mat& frame, const RunPlan& plan) {
+    const ZoneValues zone = ReadZone(plan);
     if (!ZoneWithin(zone, frame)) {
         WarnOutOfFrame(*this, frame);
         return;
@@ -72,10 +72,10 @@ void FrameOverlays::drawZoneBox(cv::Mat& frame, const RunSettings& options) {
                   cv::Scalar(0, 255, 0), 2, cv::LINE_8);
 }
 
-void FrameOverlays::drawNumberHSample(cv::Mat& frame, const RunSettings& options) {
+void FrameOverlays::drawNumberHSample(cv::Mat& frame, const RunPlan& plan) {
     // Eight digits "5" of the configured height; 0.62 is the width-to-height
     // ratio of one digit.
-    const int height = options.numberH.load();
+    const int height = plan.numberH;
     const double width = height * 0.62 * 8;
     // A height that gives no area (or a width beyond int) has no sample.
     if (height <= 0 || !(width >= 1.0) || width >= static_cast<double>(std::numeric_limits<int>::max())) {

@@ -4,7 +4,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "worker/RunSettings.h"
+#include "worker/RunPlan.h"
 
 namespace kalvero {
 
@@ -25,13 +25,14 @@ public:
     std::atomic<double> fontScale{1.0};
     int thickness = 3;
 
-    // True when the settings' zone lies within the frame; otherwise writes
-    // the warning onto the frame, doubles fontScale and returns false.
-    bool zoneFits(cv::Mat& frame, const RunSettings& settings);
-    // The zone rectangle in green (the warning instead when it does not fit).
-    void drawZoneBox(cv::Mat& frame, const RunSettings& settings);
-    // Eight digits "5" at the settings' current digit height.
-    void drawNumberHSample(cv::Mat& frame, const RunSettings& settings);
+    // True when the plan's zone lies within the frame; otherwise writes the
+    // warning onto the frame, doubles fontScale and returns false.
+    bool zoneFits(cv::Mat& frame, const RunPlan& plan);
+    // The plan's zone rectangle in green (the warning instead when it does
+    // not fit).
+    void drawZoneBox(cv::Mat& frame, const RunPlan& plan);
+    // Eight digits "5" at the plan's digit height.
+    void drawNumberHSample(cv::Mat& frame, const RunPlan& plan);
     // Stretches `text` over `roi` and copies only its strokes onto `img`
     // (8-bit, one or three channels). Violated preconditions raise OpenCV
     // assertion errors naming "VideoThread::PutText".

@@ -4,7 +4,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "detection/Reading.h"
+#include "recognition_common/Reading.h"
 
 namespace kalvero {
 

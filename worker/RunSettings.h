@@ -6,17 +6,16 @@
 
 namespace kalvero {
 
-// The settings a run reads: the file it plays and the numbers it recognises
-// with. numberH is the digit height; for the learned engine a hint, and 0
-// there means none (every height is looked for). Written by whoever drives the run (the window, the reader), read by
-// the run loop on the worker thread.
+// A driver's settings record (the window's Options, the reader's): the file
+// to play and the values the driver has stored, field by field. The run
+// itself reads none of them while it goes on: the driver converts the record
+// once into a RunPlan (PlanOf) and hands that over whole
+// (VideoThread::ApplyPlan, SetStartPlan, or Run(sink, settings), which
+// converts it at the start). numberH is the digit height; for the learned
+// engine a hint, and 0 there means none.
 //
-// Threads: the driver stores new values, then raises
-// VideoThread::optionsChanged with release order; the loop reads them after
-// it has seen the flag (acquire). The numeric fields are atomics because
-// some are read on every frame without that flag: zoom (each frame is
-// scaled by it), and numberH and the zone, which the window's Show buttons
-// store and the overlays draw from while a run goes on.
+// Threads: the numeric fields are atomics so that a conversion on another
+// thread than the one storing never reads a torn number.
 struct RunSettings {
     std::atomic<std::int32_t> numberH{29};
     std::atomic<std::int32_t> zoneX{0};
@@ -26,18 +25,17 @@ struct RunSettings {
     std::atomic<std::int32_t> deepBuf{30};
     std::atomic<std::int32_t> colNum{5};
     std::atomic<float> zoom{1.0f};
-    // Engine that reads the frames (a RecognitionEngine value), latched with
-    // the other settings when optionsChanged is seen.
+    // Engine that reads the frames (a RecognitionEngine value).
     std::atomic<std::int32_t> engine{0};
     // Confirm only numbers whose check digit holds: always with the learned
     // engine unless turned off (rolling stock numbered otherwise), with the
-    // glyph engine only when asked for. Latched like the engine.
+    // glyph engine only when asked for.
     std::atomic<bool> learnedCheckDigitVote{true};
     std::atomic<bool> glyphCheckDigitVote{false};
     // With the learned engine, a number read with a high score on this many
     // consecutive frames is confirmed as well as by the vote
     // (StreakConfirmation); 0, the window's setting: the vote alone. The
-    // reader uses 3, which a fast train still gives. Latched like the engine.
+    // reader uses 3, which a fast train still gives.
     std::atomic<std::int32_t> confirmStreak{0};
 
     // The file or stream to play, of any length. Guarded by pathMutex: the

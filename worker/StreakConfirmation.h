@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "detection/Reading.h"
+#include "recognition_common/Reading.h"
 
 namespace kalvero {
 

@@ -1,4 +1,4 @@
-// The run loop: plays the video named in RunSettings frame by frame, recognises
+// The run loop: plays a video frame by frame with one RunPlan at a time, recognises
 // the zone, draws the readings, votes and hands every frame to a FrameSink.
 #include "worker/VideoThread.h"
 
@@ -13,14 +13,13 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "detection/RecognizeReadings.h"
-#include "line_reader/LineReader.h"
 #include "recognizers/CheckDigit.h"
-#include "recognizers/ClipRect.h"
+#include "recognition_common/ClipRect.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 #include "worker/ResultVoteBuffer.h"
 #include "worker/StreakConfirmation.h"
+#include "worker/ZoneReaders.h"
 
 namespace kalvero {
 
@@ -41,20 +40,6 @@ const cv::Scalar kMagenta(255, 0, 255);
 const cv::Scalar kDarkRed(0, 0, 128);
 const cv::Scalar kRed(0, 0, 255);
 const cv::Scalar kWhite(255, 255, 255);
-
-cv::Rect LatchZone(const RunSettings& options) {
-    return cv::Rect(options.zoneX.load(), options.zoneY.load(), options.zoneW.load(), options.zoneH.load());
-}
-
-RecognitionEngine LatchEngine(const RunSettings& options) {
-    return options.engine.load() == static_cast<std::int32_t>(RecognitionEngine::Learned) ? RecognitionEngine::Learned
-                                                                                          : RecognitionEngine::Glyph;
-}
-
-bool LatchCheckDigitVote(const RunSettings& options, RecognitionEngine engine) {
-    return engine == RecognitionEngine::Learned ? options.learnedCheckDigitVote.load()
-                                                : options.glyphCheckDigitVote.load();
-}
 
 // The text a frame gives to the vote: the best reading, or with the
 // check-digit rule the best reading whose check digit holds (a reading that
@@ -104,43 +89,58 @@ void VideoThread::waitWhilePaused() {
     pauseEntered.store(false, std::memory_order_release);
 }
 
-void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* trace) {
+void VideoThread::ApplyPlan(const RunPlan& plan) {
+    plans_.Publish(plan);
+    optionsChanged.store(true, std::memory_order_release);
+}
+
+void VideoThread::SetStartPlan(const RunPlan& plan) { plans_.Publish(plan); }
+
+void VideoThread::Run(FrameSink& sink, RunSettings& settings, RecognitionTrace* trace) {
+    SetStartPlan(PlanOf(settings));
+    Run(sink, LoadRunPath(settings), trace);
+}
+
+void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace* trace) {
     bool opened = false;
     {
         RunFlagsReset resetFlags(*this);
 
         // Set-up: the file name is copied, later changes do not affect the run.
         FrameSource source;
-        opened = source.openDecodingAhead(LoadRunPath(options));
-        std::int32_t digitHeight = options.numberH.load();
-        std::unique_ptr<ResultVoteBuffer> buffer =
-            ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());
-        cv::Rect zone = LatchZone(options);  // the first zone is taken without a fit test
-        RecognitionEngine engine = LatchEngine(options);
-        bool checkDigitVote = LatchCheckDigitVote(options, engine);
-        std::int32_t confirmStreak = options.confirmStreak.load();
-        std::unique_ptr<LineReader> lineReader;  // this thread's network, made when first needed
-        bool lineReaderFailed = false;           // tried once in this run, and said so
-        // The learned engine's network, loaded the first time it is chosen.
-        // When it cannot be loaded the run says so once and goes on with
-        // the glyph engine.
+        opened = source.openDecodingAhead(path);
+        // The settings of this run, one value replaced whole when a new one
+        // is handed over; the overlays draw from it too.
+        RunPlan plan = plans_.Latest();
+        std::unique_ptr<ResultVoteBuffer> buffer = ResultVoteBuffer::create(plan.deepBuf, plan.colNum);
+        cv::Rect zone = plan.zone;  // the first zone is taken without a fit test
+        RecognitionEngine engine = plan.engine;
+        bool checkDigitVote = CheckDigitVoteFor(plan, engine);
+        std::unique_ptr<ZoneReader> reader;  // the engine that reads the zone
+        bool learnedFailed = false;           // the network could not be loaded in this run, and said so
+        // The engine's reader. The learned engine's network is this
+        // thread's, loaded the first time the thread asks for it; when it
+        // cannot be loaded the run says so once and goes on with the glyph
+        // engine.
         auto useEngine = [&](RecognitionEngine wanted) {
-            engine = wanted;
-            if (engine == RecognitionEngine::Learned && !lineReader && !lineReaderFailed) {
-                std::string error;
-                lineReader = LineReader::Create(error);
-                if (!lineReader) {
-                    sink.OnNotice(error);
-                    lineReaderFailed = true;
-                }
+            if (reader && reader->engine() == wanted) return;
+            if (wanted == RecognitionEngine::Learned && learnedFailed && reader) return;
+            ZoneReaderChoice choice;
+            choice.engine = wanted;
+            choice.trace = trace;
+            std::string error;
+            reader = MakeZoneReader(choice, error);
+            if (reader->engine() != wanted && !learnedFailed) {
+                sink.OnNotice(error);
+                learnedFailed = true;
             }
-            if (!lineReader) engine = RecognitionEngine::Glyph;
+            engine = reader->engine();
         };
 
         if (opened) {
             useEngine(engine);
-            checkDigitVote = LatchCheckDigitVote(options, engine);
-            StreakConfirmation streaks(confirmStreak, checkDigitVote);
+            checkDigitVote = CheckDigitVoteFor(plan, engine);
+            StreakConfirmation streaks(plan.confirmStreak, checkDigitVote);
             isRunning.store(true, std::memory_order_release);
             std::string previousName;
             int frameNumber = 0;
@@ -152,24 +152,25 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 ++frameNumber;
                 const double timestampMs = source.timestampMs();
 
-                ScaleByZoom(frame, options.zoom.load());
+                // A plan handed over since the last frame. The flag is taken
+                // down before the plan is copied, so a plan that lands
+                // meanwhile is taken on the next frame instead of lost.
+                const bool changed = optionsChanged.exchange(false, std::memory_order_acq_rel);
+                if (changed) plan = plans_.Latest();
 
-                // Settings applied since the last frame. The flag is taken
-                // down before the values are read, so an apply that lands
-                // meanwhile is picked up on the next frame instead of lost.
-                if (optionsChanged.exchange(false, std::memory_order_acq_rel)) {
-                    digitHeight = options.numberH.load();
-                    useEngine(LatchEngine(options));
-                    checkDigitVote = LatchCheckDigitVote(options, engine);
-                    confirmStreak = options.confirmStreak.load();
-                    streaks = StreakConfirmation(confirmStreak, checkDigitVote);
-                    if (zoneFits(frame, options)) {
-                        zone = LatchZone(options);
+                ScaleByZoom(frame, plan.zoom);
+
+                if (changed) {
+                    useEngine(plan.engine);
+                    checkDigitVote = CheckDigitVoteFor(plan, engine);
+                    streaks = StreakConfirmation(plan.confirmStreak, checkDigitVote);
+                    if (zoneFits(frame, plan)) {
+                        zone = plan.zone;
                     } else {
                         drawZone.store(true);
                     }
                     ResultVoteBuffer::destroy(buffer);
-                    buffer = ResultVoteBuffer::create(options.deepBuf.load(), options.colNum.load());
+                    buffer = ResultVoteBuffer::create(plan.deepBuf, plan.colNum);
                 }
 
                 // Only the part of the latched zone inside the frame is read;
@@ -177,14 +178,8 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 const cv::Rect used = ClipRect(zone, frame.size());
                 const cv::Mat zoneView = used.empty() ? cv::Mat() : frame(used);
 
-                RecognitionSettings settings;
-                settings.digitHeight = digitHeight;
-                settings.requireFullNumber = true;
-                settings.trace = trace;
-                settings.engine = engine;
-                settings.lineReader = lineReader.get();
                 const auto t0 = Clock::now();
-                std::vector<Reading> readings = RecognizeReadings(zoneView, settings);
+                std::vector<Reading> readings = reader->Read(zoneView, plan.numberH);
                 const auto t1 = Clock::now();
                 const auto elapsedMs = static_cast<std::int32_t>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(t1 - t0).count());
@@ -251,8 +246,8 @@ void VideoThread::Run(FrameSink& sink, RunSettings& options, RecognitionTrace* t
                 previousName = bestName;
 
                 if (drawImage) {
-                    if (drawNumberH.load(std::memory_order_acquire)) drawNumberHSample(frame, options);
-                    if (drawZone.load(std::memory_order_acquire)) drawZoneBox(frame, options);
+                    if (drawNumberH.load(std::memory_order_acquire)) drawNumberHSample(frame, plan);
+                    if (drawZone.load(std::memory_order_acquire)) drawZoneBox(frame, plan);
                     cv::cvtColor(frame, frame, cv::COLOR_BGR2RGB);
                 }
 

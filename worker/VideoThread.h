@@ -1,8 +1,10 @@
 #pragma once
 #include <atomic>
+#include <string>
 
 #include "worker/FrameOverlays.h"
 #include "worker/FrameSink.h"
+#include "worker/RunPlan.h"
 #include "worker/RunSettings.h"
 
 namespace kalvero {
@@ -17,9 +19,12 @@ class RecognitionTrace;
 //
 // Threads: the driver writes isPaused, stopRequest, optionsChanged,
 // drawNumberH and drawZone; the worker raises isRunning and pauseEntered,
-// clears optionsChanged and stopRequest and may raise drawZone. New
-// RunSettings values are stored before optionsChanged is raised (release)
-// and read by the worker after it has seen the flag (acquire).
+// clears optionsChanged and stopRequest and may raise drawZone. New settings
+// go across as one RunPlan value (ApplyPlan): published under a lock, then
+// optionsChanged is raised (release); the worker takes the flag down, then
+// a copy of the latest plan, so a plan handed over meanwhile is taken on
+// the next frame instead of lost. The run reads nothing else of the
+// driver's settings.
 class VideoThread : public FrameOverlays {
 public:
     std::atomic<bool> isPaused{false};
@@ -37,11 +42,27 @@ public:
     // The pause re-tests isPaused after this long when nothing ends it.
     static constexpr int kPausePollMs = 1000;
 
-    // The run loop: plays settings' path, every frame goes to `sink`.
-    // `trace` observes recognition when non-null.
+    // Hands the run a new plan: a running loop takes it whole before its
+    // next frame (zoom, digit height, engine, vote and zone; a zone that
+    // does not fit the frame is not taken and raises drawZone instead), and
+    // the vote starts afresh. Raises optionsChanged.
+    void ApplyPlan(const RunPlan& plan);
+    // The plan the next run starts with, without raising optionsChanged.
+    void SetStartPlan(const RunPlan& plan);
+
+    // The run loop: plays `path`, every frame goes to `sink`, read with the
+    // last plan handed over (SetStartPlan, ApplyPlan) and the ones handed
+    // over during the run. `trace` observes the glyph engine when non-null.
+    void Run(FrameSink& sink, const std::string& path, RecognitionTrace* trace = nullptr);
+    // The same for a driver that keeps its settings in a RunSettings record
+    // (the reader): its path and its values, converted once into the start
+    // plan. Values stored into the record during the run are not seen: hand
+    // them over with ApplyPlan(PlanOf(settings)).
     void Run(FrameSink& sink, RunSettings& settings, RecognitionTrace* trace = nullptr);
 
 private:
+    RunPlanHandoff plans_;
+
     // Holds while isPaused is set: re-tests it every kPausePollMs, waking
     // early (in short steps) when the pause is cleared or a stop is
     // requested, so that closing the window never waits on a pause.

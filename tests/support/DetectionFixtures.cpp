@@ -7,6 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "detection/DetectFrame.h"
 #include "detection/DetectionParams.h"
 #include "detection/GlyphTemplateBank.h"
 #include "detection/ScanModes.h"
@@ -39,15 +40,18 @@ std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight
     return context.candidates;
 }
 
-RecognitionSettings FullNumberSettings(int digitHeight, CorrelationPath path, int threads,
-                                       RecognitionTrace* trace) {
-    RecognitionSettings settings;
-    settings.digitHeight = digitHeight;
-    settings.requireFullNumber = true;
-    settings.correlationPath = path;
-    settings.threadCount = threads;
-    settings.trace = trace;
-    return settings;
+GlyphRun FullNumberSettings(int digitHeight, CorrelationPath path, int threads, RecognitionTrace* trace) {
+    GlyphRun run;
+    run.settings.digitHeight = digitHeight;
+    run.settings.requireFullNumber = true;
+    run.settings.threadCount = threads;
+    run.settings.trace = trace;
+    run.path = path;
+    return run;
+}
+
+FrameResult RecognizeFrame(const cv::Mat& zoneImage, const GlyphRun& run) {
+    return DetectFrame(zoneImage, run.settings, run.path);
 }
 
 CandidateRegion Candidate(int x, int y, int w, int h, int typeCode) {

@@ -35,10 +35,23 @@ public:
 std::vector<CandidateRegion> ScanCandidates(const cv::Mat& zone, int digitHeight,
                                             int threadCount = 1, int scanModeMask = 0);
 
+// A glyph-engine call's settings with the correlation path to read on: the
+// path is no setting of the product (which reads on the fast path alone),
+// so the tests that compare the paths carry it beside the settings. Reads
+// as the settings wherever those are wanted.
+struct GlyphRun {
+    RecognitionSettings settings;
+    CorrelationPath path = CorrelationPath::Fast;
+    operator const RecognitionSettings&() const { return settings; }
+};
+
 // Settings of a glyph-engine call that wants whole numbers, as the window
 // asks for them, on the given path and threads.
-RecognitionSettings FullNumberSettings(int digitHeight, CorrelationPath path, int threads,
-                                       RecognitionTrace* trace = nullptr);
+GlyphRun FullNumberSettings(int digitHeight, CorrelationPath path, int threads, RecognitionTrace* trace = nullptr);
+
+// RecognizeFrame on the run's path (DetectFrame): the reference path for
+// the tests that check the fast one against it.
+FrameResult RecognizeFrame(const cv::Mat& zoneImage, const GlyphRun& run);
 
 // A candidate region of the given box and type code.
 CandidateRegion Candidate(int x, int y, int w, int h, int typeCode);

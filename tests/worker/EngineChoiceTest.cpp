@@ -120,7 +120,7 @@ TEST(EngineChoice, ASwitchDuringTheRunTakesEffectFromTheNextFrameAndRestartsTheV
     sink.onFrame = [&](const FrameReport& report) {
         if (report.frameNumber == 5) {
             options.engine = static_cast<std::int32_t>(RecognitionEngine::Learned);
-            block.optionsChanged.store(true, std::memory_order_release);
+            block.ApplyPlan(PlanOf(options));
         }
     };
     block.optionsChanged = true;

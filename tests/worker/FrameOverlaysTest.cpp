@@ -12,16 +12,11 @@ const cv::Vec3b kBgrGreen(0, 255, 0);
 const cv::Vec3b kBgrDarkGreen(0, 128, 0);
 const cv::Vec3b kBgrRed(0, 0, 255);
 
-void SetZone(RunSettings& options, int x, int y, int w, int h) {
-    options.zoneX = x;
-    options.zoneY = y;
-    options.zoneW = w;
-    options.zoneH = h;
-}
+void SetZone(RunPlan& options, int x, int y, int w, int h) { options.zone = cv::Rect(x, y, w, h); }
 
 TEST(ZoneOverlay, FittingZoneIsOutlinedInGreen) {
     VideoThread block;
-    RunSettings options;
+    RunPlan options;
     SetZone(options, 10, 20, 100, 50);
     cv::Mat frame(120, 160, CV_8UC3, cv::Scalar(0, 0, 0));
     EXPECT_TRUE(block.zoneFits(frame, options));
@@ -40,7 +35,7 @@ TEST(ZoneOverlay, FittingZoneIsOutlinedInGreen) {
 
 TEST(ZoneOverlay, EmptyZoneFitsAnyFrame) {
     VideoThread block;
-    RunSettings options;
+    RunPlan options;
     cv::Mat frame(4, 4, CV_8UC3, cv::Scalar(0, 0, 0));
     EXPECT_TRUE(block.zoneFits(frame, options));
     block.drawZoneBox(frame, options);  // degenerate rectangle at the origin
@@ -49,7 +44,7 @@ TEST(ZoneOverlay, EmptyZoneFitsAnyFrame) {
 
 TEST(ZoneOverlay, ZoneOnePixelBeyondWarnsAndDoublesTheFontForGood) {
     VideoThread block;
-    RunSettings options;
+    RunPlan options;
     SetZone(options, 60, 0, 101, 50);  // right edge at 161 of 160
     cv::Mat frame(120, 160, CV_8UC3, cv::Scalar(0, 0, 0));
     EXPECT_FALSE(block.zoneFits(frame, options));
@@ -70,7 +65,7 @@ TEST(ZoneOverlay, ZoneOnePixelBeyondWarnsAndDoublesTheFontForGood) {
 
 TEST(ZoneOverlay, HugeValuesDoNotWrapIntoAFit) {
     VideoThread block;
-    RunSettings options;
+    RunPlan options;
     SetZone(options, 2147483000, 0, 2147483000, 10);  // the 32-bit sum would be negative
     cv::Mat frame(120, 160, CV_8UC3, cv::Scalar(0, 0, 0));
     EXPECT_FALSE(block.zoneFits(frame, options));
@@ -81,7 +76,7 @@ TEST(ZoneOverlay, HugeValuesDoNotWrapIntoAFit) {
 
 TEST(NumberHSample, Covers143By29At100WithAShadow) {
     VideoThread block;
-    RunSettings options;  // numberH 29
+    RunPlan options;  // numberH 29
     const cv::Mat blank(300, 400, CV_8UC3, cv::Scalar(0, 0, 0));
     cv::Mat frame = blank.clone();
     block.drawNumberHSample(frame, options);
@@ -107,7 +102,7 @@ TEST(NumberHSample, Covers143By29At100WithAShadow) {
 
 TEST(NumberHSample, FollowsTheCurrentHeightAndIsClippedOnSmallFrames) {
     VideoThread block;
-    RunSettings options;
+    RunPlan options;
     options.numberH = 50;  // W = trunc(50 x 0.62 x 8) = 248
     const cv::Mat blank(400, 400, CV_8UC3, cv::Scalar(0, 0, 0));
     cv::Mat frame = blank.clone();

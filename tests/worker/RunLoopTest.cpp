@@ -98,9 +98,12 @@ TEST(RunLoop, ZoomScalesEveryFrameFromTheNextFrameOn) {
     Configure(options, video.path(), cv::Rect(0, 0, 100, 100));
     options.zoom = 0.5f;
     RecordingSink sink;
-    // A new zoom stored during the run applies to the very next frame.
+    // A new zoom handed over during the run applies to the very next frame.
     sink.onFrame = [&](const FrameReport& report) {
-        if (report.frameNumber == 2) options.zoom = 0.3f;
+        if (report.frameNumber == 2) {
+            options.zoom = 0.3f;
+            block.ApplyPlan(PlanOf(options));
+        }
     };
     block.Run(sink, options);
     const auto frames = sink.frames();

@@ -1,23 +1,10 @@
-#include "detection/RecognizeReadings.h"
+#include "detection/FrameReadings.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "line_reader/ReadLines.h"
 
 namespace kalvero {
-
-std::vector<Reading> RecognizeReadings(const cv::Mat& zoneImage, const RecognitionSettings& settings) {
-    if (settings.engine == RecognitionEngine::Learned) {
-        if (settings.lineReader == nullptr) return {};
-        // For this engine the digit height is a hint (0: none), and the
-        // zone is searched for digits of any height it allows.
-        LineReaderSettings lineSettings;
-        lineSettings.digitHeight = settings.digitHeight;
-        return ReadLines(zoneImage, lineSettings, *settings.lineReader);
-    }
-    return ReadingsOf(RecognizeFrame(zoneImage, settings));
-}
 
 std::vector<Reading> ReadingsOf(const FrameResult& result) {
     std::vector<Reading> readings;

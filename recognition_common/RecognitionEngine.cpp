@@ -1,4 +1,4 @@
-#include "detection/RecognitionEngine.h"
+#include "recognition_common/RecognitionEngine.h"
 
 namespace kalvero {
 

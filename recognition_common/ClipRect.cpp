@@ -1,4 +1,4 @@
-#include "recognizers/ClipRect.h"
+#include "recognition_common/ClipRect.h"
 
 #include <algorithm>
 #include <cstdint>

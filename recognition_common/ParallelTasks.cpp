@@ -1,4 +1,4 @@
-#include "detection/ParallelTasks.h"
+#include "recognition_common/ParallelTasks.h"
 
 #include <algorithm>
 #include <atomic>

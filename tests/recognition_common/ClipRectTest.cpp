@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recognizers/ClipRect.h"
+#include "recognition_common/ClipRect.h"
 
 namespace kalvero {
 namespace {

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "detection/RecognizeReadings.h"
+#include "detection/FrameReadings.h"
+#include "detection/GlyphZoneReader.h"
 #include "tools/NumberPainter.h"
 
 namespace kalvero {
@@ -17,7 +18,7 @@ Reading Make(const std::string& text, cv::Rect box, float score) {
     return reading;
 }
 
-TEST(RecognizeReadings, GlyphEngineGivesTheFrameResultsReadingsInOrder) {
+TEST(GlyphZoneReader, GivesTheFrameResultsReadingsInOrder) {
     for (bool light : {true, false}) {
         PanelStyle style;
         style.digitHeight = 29;
@@ -26,7 +27,9 @@ TEST(RecognizeReadings, GlyphEngineGivesTheFrameResultsReadingsInOrder) {
         RecognitionSettings settings;
         settings.digitHeight = 29;
         const FrameResult result = RecognizeFrame(zone, settings);
-        const std::vector<Reading> readings = RecognizeReadings(zone, settings);
+        GlyphZoneReader reader;
+        EXPECT_EQ(reader.engine(), RecognitionEngine::Glyph);
+        const std::vector<Reading> readings = reader.Read(zone, settings.digitHeight);
         ASSERT_GE(result.count(), 1);
         ASSERT_EQ(readings.size(), result.entries.size());
         EXPECT_EQ(readings.front().text, "52473068");
@@ -41,16 +44,16 @@ TEST(RecognizeReadings, GlyphEngineGivesTheFrameResultsReadingsInOrder) {
     }
 }
 
-TEST(RecognizeReadings, LearnedEngineWithoutANetworkOrWithABadZoneReadsNothing) {
+TEST(GlyphZoneReader, ABadZoneOrHeightReadsNothing) {
     PanelStyle style;
     const cv::Mat zone = MakeNumberPanel(cv::Size(640, 360), cv::Point(150, 140), style, nullptr);
-    RecognitionSettings settings;
-    settings.engine = RecognitionEngine::Learned;
-    EXPECT_TRUE(RecognizeReadings(zone, settings).empty());
-    const FrameResult result = RecognizeFrame(zone, settings);
-    EXPECT_EQ(result.count(), 0);
-    EXPECT_EQ(result.engine, RecognitionEngine::Learned);
-    EXPECT_TRUE(RecognizeReadings(cv::Mat(), RecognitionSettings{}).empty());
+    GlyphZoneReader reader;
+    EXPECT_TRUE(reader.Read(cv::Mat(), 29).empty());
+    EXPECT_TRUE(reader.Read(zone, 0).empty());
+    EXPECT_TRUE(reader.Read(zone(cv::Rect(0, 0, 10, 10)), 29).empty());
+    cv::Mat floats;
+    zone.convertTo(floats, CV_32F);
+    EXPECT_TRUE(reader.Read(floats, 29).empty());
 }
 
 TEST(FrameResultOf, KeepsOrderBoxAndScoreAndDropsTextsAnEntryCannotHold) {

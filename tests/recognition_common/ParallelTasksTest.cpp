@@ -9,7 +9,7 @@
 
 #include <opencv2/core/utility.hpp>
 
-#include "detection/ParallelTasks.h"
+#include "recognition_common/ParallelTasks.h"
 
 namespace kalvero {
 namespace {

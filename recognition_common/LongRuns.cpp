@@ -1,0 +1,85 @@
+#include "recognition_common/LongRuns.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+namespace kalvero {
+
+namespace {
+
+// Turns the mask into 0/1 ink flags per the rule.
+inline std::uint8_t InkFlag(std::uint8_t value, InkPixels ink) {
+    return ink == InkPixels::FullValue ? static_cast<std::uint8_t>(value == 255) : static_cast<std::uint8_t>(value != 0);
+}
+
+// Marks, in `marks`, the horizontal runs of one row at least `longest` long.
+// Ink is sparse: eight bytes at a time are skipped while they are all 0.
+void MarkLongRowRuns(const std::uint8_t* row, int cols, int longest, InkPixels ink, std::uint8_t* marks) {
+    int x = 0;
+    while (x < cols) {
+        while (x + 8 <= cols) {
+            std::uint64_t word;
+            std::memcpy(&word, row + x, sizeof word);
+            if (word != 0) break;
+            x += 8;
+        }
+        while (x < cols && InkFlag(row[x], ink) == 0) ++x;
+        if (x >= cols) break;
+        const int start = x;
+        while (x < cols && InkFlag(row[x], ink) != 0) ++x;
+        if (x - start >= longest) std::fill(marks + start, marks + x, std::uint8_t{1});
+    }
+}
+
+// The shortest run that is cleared, from the longest that is kept.
+int ShortestCleared(int kept) { return kept >= INT_MAX - 1 ? INT_MAX : std::max(kept, 0) + 1; }
+
+}  // namespace
+
+void ClearLongRuns(cv::Mat& mask, const LongRunLimits& limits, std::vector<cv::Rect>* verticalRuns) {
+    if (mask.empty() || mask.dims != 2 || mask.type() != CV_8UC1) return;
+    // Marks first, clearing after, so both directions see the mask as given.
+    cv::Mat clear(mask.size(), CV_8UC1, cv::Scalar(0));
+    const int longestAcross = ShortestCleared(limits.keptAcross);
+    for (int y = 0; y < mask.rows; ++y) {
+        MarkLongRowRuns(mask.ptr<std::uint8_t>(y), mask.cols, longestAcross, limits.ink, clear.ptr<std::uint8_t>(y));
+    }
+
+    // Row by row, each column's run so far: the loop over a row has no
+    // branch and vectorises. Only a row where some long run ends is looked
+    // at column by column. Runs are found as they end, so a column's runs
+    // come top to bottom; a stable sort by column then lists them column by
+    // column.
+    const int cols = mask.cols;
+    const std::int32_t longest = ShortestCleared(limits.keptDown);
+    std::vector<std::int32_t> run(static_cast<std::size_t>(cols), 0);
+    std::vector<std::int32_t> before(static_cast<std::size_t>(cols), 0);
+    std::vector<cv::Rect> removed;
+    for (int y = 0; y <= mask.rows; ++y) {
+        const std::uint8_t* row = y < mask.rows ? mask.ptr<std::uint8_t>(y) : nullptr;
+        std::int32_t ended = 0;
+        for (int x = 0; x < cols; ++x) {
+            const std::int32_t on = row != nullptr ? InkFlag(row[x], limits.ink) : 0;
+            const std::int32_t previous = run[static_cast<std::size_t>(x)];
+            before[static_cast<std::size_t>(x)] = previous;
+            run[static_cast<std::size_t>(x)] = (previous + 1) * on;
+            ended |= (previous >= longest) & (on ^ 1);
+        }
+        if (ended == 0) continue;
+        for (int x = 0; x < cols; ++x) {
+            const std::int32_t length = before[static_cast<std::size_t>(x)];
+            if (length < longest || run[static_cast<std::size_t>(x)] != 0) continue;
+            for (int k = y - length; k < y; ++k) clear.at<std::uint8_t>(k, x) = 1;
+            if (verticalRuns != nullptr) removed.emplace_back(x, y - length, 1, length - 1);
+        }
+    }
+    mask.setTo(0, clear);
+    if (verticalRuns != nullptr) {
+        std::stable_sort(removed.begin(), removed.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
+        verticalRuns->insert(verticalRuns->end(), removed.begin(), removed.end());
+    }
+}
+
+}  // namespace kalvero
