@@ -387,6 +387,7 @@ void MainWindow::chooseLearnedEngine(bool learned) {
 
 void MainWindow::showNumberH() {
     options.numberH.store(ui->editNumberH->text().toInt());
+    videoThread->ShowPlan(PlanOf(options));
     Toggle(videoThread->drawNumberH);
     if (videoThread->isRunning.load(std::memory_order_acquire)) return;
     if (previewFrame.empty()) return;  // no picture: only the worker's switch
@@ -404,6 +405,7 @@ void MainWindow::showNumberH() {
 
 void MainWindow::showZone() {
     storeZone();
+    videoThread->ShowPlan(PlanOf(options));
     Toggle(videoThread->drawZone);
     if (videoThread->isRunning.load(std::memory_order_acquire)) return;
     if (previewFrame.empty()) return;

@@ -13,7 +13,7 @@
 #include "cli/RunSettingsFor.h"
 #include "cli/StreamReconnect.h"
 #include "command_line/PrintableText.h"
-#include "line_reader/LineReader.h"
+#include "line_reader/ThreadLineReader.h"
 #include "worker/VideoThread.h"
 
 namespace kalvero {
@@ -171,7 +171,7 @@ int InputRunner::Read(const std::string& file, bool countFrames) {
             // model that cannot be loaded into a clear refusal instead of a
             // run that quietly falls back to the glyph engine.
             std::string error;
-            if (!LineReader::Create(error)) {
+            if (!ThreadLineReader(error)) {
                 err_ << "kalvero-read: " << error << "\n";
                 return kExitFile;
             }

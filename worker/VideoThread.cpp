@@ -96,6 +96,8 @@ void VideoThread::ApplyPlan(const RunPlan& plan) {
 
 void VideoThread::SetStartPlan(const RunPlan& plan) { plans_.Publish(plan); }
 
+void VideoThread::ShowPlan(const RunPlan& plan) { plans_.Publish(plan); }
+
 void VideoThread::Run(FrameSink& sink, RunSettings& settings, RecognitionTrace* trace) {
     SetStartPlan(PlanOf(settings));
     Run(sink, LoadRunPath(settings), trace);
@@ -246,8 +248,15 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 previousName = bestName;
 
                 if (drawImage) {
-                    if (drawNumberH.load(std::memory_order_acquire)) drawNumberHSample(frame, plan);
-                    if (drawZone.load(std::memory_order_acquire)) drawZoneBox(frame, plan);
+                    // The overlays follow the latest plan handed over, shown or
+                    // applied, not the values recognition latched.
+                    const bool sample = drawNumberH.load(std::memory_order_acquire);
+                    const bool box = drawZone.load(std::memory_order_acquire);
+                    if (sample || box) {
+                        const RunPlan shown = plans_.Latest();
+                        if (sample) drawNumberHSample(frame, shown);
+                        if (box) drawZoneBox(frame, shown);
+                    }
                     cv::cvtColor(frame, frame, cv::COLOR_BGR2RGB);
                 }
 

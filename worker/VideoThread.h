@@ -49,6 +49,12 @@ public:
     void ApplyPlan(const RunPlan& plan);
     // The plan the next run starts with, without raising optionsChanged.
     void SetStartPlan(const RunPlan& plan);
+    // Hands over a plan for the overlays alone, without raising
+    // optionsChanged (the window's Show buttons): a running loop draws the
+    // digit-height sample and the zone box from it from its next frame on,
+    // while recognition keeps the values it latched until the next
+    // ApplyPlan, which takes the newer plan whole.
+    void ShowPlan(const RunPlan& plan);
 
     // The run loop: plays `path`, every frame goes to `sink`, read with the
     // last plan handed over (SetStartPlan, ApplyPlan) and the ones handed

@@ -98,5 +98,43 @@ TEST(RunPlanHandoff, ARecordStoredDuringTheRunIsNotReadUntilItIsHandedOver) {
     }
 }
 
+TEST(RunPlanHandoff, AShownZoneIsDrawnFromTheNextFrameWhileRecognitionKeepsItsZoneUntilAnApply) {
+    // The window's Show button during a run: the zone box follows at once,
+    // recognition keeps the zone it latched until some setting is applied,
+    // and then takes the shown zone too.
+    TestVideo video(PlainFrames(cv::Size(160, 120), 6));
+    VideoThread block;
+    RunSettings options;
+    ASSERT_TRUE(StoreRunPath(options, video.path()));
+    options.zoneW = 40;
+    options.zoneH = 30;
+    const cv::Rect shownZone(60, 50, 80, 40);
+    RecordingSink sink;
+    sink.onFrame = [&](const FrameReport& report) {
+        if (report.frameNumber == 2) {
+            options.zoneX = shownZone.x;
+            options.zoneY = shownZone.y;
+            options.zoneW = shownZone.width;
+            options.zoneH = shownZone.height;
+            block.ShowPlan(PlanOf(options));
+            block.drawZone = true;
+        }
+        if (report.frameNumber == 4) {
+            options.deepBuf = 20;
+            block.ApplyPlan(PlanOf(options));
+        }
+    };
+    block.Run(sink, options);
+    const auto frames = sink.frames();
+    ASSERT_EQ(frames.size(), 6u);
+    const cv::Vec3b green(0, 255, 0);  // RGB order
+    for (const RecordedFrame& frame : frames) {
+        const cv::Rect recognised = frame.frameNumber <= 4 ? cv::Rect(0, 0, 40, 30) : shownZone;
+        EXPECT_EQ(frame.zone, recognised) << "frame " << frame.frameNumber;
+        const bool boxDrawn = frame.rgb.at<cv::Vec3b>(shownZone.y, shownZone.x + shownZone.width / 2) == green;
+        EXPECT_EQ(boxDrawn, frame.frameNumber >= 3) << "frame " << frame.frameNumber;
+    }
+}
+
 }  // namespace
 }  // namespace kalvero::testing
