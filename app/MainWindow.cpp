@@ -26,7 +26,6 @@
 #include "app/WindowFont.h"
 #include "app/WindowVideoThread.h"
 #include "recognition_common/RecognitionEngine.h"
-#include "line_reader/ThreadLineReader.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 
@@ -369,10 +368,10 @@ void MainWindow::applyZoom() {
 
 void MainWindow::chooseLearnedEngine(bool learned) {
     if (learned) {
-        // The run loads its own network; trying it here first keeps the
-        // entry honest when the model cannot be loaded.
+        // Loading the runs' network here first keeps the entry honest when
+        // the model cannot be loaded.
         std::string error;
-        if (!ThreadLineReader(error)) {
+        if (!videoThread->learnedNetwork(error)) {
             ui->textConsole->append(QStringLiteral("Обученный распознаватель недоступен, работает распознаватель по "
                                                    "шаблонам: ") +
                                     QString::fromStdString(error));

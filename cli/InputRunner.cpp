@@ -13,7 +13,6 @@
 #include "cli/RunSettingsFor.h"
 #include "cli/StreamReconnect.h"
 #include "command_line/PrintableText.h"
-#include "line_reader/ThreadLineReader.h"
 #include "worker/VideoThread.h"
 
 namespace kalvero {
@@ -167,11 +166,11 @@ int InputRunner::Read(const std::string& file, bool countFrames) {
             return status;
         }
         if (options_.engine == RecognitionEngine::Learned) {
-            // The run loads its own network; trying it here first turns a
-            // model that cannot be loaded into a clear refusal instead of a
-            // run that quietly falls back to the glyph engine.
+            // Loading the run's network here first turns a model that
+            // cannot be loaded into a clear refusal instead of a run that
+            // quietly falls back to the glyph engine.
             std::string error;
-            if (!ThreadLineReader(error)) {
+            if (!block_.learnedNetwork(error)) {
                 err_ << "kalvero-read: " << error << "\n";
                 return kExitFile;
             }
@@ -184,7 +183,11 @@ int InputRunner::Read(const std::string& file, bool countFrames) {
             }
         }
 
-        VideoThread thread;
+        VideoThread& thread = block_;
+        // Nothing of an earlier input's run carries over to this one (a
+        // zone that did not fit there raised the zone warning).
+        thread.drawZone.store(false, std::memory_order_release);
+        thread.drawNumberH.store(false, std::memory_order_release);
         // As after an Apply in the window: the first frame re-latches the
         // settings, checks the zone and builds a fresh vote buffer.
         thread.optionsChanged.store(true, std::memory_order_release);

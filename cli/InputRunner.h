@@ -7,6 +7,7 @@
 #include "cli/Reader.h"
 #include "cli/ReaderOptions.h"
 #include "cli/SharedProgress.h"
+#include "worker/VideoThread.h"
 
 namespace kalvero {
 
@@ -16,13 +17,15 @@ namespace kalvero {
 // come from the opening the loop then reads from. The runner alone ends a
 // run early: on Ctrl-C, and when a writer reports a failure (said on
 // `err`; the status is then 4). A stream that breaks off is read again
-// (KeepReadingStream).
+// (KeepReadingStream). The runs go through `block`, which a job keeps for
+// all the inputs it reads, so that the learned engine's network is loaded
+// once a job.
 class InputRunner {
 public:
     InputRunner(const ReaderOptions& options, const ReaderEnvironment& environment, SharedProgress& progress,
-                std::ostream& err, std::vector<OutputWriter*> writers)
+                std::ostream& err, std::vector<OutputWriter*> writers, VideoThread& block)
         : options_(options), environment_(environment), progress_(progress), err_(err),
-          writers_(std::move(writers)) {}
+          writers_(std::move(writers)), block_(block) {}
 
     // Reads `file` to its end; returns its exit status. `countFrames`: the
     // progress line counts towards the file's frame count.
@@ -34,6 +37,7 @@ private:
     SharedProgress& progress_;
     std::ostream& err_;
     std::vector<OutputWriter*> writers_;
+    VideoThread& block_;
 };
 
 }  // namespace kalvero

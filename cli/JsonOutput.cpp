@@ -1,6 +1,6 @@
 #include "cli/JsonOutput.h"
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 

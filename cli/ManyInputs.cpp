@@ -8,6 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include "cli/InputRunner.h"
+#include "worker/VideoThread.h"
 #include "cli/InputWriters.h"
 #include "cli/PassCollector.h"
 #include "cli/SignCommand.h"
@@ -81,6 +82,9 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
     };
 
     auto worker = [&] {
+        // One run block a job, for all its inputs: the learned engine's
+        // network is loaded once a job.
+        VideoThread block;
         for (;;) {
             std::size_t index = 0;
             {
@@ -100,7 +104,7 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
             if (!options.json) {
                 fileOut << "File " << PrintableText(inputs[index]) << ":\n";
             }
-            InputRunner runner(options, environment, progress, fileErr, writers.List());
+            InputRunner runner(options, environment, progress, fileErr, writers.List(), block);
             const int status = options.hasSign ? ReadSignCommand(options, inputs[index], fileOut, fileErr, nullptr)
                                                : runner.Read(inputs[index], false);
             std::lock_guard<std::mutex> lock(mutex);

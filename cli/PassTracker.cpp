@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cli/JsonLine.h"
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 

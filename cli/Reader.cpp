@@ -128,7 +128,8 @@ int RunReader(const std::vector<std::string>& args, std::ostream& out, std::ostr
         InputWriters writers(options, streams, false);
         writers.Add(passFile.get());
         writers.Add(report.get());
-        InputRunner runner(options, environment, progress, err, writers.List());
+        VideoThread block;
+        InputRunner runner(options, environment, progress, err, writers.List(), block);
         return FinishReport(report.get(), err, runner.Read(file, counted));
     }
     SharedProgress progress(err, environment.progressOnTerminal && !options.hasSign, 0);

@@ -11,9 +11,9 @@ namespace kalvero {
 // given settings, the digit height of each call taken as the hint.
 class LearnedZoneReader : public ZoneReader {
 public:
-    // `reader` is the calling thread's network (ThreadLineReader) and must
-    // outlive this object; `settings.digitHeight` is replaced by each
-    // call's height.
+    // `reader` is the network this object reads with, used by one thread
+    // at a time; it must outlive this object. `settings.digitHeight` is
+    // replaced by each call's height.
     LearnedZoneReader(LineReader& reader, LineReaderSettings settings)
         : reader_(reader), settings_(std::move(settings)) {}
 

@@ -27,6 +27,13 @@ struct LineReaderSettings {
     // Most lines read per zone (all in one forward pass): the best ranked
     // proposals are kept. Bounds the time of a cluttered zone.
     int maxLines = 6;
+    // Keep only readings whose check digit holds (CheckDigitHolds): under
+    // the check-digit rule a reading that fails it is no carriage number
+    // but a misread one, and it is dropped before readings of the same
+    // place compete, so that a crop that read right wins over one that
+    // did not. Off: every 8-digit reading (rolling stock numbered
+    // otherwise).
+    bool requireCheckDigit = false;
 };
 
 }  // namespace kalvero

@@ -12,6 +12,7 @@
 #include "line_reader/Interlacing.h"
 #include "line_reader/LineProposals.h"
 #include "line_reader/ShortenedRows.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 
@@ -126,6 +127,7 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
         const CtcReading decoded = DecodeCtc(logits[i]);
         if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, cropped[i]->box});
         if (decoded.text.size() != kNumberLength) continue;
+        if (settings.requireCheckDigit && !CheckDigitHolds(decoded.text)) continue;
         LineReading reading;
         reading.text = decoded.text;
         reading.box = ReadingBox(*cropped[i], decoded, logits[i].cols, zone.size());

@@ -28,7 +28,8 @@ struct LineReading {
 // straightens each with NormaliseLine, paints over thin lines crossing it
 // (EraseCrossingLines), reads them all in one forward pass
 // of `reader` and decodes each greedily (DecodeCtc). Only readings of
-// exactly eight digits are kept, and of those not one that is a longer row
+// exactly eight digits are kept (and only those whose check digit holds
+// when settings.requireCheckDigit is set), and of those not one that is a longer row
 // read over the same place (covering half its box) with digits left out
 // (the nine digits "283072811" read as "28372811" in a wider crop); of readings with the same text whose boxes
 // overlap, or of any text whose boxes overlap by more than half (IoU), the

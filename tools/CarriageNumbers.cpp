@@ -1,6 +1,6 @@
 #include "tools/CarriageNumbers.h"
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 

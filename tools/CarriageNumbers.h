@@ -5,7 +5,7 @@
 
 namespace kalvero {
 
-// Check digits are those of recognizers/CheckDigit.h (ComputeCheckDigit,
+// Check digits are those of recognition_common/CheckDigit.h (ComputeCheckDigit,
 // CheckDigitHolds).
 
 // A random valid eight-digit carriage number. Ones are drawn far more often

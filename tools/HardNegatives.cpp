@@ -5,7 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 #include "tools/CarriageNumbers.h"
 
 namespace kalvero {

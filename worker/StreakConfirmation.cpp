@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 

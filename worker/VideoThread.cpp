@@ -13,7 +13,8 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "recognizers/CheckDigit.h"
+#include "line_reader/LineReader.h"
+#include "recognition_common/CheckDigit.h"
 #include "recognition_common/ClipRect.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
@@ -89,6 +90,23 @@ void VideoThread::waitWhilePaused() {
     pauseEntered.store(false, std::memory_order_release);
 }
 
+VideoThread::VideoThread() = default;
+VideoThread::~VideoThread() = default;
+
+LineReader* VideoThread::learnedNetwork(std::string& error) {
+    std::lock_guard<std::mutex> lock(networkMutex_);
+    if (!network_) {
+        ++networkLoads_;
+        network_ = LineReader::Create(error);
+    }
+    return network_.get();
+}
+
+std::size_t VideoThread::networkLoads() const {
+    std::lock_guard<std::mutex> lock(networkMutex_);
+    return networkLoads_;
+}
+
 void VideoThread::ApplyPlan(const RunPlan& plan) {
     plans_.Publish(plan);
     optionsChanged.store(true, std::memory_order_release);
@@ -119,20 +137,27 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
         RecognitionEngine engine = plan.engine;
         bool checkDigitVote = CheckDigitVoteFor(plan, engine);
         std::unique_ptr<ZoneReader> reader;  // the engine that reads the zone
+        bool readerChecks = false;            // the learned reader keeps only numbers whose check digit holds
         bool learnedFailed = false;           // the network could not be loaded in this run, and said so
-        // The engine's reader. The learned engine's network is this
-        // thread's, loaded the first time the thread asks for it; when it
-        // cannot be loaded the run says so once and goes on with the glyph
-        // engine.
-        auto useEngine = [&](RecognitionEngine wanted) {
-            if (reader && reader->engine() == wanted) return;
-            if (wanted == RecognitionEngine::Learned && learnedFailed && reader) return;
-            ZoneReaderChoice choice;
-            choice.engine = wanted;
-            choice.trace = trace;
+        // The engine's reader for a plan. The learned engine reads with the
+        // block's network; when it cannot be loaded the run says so once and
+        // goes on with the glyph engine.
+        auto useEngine = [&](const RunPlan& wanted) {
+            const bool checks = CheckDigitVoteFor(wanted, RecognitionEngine::Learned);
+            if (reader && reader->engine() == wanted.engine &&
+                (wanted.engine != RecognitionEngine::Learned || readerChecks == checks)) {
+                return;
+            }
+            if (wanted.engine == RecognitionEngine::Learned && learnedFailed && reader) return;
             std::string error;
-            reader = MakeZoneReader(choice, error);
-            if (reader->engine() != wanted && !learnedFailed) {
+            LineReader* network = wanted.engine == RecognitionEngine::Learned ? learnedNetwork(error) : nullptr;
+            ZoneReaderChoice choice;
+            choice.engine = wanted.engine;
+            choice.trace = trace;
+            choice.learnedRequiresCheckDigit = checks;
+            reader = MakeZoneReader(choice, network);
+            readerChecks = checks;
+            if (reader->engine() != wanted.engine && !learnedFailed) {
                 sink.OnNotice(error);
                 learnedFailed = true;
             }
@@ -140,7 +165,7 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
         };
 
         if (opened) {
-            useEngine(engine);
+            useEngine(plan);
             checkDigitVote = CheckDigitVoteFor(plan, engine);
             StreakConfirmation streaks(plan.confirmStreak, checkDigitVote);
             isRunning.store(true, std::memory_order_release);
@@ -163,7 +188,7 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 ScaleByZoom(frame, plan.zoom);
 
                 if (changed) {
-                    useEngine(plan.engine);
+                    useEngine(plan);
                     checkDigitVote = CheckDigitVoteFor(plan, engine);
                     streaks = StreakConfirmation(plan.confirmStreak, checkDigitVote);
                     if (zoneFits(frame, plan)) {

@@ -1,5 +1,8 @@
 #pragma once
 #include <atomic>
+#include <cstddef>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "worker/FrameOverlays.h"
@@ -9,6 +12,7 @@
 
 namespace kalvero {
 
+class LineReader;
 class RecognitionTrace;
 
 // Control block shared by the thread that drives a run (the window's GUI
@@ -25,8 +29,18 @@ class RecognitionTrace;
 // a copy of the latest plan, so a plan handed over meanwhile is taken on
 // the next frame instead of lost. The run reads nothing else of the
 // driver's settings.
+//
+// The block owns the learned engine's network for all its runs (one at a
+// time), loaded once: the window's single block loads it once for the
+// life of the program, and each of the reader's jobs once for all its
+// inputs.
 class VideoThread : public FrameOverlays {
 public:
+    VideoThread();
+    ~VideoThread();
+    VideoThread(const VideoThread&) = delete;
+    VideoThread& operator=(const VideoThread&) = delete;
+
     std::atomic<bool> isPaused{false};
     std::atomic<bool> isRunning{false};
     std::atomic<bool> optionsChanged{false};
@@ -66,8 +80,22 @@ public:
     // them over with ApplyPlan(PlanOf(settings)).
     void Run(FrameSink& sink, RunSettings& settings, RecognitionTrace* trace = nullptr);
 
+    // The learned engine's network of this block's runs: loaded the first
+    // time it is asked for (the embedded model, or the file named by
+    // KALVERO_LINE_MODEL at that moment) and kept for the block's life.
+    // Null when it cannot be loaded, with `error` set to why; a failure is
+    // not kept, so a later call tries again. Any thread may ask, to load it
+    // or to learn that it cannot be loaded (the window's engine check), but
+    // only the run loop reads with it.
+    LineReader* learnedNetwork(std::string& error);
+    // How many times this block has loaded its network (failures included).
+    std::size_t networkLoads() const;
+
 private:
     RunPlanHandoff plans_;
+    mutable std::mutex networkMutex_;
+    std::unique_ptr<LineReader> network_;
+    std::size_t networkLoads_ = 0;
 
     // Holds while isPaused is set: re-tests it every kPausePollMs, waking
     // early (in short steps) when the pause is cleared or a stop is

@@ -7,6 +7,7 @@
 
 namespace kalvero {
 
+class LineReader;
 class RecognitionTrace;
 
 // How the run loop wants its zone reader made.
@@ -18,13 +19,15 @@ struct ZoneReaderChoice {
     // lines (LineReaderSettings::useGlyphRegions), found by the glyph
     // engine's GlyphRegionBoxes.
     bool learnedUsesGlyphRegions = false;
+    // Learned engine: keep only readings whose check digit holds
+    // (LineReaderSettings::requireCheckDigit), under the check-digit rule.
+    bool learnedRequiresCheckDigit = false;
 };
 
 // The one place that knows both engines: makes the zone reader `choice`
-// names. The learned engine reads with the calling thread's network
-// (ThreadLineReader), loaded the first time the thread asks for it; when it
-// cannot be loaded, `error` says why and the glyph engine's reader is made
-// instead. The reader must be used on the calling thread only.
-std::unique_ptr<ZoneReader> MakeZoneReader(const ZoneReaderChoice& choice, std::string& error);
+// names. The learned engine reads with `network`, which must outlive the
+// reader and be used by one thread at a time; without one (it could not be
+// loaded) the glyph engine's reader is made instead.
+std::unique_ptr<ZoneReader> MakeZoneReader(const ZoneReaderChoice& choice, LineReader* network);
 
 }  // namespace kalvero

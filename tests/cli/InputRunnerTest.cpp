@@ -118,7 +118,8 @@ RunOutcome ReadWith(const std::string& input, const std::vector<OutputWriter*>& 
     options.digitHeight = 29;
     SharedProgress progress(std::cerr, false, 0);
     std::ostringstream err;
-    InputRunner runner(options, environment, progress, err, writers);
+    VideoThread block;
+    InputRunner runner(options, environment, progress, err, writers, block);
     RunOutcome outcome;
     outcome.status = runner.Read(input, false);
     outcome.err = err.str();

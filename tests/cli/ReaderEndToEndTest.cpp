@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ReaderProcess.h"
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 namespace {

@@ -8,7 +8,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "ReaderProcess.h"
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 #include "tools/NumberPainter.h"
 #include "tools/SampleVideo.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 #include "tools/CarriageNumbers.h"
 
 namespace kalvero {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 #include <opencv2/imgproc.hpp>
 
 #include "tools/CarriageNumbers.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 #include "support/VideoFixtures.h"
 #include "worker/RecordingSink.h"
 #include "worker/VideoThread.h"

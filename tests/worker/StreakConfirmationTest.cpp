@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 #include "support/VideoFixtures.h"
 #include "worker/RecordingSink.h"
 #include "worker/StreakConfirmation.h"

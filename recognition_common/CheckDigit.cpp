@@ -1,4 +1,4 @@
-#include "recognizers/CheckDigit.h"
+#include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 
