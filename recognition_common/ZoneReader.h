@@ -14,8 +14,8 @@ namespace kalvero {
 // worker makes the one the settings name (MakeZoneReader), so the loop never
 // knows which it holds and neither engine knows of the other.
 //
-// Threads: a reader is used by one thread at a time (the learned one holds
-// its thread's network).
+// Threads: a reader is used by one thread at a time (the learned one reads
+// with its run block's network).
 class ZoneReader {
 public:
     virtual ~ZoneReader() = default;
