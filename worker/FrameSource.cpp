@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -88,6 +89,20 @@ cv::Mat ToBgr8(const cv::Mat& picture) {
     return bgr;
 }
 
+// The bytes of an open binary file, from its start; empty when it cannot
+// be read.
+std::vector<unsigned char> ReadWholeFile(std::ifstream& file) {
+    file.clear();
+    file.seekg(0, std::ios::end);
+    const std::streamoff length = file.tellg();
+    if (length <= 0) return {};
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
+    file.seekg(0);
+    file.read(reinterpret_cast<char*>(bytes.data()), length);
+    if (file.gcount() != length) return {};
+    return bytes;
+}
+
 bool IsStillImageName(const std::string& path) {
     const auto dot = path.find_last_of('.');
     const auto slash = path.find_last_of("/\\");
@@ -157,13 +172,17 @@ bool FrameSource::open(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
     if (IsStillImageName(path)) {
+        // The file is opened once: its header, then its bytes, which are
+        // decoded from memory (cv::imread would open it twice more).
+        std::ifstream file(path, std::ios::binary);
+        if (!file) return false;
+        ++openCount;
         // Refused from its header, before a single pixel is decoded: a
         // picture beyond the limit would take gigabytes (see kMaxStillPixels).
         cv::Size announced;
-        if (IsOversizedStill(path, announced)) return false;
-        ++openCount;
+        if (IsOversizedStill(file, announced)) return false;
         try {
-            still_ = ToBgr8(cv::imread(path, cv::IMREAD_UNCHANGED));
+            still_ = ToBgr8(cv::imdecode(ReadWholeFile(file), cv::IMREAD_UNCHANGED));
         } catch (const cv::Exception&) {
             // The decoders refuse some damaged headers by throwing (a height
             // beyond OpenCV's limit) rather than by returning no picture.

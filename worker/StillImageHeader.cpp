@@ -19,7 +19,7 @@ std::uint32_t Big32(const unsigned char* p) { return (Big16(p) << 16) | Big16(p 
 std::uint32_t Little16(const unsigned char* p) { return (std::uint32_t{p[1]} << 8) | p[0]; }
 std::uint32_t Little32(const unsigned char* p) { return (Little16(p + 2) << 16) | Little16(p); }
 
-bool ReadAt(std::ifstream& file, std::uint64_t offset, unsigned char* out, std::size_t count) {
+bool ReadAt(std::istream& file, std::uint64_t offset, unsigned char* out, std::size_t count) {
     file.clear();
     file.seekg(static_cast<std::streamoff>(offset));
     file.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count));
@@ -32,7 +32,7 @@ bool Store(std::int64_t width, std::int64_t height, cv::Size& size) {
     return true;
 }
 
-bool JpegSize(std::ifstream& file, cv::Size& size) {
+bool JpegSize(std::istream& file, cv::Size& size) {
     std::uint64_t at = 2;  // after the start-of-image marker
     // A real header has a few dozen segments; the bound keeps a damaged file
     // from being walked for long.
@@ -63,7 +63,7 @@ bool JpegSize(std::ifstream& file, cv::Size& size) {
     return false;
 }
 
-bool TiffSize(std::ifstream& file, bool little, cv::Size& size) {
+bool TiffSize(std::istream& file, bool little, cv::Size& size) {
     const auto u16 = [little](const unsigned char* p) { return little ? Little16(p) : Big16(p); };
     const auto u32 = [little](const unsigned char* p) { return little ? Little32(p) : Big32(p); };
     unsigned char head[8];
@@ -93,7 +93,12 @@ bool TiffSize(std::ifstream& file, bool little, cv::Size& size) {
 
 bool ReadStillImageSize(const std::string& path, cv::Size& size) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
+    return file && ReadStillImageSize(file, size);
+}
+
+bool ReadStillImageSize(std::istream& file, cv::Size& size) {
+    file.clear();
+    file.seekg(0);
     std::array<unsigned char, kProbeBytes> head{};
     file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
     const std::size_t got = static_cast<std::size_t>(file.gcount());
@@ -117,8 +122,13 @@ bool ReadStillImageSize(const std::string& path, cv::Size& size) {
 }
 
 bool IsOversizedStill(const std::string& path, cv::Size& size) {
+    std::ifstream file(path, std::ios::binary);
+    return file && IsOversizedStill(file, size);
+}
+
+bool IsOversizedStill(std::istream& file, cv::Size& size) {
     cv::Size announced;
-    if (!ReadStillImageSize(path, announced)) return false;
+    if (!ReadStillImageSize(file, announced)) return false;
     if (std::int64_t{announced.width} * announced.height <= kMaxStillPixels) return false;
     size = announced;
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <istream>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -20,9 +21,13 @@ constexpr std::int64_t kMaxStillPixels = std::int64_t{36} * 1000 * 1000;
 // pixels. False when the file cannot be read or its header is not one of
 // these or is damaged; `size` is then left alone.
 bool ReadStillImageSize(const std::string& path, cv::Size& size);
+// The same from the start of an open binary stream (left at an unspecified
+// place).
+bool ReadStillImageSize(std::istream& file, cv::Size& size);
 
 // True when `path` is a still image whose header announces more than
 // kMaxStillPixels pixels; `size` then holds the announced size.
 bool IsOversizedStill(const std::string& path, cv::Size& size);
+bool IsOversizedStill(std::istream& file, cv::Size& size);
 
 }  // namespace kalvero
