@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "recognition_common/CheckDigit.h"
+#include "support/ScopedVariable.h"
 #include "support/VideoFixtures.h"
 #include "worker/RecordingSink.h"
+#include "worker/RunConfiguration.h"
 #include "worker/VideoThread.h"
 
 namespace kalvero::testing {
@@ -18,14 +20,6 @@ constexpr char kFailing[] = "52473068";
 
 const cv::Rect kZone(0, 60, 320, 120);
 
-void Configure(RunSettings& options, const std::string& path) {
-    ASSERT_TRUE(StoreRunPath(options, path));
-    options.zoneX = kZone.x;
-    options.zoneY = kZone.y;
-    options.zoneW = kZone.width;
-    options.zoneH = kZone.height;
-}
-
 std::vector<cv::Mat> Frames(const char* number, int count) {
     return NumberFrames(cv::Size(320, 240), count, number, 29, cv::Point(40, 100));
 }
@@ -35,27 +29,6 @@ int Confirmations(const std::vector<RecordedFrame>& frames, const std::string& t
     for (const RecordedFrame& frame : frames) count += frame.voteCode == 0 && frame.confirmed == text;
     return count;
 }
-
-// Sets an environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
-        ::setenv(name, value, 1);
-    }
-    ~ScopedVariable() {
-        if (hadOld_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
 
 TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillIs) {
     ASSERT_FALSE(CheckDigitHolds(kFailing));
@@ -68,7 +41,7 @@ TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillI
         RunSettings options;
         options.glyphCheckDigitVote = rule;
         options.colNum = 3;
-        Configure(options, failing.path());
+        Configure(options, failing.path(), kZone);
         RecordingSink sink;
         block.optionsChanged = true;
         block.Run(sink, options);
@@ -103,7 +76,7 @@ TEST(CheckDigitVote, TheRuleFollowsTheEngineInUse) {
     options.colNum = 3;
     options.learnedCheckDigitVote = true;
     options.glyphCheckDigitVote = false;
-    Configure(options, failing.path());
+    Configure(options, failing.path(), kZone);
     RecordingSink sink;
     block.optionsChanged = true;
     block.Run(sink, options);
@@ -115,7 +88,7 @@ TEST(EngineChoice, ASwitchDuringTheRunTakesEffectFromTheNextFrameAndRestartsTheV
     VideoThread block;
     RunSettings options;
     options.colNum = 3;
-    Configure(options, video.path());
+    Configure(options, video.path(), kZone);
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {
         if (report.frameNumber == 5) {
@@ -148,7 +121,7 @@ TEST(EngineChoice, AModelThatCannotBeLoadedIsReportedOnceAndTheGlyphEngineReads)
     RunSettings options;
     options.colNum = 3;
     options.engine = static_cast<std::int32_t>(RecognitionEngine::Learned);
-    Configure(options, video.path());
+    Configure(options, video.path(), kZone);
     RecordingSink sink;
     block.optionsChanged = true;
     block.Run(sink, options);

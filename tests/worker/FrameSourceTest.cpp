@@ -68,27 +68,26 @@ TEST(FrameSource, VideoFramesInOrderThenEnd) {
     EXPECT_FALSE(source.read(frame));
 }
 
+// Writes `text` as the whole of the file at `path`; false when it cannot.
+bool WriteText(const std::string& path, const char* text) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fputs(text, file);
+    std::fclose(file);
+    return true;
+}
+
 TEST(FrameSource, FilesThatDoNotDecodeDoNotOpen) {
     FrameSource source;
     EXPECT_FALSE(source.open(""));
     EXPECT_FALSE(source.open("/nonexistent/kalvero.avi"));
     EXPECT_FALSE(source.open("/nonexistent/kalvero.png"));
     TempFile garbage("png");
-    {
-        FILE* file = std::fopen(garbage.path().c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("not an image", file);
-        std::fclose(file);
-    }
+    ASSERT_TRUE(WriteText(garbage.path(), "not an image"));
     EXPECT_FALSE(source.open(garbage.path()));
     EXPECT_FALSE(source.isOpened());
     TempFile notAVideo("avi");
-    {
-        FILE* file = std::fopen(notAVideo.path().c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("RIFF but not really", file);
-        std::fclose(file);
-    }
+    ASSERT_TRUE(WriteText(notAVideo.path(), "RIFF but not really"));
     EXPECT_FALSE(source.open(notAVideo.path()));
     EXPECT_FALSE(source.open(std::filesystem::temp_directory_path().string()));  // a folder
     EXPECT_FALSE(source.isOpened());
