@@ -102,9 +102,8 @@ TEST(WindowStart, ADoubleClickStartsOneRunThatPlaysToTheEnd) {
 TEST(WindowStart, StartWhileARunEndsStartsANewRunOnceItHasEnded) {
     TestVideo video(PlainFrames(cv::Size(160, 120), 400));
     TestWindow window;
-    window.start(video.path());
+    ASSERT_TRUE(window.startAndWaitForLines(video.path(), 2));
     VideoThread& block = window.control();
-    ASSERT_TRUE(window.waitForLines(2));
     ASSERT_EQ(window.startState(), MainWindow::StartState::Running);
 
     // Pause, so that the run surely is still ending when the second press

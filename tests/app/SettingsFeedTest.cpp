@@ -34,9 +34,8 @@ TEST(SettingsFeed, EachStartPlaysTheFileOpenedLast) {
 TEST(SettingsFeed, AZoneAppliedDuringARunReachesTheWorker) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 400));
     TestWindow window;
-    window.start(video.path());
+    ASSERT_TRUE(window.startAndWaitForLines(video.path(), 2));
     VideoThread& block = window.control();
-    ASSERT_TRUE(window.waitForLines(2));
     EXPECT_EQ(block.fontScale.load(), 1.0);
     EXPECT_FALSE(block.drawZone.load());
 

@@ -63,6 +63,11 @@ public:
     // Processes GUI events until the console holds `lines` lines or more;
     // false when a minute passes first.
     bool waitForLines(int lines);
+    // Starts `path` and waits for `lines` console lines, as waitForLines.
+    bool startAndWaitForLines(const std::string& path, int lines) {
+        start(path);
+        return waitForLines(lines);
+    }
 
 protected:
     QString chooseVideoFile() override {

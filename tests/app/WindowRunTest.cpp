@@ -49,9 +49,8 @@ TEST(WindowRun, EveryFrameGetsOneLineAndStartReplaysFromFrameOne) {
 TEST(WindowRun, StartDuringARunEndsItAndStartDuringAPauseAfterOneMoreFrame) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 400));
     TestWindow window;
-    window.start(video.path());
+    ASSERT_TRUE(window.startAndWaitForLines(video.path(), 2));
     VideoThread& block = window.control();
-    ASSERT_TRUE(window.waitForLines(2));
     window.click("buttonStart");
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive(); }));
     QTest::qWait(30);

@@ -36,12 +36,8 @@ TEST(ToBgr8, EveryPictureBecomesEightBitBgr) {
 }
 
 TEST(FrameSource, StillImagesPlayAsOneFrame) {
-    EXPECT_TRUE(IsStillImageName("a/b.PNG"));
-    EXPECT_TRUE(IsStillImageName("x.tiff"));
-    EXPECT_TRUE(IsStillImageName("x.jpeg"));
-    EXPECT_FALSE(IsStillImageName("x.avi"));
-    EXPECT_FALSE(IsStillImageName("dir.png/video"));
-    EXPECT_FALSE(IsStillImageName("png"));
+    for (const char* text : {"a/b.PNG", "x.tiff", "x.jpeg"}) EXPECT_TRUE(IsStillImageName(text)) << text;
+    for (const char* text : {"x.avi", "dir.png/video", "png"}) EXPECT_FALSE(IsStillImageName(text)) << text;
 
     TempFile still("png");
     ASSERT_TRUE(cv::imwrite(still.path(), cv::Mat(30, 40, CV_8UC4, cv::Scalar(10, 20, 30, 255))));
