@@ -16,10 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CropFolders : public TestWithFolder {
-protected:
-    CropFolders() : TestWithFolder("kalvero-crops-test-", false) {}
-};
+using CropFolders = TestWithFolder<false>;
 
 std::vector<std::vector<std::string>> ReadTsv(const fs::path& path) {
     std::vector<std::vector<std::string>> rows;

@@ -15,9 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SampleMakerFiles : public TestWithFolder {
+class SampleMakerFiles : public TestWithFolder<true> {
 protected:
-    SampleMakerFiles() : TestWithFolder("kalvero-maker-test-", true) {}
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 };
 

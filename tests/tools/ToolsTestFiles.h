@@ -1,37 +1,35 @@
 #pragma once
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <utility>
 
 #include <gtest/gtest.h>
 
 namespace kalvero {
 
 // A test with a folder of its own, dir_: under the temporary folder, named
-// after `prefix`, the run's random seed and the test. Emptied before the
-// test (and made anew when `create`), removed after it.
+// after the test suite, the run's random seed and the test. Emptied before
+// the test (and made anew when `Create`), removed after it.
+template <bool Create>
 class TestWithFolder : public ::testing::Test {
 protected:
-    TestWithFolder(std::string prefix, bool create) : prefix_(std::move(prefix)), create_(create) {}
-
     void SetUp() override {
         const ::testing::UnitTest& run = *::testing::UnitTest::GetInstance();
-        dir_ = std::filesystem::temp_directory_path() /
-               (prefix_ + std::to_string(run.random_seed()) + "-" + run.current_test_info()->name());
+        const ::testing::TestInfo& test = *run.current_test_info();
+        std::string name = "kalvero-" + std::string(test.test_suite_name()) + "-" + std::to_string(run.random_seed()) +
+                           "-" + test.name();
+        std::replace(name.begin(), name.end(), '/', '-');  // Prefix/Suite and Test/Parameter
+        dir_ = std::filesystem::temp_directory_path() / name;
         std::filesystem::remove_all(dir_);
-        if (create_) {
+        if (Create) {
             std::filesystem::create_directories(dir_);
         }
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::filesystem::path dir_;
-
-private:
-    std::string prefix_;
-    bool create_;
 };
 
 // The whole content of the file at `path` (empty when it cannot be read).

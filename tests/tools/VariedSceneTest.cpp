@@ -184,10 +184,7 @@ TEST(VariedScene, NegativesShowNoCarriageNumber) {
     }
 }
 
-class TruthFiles : public TestWithFolder {
-protected:
-    TruthFiles() : TestWithFolder("kalvero-truth-test-", true) {}
-};
+using TruthFiles = TestWithFolder<true>;
 
 std::vector<cv::Rect> BoxesIn(const std::string& json) {
     std::vector<cv::Rect> boxes;
