@@ -20,6 +20,13 @@ constexpr char kFailing[] = "52473068";
 
 const cv::Rect kZone(0, 60, 320, 120);
 
+// Settings for a run of the file `path` over kZone whose vote confirms a
+// number after three equal readings.
+void ConfigureVote(RunSettings& options, const std::string& path) {
+    options.colNum = 3;
+    Configure(options, path, kZone);
+}
+
 std::vector<cv::Mat> Frames(const char* number, int count) {
     return NumberFrames(cv::Size(320, 240), count, number, 29, cv::Point(40, 100));
 }
@@ -40,8 +47,7 @@ TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillI
         VideoThread block;
         RunSettings options;
         options.glyphCheckDigitVote = rule;
-        options.colNum = 3;
-        Configure(options, failing.path(), kZone);
+        ConfigureVote(options, failing.path());
         RecordingSink sink;
         block.optionsChanged = true;
         block.Run(sink, options);
@@ -73,10 +79,9 @@ TEST(CheckDigitVote, TheRuleFollowsTheEngineInUse) {
     TestVideo failing(Frames(kFailing, 10));
     VideoThread block;
     RunSettings options;
-    options.colNum = 3;
     options.learnedCheckDigitVote = true;
     options.glyphCheckDigitVote = false;
-    Configure(options, failing.path(), kZone);
+    ConfigureVote(options, failing.path());
     RecordingSink sink;
     block.optionsChanged = true;
     block.Run(sink, options);
@@ -87,8 +92,7 @@ TEST(EngineChoice, ASwitchDuringTheRunTakesEffectFromTheNextFrameAndRestartsTheV
     TestVideo video(Frames(kValid, 12));
     VideoThread block;
     RunSettings options;
-    options.colNum = 3;
-    Configure(options, video.path(), kZone);
+    ConfigureVote(options, video.path());
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {
         if (report.frameNumber == 5) {
@@ -119,9 +123,8 @@ TEST(EngineChoice, AModelThatCannotBeLoadedIsReportedOnceAndTheGlyphEngineReads)
     TestVideo video(Frames(kValid, 8));
     VideoThread block;
     RunSettings options;
-    options.colNum = 3;
     options.engine = static_cast<std::int32_t>(RecognitionEngine::Learned);
-    Configure(options, video.path(), kZone);
+    ConfigureVote(options, video.path());
     RecordingSink sink;
     block.optionsChanged = true;
     block.Run(sink, options);
