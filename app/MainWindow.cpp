@@ -388,36 +388,30 @@ void MainWindow::showNumberH() {
     options.numberH.store(ui->editNumberH->text().toInt());
     videoThread->ShowPlan(PlanOf(options));
     Toggle(videoThread->drawNumberH);
-    if (videoThread->isRunning.load(std::memory_order_acquire)) return;
-    if (previewFrame.empty()) return;  // no picture: only the worker's switch
-    if (numberHShown) {
-        ShowBgrFrame(*ui->videoMonitor, previewFrame);
-        numberHShown = false;
-        return;
-    }
-    cv::Mat picture = previewFrame.clone();
-    videoThread->drawNumberHSample(picture, PlanOf(options));
-    ShowBgrFrame(*ui->videoMonitor, picture);
-    numberHShown = true;
-    zoneShown = false;
+    togglePreviewOverlay(numberHShown, zoneShown, &FrameOverlays::drawNumberHSample);
 }
 
 void MainWindow::showZone() {
     storeZone();
     videoThread->ShowPlan(PlanOf(options));
     Toggle(videoThread->drawZone);
+    togglePreviewOverlay(zoneShown, numberHShown, &FrameOverlays::drawZoneBox);
+}
+
+void MainWindow::togglePreviewOverlay(bool& shown, bool& otherShown,
+                                      void (FrameOverlays::*draw)(cv::Mat&, const RunPlan&)) {
     if (videoThread->isRunning.load(std::memory_order_acquire)) return;
-    if (previewFrame.empty()) return;
-    if (zoneShown) {
+    if (previewFrame.empty()) return;  // no picture: only the worker's switch
+    if (shown) {
         ShowBgrFrame(*ui->videoMonitor, previewFrame);
-        zoneShown = false;
+        shown = false;
         return;
     }
     cv::Mat picture = previewFrame.clone();
-    videoThread->drawZoneBox(picture, PlanOf(options));
+    ((*videoThread).*draw)(picture, PlanOf(options));
     ShowBgrFrame(*ui->videoMonitor, picture);
-    zoneShown = true;
-    numberHShown = false;
+    shown = true;
+    otherShown = false;
 }
 
 }  // namespace kalvero

@@ -116,6 +116,10 @@ private:
     void storeZone();
     // Lays the console, monitor and panel out for a window of `size`.
     void layOutForm(const QSize& size);
+    // The preview's side of the overlay buttons: with no run and a picture
+    // open, puts the overlay `draw` paints on the picture, or takes it off
+    // when it is `shown`; only one overlay stands at a time (`otherShown`).
+    void togglePreviewOverlay(bool& shown, bool& otherShown, void (FrameOverlays::*draw)(cv::Mat&, const RunPlan&));
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<About> about;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -38,24 +39,6 @@ void RunReadLines(benchmark::State& state, const cv::Mat& zone, bool glyphRegion
     state.counters["readings"] = readings;
 }
 
-// The default: line proposals from digit blobs only.
-void BM_ReadLines_640x360(benchmark::State& state) { RunReadLines(state, kalvero::bench::LargeZone(), false); }
-BENCHMARK(BM_ReadLines_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-
-void BM_ReadLines_390x90(benchmark::State& state) { RunReadLines(state, kalvero::bench::SmallZone(), false); }
-BENCHMARK(BM_ReadLines_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-
-// With the glyph search's regions as extra proposals.
-void BM_ReadLinesGlyphRegions_640x360(benchmark::State& state) {
-    RunReadLines(state, kalvero::bench::LargeZone(), true);
-}
-BENCHMARK(BM_ReadLinesGlyphRegions_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-
-void BM_ReadLinesGlyphRegions_390x90(benchmark::State& state) {
-    RunReadLines(state, kalvero::bench::SmallZone(), true);
-}
-BENCHMARK(BM_ReadLinesGlyphRegions_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-
 // The same on one thread: OpenCV's own parallel loops (blur, components,
 // the network's layers) are held to the calling thread for the run and
 // given back their thread count after it.
@@ -65,22 +48,6 @@ void RunReadLinesOneThread(benchmark::State& state, const cv::Mat& zone, bool gl
     RunReadLines(state, zone, glyphRegions);
     cv::setNumThreads(threads);
 }
-void BM_ReadLinesOneThread_640x360(benchmark::State& state) {
-    RunReadLinesOneThread(state, kalvero::bench::LargeZone(), false);
-}
-BENCHMARK(BM_ReadLinesOneThread_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-void BM_ReadLinesOneThread_390x90(benchmark::State& state) {
-    RunReadLinesOneThread(state, kalvero::bench::SmallZone(), false);
-}
-BENCHMARK(BM_ReadLinesOneThread_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-void BM_ReadLinesGlyphRegionsOneThread_640x360(benchmark::State& state) {
-    RunReadLinesOneThread(state, kalvero::bench::LargeZone(), true);
-}
-BENCHMARK(BM_ReadLinesGlyphRegionsOneThread_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-void BM_ReadLinesGlyphRegionsOneThread_390x90(benchmark::State& state) {
-    RunReadLinesOneThread(state, kalvero::bench::SmallZone(), true);
-}
-BENCHMARK(BM_ReadLinesGlyphRegionsOneThread_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 // Stages: the blob proposals alone, the glyph regions alone, and one
 // forward pass of a single crop.
@@ -94,10 +61,6 @@ void RunProposals(benchmark::State& state, const cv::Mat& zone) {
     }
     state.counters["lines"] = static_cast<double>(lines);
 }
-void BM_ProposeLines_640x360(benchmark::State& state) { RunProposals(state, kalvero::bench::LargeZone()); }
-BENCHMARK(BM_ProposeLines_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-void BM_ProposeLines_390x90(benchmark::State& state) { RunProposals(state, kalvero::bench::SmallZone()); }
-BENCHMARK(BM_ProposeLines_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 void RunGlyphRegions(benchmark::State& state, const cv::Mat& zone) {
     std::size_t lines = 0;
@@ -107,10 +70,34 @@ void RunGlyphRegions(benchmark::State& state, const cv::Mat& zone) {
     }
     state.counters["lines"] = static_cast<double>(lines);
 }
-void BM_GlyphRegionLines_640x360(benchmark::State& state) { RunGlyphRegions(state, kalvero::bench::LargeZone()); }
-BENCHMARK(BM_GlyphRegionLines_640x360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-void BM_GlyphRegionLines_390x90(benchmark::State& state) { RunGlyphRegions(state, kalvero::bench::SmallZone()); }
-BENCHMARK(BM_GlyphRegionLines_390x90)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// Registers `run` on the large and the small zone as NAME_640x360 and
+// NAME_390x90, in milliseconds of wall and process time.
+template <class Run, class... Extra>
+void RegisterOnZones(const std::string& name, Run run, Extra... extra) {
+    const std::pair<const char*, const cv::Mat& (*)()> zones[] = {{"_640x360", kalvero::bench::LargeZone},
+                                                                   {"_390x90", kalvero::bench::SmallZone}};
+    for (const auto& [suffix, zone] : zones) {
+        benchmark::RegisterBenchmark((name + suffix).c_str(),
+                                     [=](benchmark::State& state) { run(state, zone(), extra...); })
+            ->Unit(benchmark::kMillisecond)
+            ->MeasureProcessCPUTime()
+            ->UseRealTime();
+    }
+}
+
+// The default (line proposals from digit blobs only), then with the glyph
+// search's regions as extra proposals, each also on one thread; then the
+// stages alone.
+[[maybe_unused]] const bool kZoneBenchmarks = [] {
+    RegisterOnZones("BM_ReadLines", RunReadLines, false);
+    RegisterOnZones("BM_ReadLinesGlyphRegions", RunReadLines, true);
+    RegisterOnZones("BM_ReadLinesOneThread", RunReadLinesOneThread, false);
+    RegisterOnZones("BM_ReadLinesGlyphRegionsOneThread", RunReadLinesOneThread, true);
+    RegisterOnZones("BM_ProposeLines", RunProposals);
+    RegisterOnZones("BM_GlyphRegionLines", RunGlyphRegions);
+    return true;
+}();
 
 void BM_LineModelForward(benchmark::State& state) {
     const std::unique_ptr<kalvero::LineReader> reader = MakeReader();

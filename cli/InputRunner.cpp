@@ -151,12 +151,9 @@ int InputRunner::Read(const std::string& file, bool countFrames) {
             if (countFrames) {
                 progress_.SetTotal(input.frameCount);
             }
-            if (!input.opened) {
-                err_ << "kalvero-read: " << OpenFailure(file) << "\n";
-                return kExitFile;
-            }
-            if (!input.firstFrameRead) {
-                err_ << "kalvero-read: cannot read the first frame of '" << PrintableText(file) << "'\n";
+            const std::string problem = InputProblem(input, file);
+            if (!problem.empty()) {
+                err_ << "kalvero-read: " << problem << "\n";
                 return kExitFile;
             }
         }

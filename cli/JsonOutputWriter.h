@@ -1,25 +1,22 @@
 #pragma once
 #include <string>
 
-#include "cli/ConsoleStreams.h"
-#include "cli/OutputWriter.h"
+#include "cli/ConsoleOutputWriter.h"
 
 namespace kalvero {
 
 // kalvero-read --json: one JSON object per frame on standard output and
 // nothing else there; the summary, its JSON object last, on standard error
 // with the --explain traces and --verbose lines.
-class JsonOutputWriter : public OutputWriter {
+class JsonOutputWriter : public ConsoleOutputWriter {
 public:
-    JsonOutputWriter(ConsoleStreams streams, bool verbose) : streams_(streams), verbose_(verbose) {}
+    using ConsoleOutputWriter::ConsoleOutputWriter;
 
     bool BeginInput(const InputStart& start) override;
     void Frame(const FrameEvent& event) override;
     void EndInput(const InputEnd& end) override;
 
 private:
-    ConsoleStreams streams_;
-    bool verbose_;
     std::string file_;  // every frame object names its input
 };
 

@@ -1,5 +1,7 @@
 #include "cli/OpenedInput.h"
 
+#include "cli/OpenFailure.h"
+#include "command_line/PrintableText.h"
 #include "worker/FrameScaling.h"
 
 namespace kalvero {
@@ -22,6 +24,16 @@ OpenedInput OpenInput(const std::string& path, float zoom) {
     ScaleByZoom(scaled, zoom);
     input.scaledFirstFrame = scaled;
     return input;
+}
+
+std::string InputProblem(const OpenedInput& input, const std::string& path) {
+    if (!input.opened) {
+        return OpenFailure(path);
+    }
+    if (!input.firstFrameRead) {
+        return "cannot read the first frame of '" + PrintableText(path) + "'";
+    }
+    return "";
 }
 
 }  // namespace kalvero

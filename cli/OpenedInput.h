@@ -27,4 +27,9 @@ struct OpenedInput {
 // loop does, and puts the frame back.
 OpenedInput OpenInput(const std::string& path, float zoom);
 
+// What kalvero-read says of an input `path` it cannot read: why it did not
+// open (OpenFailure), or that its first frame cannot be read; empty when
+// `input` opened with a first frame.
+std::string InputProblem(const OpenedInput& input, const std::string& path);
+
 }  // namespace kalvero

@@ -15,15 +15,7 @@ std::string Fixed(double value, int decimals) {
 }
 
 std::string Moving(TravelDirection direction) {
-    switch (direction) {
-    case TravelDirection::Left:
-        return "moving left";
-    case TravelDirection::Right:
-        return "moving right";
-    case TravelDirection::None:
-        break;
-    }
-    return "not moving";
+    return direction == TravelDirection::None ? "not moving" : std::string("moving ") + DirectionName(direction);
 }
 }  // namespace
 

@@ -19,6 +19,33 @@ constexpr int kMaxBoxPart = 1000000;
 
 ParseOutcome Usage(const std::string& message) { return ParseOutcome{2, message}; }
 
+// The options that take no value, and what each one sets.
+struct FlagOption {
+    const char* name;
+    bool ReaderOptions::*field;
+    bool value;
+};
+const FlagOption kFlagOptions[] = {
+    {"--json", &ReaderOptions::json, true},
+    {"--explain", &ReaderOptions::explain, true},
+    {"--verbose", &ReaderOptions::verbose, true},
+    {"--help", &ReaderOptions::help, true},
+    {"-h", &ReaderOptions::help, true},
+    {"--version", &ReaderOptions::version, true},
+    {"--check-digit-vote", &ReaderOptions::checkDigitVote, true},
+    {"--no-check-digit", &ReaderOptions::checkDigit, false},
+};
+
+// The flag option called `name`; null for any other word.
+const FlagOption* FindFlagOption(const std::string& name) {
+    for (const FlagOption& flag : kFlagOptions) {
+        if (name == flag.name) {
+            return &flag;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::string ReaderUsage() {
@@ -102,20 +129,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
                 options.file = value;
             }
             options.files.push_back(value);
-        } else if (name == "--json") {
-            options.json = true;
-        } else if (name == "--explain") {
-            options.explain = true;
-        } else if (name == "--verbose") {
-            options.verbose = true;
-        } else if (name == "--help" || name == "-h") {
-            options.help = true;
-        } else if (name == "--version") {
-            options.version = true;
-        } else if (name == "--check-digit-vote") {
-            options.checkDigitVote = true;
-        } else if (name == "--no-check-digit") {
-            options.checkDigit = false;
+        } else if (const FlagOption* flag = FindFlagOption(name)) {
+            options.*(flag->field) = flag->value;
         } else if (name == "--digit-height") {
             problem = ParseWholeOption(name, value, kMinSearchedDigitHeight, kMaxSearchedDigitHeight,
                                        options.digitHeight);

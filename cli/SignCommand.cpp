@@ -5,7 +5,6 @@
 #include "cli/BoxText.h"
 #include "cli/ExplainTrace.h"
 #include "cli/JsonLine.h"
-#include "cli/OpenFailure.h"
 #include "cli/OpenedInput.h"
 #include "cli/Reader.h"
 #include "cli/SignReading.h"
@@ -59,12 +58,9 @@ int ReadSignCommand(const ReaderOptions& options, const std::string& file, std::
             return kExitUsage;
         }
         const OpenedInput input = OpenInput(file, options.zoom);
-        if (!input.opened) {
-            err << "kalvero-read: " << OpenFailure(file) << "\n";
-            return kExitFile;
-        }
-        if (!input.firstFrameRead) {
-            err << "kalvero-read: cannot read the first frame of '" << PrintableText(file) << "'\n";
+        const std::string problem = InputProblem(input, file);
+        if (!problem.empty()) {
+            err << "kalvero-read: " << problem << "\n";
             return kExitFile;
         }
         return ReadSignInFrame(options, input.scaledFirstFrame, out, err, outCheck);

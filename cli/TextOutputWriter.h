@@ -1,6 +1,5 @@
 #pragma once
-#include "cli/ConsoleStreams.h"
-#include "cli/OutputWriter.h"
+#include "cli/ConsoleOutputWriter.h"
 
 namespace kalvero {
 
@@ -8,16 +7,12 @@ namespace kalvero {
 // confirmed anew, and the summary (what was read, the passes) at the end.
 // --explain traces and --verbose lines go to standard error and standard
 // output as they come.
-class TextOutputWriter : public OutputWriter {
+class TextOutputWriter : public ConsoleOutputWriter {
 public:
-    TextOutputWriter(ConsoleStreams streams, bool verbose) : streams_(streams), verbose_(verbose) {}
+    using ConsoleOutputWriter::ConsoleOutputWriter;
 
     void Frame(const FrameEvent& event) override;
     void EndInput(const InputEnd& end) override;
-
-private:
-    ConsoleStreams streams_;
-    bool verbose_;
 };
 
 }  // namespace kalvero

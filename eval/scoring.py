@@ -287,29 +287,23 @@ def format_table(rows, first_header="engine", columns=TABLE_COLUMNS):
     return "\n".join(lines)
 
 
+# The counts of an aggregate that the JSON file gives as they are.
+PLAIN_FIGURES = ("items", "numbers_total", "numbers_confirmed", "visible_frames", "top1_hits",
+                 "number_frames", "number_false_frames", "negative_frames", "negative_false_frames",
+                 "visible_objects", "detected", "frames_total", "frames_read", "median_ms", "p90_ms")
+
+# The shares it gives in percent: name, the count, the total it is a share of.
+SHARE_FIGURES = (("numbers_confirmed_pct", "numbers_confirmed", "numbers_total"),
+                 ("top1_pct", "top1_hits", "visible_frames"),
+                 ("false_frames_pct", "number_false_frames", "number_frames"),
+                 ("negative_false_frames_pct", "negative_false_frames", "negative_frames"),
+                 ("detection_recall_pct", "detected", "visible_objects"))
+
+
 def figures(t):
     """The figures of an aggregate as plain numbers (shares in percent, None
     where there is nothing to divide by), for the JSON file."""
-    return {
-        "items": t["items"],
-        "numbers_total": t["numbers_total"],
-        "numbers_confirmed": t["numbers_confirmed"],
-        "numbers_confirmed_pct": ratio(t["numbers_confirmed"], t["numbers_total"]),
-        "items_wrong_confirmation": t["wrong_items"],
-        "visible_frames": t["visible_frames"],
-        "top1_hits": t["top1_hits"],
-        "top1_pct": ratio(t["top1_hits"], t["visible_frames"]),
-        "number_frames": t["number_frames"],
-        "number_false_frames": t["number_false_frames"],
-        "false_frames_pct": ratio(t["number_false_frames"], t["number_frames"]),
-        "negative_frames": t["negative_frames"],
-        "negative_false_frames": t["negative_false_frames"],
-        "negative_false_frames_pct": ratio(t["negative_false_frames"], t["negative_frames"]),
-        "visible_objects": t["visible_objects"],
-        "detected": t["detected"],
-        "detection_recall_pct": ratio(t["detected"], t["visible_objects"]),
-        "frames_total": t["frames_total"],
-        "frames_read": t["frames_read"],
-        "median_ms": t["median_ms"],
-        "p90_ms": t["p90_ms"],
-    }
+    out = {name: t[name] for name in PLAIN_FIGURES}
+    out.update({name: ratio(t[count], t[total]) for name, count, total in SHARE_FIGURES})
+    out["items_wrong_confirmation"] = t["wrong_items"]
+    return out

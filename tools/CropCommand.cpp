@@ -17,6 +17,7 @@
 #include "command_line/PrintableText.h"
 #include "tools/CropMaker.h"
 #include "tools/DigitFonts.h"
+#include "tools/SampleFailure.h"
 
 namespace kalvero {
 
@@ -173,22 +174,17 @@ int RunMakeCrops(const std::vector<std::string>& args, std::ostream& out, std::o
     CropCommand command;
     const std::string error = ParseCropCommand(args, command);
     if (!error.empty()) {
-        err << "kalvero-make-sample: " << error << "\n"
-            << "Try 'kalvero-make-sample --help'.\n";
-        return 2;
+        return SampleFailed(err, error, 2);
     }
     CropMaker maker;
     const std::string loadError = maker.Load(command.fontEntries);
     if (!loadError.empty()) {
         // A font that cannot be read is the caller's mistake, like a bad option.
-        err << "kalvero-make-sample: " << loadError << "\n"
-            << "Try 'kalvero-make-sample --help'.\n";
-        return 2;
+        return SampleFailed(err, loadError, 2);
     }
     const std::string failure = WriteCrops(command, maker, out);
     if (!failure.empty()) {
-        err << "kalvero-make-sample: " << failure << "\n";
-        return 3;
+        return SampleFailed(err, failure, 3);
     }
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "tools/Defacement.h"
 #include "tools/DigitLine.h"
 #include "tools/HardNegatives.h"
+#include "tools/PointBounds.h"
 #include "tools/SceneLighting.h"
 #include "tools/Weather.h"
 
@@ -403,16 +404,11 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
         m = shear * m;
         const std::vector<cv::Point2d> ends = MapPoints(
             m, {cv::Point2d(0, 0), cv::Point2d(size.width, 0), cv::Point2d(size.width, size.height), cv::Point2d(0, size.height)});
-        double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
-        for (const cv::Point2d& p : ends) {
-            x0 = std::min(x0, p.x);
-            y0 = std::min(y0, p.y);
-            x1 = std::max(x1, p.x);
-            y1 = std::max(y1, p.y);
-        }
-        const cv::Matx33d shift(1.0, 0.0, -x0, 0.0, 1.0, -y0, 0.0, 0.0, 1.0);
+        const PointBounds b = BoundsOfPoints(ends);
+        const cv::Matx33d shift(1.0, 0.0, -b.x0, 0.0, 1.0, -b.y0, 0.0, 0.0, 1.0);
         homography = shift * m;
-        frameSize = cv::Size(std::max(8, static_cast<int>(std::ceil(x1 - x0))), std::max(8, static_cast<int>(std::ceil(y1 - y0))));
+        frameSize = cv::Size(std::max(8, static_cast<int>(std::ceil(b.x1 - b.x0))),
+                             std::max(8, static_cast<int>(std::ceil(b.y1 - b.y0))));
         camera.tiltDegrees = 0.0;
         camera.perspective = 1.0;  // warp through the homography below
     }

@@ -19,6 +19,7 @@
 #include "tools/CropCommand.h"
 #include "tools/DigitFonts.h"
 #include "tools/NumberPainter.h"
+#include "tools/SampleFailure.h"
 #include "tools/SampleTruth.h"
 #include "tools/SceneConditions.h"
 #include "tools/VariedScene.h"
@@ -290,20 +291,10 @@ std::string WriteTruthFor(const SampleCommand& command, const std::string& font,
     return WriteSampleTruth(command.truthPath, truth);
 }
 
-// The sample writers return the exit status (0 written, 2 usage error, 3
-// not written) and name any problem on `err`.
-int Failed(std::ostream& err, const std::string& message, int status) {
-    err << "kalvero-make-sample: " << message << "\n";
-    if (status == 2) {
-        err << "Try 'kalvero-make-sample --help'.\n";
-    }
-    return status;
-}
-
 int WriteDefaultSample(const SampleCommand& command, std::ostream& err) {
     const std::string failure = WriteSample(command.outPath, command.sample, command.encoding);
     if (!failure.empty()) {
-        return Failed(err, failure, 3);
+        return SampleFailed(err, failure, 3);
     }
     if (command.truthPath.empty()) {
         return 0;
@@ -319,24 +310,24 @@ int WriteDefaultSample(const SampleCommand& command, std::ostream& err) {
         const cv::Rect whole = inkBox + scene.NumberBox(index).tl();
         return std::vector<TruthObject>{{sample.number, true, whole & frame, (whole & frame) == whole}};
     });
-    return truthFailure.empty() ? 0 : Failed(err, truthFailure, 3);
+    return truthFailure.empty() ? 0 : SampleFailed(err, truthFailure, 3);
 }
 
 int WriteVariedSample(const SampleCommand& command, std::ostream& err) {
     VariedScene scene;
     const std::string problem = scene.Build(command.sample, command.scene);
     if (!problem.empty()) {
-        return Failed(err, problem, 2);
+        return SampleFailed(err, problem, 2);
     }
     const SampleOptions& sample = command.sample;
     const std::string failure = WriteFrames(command.outPath, sample.size, sample.framesPerSecond, sample.frames,
                                             [&scene](int index) { return scene.Frame(index); }, command.encoding);
     if (!failure.empty()) {
-        return Failed(err, failure, 3);
+        return SampleFailed(err, failure, 3);
     }
     const std::string truthFailure = WriteTruthFor(command, scene.FontName(), scene.Numbers(),
                                                    [&scene](int index) { return scene.Objects(index); });
-    return truthFailure.empty() ? 0 : Failed(err, truthFailure, 3);
+    return truthFailure.empty() ? 0 : SampleFailed(err, truthFailure, 3);
 }
 
 }  // namespace
@@ -542,9 +533,7 @@ int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::
     SampleCommand command;
     const std::string error = ParseSampleCommand(args, command);
     if (!error.empty()) {
-        err << "kalvero-make-sample: " << error << "\n"
-            << "Try 'kalvero-make-sample --help'.\n";
-        return 2;
+        return SampleFailed(err, error, 2);
     }
     if (command.help) {
         out << SampleUsage();

@@ -13,6 +13,7 @@
 #include "tools/DigitLine.h"
 #include "tools/HardNegatives.h"
 #include "tools/PaintedWords.h"
+#include "tools/PointBounds.h"
 #include "tools/SceneLighting.h"
 #include "tools/Weather.h"
 
@@ -562,16 +563,7 @@ cv::Rect VariedScene::GroupBox(const Group& g, double t) const {
             }
         }
     }
-    const std::vector<cv::Point2d> mapped = MapPoints(homography_, corners);
-    double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
-    for (const cv::Point2d& p : mapped) {
-        x0 = std::min(x0, p.x);
-        y0 = std::min(y0, p.y);
-        x1 = std::max(x1, p.x);
-        y1 = std::max(y1, p.y);
-    }
-    return cv::Rect(static_cast<int>(std::floor(x0)), static_cast<int>(std::floor(y0)),
-                    static_cast<int>(std::ceil(x1) - std::floor(x0)), static_cast<int>(std::ceil(y1) - std::floor(y0)));
+    return CoveringPixels(BoundsOfPoints(MapPoints(homography_, corners)));
 }
 
 void VariedScene::StripLayer(double t, cv::Mat& grey, cv::Mat& cover) const {
@@ -586,6 +578,18 @@ void VariedScene::StripLayer(double t, cv::Mat& grey, cv::Mat& cover) const {
         cv::remap(grey, grey, rollingMapX_, rollingMapY_, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
         cv::remap(cover, cover, rollingMapX_, rollingMapY_, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
     }
+}
+
+cv::Mat VariedScene::LitAndWarped(const cv::Mat& grey) const {
+    const cv::Mat lit = grey.mul(gain_);
+    cv::Mat grey8;
+    lit.convertTo(grey8, CV_8U);
+    if (warp_) {
+        cv::Mat warped;
+        cv::warpPerspective(grey8, warped, cv::Mat(homography_), grey8.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+        grey8 = warped;
+    }
+    return grey8;
 }
 
 cv::Mat VariedScene::ConditionedFrame(int index) const {
@@ -603,14 +607,7 @@ cv::Mat VariedScene::ConditionedFrame(int index) const {
         }
     }
     cv::Mat grey = background_.mul(1.0 - cover) + layer;
-    grey = grey.mul(gain_);
-    cv::Mat grey8;
-    grey.convertTo(grey8, CV_8U);
-    if (warp_) {
-        cv::Mat warped;
-        cv::warpPerspective(grey8, warped, cv::Mat(homography_), grey8.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-        grey8 = warped;
-    }
+    cv::Mat grey8 = LitAndWarped(grey);
     if (pole_.area() > 0) {
         // A round mast: lit on one side.
         for (int x = pole_.x; x < pole_.br().x; ++x) {
@@ -674,14 +671,7 @@ cv::Mat VariedScene::Frame(int index) const {
         const cv::Rect inStrip = onFrame - cv::Point(left, stripTop_);
         strip_(inStrip).copyTo(grey(onFrame), stripMask_(inStrip));
     }
-    grey = grey.mul(gain_);
-    cv::Mat grey8;
-    grey.convertTo(grey8, CV_8U);
-    if (warp_) {
-        cv::Mat warped;
-        cv::warpPerspective(grey8, warped, cv::Mat(homography_), grey8.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-        grey8 = warped;
-    }
+    cv::Mat grey8 = LitAndWarped(grey);
     std::vector<cv::Mat> channels{grey8 * tint_[0], grey8 * tint_[1], grey8 * tint_[2]};
     cv::Mat bgr;
     cv::merge(channels, bgr);
@@ -706,16 +696,7 @@ std::vector<TruthObject> VariedScene::Objects(int index) const {
                 corners.push_back(p);
             }
         }
-        const std::vector<cv::Point2d> mapped = MapPoints(homography_, corners);
-        double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
-        for (const cv::Point2d& p : mapped) {
-            x0 = std::min(x0, p.x);
-            y0 = std::min(y0, p.y);
-            x1 = std::max(x1, p.x);
-            y1 = std::max(y1, p.y);
-        }
-        const cv::Rect whole(static_cast<int>(std::floor(x0)), static_cast<int>(std::floor(y0)),
-                             static_cast<int>(std::ceil(x1) - std::floor(x0)), static_cast<int>(std::ceil(y1) - std::floor(y0)));
+        const cv::Rect whole = CoveringPixels(BoundsOfPoints(MapPoints(homography_, corners)));
         const cv::Rect seen = whole & frame;
         if (seen.area() == 0) {
             continue;

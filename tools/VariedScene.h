@@ -50,6 +50,9 @@ private:
     cv::Point2d StripPointInFrame(const cv::Point2d& p, double t) const;
     cv::Rect GroupBox(const Group& g, double t) const;
     cv::Mat ConditionedFrame(int index) const;
+    // A float grey frame under the uneven light (gain_), as 8 bits, seen
+    // through the camera's homography when the scene warps.
+    cv::Mat LitAndWarped(const cv::Mat& grey) const;
     std::vector<TruthObject> ConditionedObjects(int index) const;
 
     SampleOptions sample_;

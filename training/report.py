@@ -3,7 +3,6 @@ that train.py, export.py, evaluate.py and timing.py left in a work folder.
 
     python3 report.py --work DIR --out REPORT_DIR
 """
-import argparse
 import json
 import os
 import sys
@@ -12,6 +11,7 @@ import matplotlib
 matplotlib.use('Agg')
 import matplotlib.pyplot as plt  # noqa: E402
 
+from arguments import parse_required  # noqa: E402
 from fonts import HELD_OUT_FAMILIES  # noqa: E402
 
 
@@ -147,10 +147,7 @@ def conditioned_section(held_out, training, run):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    parser.add_argument('--work', required=True)
-    parser.add_argument('--out', required=True)
-    args = parser.parse_args(argv)
+    args = parse_required(__doc__, argv, '--work', '--out')
     try:
         history = load(args.work, 'history.json')
         exported = load(args.work, 'export.json')

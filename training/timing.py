@@ -3,7 +3,6 @@ thread, as the engine runs it: median of 200 runs at batch sizes 1 and 4.
 
     python3 timing.py --onnx MODEL --out RESULT.json
 """
-import argparse
 import json
 import sys
 import time
@@ -11,6 +10,7 @@ import time
 import cv2
 import numpy as np
 
+from arguments import parse_required
 from model import INPUT_HEIGHT, INPUT_WIDTH
 
 
@@ -28,10 +28,7 @@ def forward_times(path, batch, runs=200, warmup=20):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    parser.add_argument('--onnx', required=True)
-    parser.add_argument('--out', required=True)
-    args = parser.parse_args(argv)
+    args = parse_required(__doc__, argv, '--onnx', '--out')
     cv2.setNumThreads(1)
     result = {'threads': 1, 'runs': 200}
     try:

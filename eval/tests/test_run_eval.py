@@ -105,12 +105,17 @@ class RunEvalTest(unittest.TestCase):
     def tearDown(self):
         self.tmp.cleanup()
 
-    def test_quick_run_scores_each_engine_in_both_modes_and_keeps_output(self):
+    def quick_run(self):
+        """A --quick run on the fake engines that must end with status 0:
+        its output folder, its standard output and the items of the set."""
         write_fakes(self.build)
         out_dir = os.path.join(self.tmp.name, "out")
         status, out, err = run_main([self.build, "--no-build", "--quick", "--out", out_dir])
         self.assertEqual(status, 0, err)
-        items = set_design.quick_set(set_design.build_set())
+        return out_dir, out, set_design.quick_set(set_design.build_set())
+
+    def test_quick_run_scores_each_engine_in_both_modes_and_keeps_output(self):
+        out_dir, out, items = self.quick_run()
         positives = [i for i in items if i["negative"] == "none"]
         negatives = [i for i in items if i["negative"] != "none"]
         lines = out.splitlines()
@@ -157,11 +162,7 @@ class RunEvalTest(unittest.TestCase):
         self.assertNotIn("in the glyph, given row", out)
 
     def test_no_options_run_passes_the_file_and_json_only(self):
-        write_fakes(self.build)
-        out_dir = os.path.join(self.tmp.name, "out")
-        status, out, err = run_main([self.build, "--no-build", "--quick", "--out", out_dir])
-        self.assertEqual(status, 0, err)
-        items = set_design.quick_set(set_design.build_set())
+        out_dir, out, items = self.quick_run()
         for it in items:
             path = os.path.join(out_dir, "set", set_design.file_name(it))
             for engine in ("glyph", "learned"):

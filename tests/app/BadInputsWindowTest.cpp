@@ -31,9 +31,9 @@ TEST(BadInputsWindow, RunsOnDamagedFilesEndSilently) {
     for (const BadInput& input : inputs) {
         SCOPED_TRACE(input.name);
         window.console()->clear();
-        window.open(QString::fromStdString(input.path));
+        window.openPath(input.path);
         EXPECT_EQ(window.settings().fileName, input.path);  // even when it did not open
-        QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+        window.click("buttonStart");
         ASSERT_TRUE(WaitFor([&] { return !window.workerActive() && window.control().outbox.Pending() == 0; },
                             std::chrono::seconds(60)))
             << "the run did not end";
@@ -80,9 +80,9 @@ TEST(BadInputsWindow, ANamedPipeIsNotOpened) {
 
     TestWindow window;
     const auto start = std::chrono::steady_clock::now();
-    window.open(QString::fromStdString(pipe));
+    window.openPath(pipe);
     EXPECT_TRUE(window.preview().empty());
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     EXPECT_TRUE(WaitFor([&] { return !window.workerActive(); }, std::chrono::seconds(20)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_TRUE(window.consoleLines().isEmpty());

@@ -204,7 +204,7 @@ TEST(MainWindowPause, PauseTogglesAndStartClearsIt) {
     // Paused, then Start with no video: the pause is cleared and the worker
     // that cannot open the empty name ends at once, showing nothing.
     QTest::mouseClick(pause, Qt::LeftButton);
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     EXPECT_FALSE(block.isPaused.load());
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive(); }));
     QTest::qWait(50);
@@ -259,11 +259,10 @@ TEST(MainWindowAbout, ShownOnceAndHiddenByItsButton) {
 TEST(MainWindowQuit, CancelLeavesTheRunGoingOkEndsIt) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 30));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    window.start(video.path());
     VideoThread& block = window.control();
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return block.isRunning.load(); }));
-    QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);  // hold the run
+    window.click("buttonStop");  // hold the run
     ASSERT_TRUE(WaitFor([&] { return block.pauseEntered.load(); }));
 
     window.quitAnswer = false;

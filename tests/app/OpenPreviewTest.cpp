@@ -35,7 +35,7 @@ TEST(MainWindowOpen, ProposesTheQuarterZoneAndShowsTheFirstFrame) {
     TestWindow window;
     window.show();
     window.control().optionsChanged = false;
-    window.open(QString::fromStdString(video.path()));
+    window.openPath(video.path());
     EXPECT_EQ(window.fileDialogs, 1);
 
     EXPECT_EQ(LoadFileName(window.settings()), video.path());
@@ -66,8 +66,8 @@ TEST(MainWindowOpen, AtHalfZoomThePreviewAndZoneAreHalved) {
     TestVideo video(FlatFrames(2));
     TestWindow window;
     window.find<QDoubleSpinBox>("editZoom")->setValue(0.5);
-    QTest::mouseClick(window.button("buttonApplyZoom"), Qt::LeftButton);
-    window.open(QString::fromStdString(video.path()));
+    window.click("buttonApplyZoom");
+    window.openPath(video.path());
     EXPECT_EQ(window.preview().size(), cv::Size(320, 240));
     EXPECT_EQ(window.edit("editZoneW")->text(), "159");
     EXPECT_EQ(window.edit("editZoneH")->text(), "119");
@@ -115,11 +115,11 @@ TEST(MainWindowOpen, PathTooLongForTheFieldIsRefusedWithOneLine) {
 TEST(MainWindowShow, ZoneButtonShowsAndHidesTheRectangleInTrueColours) {
     TestVideo video(FlatFrames(1));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    window.openPath(video.path());
     VideoThread& block = window.control();
     const QImage plain = window.monitorImage();
 
-    QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
+    window.click("buttonShowZone");
     EXPECT_TRUE(window.zoneOverlayShown());
     EXPECT_TRUE(block.drawZone.load());
     const QImage withZone = window.monitorImage();
@@ -129,7 +129,7 @@ TEST(MainWindowShow, ZoneButtonShowsAndHidesTheRectangleInTrueColours) {
     EXPECT_TRUE(Near(withZone.pixel(100, 100), 30, 60, 200));  // inside: the frame
     EXPECT_EQ(CountPixels(plain, plain.rect(), qRgb(0, 255, 0)), 0);
 
-    QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
+    window.click("buttonShowZone");
     EXPECT_FALSE(window.zoneOverlayShown());
     EXPECT_FALSE(block.drawZone.load());
     EXPECT_EQ(window.monitorImage(), plain);
@@ -143,12 +143,12 @@ TEST(MainWindowShow, ZoneButtonShowsAndHidesTheRectangleInTrueColours) {
 TEST(MainWindowShow, OneOverlayOnThePreviewButBothWorkerSwitches) {
     TestVideo video(FlatFrames(1));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    window.openPath(video.path());
     VideoThread& block = window.control();
     window.find<QSpinBox>("editNumberH")->setValue(40);
     block.optionsChanged = false;
 
-    QTest::mouseClick(window.button("buttonShowNumberH"), Qt::LeftButton);
+    window.click("buttonShowNumberH");
     EXPECT_TRUE(window.numberHOverlayShown());
     EXPECT_EQ(window.settings().numberH.load(), 40);  // stored without raising the flag
     EXPECT_FALSE(block.optionsChanged.load());
@@ -157,7 +157,7 @@ TEST(MainWindowShow, OneOverlayOnThePreviewButBothWorkerSwitches) {
     EXPECT_GT(CountPixels(sample, QRect(70, 70, 150, 40), qRgb(0, 255, 0)), 100);
 
     window.edit("editZoneX")->setText("10");  // shown without applying
-    QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
+    window.click("buttonShowZone");
     EXPECT_TRUE(window.zoneOverlayShown());
     EXPECT_FALSE(window.numberHOverlayShown());
     EXPECT_EQ(window.settings().zoneX.load(), 10);
@@ -172,9 +172,9 @@ TEST(MainWindowShow, OneOverlayOnThePreviewButBothWorkerSwitches) {
 TEST(MainWindowShow, ZoneOutsideThePreviewWarnsInRed) {
     TestVideo video(FlatFrames(1));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    window.openPath(video.path());
     window.edit("editZoneW")->setText("641");
-    QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
+    window.click("buttonShowZone");
     const QImage shown = window.monitorImage();
     EXPECT_GT(CountPixels(shown, QRect(234, 100, 234, 80), qRgb(255, 0, 0)), 200);
     EXPECT_EQ(CountPixels(shown, shown.rect(), qRgb(0, 255, 0)), 0);
@@ -185,13 +185,13 @@ TEST(MainWindowShow, WithoutAPreviewOnlyTheWorkerSwitchesFlip) {
     TempFile empty("avi");
     ASSERT_TRUE(WriteEmptyVideo(empty.path(), cv::Size(64, 48)));
     TestWindow window;
-    window.open(QString::fromStdString(empty.path()));
+    window.openPath(empty.path());
     EXPECT_TRUE(window.button("buttonShowZone")->isEnabled());  // it opened
     EXPECT_TRUE(window.preview().empty());                      // but has no frame
     EXPECT_EQ(window.monitor()->text(), "Video");
 
-    QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
-    QTest::mouseClick(window.button("buttonShowNumberH"), Qt::LeftButton);
+    window.click("buttonShowZone");
+    window.click("buttonShowNumberH");
     EXPECT_TRUE(window.control().drawZone.load());
     EXPECT_TRUE(window.control().drawNumberH.load());
     EXPECT_FALSE(window.zoneOverlayShown());

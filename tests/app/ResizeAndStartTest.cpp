@@ -88,10 +88,10 @@ TEST(WindowStart, ADoubleClickStartsOneRunThatPlaysToTheEnd) {
     // Frames large enough that the first one takes the worker a while.
     TestVideo video(PlainFrames(cv::Size(640, 480), 40));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    window.openPath(video.path());
     // The second press comes while the worker is still opening the file.
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
+    window.click("buttonStart");
     EXPECT_EQ(window.startState(), MainWindow::StartState::Starting);
     ASSERT_TRUE(WaitForIdle(window));
     QTest::qWait(30);
@@ -102,25 +102,23 @@ TEST(WindowStart, ADoubleClickStartsOneRunThatPlaysToTheEnd) {
 TEST(WindowStart, StartWhileARunEndsStartsANewRunOnceItHasEnded) {
     TestVideo video(PlainFrames(cv::Size(160, 120), 400));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    ASSERT_TRUE(window.startAndWaitForLines(video.path(), 2));
     VideoThread& block = window.control();
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return window.consoleLines().size() >= 2; }));
     ASSERT_EQ(window.startState(), MainWindow::StartState::Running);
 
     // Pause, so that the run surely is still ending when the second press
     // comes: Start ends it after one more frame.
-    QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);
+    window.click("buttonStop");
     ASSERT_TRUE(WaitFor([&] { return block.pauseEntered.load(); }));
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     EXPECT_EQ(window.startState(), MainWindow::StartState::Ending);
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     EXPECT_TRUE(window.startPending());
 
     // The second run begins from frame 1 once the first has ended.
     ASSERT_TRUE(WaitFor([&] { return window.consoleLines().filter(QStringLiteral("Frame #1:")).size() == 2; }));
     EXPECT_EQ(window.startState(), MainWindow::StartState::Running);
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitForIdle(window));
     EXPECT_FALSE(block.isRunning.load());
     EXPECT_FALSE(block.stopRequest.load());
@@ -136,11 +134,11 @@ TEST(WindowOpen, AStillBeyondThePixelLimitDoesNotOpen) {
     TestVideo small(PlainFrames(cv::Size(160, 120), 1));
 
     TestWindow window;
-    window.open(QString::fromStdString(small.path()));
+    window.openPath(small.path());
     const QImage shown = window.monitorImage();
     ASSERT_FALSE(shown.isNull());
     const auto before = std::chrono::steady_clock::now();
-    window.open(QString::fromStdString(huge.path()));
+    window.openPath(huge.path());
     const auto took = std::chrono::steady_clock::now() - before;
     // Refused from its header: nothing of it was decoded or shown.
     EXPECT_LT(took, kLongestStall);
@@ -149,7 +147,7 @@ TEST(WindowOpen, AStillBeyondThePixelLimitDoesNotOpen) {
     EXPECT_EQ(window.edit("editZoneW")->text(), "79");
 
     // A run of it ends at once, as for any file that does not open.
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitForIdle(window));
     EXPECT_TRUE(window.consoleLines().isEmpty());
 }
@@ -182,7 +180,7 @@ TEST(WindowOpen, TheWindowKeepsWorkingWhileALargeStillIsDecoded) {
     QTest::qWait(30);
     last = std::chrono::steady_clock::now();
     ticks = 0;
-    window.open(QString::fromStdString(still.path()));
+    window.openPath(still.path());
     longest = std::max(longest, std::chrono::steady_clock::now() - last);
     ticker.stop();
 

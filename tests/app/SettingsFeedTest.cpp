@@ -18,15 +18,15 @@ TEST(SettingsFeed, EachStartPlaysTheFileOpenedLast) {
     TestWindow window;
     const RunSettings& run = window.settings();  // what the worker is handed
 
-    window.open(QString::fromStdString(shorter.path()));
+    window.openPath(shorter.path());
     EXPECT_EQ(LoadRunPath(run), shorter.path());
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive() && window.consoleLines().size() >= 3; }));
     EXPECT_EQ(window.consoleLines().size(), 3);  // one line per frame of the shorter file
 
-    window.open(QString::fromStdString(longer.path()));
+    window.openPath(longer.path());
     EXPECT_EQ(LoadRunPath(run), longer.path());
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive() && window.consoleLines().size() >= 8; }));
     EXPECT_EQ(window.consoleLines().size(), 8);
 }
@@ -34,17 +34,15 @@ TEST(SettingsFeed, EachStartPlaysTheFileOpenedLast) {
 TEST(SettingsFeed, AZoneAppliedDuringARunReachesTheWorker) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 400));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    ASSERT_TRUE(window.startAndWaitForLines(video.path(), 2));
     VideoThread& block = window.control();
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return window.consoleLines().size() >= 2; }));
     EXPECT_EQ(block.fontScale.load(), 1.0);
     EXPECT_FALSE(block.drawZone.load());
 
     // A zone larger than the frame: only the worker, testing the applied
     // zone on its next frame, can raise the warning and the zone switch.
     window.edit("editZoneW")->setText("500");
-    QTest::mouseClick(window.button("buttonApplyZone"), Qt::LeftButton);
+    window.click("buttonApplyZone");
     EXPECT_TRUE(WaitFor([&] { return block.drawZone.load() && block.fontScale.load() == 2.0; },
                         std::chrono::seconds(20)));
     EXPECT_TRUE(window.workerActive());  // the run goes on with its old zone

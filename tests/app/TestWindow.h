@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStringList>
+#include <QTest>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -51,6 +53,21 @@ public:
         nextFile = path;
         trigger("actionOpenFile");
     }
+    void openPath(const std::string& path) { open(QString::fromStdString(path)); }
+    // Opens `path` and presses Start.
+    void start(const std::string& path) {
+        openPath(path);
+        click("buttonStart");
+    }
+    void click(const char* buttonName) { QTest::mouseClick(button(buttonName), Qt::LeftButton); }
+    // Processes GUI events until the console holds `lines` lines or more;
+    // false when a minute passes first.
+    bool waitForLines(int lines);
+    // Starts `path` and waits for `lines` console lines, as waitForLines.
+    bool startAndWaitForLines(const std::string& path, int lines) {
+        start(path);
+        return waitForLines(lines);
+    }
 
 protected:
     QString chooseVideoFile() override {
@@ -74,6 +91,10 @@ bool WaitFor(Condition condition, std::chrono::milliseconds timeout = std::chron
     }
     QCoreApplication::processEvents();
     return true;
+}
+
+inline bool TestWindow::waitForLines(int lines) {
+    return WaitFor([&] { return consoleLines().size() >= lines; });
 }
 
 }  // namespace kalvero::testing

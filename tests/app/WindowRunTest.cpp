@@ -29,8 +29,8 @@ TEST(WindowRun, EveryFrameGetsOneLineAndStartReplaysFromFrameOne) {
     TestVideo video(PlainFrames(cv::Size(160, 120), 6));
     TestWindow window;
     window.show();
-    window.open(QString::fromStdString(video.path()));
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.openPath(video.path());
+    window.click("buttonStart");
     ASSERT_TRUE(WaitForRunEnd(window, 6));
     QTest::qWait(30);
     QStringList lines = window.consoleLines();
@@ -39,7 +39,7 @@ TEST(WindowRun, EveryFrameGetsOneLineAndStartReplaysFromFrameOne) {
     EXPECT_FALSE(window.control().isRunning.load());
     EXPECT_EQ(window.monitorImage().height(), window.monitor()->height());
 
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitForRunEnd(window, 12));
     lines = window.consoleLines();
     ASSERT_EQ(lines.size(), 12);
@@ -49,12 +49,9 @@ TEST(WindowRun, EveryFrameGetsOneLineAndStartReplaysFromFrameOne) {
 TEST(WindowRun, StartDuringARunEndsItAndStartDuringAPauseAfterOneMoreFrame) {
     TestVideo video(PlainFrames(cv::Size(96, 72), 400));
     TestWindow window;
-    window.open(QString::fromStdString(video.path()));
+    ASSERT_TRUE(window.startAndWaitForLines(video.path(), 2));
     VideoThread& block = window.control();
-
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return window.consoleLines().size() >= 2; }));
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive(); }));
     QTest::qWait(30);
     const int played = window.consoleLines().size();
@@ -63,13 +60,13 @@ TEST(WindowRun, StartDuringARunEndsItAndStartDuringAPauseAfterOneMoreFrame) {
     EXPECT_FALSE(block.stopRequest.load());
 
     window.console()->clear();
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return window.consoleLines().size() >= 1; }));
-    QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);
+    window.click("buttonStart");
+    ASSERT_TRUE(window.waitForLines(1));
+    window.click("buttonStop");
     ASSERT_TRUE(WaitFor([&] { return block.pauseEntered.load(); }));
     QTest::qWait(30);
     const int beforeStart = window.consoleLines().size();
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive(); }));
     QTest::qWait(30);
     EXPECT_EQ(window.consoleLines().size(), beforeStart + 1);
@@ -80,24 +77,24 @@ TEST(WindowRun, OpeningAndShowingDuringARunLeaveTheRunAlone) {
     TestVideo running(PlainFrames(cv::Size(160, 120), 400));
     TestVideo other(PlainFrames(cv::Size(640, 480), 1));
     TestWindow window;
-    window.open(QString::fromStdString(running.path()));
+    window.openPath(running.path());
     const cv::Mat previewBefore = window.preview().clone();
     VideoThread& block = window.control();
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitFor([&] { return block.isRunning.load() && window.consoleLines().size() >= 1; }));
-    QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);
+    window.click("buttonStop");
     ASSERT_TRUE(WaitFor([&] { return block.pauseEntered.load(); }));
     QTest::qWait(30);
     const QImage shown = window.monitorImage();
 
     // Show buttons flip only the worker's switches during a run.
-    QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
+    window.click("buttonShowZone");
     EXPECT_TRUE(block.drawZone.load());
     EXPECT_FALSE(window.zoneOverlayShown());
 
     // A second file: the edits propose its unscaled quarter, unapplied.
     block.optionsChanged = false;
-    window.open(QString::fromStdString(other.path()));
+    window.openPath(other.path());
     EXPECT_EQ(window.edit("editZoneW")->text(), "319");
     EXPECT_EQ(window.edit("editZoneH")->text(), "239");
     EXPECT_EQ(window.settings().zoneW.load(), 79);  // still the first file's zone
@@ -105,7 +102,7 @@ TEST(WindowRun, OpeningAndShowingDuringARunLeaveTheRunAlone) {
     EXPECT_EQ(window.preview().size(), cv::Size(640, 480));
     EXPECT_EQ(window.monitorImage(), shown);
 
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);  // ends the run
+    window.click("buttonStart");  // ends the run
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive(); }));
     EXPECT_EQ(previewBefore.size(), cv::Size(160, 120));
 }
@@ -140,12 +137,12 @@ TEST(WindowRun, ReadableVideoEndsWithTheBannerOnTheMonitor) {
     TestWindow window;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    window.open(QString::fromStdString(video.path()));
+    window.openPath(video.path());
     window.edit("editZoneY")->setText("60");
     window.edit("editZoneW")->setText("320");
     window.edit("editZoneH")->setText("120");
-    QTest::mouseClick(window.button("buttonApplyZone"), Qt::LeftButton);
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonApplyZone");
+    window.click("buttonStart");
     ASSERT_TRUE(WaitForRunEnd(window, 8));
     QTest::qWait(50);
     ASSERT_EQ(window.consoleLines().size(), 8);

@@ -104,11 +104,11 @@ TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
     TestVideo video(PlainFrames(cv::Size(160, 120), 1000));
     TestWindow window;
     window.show();
-    window.open(QString::fromStdString(video.path()));
+    window.openPath(video.path());
     WindowVideoThread& block = window.control();
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitForPosted(window, 0, 1));
-    QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);
+    window.click("buttonStop");
     ASSERT_TRUE(WaitFor([&] { return block.pauseEntered.load(); }));
 
     // Lets the run go on while `apply` runs, until the worker has posted two
@@ -116,10 +116,10 @@ TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
     // however fast tiny zones are read, so the video lasts.
     auto duringTheRun = [&](auto apply) {
         const std::size_t before = block.outbox.Pending();
-        QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);
+        window.click("buttonStop");
         apply();
         const bool going = WaitForPosted(window, before, 2);
-        QTest::mouseClick(window.button("buttonStop"), Qt::LeftButton);
+        window.click("buttonStop");
         return going && WaitFor([&] { return block.pauseEntered.load() || !window.workerActive(); }) &&
                window.workerActive();
     };
@@ -143,8 +143,8 @@ TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
             for (const char* edit : edits) window.edit(edit)->setText(QString::fromLatin1(value.text));
             for (const char* apply : applies) QTest::mouseClick(window.button(apply), Qt::LeftButton);
             // Both overlays on, with the values in place.
-            QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
-            QTest::mouseClick(window.button("buttonShowNumberH"), Qt::LeftButton);
+            window.click("buttonShowZone");
+            window.click("buttonShowNumberH");
         })) << "the run stopped";
         EXPECT_EQ(options.zoneX.load(), value.stored);
         EXPECT_EQ(options.zoneH.load(), value.stored);
@@ -152,8 +152,8 @@ TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
         EXPECT_EQ(options.colNum.load(), value.stored);
         // And off again.
         ASSERT_TRUE(duringTheRun([&] {
-            QTest::mouseClick(window.button("buttonShowZone"), Qt::LeftButton);
-            QTest::mouseClick(window.button("buttonShowNumberH"), Qt::LeftButton);
+            window.click("buttonShowZone");
+            window.click("buttonShowNumberH");
         })) << "the run stopped";
     }
 
@@ -168,9 +168,9 @@ TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
             QTest::keyClicks(height, QString::fromLatin1(typed));
             zoom->selectAll();
             QTest::keyClicks(zoom, QString::fromLatin1(typed));
-            QTest::mouseClick(window.button("buttonApplyNumberH"), Qt::LeftButton);
-            QTest::mouseClick(window.button("buttonApplyZoom"), Qt::LeftButton);
-            QTest::mouseClick(window.button("buttonShowNumberH"), Qt::LeftButton);
+            window.click("buttonApplyNumberH");
+            window.click("buttonApplyZoom");
+            window.click("buttonShowNumberH");
         })) << "the run stopped";
         EXPECT_GE(options.numberH.load(), 0);
         EXPECT_LE(options.numberH.load(), 99);
@@ -179,7 +179,7 @@ TEST(WindowStress, ExtremeTypedSettingsDuringARunNeverStopIt) {
     }
 
     ASSERT_TRUE(window.workerActive());
-    QTest::mouseClick(window.button("buttonStart"), Qt::LeftButton);
+    window.click("buttonStart");
     ASSERT_TRUE(WaitFor([&] { return !window.workerActive(); }, std::chrono::seconds(10)));
     QTest::qWait(30);
     EXPECT_TRUE(OnlyFrameLines(window.consoleLines()));

@@ -37,13 +37,6 @@ struct TimedResult {
     std::string err;
 };
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs kalvero-read with `args`; a process still running after `deadline`
 // is killed and reported as a hang.
 TimedResult RunWithDeadline(const std::vector<std::string>& args, std::chrono::seconds deadline) {
@@ -71,8 +64,8 @@ TimedResult RunWithDeadline(const std::vector<std::string>& args, std::chrono::s
         if (std::chrono::steady_clock::now() > until) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
-            result.out = Slurp(base + ".out");
-            result.err = Slurp(base + ".err");
+            result.out = ReadFile(base + ".out");
+            result.err = ReadFile(base + ".err");
             return result;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -80,8 +73,8 @@ TimedResult RunWithDeadline(const std::vector<std::string>& args, std::chrono::s
     result.finished = true;
     result.exited = WIFEXITED(status);
     result.status = result.exited ? WEXITSTATUS(status) : -1;
-    result.out = Slurp(base + ".out");
-    result.err = Slurp(base + ".err");
+    result.out = ReadFile(base + ".out");
+    result.err = ReadFile(base + ".err");
     return result;
 }
 

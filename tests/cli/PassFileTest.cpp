@@ -12,6 +12,7 @@
 namespace kalvero {
 namespace {
 
+using testing_cli::ReadFile;
 using testing_cli::ScratchDir;
 
 CarriagePass Sample() {
@@ -32,13 +33,6 @@ CarriagePass Sample() {
     p.bestFrame = 12;
     p.direction = TravelDirection::Left;
     return p;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 TEST(PassFile, RecordsCarryEveryFigureInBothForms) {
@@ -67,10 +61,10 @@ TEST(PassFile, EachPassIsOnDiskAsSoonAsItIsWritten) {
     PassFile file;
     std::string error;
     ASSERT_TRUE(file.Open(path, error)) << error;
-    EXPECT_EQ(ReadAll(path), std::string(PassFile::CsvHeader()) + "\n");
+    EXPECT_EQ(ReadFile(path), std::string(PassFile::CsvHeader()) + "\n");
     ASSERT_TRUE(file.Write(Sample(), error)) << error;
     // Read back while the file is still open: nothing waits in a buffer.
-    EXPECT_EQ(ReadAll(path), std::string(PassFile::CsvHeader()) + "\n" +
+    EXPECT_EQ(ReadFile(path), std::string(PassFile::CsvHeader()) + "\n" +
                                  PassFile::CsvRecord(Sample()) + "\n");
 }
 

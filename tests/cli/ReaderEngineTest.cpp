@@ -14,11 +14,8 @@ using namespace testing_cli;
 
 // 52473063 passes its check digit; the same digits ending in 8 fail it.
 std::string Sample(const std::string& number) {
-    SampleOptions sample;
+    SampleOptions sample = SmallSample(cv::Size(320, 180), 16, 20);
     sample.number = number;
-    sample.frames = 16;
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
     return SampleFile("engine_" + number + ".avi", sample);
 }
 

@@ -20,20 +20,10 @@ using namespace testing_cli;
 namespace fs = std::filesystem;
 
 SampleOptions Small(const std::string& number, std::uint64_t seed) {
-    SampleOptions sample;
+    SampleOptions sample = SmallSample(cv::Size(320, 180), 12, 20);
     sample.number = number;
-    sample.frames = 12;
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
     sample.seed = seed;
     return sample;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 void Copy(const std::string& from, const std::string& to) {
@@ -49,7 +39,7 @@ std::string YardFolder() {
     Copy(SampleFile("many-a.avi", Small("52473063", 1)), dir + "/a.avi");
     Copy(SampleFile("many-b.avi", Small("58241837", 2)), dir + "/cam2/b.avi");
     Copy(SampleFile("many-c.png", Small("52413069", 3)), dir + "/c.png");
-    const std::string good = ReadAll(dir + "/a.avi");
+    const std::string good = ReadFile(dir + "/a.avi");
     std::ofstream(dir + "/b-cut.avi") << good.substr(0, 2000);  // cut off inside its header
     std::ofstream(dir + "/d-noise.mp4") << std::string(5000, 'x');
     std::ofstream(dir + "/notes.txt") << "not a video\n";
@@ -85,7 +75,7 @@ TEST(ReaderManyInputs, AFolderIsReadInNameOrderAndItsDamagedFilesAreNamed) {
               std::string::npos)
         << r.err;
     // The pass records name their files.
-    const std::string records = ReadAll(passes);
+    const std::string records = ReadFile(passes);
     EXPECT_NE(records.find("{\"file\": \"" + dir + "/a.avi\", \"number\": \"52473063\""),
               std::string::npos)
         << records;
@@ -118,7 +108,7 @@ TEST(ReaderManyInputs, ReadingSeveralAtOnceGivesTheSameOutputAsOneByOne) {
             ASSERT_EQ(r.status, 0) << r.err;
             // Only the measured recognition times may differ.
             outputs.push_back(std::regex_replace(r.out, std::regex("\"time_ms\": [0-9.]+"), "T"));
-            passFiles.push_back(ReadAll(passes));
+            passFiles.push_back(ReadFile(passes));
         }
         EXPECT_EQ(outputs[0], outputs[1]);
         EXPECT_EQ(passFiles[0], passFiles[1]);

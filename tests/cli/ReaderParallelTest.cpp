@@ -16,13 +16,6 @@ namespace {
 using namespace testing_cli;
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST(ReaderParallel, TheRecipeOnLocalhostMatchesADirectRun) {
     if (std::system("command -v parallel >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "GNU Parallel is not installed (scripts/bootstrap installs it)";
@@ -32,11 +25,8 @@ TEST(ReaderParallel, TheRecipeOnLocalhostMatchesADirectRun) {
     fs::create_directories(yard + "/passes");
     const char* const numbers[] = {"52473063", "58241837", "52413069"};
     for (int i = 0; i < 3; ++i) {
-        SampleOptions sample;
+        SampleOptions sample = SmallSample(cv::Size(320, 180), 12, 20);
         sample.number = numbers[i];
-        sample.frames = 12;
-        sample.size = cv::Size(320, 180);
-        sample.digitHeight = 20;
         sample.seed = static_cast<std::uint64_t>(i + 1);
         fs::copy_file(SampleFile("parallel-" + std::to_string(i) + ".avi", sample),
                       yard + "/videos/cam" + std::to_string(i) + ".avi",
@@ -54,8 +44,8 @@ TEST(ReaderParallel, TheRecipeOnLocalhostMatchesADirectRun) {
                                "' videos --jobs 1 --digit-height 20 --passes direct.jsonl "
                                "> /dev/null 2>&1";
     ASSERT_EQ(std::system(direct.c_str()), 0);
-    const std::string merged = ReadAll(yard + "/merged.jsonl");
-    EXPECT_EQ(merged, ReadAll(yard + "/direct.jsonl"));
+    const std::string merged = ReadFile(yard + "/merged.jsonl");
+    EXPECT_EQ(merged, ReadFile(yard + "/direct.jsonl"));
     EXPECT_EQ(Lines(merged).size(), 3u) << merged;
     for (const char* number : numbers) {
         EXPECT_NE(merged.find(std::string("\"number\": \"") + number + "\""), std::string::npos)

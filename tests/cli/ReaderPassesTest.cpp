@@ -36,13 +36,6 @@ std::string SceneFile(const std::string& name, std::vector<std::string> args) {
     return path;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Each truth number gives one pass, in order, moving left, starting and
 // ending within one frame of its first and last wholly visible frame.
 const char* const kAgainstTruth = R"PY(
@@ -86,7 +79,7 @@ TEST_P(ReaderPasses, TwoCarriagesGiveTwoPassesInOrderAtTheirTimes) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::string output;
     EXPECT_TRUE(RunPython(kAgainstTruth, {video + ".json", passes, video}, output))
-        << output << ReadAll(passes);
+        << output << ReadFile(passes);
     // The text summary lists the same passes.
     EXPECT_NE(r.out.find("Carriage passes: 2\n  1. 52473063  frames "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\n  2. 58241837  frames "), std::string::npos) << r.out;
@@ -100,8 +93,8 @@ TEST_P(ReaderPasses, ANumberThatEntersAndLeavesIsOnePassAndANegativeNone) {
     ProcessResult r = RunReaderProcess(
         {enters, "--engine", c.engine, "--zone", "0,110,640,80", "--passes", csv});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> lines = Lines(ReadAll(csv));
-    ASSERT_EQ(lines.size(), 2u) << ReadAll(csv);
+    std::vector<std::string> lines = Lines(ReadFile(csv));
+    ASSERT_EQ(lines.size(), 2u) << ReadFile(csv);
     EXPECT_EQ(lines[0].rfind("file,number,check_digit,first_frame,", 0), 0u);
     EXPECT_NE(lines[1].find(",52473063,holds,"), std::string::npos) << lines[1];
     EXPECT_NE(lines[1].find(",left"), std::string::npos) << lines[1];
@@ -113,7 +106,7 @@ TEST_P(ReaderPasses, ANumberThatEntersAndLeavesIsOnePassAndANegativeNone) {
     r = RunReaderProcess({negative, "--engine", c.engine, "--passes", none});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(std::filesystem::exists(none));
-    EXPECT_EQ(ReadAll(none), "");
+    EXPECT_EQ(ReadFile(none), "");
     EXPECT_EQ(r.out.find("Carriage passes"), std::string::npos) << r.out;
 }
 
@@ -125,10 +118,7 @@ INSTANTIATE_TEST_SUITE_P(BothEngines, ReaderPasses,
                          });
 
 TEST(ReaderPassesErrors, APassFileThatCannotBeWrittenStopsTheReaderBeforeReading) {
-    SampleOptions sample;
-    sample.frames = 8;
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
+    SampleOptions sample = SmallSample(cv::Size(320, 180), 8, 20);
     const std::string video = SampleFile("passes-errors.avi", sample);
     for (const std::string& bad :
          {ScratchDir() + "/no-such-folder/p.csv", ScratchDir() + "/p.txt", ScratchDir()}) {

@@ -25,13 +25,6 @@ namespace fs = std::filesystem;
 
 const char* const kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Two carriages in a common font, which the learned engine reads.
 std::string TwoCarriages() {
     static const std::string path = [] {
@@ -158,7 +151,7 @@ for f in truth["frame_truth"]:
         EXPECT_GT(crop.cols, crop.rows) << number;
     }
 
-    const std::string html = ReadAll(report);
+    const std::string html = ReadFile(report);
     EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_NE(html.find("52473063"), std::string::npos);
     EXPECT_NE(html.find("58241837"), std::string::npos);
@@ -200,10 +193,7 @@ TEST(ReaderReviewOutputs, TheReportRendersInARealBrowser) {
 }
 
 TEST(ReaderReviewOutputs, OutputsThatCannotBeWrittenStopTheReaderBeforeReading) {
-    SampleOptions sample;
-    sample.frames = 8;
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
+    SampleOptions sample = SmallSample(cv::Size(320, 180), 8, 20);
     const std::string video = SampleFile("review-errors.avi", sample);
     const std::string missing = ScratchDir() + "/no-such-folder";
     const std::vector<std::vector<std::string>> cases = {

@@ -67,10 +67,7 @@ void Sleep(double seconds) {
 int Port(int offset) { return 20000 + static_cast<int>(getpid() % 20000) + offset; }
 
 std::string LiveVideo() {
-    SampleOptions sample;
-    sample.frames = 250;  // ten seconds at 25 frames a second
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
+    SampleOptions sample = SmallSample(cv::Size(320, 180), 250, 20);  // ten seconds at 25 frames a second
     return SampleFile("live.avi", sample);
 }
 

@@ -100,10 +100,7 @@ private:
 };
 
 TEST(RunLoopPictures, ASinkThatWantsNoPictureGetsNoneAndTheSameReadings) {
-    SampleOptions sample;
-    sample.frames = 8;
-    sample.size = cv::Size(320, 180);
-    sample.digitHeight = 20;
+    SampleOptions sample = SmallSample(cv::Size(320, 180), 8, 20);
     const std::string video = SampleFile("pictures.avi", sample);
     std::vector<ImageSink> sinks = {ImageSink(true), ImageSink(false)};
     for (ImageSink& sink : sinks) {

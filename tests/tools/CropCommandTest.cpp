@@ -8,6 +8,7 @@
 #include "line_reader/LineCrop.h"
 #include "tools/CropCommand.h"
 #include "tools/SampleVideo.h"
+#include "tools/ToolsTestFiles.h"
 #include "tools/ToolsTestFonts.h"
 
 namespace kalvero {
@@ -15,24 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CropFolders : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kalvero-crops-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using CropFolders = TestWithFolder<false>;
 
 std::vector<std::vector<std::string>> ReadTsv(const fs::path& path) {
     std::vector<std::vector<std::string>> rows;
@@ -88,11 +72,11 @@ TEST_F(CropFolders, WritesCropsAndLabelsThatAgreeWhateverTheJobs) {
         EXPECT_TRUE(rows[i][2] == "glyph" || rows[i][2] == "stencil" || rows[i][2] == "DejaVuSans-Bold.ttf")
             << rows[i][2];
         negatives += rows[i][1].empty();
-        EXPECT_EQ(ReadFile(one / file), ReadFile(two / file)) << file << " differs between one and two jobs";
+        EXPECT_EQ(ReadWholeFile(one / file), ReadWholeFile(two / file)) << file << " differs between one and two jobs";
     }
     EXPECT_GT(negatives, 3);
     EXPECT_LT(negatives, 30);
-    EXPECT_EQ(ReadFile(one / "labels.tsv"), ReadFile(two / "labels.tsv"));
+    EXPECT_EQ(ReadWholeFile(one / "labels.tsv"), ReadWholeFile(two / "labels.tsv"));
     EXPECT_EQ(std::distance(fs::directory_iterator(one), fs::directory_iterator()), count + 1);
 }
 

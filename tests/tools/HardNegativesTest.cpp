@@ -19,11 +19,8 @@ std::string DigitsOf(const std::string& text) {
 }
 
 TEST(HardNegatives, HoldsCarriageNumberLooksAtEveryRunOfEightDigits) {
-    EXPECT_TRUE(HoldsCarriageNumber("52473063"));
-    EXPECT_TRUE(HoldsCarriageNumber("9 5247306-3 1"));
-    EXPECT_FALSE(HoldsCarriageNumber("52473064"));
-    EXPECT_FALSE(HoldsCarriageNumber("5247306"));
-    EXPECT_FALSE(HoldsCarriageNumber(""));
+    for (const char* text : {"52473063", "9 5247306-3 1"}) EXPECT_TRUE(HoldsCarriageNumber(text)) << text;
+    for (const char* text : {"52473064", "5247306", ""}) EXPECT_FALSE(HoldsCarriageNumber(text)) << text;
 }
 
 // The texts of each kind, over many draws: the right shape, and never a

@@ -5,26 +5,19 @@
 #include <gtest/gtest.h>
 #include <opencv2/videoio.hpp>
 
+#include "support/ScopedVariable.h"
 #include "tools/SampleVideo.h"
 #include "tools/SceneConditions.h"
+#include "tools/ToolsTestFiles.h"
 
 namespace kalvero {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SampleMakerFiles : public ::testing::Test {
+class SampleMakerFiles : public TestWithFolder<true> {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kalvero-maker-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    fs::path dir_;
 };
 
 // A bad value is a usage error (status 2) whose message names the option
@@ -175,12 +168,16 @@ TEST_F(SampleMakerFiles, LowBitrateGivesASmallerFile) {
     EXPECT_LT(fs::file_size(Path("low.mp4")) * 2, fs::file_size(Path("good.mp4")));
 }
 
+// Runs the sample maker on `args` with KALVERO_FFMPEG naming `ffmpeg`.
+int RunWithFfmpeg(const char* ffmpeg, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const kalvero::testing::ScopedVariable variable("KALVERO_FFMPEG", ffmpeg);
+    return RunMakeSample(args, out, err);
+}
+
 TEST_F(SampleMakerFiles, MissingFfmpegFailsWithAMessage) {
-    ::setenv("KALVERO_FFMPEG", "/no/such/ffmpeg", 1);
     std::ostringstream out;
     std::ostringstream err;
-    const int status = RunMakeSample({Path("x.mp4"), "--frames", "3"}, out, err);
-    ::unsetenv("KALVERO_FFMPEG");
+    const int status = RunWithFfmpeg("/no/such/ffmpeg", {Path("x.mp4"), "--frames", "3"}, out, err);
     EXPECT_EQ(status, 3);
     EXPECT_NE(err.str().find("ffmpeg"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("/no/such/ffmpeg"), std::string::npos) << err.str();
@@ -189,11 +186,9 @@ TEST_F(SampleMakerFiles, MissingFfmpegFailsWithAMessage) {
 
 TEST_F(SampleMakerFiles, FfmpegThatFailsIsReported) {
     // A program that starts but writes nothing stands for an encoder that fails.
-    ::setenv("KALVERO_FFMPEG", "false", 1);
     std::ostringstream out;
     std::ostringstream err;
-    const int status = RunMakeSample({Path("x.mp4"), "--frames", "3"}, out, err);
-    ::unsetenv("KALVERO_FFMPEG");
+    const int status = RunWithFfmpeg("false", {Path("x.mp4"), "--frames", "3"}, out, err);
     EXPECT_EQ(status, 3);
     EXPECT_NE(err.str().find("could not write the video"), std::string::npos) << err.str();
     // MPEG-4 part 2 halves the chroma and needs an even size.

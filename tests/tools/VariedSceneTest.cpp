@@ -11,6 +11,8 @@
 
 #include "tools/CarriageNumbers.h"
 #include "tools/SampleVideo.h"
+#include "tools/SceneRepeatability.h"
+#include "tools/ToolsTestFiles.h"
 #include "tools/ToolsTestFonts.h"
 #include "tools/VariedScene.h"
 
@@ -52,20 +54,7 @@ TEST(VariedScene, SameSeedGivesTheSameFramesAndTruth) {
     SampleOptions other = sample;
     other.seed = 2;
     const VariedScene c = Built(other, options);
-    for (int i : {0, 11, 23}) {
-        const cv::Mat fa = a.Frame(i);
-        ASSERT_EQ(fa.size(), sample.size);
-        ASSERT_EQ(fa.type(), CV_8UC3);
-        EXPECT_EQ(cv::norm(fa, b.Frame(i), cv::NORM_INF), 0.0) << "frame " << i;
-        EXPECT_GT(cv::norm(fa, c.Frame(i), cv::NORM_L1), 0.0) << "frame " << i;
-        const auto oa = a.Objects(i);
-        const auto ob = b.Objects(i);
-        ASSERT_EQ(oa.size(), ob.size());
-        for (std::size_t k = 0; k < oa.size(); ++k) {
-            EXPECT_EQ(oa[k].box, ob[k].box);
-            EXPECT_EQ(oa[k].text, ob[k].text);
-        }
-    }
+    ExpectSeedDecidesTheScene(a, b, c, sample.size, {0, 11, 23});
 }
 
 // Plain light digits (ink 192 on paint 72): every bright pixel of the
@@ -195,24 +184,7 @@ TEST(VariedScene, NegativesShowNoCarriageNumber) {
     }
 }
 
-class TruthFiles : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kalvero-truth-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
-};
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using TruthFiles = TestWithFolder<true>;
 
 std::vector<cv::Rect> BoxesIn(const std::string& json) {
     std::vector<cv::Rect> boxes;
@@ -234,7 +206,7 @@ TEST_F(TruthFiles, StillsAndVideosGetTheirTruth) {
     ASSERT_EQ(RunMakeSample({plain, "--size", "400x240", "--digit-height", "22"}, out, err), 0) << err.str();
     ASSERT_EQ(RunMakeSample({withTruth, "--size", "400x240", "--digit-height", "22", "--truth", json}, out, err), 0);
     EXPECT_EQ(cv::norm(cv::imread(plain), cv::imread(withTruth), cv::NORM_INF), 0.0);
-    const std::string text = ReadText(json);
+    const std::string text = ReadWholeFile(json);
     EXPECT_EQ(text.rfind("{\"file\": \"" + withTruth + "\", \"width\": 400, \"height\": 240, \"frames\": 1, "
                          "\"fps\": 25.0, \"font\": \"glyph\", \"seed\": 1,", 0), 0u) << text;
     EXPECT_NE(text.find("\"numbers\": [\"52473063\"]"), std::string::npos);
@@ -258,7 +230,7 @@ TEST_F(TruthFiles, StillsAndVideosGetTheirTruth) {
                             out, err),
               0)
         << err.str();
-    const std::string videoText = ReadText(videoJson);
+    const std::string videoText = ReadWholeFile(videoJson);
     EXPECT_NE(videoText.find("\"frames\": 6"), std::string::npos);
     EXPECT_NE(videoText.find("\"font\": \"stencil\""), std::string::npos);
     EXPECT_NE(videoText.find("{\"frame\": 6, "), std::string::npos);

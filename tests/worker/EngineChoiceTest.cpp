@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "recognition_common/CheckDigit.h"
+#include "support/ScopedVariable.h"
 #include "support/VideoFixtures.h"
 #include "worker/RecordingSink.h"
+#include "worker/RunConfiguration.h"
 #include "worker/VideoThread.h"
 
 namespace kalvero::testing {
@@ -18,12 +20,11 @@ constexpr char kFailing[] = "52473068";
 
 const cv::Rect kZone(0, 60, 320, 120);
 
-void Configure(RunSettings& options, const std::string& path) {
-    ASSERT_TRUE(StoreRunPath(options, path));
-    options.zoneX = kZone.x;
-    options.zoneY = kZone.y;
-    options.zoneW = kZone.width;
-    options.zoneH = kZone.height;
+// Settings for a run of the file `path` over kZone whose vote confirms a
+// number after three equal readings.
+void ConfigureVote(RunSettings& options, const std::string& path) {
+    options.colNum = 3;
+    Configure(options, path, kZone);
 }
 
 std::vector<cv::Mat> Frames(const char* number, int count) {
@@ -36,27 +37,6 @@ int Confirmations(const std::vector<RecordedFrame>& frames, const std::string& t
     return count;
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
-        ::setenv(name, value, 1);
-    }
-    ~ScopedVariable() {
-        if (hadOld_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
-
 TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillIs) {
     ASSERT_FALSE(CheckDigitHolds(kFailing));
     ASSERT_TRUE(CheckDigitHolds(kValid));
@@ -67,8 +47,7 @@ TEST(CheckDigitVote, AFailingReadingIsShownButNeverConfirmedWhileAValidOneStillI
         VideoThread block;
         RunSettings options;
         options.glyphCheckDigitVote = rule;
-        options.colNum = 3;
-        Configure(options, failing.path());
+        ConfigureVote(options, failing.path());
         RecordingSink sink;
         block.optionsChanged = true;
         block.Run(sink, options);
@@ -100,10 +79,9 @@ TEST(CheckDigitVote, TheRuleFollowsTheEngineInUse) {
     TestVideo failing(Frames(kFailing, 10));
     VideoThread block;
     RunSettings options;
-    options.colNum = 3;
     options.learnedCheckDigitVote = true;
     options.glyphCheckDigitVote = false;
-    Configure(options, failing.path());
+    ConfigureVote(options, failing.path());
     RecordingSink sink;
     block.optionsChanged = true;
     block.Run(sink, options);
@@ -114,8 +92,7 @@ TEST(EngineChoice, ASwitchDuringTheRunTakesEffectFromTheNextFrameAndRestartsTheV
     TestVideo video(Frames(kValid, 12));
     VideoThread block;
     RunSettings options;
-    options.colNum = 3;
-    Configure(options, video.path());
+    ConfigureVote(options, video.path());
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {
         if (report.frameNumber == 5) {
@@ -146,9 +123,8 @@ TEST(EngineChoice, AModelThatCannotBeLoadedIsReportedOnceAndTheGlyphEngineReads)
     TestVideo video(Frames(kValid, 8));
     VideoThread block;
     RunSettings options;
-    options.colNum = 3;
     options.engine = static_cast<std::int32_t>(RecognitionEngine::Learned);
-    Configure(options, video.path());
+    ConfigureVote(options, video.path());
     RecordingSink sink;
     block.optionsChanged = true;
     block.Run(sink, options);

@@ -36,12 +36,8 @@ TEST(ToBgr8, EveryPictureBecomesEightBitBgr) {
 }
 
 TEST(FrameSource, StillImagesPlayAsOneFrame) {
-    EXPECT_TRUE(IsStillImageName("a/b.PNG"));
-    EXPECT_TRUE(IsStillImageName("x.tiff"));
-    EXPECT_TRUE(IsStillImageName("x.jpeg"));
-    EXPECT_FALSE(IsStillImageName("x.avi"));
-    EXPECT_FALSE(IsStillImageName("dir.png/video"));
-    EXPECT_FALSE(IsStillImageName("png"));
+    for (const char* text : {"a/b.PNG", "x.tiff", "x.jpeg"}) EXPECT_TRUE(IsStillImageName(text)) << text;
+    for (const char* text : {"x.avi", "dir.png/video", "png"}) EXPECT_FALSE(IsStillImageName(text)) << text;
 
     TempFile still("png");
     ASSERT_TRUE(cv::imwrite(still.path(), cv::Mat(30, 40, CV_8UC4, cv::Scalar(10, 20, 30, 255))));
@@ -68,27 +64,26 @@ TEST(FrameSource, VideoFramesInOrderThenEnd) {
     EXPECT_FALSE(source.read(frame));
 }
 
+// Writes `text` as the whole of the file at `path`; false when it cannot.
+bool WriteText(const std::string& path, const char* text) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fputs(text, file);
+    std::fclose(file);
+    return true;
+}
+
 TEST(FrameSource, FilesThatDoNotDecodeDoNotOpen) {
     FrameSource source;
     EXPECT_FALSE(source.open(""));
     EXPECT_FALSE(source.open("/nonexistent/kalvero.avi"));
     EXPECT_FALSE(source.open("/nonexistent/kalvero.png"));
     TempFile garbage("png");
-    {
-        FILE* file = std::fopen(garbage.path().c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("not an image", file);
-        std::fclose(file);
-    }
+    ASSERT_TRUE(WriteText(garbage.path(), "not an image"));
     EXPECT_FALSE(source.open(garbage.path()));
     EXPECT_FALSE(source.isOpened());
     TempFile notAVideo("avi");
-    {
-        FILE* file = std::fopen(notAVideo.path().c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("RIFF but not really", file);
-        std::fclose(file);
-    }
+    ASSERT_TRUE(WriteText(notAVideo.path(), "RIFF but not really"));
     EXPECT_FALSE(source.open(notAVideo.path()));
     EXPECT_FALSE(source.open(std::filesystem::temp_directory_path().string()));  // a folder
     EXPECT_FALSE(source.isOpened());

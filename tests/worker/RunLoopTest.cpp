@@ -9,6 +9,7 @@
 
 #include "worker/PixelCounts.h"
 #include "worker/RecordingSink.h"
+#include "worker/RunConfiguration.h"
 #include "support/VideoFixtures.h"
 #include "worker/VideoThread.h"
 
@@ -21,14 +22,6 @@ const cv::Vec3b kRgbYellow(255, 255, 0);
 const cv::Vec3b kRgbMagenta(255, 0, 255);
 
 constexpr char kNumber[] = "52473063";
-
-void Configure(RunSettings& options, const std::string& path, cv::Rect zone) {
-    ASSERT_TRUE(StoreRunPath(options, path));
-    options.zoneX = zone.x;
-    options.zoneY = zone.y;
-    options.zoneW = zone.width;
-    options.zoneH = zone.height;
-}
 
 // The area the banner of `text` covers in a frame of `rows` rows at font
 // scale 1.0 (the run's default font settings).

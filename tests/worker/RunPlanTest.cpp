@@ -7,6 +7,7 @@
 
 #include "support/VideoFixtures.h"
 #include "worker/RecordingSink.h"
+#include "worker/RunConfiguration.h"
 #include "worker/RunPlan.h"
 #include "worker/VideoThread.h"
 
@@ -78,9 +79,7 @@ TEST(RunPlanHandoff, ARecordStoredDuringTheRunIsNotReadUntilItIsHandedOver) {
     TestVideo video(PlainFrames(cv::Size(160, 120), 6));
     VideoThread block;
     RunSettings options;
-    ASSERT_TRUE(StoreRunPath(options, video.path()));
-    options.zoneW = 40;
-    options.zoneH = 30;
+    Configure(options, video.path(), cv::Rect(0, 0, 40, 30));
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {
         if (report.frameNumber == 2) {
@@ -105,9 +104,7 @@ TEST(RunPlanHandoff, AShownZoneIsDrawnFromTheNextFrameWhileRecognitionKeepsItsZo
     TestVideo video(PlainFrames(cv::Size(160, 120), 6));
     VideoThread block;
     RunSettings options;
-    ASSERT_TRUE(StoreRunPath(options, video.path()));
-    options.zoneW = 40;
-    options.zoneH = 30;
+    Configure(options, video.path(), cv::Rect(0, 0, 40, 30));
     const cv::Rect shownZone(60, 50, 80, 40);
     RecordingSink sink;
     sink.onFrame = [&](const FrameReport& report) {

@@ -8,6 +8,7 @@
 #include "recognition_common/CheckDigit.h"
 #include "support/VideoFixtures.h"
 #include "worker/RecordingSink.h"
+#include "worker/RunConfiguration.h"
 #include "worker/StreakConfirmation.h"
 #include "worker/VideoThread.h"
 
@@ -104,11 +105,7 @@ std::vector<RecordedFrame> RunShownFor(int shown, int streak, RecognitionEngine 
     TestVideo video(frames);
     VideoThread block;
     RunSettings options;
-    EXPECT_TRUE(StoreRunPath(options, video.path()));
-    options.zoneX = 0;
-    options.zoneY = 0;
-    options.zoneW = size.width;
-    options.zoneH = size.height;
+    Configure(options, video.path(), cv::Rect(cv::Point(0, 0), size));
     options.engine = static_cast<std::int32_t>(engine);
     options.confirmStreak = streak;
     RecordingSink sink;

@@ -9,45 +9,21 @@
 #include <gtest/gtest.h>
 
 #include "line_reader/LineReader.h"
+#include "support/ScopedVariable.h"
 #include "support/VideoFixtures.h"
 #include "worker/RecordingSink.h"
+#include "worker/RunConfiguration.h"
 #include "worker/VideoThread.h"
 #include "worker/ZoneReaders.h"
 
 namespace kalvero::testing {
 namespace {
 
-// Sets an environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
-        ::setenv(name, value, 1);
-    }
-    ~ScopedVariable() {
-        if (hadOld_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
-};
-
 // A run of `video` through `block` with the learned engine; every frame
 // must have been read by it.
 void RunLearned(VideoThread& block, const TestVideo& video) {
     RunSettings options;
-    ASSERT_TRUE(StoreRunPath(options, video.path()));
-    options.zoneY = 60;
-    options.zoneW = 320;
-    options.zoneH = 120;
+    Configure(options, video.path(), cv::Rect(0, 60, 320, 120));
     options.engine = static_cast<std::int32_t>(RecognitionEngine::Learned);
     block.optionsChanged = true;
     RecordingSink sink;
@@ -56,9 +32,15 @@ void RunLearned(VideoThread& block, const TestVideo& video) {
     for (const RecordedFrame& frame : sink.frames()) EXPECT_EQ(frame.engine, RecognitionEngine::Learned);
 }
 
+// The zone (0, 60, 320, 120) of a 320 x 240 frame that shows `number` with
+// digits 29 pixels high.
+cv::Mat NumberZone(const std::string& number) {
+    const cv::Mat frame = NumberFrames(cv::Size(320, 240), 1, number, 29, cv::Point(40, 100)).front();
+    return frame(cv::Rect(0, 60, 320, 120));
+}
+
 TEST(ZoneReaders, EachEngineReadsTheSameNumberThroughTheOneInterface) {
-    const cv::Mat frame = NumberFrames(cv::Size(320, 240), 1, "52473063", 29, cv::Point(40, 100)).front();
-    const cv::Mat zone = frame(cv::Rect(0, 60, 320, 120));
+    const cv::Mat zone = NumberZone("52473063");
     std::string error;
     const std::unique_ptr<LineReader> network = LineReader::Create(error);
     ASSERT_NE(network, nullptr) << error;
@@ -88,8 +70,7 @@ TEST(ZoneReaders, ALearnedEngineWithoutItsNetworkGivesTheGlyphReader) {
 TEST(ZoneReaders, UnderTheCheckDigitRuleTheLearnedEngineDropsReadingsWhoseCheckDigitFails) {
     // 52473064 is 52473063 with its check digit wrong: read as it is
     // painted without the rule, not at all with it.
-    const cv::Mat frame = NumberFrames(cv::Size(320, 240), 1, "52473064", 29, cv::Point(40, 100)).front();
-    const cv::Mat zone = frame(cv::Rect(0, 60, 320, 120));
+    const cv::Mat zone = NumberZone("52473064");
     std::string error;
     const std::unique_ptr<LineReader> network = LineReader::Create(error);
     ASSERT_NE(network, nullptr) << error;
