@@ -1,5 +1,6 @@
 // kalvero-read run as a separate process on sample videos the test writes.
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -262,6 +263,37 @@ TEST(ReaderInterrupt, CtrlCEndsTheRunAfterTheCurrentFrameAndStillSummarises) {
               std::string::npos)
         << r.err;
 }
+
+// What service managers, containers and a closed terminal send ends the run
+// like Ctrl-C: the frame in hand finishes, the pass open at that moment is
+// closed and written, the summary and the report are written, status 0.
+class ReaderStopSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(ReaderStopSignal, EndsTheRunLikeCtrlCAndWritesTheOpenPassAndTheReport) {
+    const SampleOptions sample = MakeSample("52473063", true, 20, {320, 180}, 200);
+    const std::string video = SampleFile("long.avi", sample);
+    const std::string tag = std::to_string(GetParam());
+    const std::string passes = ScratchDir() + "/stop-" + tag + ".jsonl";
+    const std::string report = ScratchDir() + "/stop-" + tag + ".html";
+    // The number is in view from the first frame: a pass is open when the
+    // signal comes.
+    const ProcessResult r = InterruptReaderProcess(
+        {video, "--digit-height", "20", "--json", "--passes", passes, "--report", report}, 12, GetParam());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::size_t frames = Lines(r.out).size();
+    EXPECT_LT(frames, 200u);
+    EXPECT_NE(r.err.find("Interrupted after frame " + std::to_string(frames) + "."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"interrupted\": true"), std::string::npos) << r.err;
+    const std::vector<std::string> passLines = Lines(ReadFile(passes));
+    ASSERT_EQ(passLines.size(), 1u) << ReadFile(passes);
+    EXPECT_NE(passLines.front().find("\"number\": \"52473063\""), std::string::npos) << passLines.front();
+    EXPECT_NE(ReadFile(report).find("52473063"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndHangUp, ReaderStopSignal, ::testing::Values(SIGTERM, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGHUP");
+                         });
 
 }  // namespace
 }  // namespace kalvero

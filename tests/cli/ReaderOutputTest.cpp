@@ -41,8 +41,9 @@ TEST_P(ReaderBrokenOutput, EndsWithStatusFourAndSaysWhy) {
     }
     const ProcessResult r = RunReaderWithBrokenOutput(args, broken);
     EXPECT_EQ(r.status, 4) << c.what << "\n" << r.err;
-    const std::string reason = broken == BrokenOutput::Full ? "standard output: No space left on device"
-                                                            : "standard output is closed";
+    const std::string reason = broken == BrokenOutput::Full         ? "standard output: No space left on device"
+                               : broken == BrokenOutput::ReaderGone ? "standard output: Broken pipe"
+                                                                    : "standard output is closed";
     EXPECT_NE(r.err.find("kalvero-read: output could not be written: " + reason + "\n"),
               std::string::npos)
         << c.what << "\n" << r.err;
@@ -56,11 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
                                          OutputCase{"sign-json", {"@video", "--sign", "0,0,60,60", "--json"}},
                                          OutputCase{"help", {"--help"}},
                                          OutputCase{"version", {"--version"}}),
-                       ::testing::Values(BrokenOutput::Full, BrokenOutput::Closed)),
+                       ::testing::Values(BrokenOutput::Full, BrokenOutput::Closed, BrokenOutput::ReaderGone)),
     [](const ::testing::TestParamInfo<ReaderBrokenOutput::ParamType>& info) {
         const std::string what = std::get<0>(info.param).what;
+        const BrokenOutput broken = std::get<1>(info.param);
         return (what == "sign-json" ? std::string("signjson") : what) +
-               (std::get<1>(info.param) == BrokenOutput::Full ? "_full" : "_closed");
+               (broken == BrokenOutput::Full ? "_full" : broken == BrokenOutput::Closed ? "_closed" : "_pipe");
     });
 
 class ReaderBrokenOutputSummary
@@ -88,8 +90,8 @@ TEST_P(ReaderBrokenOutputSummary, SaysOnStandardErrorThatTheRunStoppedForTheOutp
 }
 
 INSTANTIATE_TEST_SUITE_P(TextAndJson, ReaderBrokenOutputSummary,
-                         ::testing::Combine(::testing::Bool(),
-                                            ::testing::Values(BrokenOutput::Full, BrokenOutput::Closed)));
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(BrokenOutput::Full, BrokenOutput::Closed,
+                                                                                 BrokenOutput::ReaderGone)));
 
 // With standard output closed, the first file the reader opens would get
 // descriptor 1; the frames' JSON must not end up in it.

@@ -47,13 +47,17 @@ struct ScratchFolder {
 };
 
 // Starts `program` with `args`; stdout and stderr go to the given files
-// (an empty `outPath`: stdout closed).
+// (an empty `outPath`: stdout closed), or stdout to the pipe end `outFd`
+// when it is given.
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
-            const std::string& outPath, const std::string& errPath) {
+            const std::string& outPath, const std::string& errPath, int outFd = -1) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (outPath.empty()) {
+    if (outFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+        posix_spawn_file_actions_addclose(&actions, outFd);
+    } else if (outPath.empty()) {
         posix_spawn_file_actions_addclose(&actions, 1);
     } else {
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -122,8 +126,19 @@ ProcessResult RunReaderProcess(const std::vector<std::string>& args) {
 
 ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, BrokenOutput broken) {
     const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
-    const pid_t pid = Spawn(ReaderExecutable(), args, broken == BrokenOutput::Full ? "/dev/full" : "",
-                            base + ".err");
+    pid_t pid = -1;
+    if (broken == BrokenOutput::ReaderGone) {
+        // A pipe whose reading end is closed before the reader writes (what
+        // `| head -1` leaves once head has its line): every write to it
+        // fails, and would raise SIGPIPE.
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
+        ::close(ends[0]);
+        pid = Spawn(ReaderExecutable(), args, "", base + ".err", ends[1]);
+        ::close(ends[1]);
+    } else {
+        pid = Spawn(ReaderExecutable(), args, broken == BrokenOutput::Full ? "/dev/full" : "", base + ".err");
+    }
     ProcessResult result;
     result.status = Wait(pid);
     result.err = ReadFile(base + ".err");
@@ -131,7 +146,7 @@ ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, Br
 }
 
 ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
-                                     int linesBeforeInterrupt) {
+                                     int linesBeforeInterrupt, int signal) {
     const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
     const pid_t pid = Spawn(ReaderExecutable(), args, base + ".out", base + ".err");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -149,7 +164,7 @@ ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    kill(pid, SIGINT);
+    kill(pid, signal);
     ProcessResult result;
     result.status = Wait(pid);
     result.out = ReadFile(base + ".out");

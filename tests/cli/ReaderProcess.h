@@ -24,16 +24,17 @@ ProcessResult RunReaderProcess(const std::vector<std::string>& args);
 
 // Standard output that takes no text: /dev/full (every write fails with
 // ENOSPC) or a closed descriptor.
-enum class BrokenOutput { Full, Closed };
+// Standard output on a full device, closed, or a pipe nobody reads any more.
+enum class BrokenOutput { Full, Closed, ReaderGone };
 
 // Runs kalvero-read with `args` and standard output broken that way; only
 // the status and standard error come back.
 ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, BrokenOutput broken);
 
-// Starts kalvero-read with `args`, sends it SIGINT once its standard output
-// holds `linesBeforeInterrupt` lines, and waits for it.
+// Starts kalvero-read with `args`, sends it `signal` (SIGINT: Ctrl-C) once
+// its standard output holds `linesBeforeInterrupt` lines, and waits for it.
 ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
-                                     int linesBeforeInterrupt);
+                                     int linesBeforeInterrupt, int signal = 2);
 
 // Folder for this test process's files, removed when the process ends.
 std::string ScratchDir();
