@@ -1,8 +1,13 @@
 #include "cli/PassFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "cli/JsonOutput.h"
 #include "command_line/LowerCase.h"
@@ -100,19 +105,76 @@ std::string PassFile::JsonRecord(const CarriagePass& p) {
     return JsonLine(record);
 }
 
+PassFile::Descriptor& PassFile::Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+PassFile::Descriptor::~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+namespace {
+
+// The size of an open file, or -1.
+off_t SizeOf(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? info.st_size : -1;
+}
+
+// Cuts a regular file back to the end of its last whole line: the bytes
+// after its last line end are a record a killed reader or a full disk left
+// unfinished. Reads backwards in blocks. False when it cannot be done.
+bool CutUnfinishedLine(int fd) {
+    const off_t size = SizeOf(fd);
+    if (size <= 0) return size == 0;
+    std::vector<char> block(4096);
+    off_t end = size;
+    while (end > 0) {
+        const off_t start = std::max<off_t>(0, end - static_cast<off_t>(block.size()));
+        const auto count = static_cast<std::size_t>(end - start);
+        if (::pread(fd, block.data(), count, start) != static_cast<ssize_t>(count)) return false;
+        for (std::size_t i = count; i > 0; --i) {
+            if (block[i - 1] != '\n') continue;
+            const off_t whole = start + static_cast<off_t>(i);
+            return whole == size || ::ftruncate(fd, whole) == 0;
+        }
+        end = start;
+    }
+    return ::ftruncate(fd, 0) == 0;  // not one whole line
+}
+
+}  // namespace
+
 bool PassFile::Open(const std::string& path, std::string& error) {
     path_ = path;
+    failed_ = false;
     const std::string cannot = "cannot write passes to '" + PrintableText(path) + "': ";
     if (!FormFor(path, form_)) {
         error = cannot + "the name must end in .csv, .jsonl, .ndjson or .json";
         return false;
     }
-    file_.reset(std::fopen(path.c_str(), "w"));
-    if (!file_) {
+    file_ = Descriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (file_.get() < 0) {
         error = cannot + std::strerror(errno);
         return false;
     }
-    return form_ == Form::Csv ? Put(std::string(CsvHeader()) + "\n", error) : true;
+    struct stat info {};
+    regular_ = ::fstat(file_.get(), &info) == 0 && S_ISREG(info.st_mode);
+    if (regular_) {
+        // Reading back needs a descriptor open for reading too.
+        const Descriptor reading(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+        if (reading.get() < 0 || !CutUnfinishedLine(reading.get())) {
+            error = cannot + std::strerror(errno != 0 ? errno : EIO);
+            return false;
+        }
+    }
+    const bool empty = !regular_ || SizeOf(file_.get()) == 0;
+    return form_ == Form::Csv && empty ? Put(std::string(CsvHeader()) + "\n", error) : true;
 }
 
 bool PassFile::Write(const CarriagePass& pass, std::string& error) {
@@ -121,16 +183,28 @@ bool PassFile::Write(const CarriagePass& pass, std::string& error) {
 
 bool PassFile::Put(const std::string& text, std::string& error) {
     const std::string cannot = "cannot write passes to '" + PrintableText(path_) + "': ";
-    if (failed_ || !file_) {
+    if (failed_ || file_.get() < 0) {
         error = cannot + "an earlier write failed";
         return false;
     }
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size() ||
-        std::fflush(file_.get()) != 0) {
-        failed_ = true;
-        error = cannot + std::strerror(errno != 0 ? errno : EIO);
-        return false;
+    const off_t before = regular_ ? SizeOf(file_.get()) : -1;
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = ::write(file_.get(), text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            const int reason = wrote < 0 ? errno : ENOSPC;
+            failed_ = true;
+            // What of the record reached the file goes again: the file ends
+            // with its last whole record.
+            if (done > 0 && before >= 0 && ::ftruncate(file_.get(), before) != 0) {
+                error = cannot + std::strerror(reason) + "; the unfinished record could not be removed";
+                return false;
+            }
+            error = cannot + std::strerror(reason);
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
     }
     return true;
 }

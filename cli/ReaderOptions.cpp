@@ -81,7 +81,7 @@ std::string ReaderUsage() {
            "                     srt://) that breaks off is tried again, with growing\n"
            "                     waits, for up to S seconds, 0..86400 (60)\n"
            "  --jobs N           inputs read at once, 1..256 (one per core)\n"
-           "  --passes FILE      write each carriage pass as it ends: .csv gives CSV,\n"
+           "  --passes FILE      append each carriage pass as it ends: .csv gives CSV,\n"
            "                     .jsonl (or .ndjson, .json) JSON Lines\n"
            "  --sign X,Y,W,H     read the speed-limit sign in this box of the scaled first\n"
            "                     frame instead of reading numbers\n"

@@ -1,3 +1,6 @@
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -88,6 +91,73 @@ TEST(PassFile, NamesThatCannotBeWrittenAndAFullDiskAreRefusedWithTheReason) {
     EXPECT_FALSE(full.Write(Sample(), error));
     EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
     EXPECT_FALSE(full.Write(Sample(), error));
+}
+
+// Writes `text` as the whole content of `path`.
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+TEST(PassFile, ARestartAppendsAndCutsOffTheLineAKilledReaderLeftUnfinished) {
+    const std::string header = std::string(PassFile::CsvHeader()) + "\n";
+    const std::string record = PassFile::CsvRecord(Sample()) + "\n";
+    const std::string csv = ScratchDir() + "/restart.csv";
+    const std::string jsonl = ScratchDir() + "/restart.jsonl";
+    std::string error;
+
+    // An earlier run's passes stay, and the header is not written again.
+    WriteText(csv, header + record);
+    {
+        PassFile file;
+        ASSERT_TRUE(file.Open(csv, error)) << error;
+        ASSERT_TRUE(file.Write(Sample(), error)) << error;
+    }
+    EXPECT_EQ(ReadFile(csv), header + record + record);
+
+    // A record cut short by kill -9 or a full disk goes; the whole ones stay.
+    const std::string json = PassFile::JsonRecord(Sample()) + "\n";
+    WriteText(jsonl, json + json.substr(0, 40));
+    {
+        PassFile file;
+        ASSERT_TRUE(file.Open(jsonl, error)) << error;
+        EXPECT_EQ(ReadFile(jsonl), json);
+        ASSERT_TRUE(file.Write(Sample(), error)) << error;
+    }
+    EXPECT_EQ(ReadFile(jsonl), json + json);
+
+    // Nothing whole at all: the file starts afresh, with its header.
+    WriteText(csv, "file,num");
+    {
+        PassFile file;
+        ASSERT_TRUE(file.Open(csv, error)) << error;
+    }
+    EXPECT_EQ(ReadFile(csv), header);
+}
+
+TEST(PassFile, ARecordTheDiskHasNoRoomForLeavesNoPartOfItBehind) {
+    const std::string path = ScratchDir() + "/no-room.jsonl";
+    std::filesystem::remove(path);
+    const std::string record = PassFile::JsonRecord(Sample()) + "\n";
+    PassFile file;
+    std::string error;
+    ASSERT_TRUE(file.Open(path, error)) << error;
+    ASSERT_TRUE(file.Write(Sample(), error)) << error;
+    // A file size limit a little past the first record stands in for a full
+    // disk: the second record's write stops part way (EFBIG).
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = record.size() + 50;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool wrote = file.Write(Sample(), error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(wrote);
+    EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+    EXPECT_EQ(ReadFile(path), record);
+    EXPECT_FALSE(file.Write(Sample(), error));
+    EXPECT_EQ(ReadFile(path), record);
 }
 
 TEST(PassSummary, ListsEachPassAndNothingWithoutOne) {

@@ -138,5 +138,25 @@ TEST(ReaderPassesErrors, APassFileThatCannotBeWrittenStopsTheReaderBeforeReading
         << r.err;
 }
 
+TEST(ReaderPassesRestart, ARestartAppendsToThePassFileWithItsHeaderOnce) {
+    SampleOptions sample = SmallSample(cv::Size(320, 180), 30, 20);
+    const std::string video = SampleFile("passes-restart.avi", sample);
+    for (const char* name : {"/restart.csv", "/restart.jsonl"}) {
+        const std::string passes = ScratchDir() + name;
+        std::filesystem::remove(passes);
+        for (int run = 0; run < 2; ++run) {
+            const ProcessResult r = RunReaderProcess({video, "--digit-height", "20", "--passes", passes});
+            ASSERT_EQ(r.status, 0) << r.err;
+        }
+        const std::vector<std::string> lines = Lines(ReadFile(passes));
+        const bool csv = std::string(name).find(".csv") != std::string::npos;
+        ASSERT_EQ(lines.size(), csv ? 3u : 2u) << ReadFile(passes);
+        if (csv) {
+            EXPECT_EQ(lines[0].rfind("file,number,", 0), 0u) << lines[0];
+        }
+        EXPECT_EQ(lines[lines.size() - 1], lines[lines.size() - 2]);
+    }
+}
+
 }  // namespace
 }  // namespace kalvero
