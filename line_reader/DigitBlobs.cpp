@@ -81,29 +81,45 @@ int VerticalGap(const cv::Rect& a, const cv::Rect& b) {
 
 // Joins pieces that sit one above the other (stencil breaks) while the
 // result stays within a digit's height; repeats until nothing changes.
+// Pieces are sorted by left edge, so a piece is only compared with the few
+// that start before it ends; a joined piece is marked and dropped at the
+// end rather than erased, and a piece that grew is compared again from its
+// neighbours on: a textured 4K frame has tens of thousands of pieces, and
+// starting over after every join made this cost seconds.
 void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
     const double maxGap = kStencilGap * digitHeight;
     const double maxHeight = kMaxHeight * digitHeight;
+    std::vector<char> joinedAway(pieces.size(), 0);
     bool joined = true;
     while (joined) {
         joined = false;
-        for (std::size_t i = 0; i < pieces.size() && !joined; ++i) {
-            for (std::size_t j = i + 1; j < pieces.size(); ++j) {
-                const cv::Rect& a = pieces[i].box;
-                const cv::Rect& b = pieces[j].box;
-                // Sorted by left edge: no later piece reaches back over a.
-                if (b.x >= a.x + a.width) break;
-                if (!OverlapHorizontally(a, b) || VerticalGap(a, b) > maxGap) continue;
-                const cv::Rect both = a | b;
-                if (both.height > maxHeight || both.width > kMaxAspect * both.height) continue;
-                pieces[i].box = both;
-                pieces[i].area += pieces[j].area;
-                pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(j));
-                joined = true;
-                break;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            if (joinedAway[i]) continue;
+            for (bool grew = true; grew;) {
+                grew = false;
+                for (std::size_t j = i + 1; j < pieces.size(); ++j) {
+                    if (joinedAway[j]) continue;
+                    const cv::Rect& a = pieces[i].box;
+                    const cv::Rect& b = pieces[j].box;
+                    // Sorted by left edge: no later piece reaches back over a.
+                    if (b.x >= a.x + a.width) break;
+                    if (!OverlapHorizontally(a, b) || VerticalGap(a, b) > maxGap) continue;
+                    const cv::Rect both = a | b;
+                    if (both.height > maxHeight || both.width > kMaxAspect * both.height) continue;
+                    pieces[i].box = both;
+                    pieces[i].area += pieces[j].area;
+                    joinedAway[j] = 1;
+                    joined = grew = true;
+                    break;
+                }
             }
         }
     }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (!joinedAway[i]) pieces[kept++] = pieces[i];
+    }
+    pieces.resize(kept);
 }
 
 // Cuts the rows `box` of a component into `count` pieces about one digit
