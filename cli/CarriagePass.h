@@ -1,9 +1,12 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <opencv2/core.hpp>
+
+#include "cli/TimeOfDay.h"
 
 namespace kalvero {
 
@@ -23,6 +26,8 @@ struct CarriagePass {
     int lastFrame = 0;
     double startSeconds = 0.0;        // the source's timestamps of those frames
     double endSeconds = 0.0;
+    std::optional<TimeOfDay> startTime;  // the times of day of those frames, when known
+    std::optional<TimeOfDay> endTime;
     int firstConfirmedFrame = 0;
     std::vector<std::pair<int, int>> readFrames;  // runs [first, last] of frames reading it
     std::vector<std::pair<int, float>> scores;    // (frame, score) of every frame reading it
