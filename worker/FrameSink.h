@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +18,12 @@ constexpr int kNoVote = -2;
 struct FrameReport {
     int frameNumber = 0;              // 1 for the first frame of the run
     double timestampMs = 0.0;         // the source's time of this frame (0 for a still)
+    std::optional<std::chrono::system_clock::time_point> wallTime;  // its time of day, when known
     cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only;
                                       // empty when the sink wants no image
+    cv::Mat sourceImage;              // the frame as decoded (BGR, before the zoom and the
+                                      // overlays); valid during the call only; empty when
+                                      // the sink wants no image
     std::string logLine;              // "Frame #%d: Time recognition: %.3f s"
     float recognitionSeconds = 0.0f;  // the time in the log line (whole milliseconds)
     double recognitionMs = 0.0;       // the same time, to the clock's resolution
