@@ -8,6 +8,7 @@
 
 #include "ReaderProcess.h"
 #include "cli/HtmlReport.h"
+#include "cli/InputId.h"
 #include "cli/PassCrops.h"
 #include "cli/PassTracker.h"
 #include "worker/RunSettings.h"
@@ -74,10 +75,9 @@ TEST(PassCrops, CropsAreCutAroundTheBoxInsideThePictureAndNamedByNumberAndFrame)
     CarriagePass p = Pass();
     p.file = "cams/east.mp4";
     p.bestFrame = 7;
-    EXPECT_EQ(CropFileName(p, false), "52473063_f0007.png");
-    EXPECT_EQ(CropFileName(p, true), "east_52473063_f0007.png");
+    EXPECT_EQ(CropFileName(p), "east-" + InputId("cams/east.mp4") + "_52473063_f0007.png");
     std::string error;
-    EXPECT_FALSE(WriteCrop(ScratchDir(), p, false, error));
+    EXPECT_FALSE(WriteCrop(ScratchDir(), p, error));
     EXPECT_NE(error.find("no picture was kept"), std::string::npos);
 }
 
