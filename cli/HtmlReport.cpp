@@ -79,14 +79,14 @@ std::string TimeKey(const CarriagePass& pass) {
 }
 
 const char* const kStyle =
-    "body{font-family:sans-serif;margin:16px;color:#222;max-width:1248px}"
+    "body{font-family:sans-serif;margin:16px;color:#222}"
     "h1{font-size:22px;margin:0 0 8px}"
     ".bar{display:flex;gap:16px;align-items:center;margin:8px 0}"
     ".bar input{font-size:15px;padding:4px 8px;width:320px}"
     "table{border-collapse:collapse;width:100%;table-layout:fixed}"
     "th,td{border:1px solid #bbb;padding:4px 6px;text-align:left;vertical-align:middle;"
     "overflow-wrap:anywhere;font-size:13px}"
-    "th{background:#eee;position:sticky;top:0}"
+    "th{background:#eee;position:sticky;top:0;overflow-wrap:normal}"
     "th.sort{cursor:pointer;user-select:none;text-decoration:underline dotted}"
     "th.sort[data-dir=up]::after{content:' \\25B2'}"
     "th.sort[data-dir=down]::after{content:' \\25BC'}"
@@ -98,8 +98,10 @@ const char* const kStyle =
     ".none{color:#888}";
 
 // Sorting (a click on a header with class "sort": again to reverse) and
-// filtering (the search box over the number and file columns). Rows carry
-// their keys in data-* attributes.
+// filtering (the search box over the number and file columns; every word
+// typed must be in one of them). Rows carry their keys in data-*
+// attributes. The page's address may ask for both after '#': q=WORDS,
+// sort=KEY or sort=-KEY (descending).
 const char* const kScript = R"JS(
 (function(){
 var table=document.getElementById('passes');
@@ -136,6 +138,14 @@ Array.prototype.forEach.call(table.querySelectorAll('th.sort'),function(th){
   th.addEventListener('click',function(){sortBy(th);});
 });
 search.addEventListener('input',filter);
+// A link can carry a search and an order: "report.html#q=east&sort=-time".
+var asked=new URLSearchParams(location.hash.slice(1));
+if(asked.get('q')){search.value=asked.get('q');}
+var order=asked.get('sort');
+if(order){
+  var down=order.charAt(0)==='-', th=table.querySelector('th.sort[data-key="'+(down?order.slice(1):order)+'"]');
+  if(th){sortBy(th);if(down){sortBy(th);}}
+}
 filter();
 })();
 )JS";
@@ -205,7 +215,7 @@ std::string HtmlReportRow(const CarriagePass& p, int index) {
            "<br><span class=\"none\">confirmed in " + std::to_string(p.firstConfirmedFrame) +
            "</span></td><td>" + DirectionName(p.direction) + "</td><td>" + Fixed(p.bestScore, 3) +
            "<br><span class=\"none\">frame " + std::to_string(p.bestFrame) + "</span></td><td>" +
-           ScorePlot(p, 120, 36) + "</td></tr>\n";
+           ScorePlot(p, 100, 36) + "</td></tr>\n";
 }
 
 std::string HtmlReportPage(const std::vector<std::string>& rows, const std::string& title, bool running) {
@@ -216,11 +226,11 @@ std::string HtmlReportPage(const std::vector<std::string>& rows, const std::stri
                        (running ? " so far (the run goes on; reload for more)" : "") +
                        "</span><input id=\"search\" type=\"search\" placeholder=\"Search number or file\" "
                        "aria-label=\"Search number or file\"><span id=\"shown\"></span></div>\n";
-    // Column widths add up to the page's 1248 px.
-    html += "<table id=\"passes\"><colgroup><col style=\"width:40px\"><col style=\"width:230px\">"
-            "<col style=\"width:110px\"><col style=\"width:60px\"><col style=\"width:190px\">"
-            "<col style=\"width:110px\"><col style=\"width:190px\"><col style=\"width:100px\">"
-            "<col style=\"width:64px\"><col style=\"width:80px\"><col style=\"width:134px\"></colgroup>\n"
+    // Column shares of the page's width (1248 px in a 1280-px window).
+    html += "<table id=\"passes\"><colgroup><col style=\"width:3%\"><col style=\"width:17%\">"
+            "<col style=\"width:9%\"><col style=\"width:5%\"><col style=\"width:15%\">"
+            "<col style=\"width:8.5%\"><col style=\"width:14.5%\"><col style=\"width:7.5%\">"
+            "<col style=\"width:6.5%\"><col style=\"width:6%\"><col style=\"width:8%\"></colgroup>\n"
             "<thead><tr><th class=\"sort\" data-key=\"index\" data-numeric=\"1\">#</th><th>Picture</th>"
             "<th class=\"sort\" data-key=\"number\">Number</th><th>Check digit</th>"
             "<th class=\"sort\" data-key=\"file\">File</th><th>Start&ndash;end, s</th>"

@@ -10,9 +10,9 @@
 namespace kalvero {
 
 namespace {
-// Rows kept above a number's box: none; the crop's shape is the one the
-// window's pictures had (the reading is written right above the box there).
-constexpr int kCropTop = 0;
+// Rows kept above a number's box, in sixths of its height: a reader's box
+// hugs the digits' tops.
+constexpr int kCropTopSixths = 1;
 }  // namespace
 
 PassFrame PassFrameFrom(const FrameReport& report) {
@@ -50,11 +50,10 @@ cv::Rect ToSourcePixels(const cv::Rect& box, cv::Size scaledSize, cv::Size sourc
 }
 
 cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box) {
-    // Half a digit height on either side and a third below; nothing above,
-    // where the window writes the reading over the picture.
+    // Half a digit height on either side, a sixth above and a third below.
     const int side = box.height / 2;
-    const cv::Rect grown(box.x - side, box.y - kCropTop, box.width + 2 * side,
-                         box.height + kCropTop + box.height / 3);
+    const int top = box.height * kCropTopSixths / 6;
+    const cv::Rect grown(box.x - side, box.y - top, box.width + 2 * side, box.height + top + box.height / 3);
     const cv::Rect inside = grown & cv::Rect(0, 0, image.cols, image.rows);
     return inside.empty() ? cv::Mat() : image(inside).clone();
 }

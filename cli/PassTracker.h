@@ -25,8 +25,8 @@ struct PassFrame {
 };
 
 // The part of `image` around `box`: the box grown by half its height left
-// and right and a third below, nothing above (the window writes the
-// reading's text right above the box), clipped to the image; a copy. Empty when nothing of it is inside.
+// and right, a sixth above and a third below, clipped to the image; a copy.
+// Empty when nothing of it is inside.
 cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box);
 
 // `box` of a frame of `scaledSize` in the pixels of the same frame at
