@@ -240,7 +240,7 @@ std::string HtmlReportPage(const std::vector<std::string>& rows, const std::stri
     for (const std::string& row : rows) {
         html += row;
     }
-    html += "</tbody></table>\n<script>";
+    html += "</tbody></table>\n<script type=\"text/javascript\">";
     html += kScript;
     html += "</script>\n</body></html>\n";
     return html;
