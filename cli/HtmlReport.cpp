@@ -56,6 +56,16 @@ std::string CropImage(const CarriagePass& pass) {
            "\">";
 }
 
+// The file cell: the folder in grey, cut after two lines (the cell's title
+// holds the whole path), and the file's name in full below it.
+std::string FileCell(const std::string& file) {
+    const std::size_t slash = file.find_last_of('/');
+    if (slash == std::string::npos) {
+        return Escape(file);
+    }
+    return "<div class=\"folder\">" + Escape(file.substr(0, slash + 1)) + "</div>" + Escape(file.substr(slash + 1));
+}
+
 // A time of day as the page shows it: ISO 8601 UTC in a <time>, "-" when
 // unknown.
 std::string TimeCell(const std::optional<TimeOfDay>& time) {
@@ -93,6 +103,8 @@ const char* const kStyle =
     "td.number{font-family:monospace;font-size:16px;font-weight:bold}"
     "td.fails{color:#b00}"
     "td.file{font-family:monospace;font-size:12px}"
+    "td.file .folder{color:#666;display:-webkit-box;-webkit-line-clamp:2;-webkit-box-orient:vertical;"
+    "overflow:hidden}"
     "img{display:block;max-width:100%;max-height:90px}"
     "svg{display:block;max-width:100%}"
     ".none{color:#888}";
@@ -209,7 +221,7 @@ std::string HtmlReportRow(const CarriagePass& p, int index) {
            Fixed(p.bestScore, 3) + "\"><td>" + std::to_string(index) + "</td><td>" + CropImage(p) +
            "</td><td class=\"number\">" + Escape(p.number) + "</td><td class=\"" +
            (p.checkDigit ? "holds\">holds" : "fails\">fails") + "</td><td class=\"file\" title=\"" +
-           Escape(file) + "\">" + Escape(file) + "</td><td>" + Fixed(p.startSeconds, 3) + "&ndash;" +
+           Escape(file) + "\">" + FileCell(file) + "</td><td>" + Fixed(p.startSeconds, 3) + "&ndash;" +
            Fixed(p.endSeconds, 3) + "</td><td>" + TimeCell(p.startTime) + "<br>" + TimeCell(p.endTime) +
            "</td><td>" + std::to_string(p.firstFrame) + "&ndash;" + std::to_string(p.lastFrame) +
            "<br><span class=\"none\">confirmed in " + std::to_string(p.firstConfirmedFrame) +

@@ -9,12 +9,14 @@ namespace kalvero {
 // The --report page: one self-contained HTML file (no external resource)
 // that fits a 1280-px window, with a table of the passes: each pass's crop
 // inlined as a PNG data URL, its number, check digit, file (long paths
-// wrap; the whole path is the cell's title), start and end in seconds and
+// wrap, a long folder is cut after two lines; the whole path is the cell's
+// title), start and end in seconds and
 // as times of day (ISO 8601 UTC, "-" when unknown), frames, direction,
 // best score and a small SVG plot of its score over its frames. A small
 // inline script sorts the table by number, file, time of day, score or
 // order (a click on the header) and filters it by a search box over the
-// number and the file.
+// number and the file; the page's address can ask for both
+// ("report.html#q=east&sort=-time").
 std::string HtmlReport(const std::vector<CarriagePass>& passes, const std::string& title);
 
 // One table row of the page, for the pass numbered `index` (from 1).
