@@ -1,5 +1,7 @@
 #include "cli/AnnotatedVideoWriter.h"
 
+#include "cli/OutputCheck.h"
+
 namespace kalvero {
 
 bool AnnotatedVideoWriter::BeginInput(const InputStart& start) {
@@ -9,6 +11,13 @@ bool AnnotatedVideoWriter::BeginInput(const InputStart& start) {
         return false;
     }
     return true;
+}
+
+void AnnotatedVideoWriter::EndInput(const InputEnd& /*end*/) {
+    std::string error;
+    if (!video_.Close(error)) {
+        Fail(OutputFailure(error));
+    }
 }
 
 }  // namespace kalvero

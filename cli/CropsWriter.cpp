@@ -7,7 +7,7 @@ namespace kalvero {
 
 void CropsWriter::Pass(const CarriagePass& pass) {
     std::string error;
-    if (!Failed() && !WriteCrop(dir_, pass, withInput_, error)) {
+    if (!Failed() && !WriteCrop(dir_, pass, error)) {
         Fail(OutputFailure(error));
     }
 }

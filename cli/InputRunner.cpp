@@ -46,9 +46,7 @@ public:
             explainLine = explain_->TakeFrameLine(report.frameNumber, report.zone.tl());
         }
         const auto change = report_.AddFrame(report);
-        PassFrame passFrame = PassFrameFrom(report);
-        passFrame.image = report.rgbImage;
-        TakePasses(tracker_.AddFrame(passFrame));
+        TakePasses(tracker_.AddFrame(PassFrameFrom(report)));
         FrameEvent event{report, change ? &*change : nullptr, explain_ != nullptr ? &explainLine : nullptr};
         for (OutputWriter* writer : writers_) {
             writer->Frame(event);

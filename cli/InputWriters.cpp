@@ -8,9 +8,9 @@
 
 namespace kalvero {
 
-InputWriters::InputWriters(const ReaderOptions& options, const ConsoleStreams& streams, bool severalInputs) {
+InputWriters::InputWriters(const ReaderOptions& options, const ConsoleStreams& streams, bool /*severalInputs*/) {
     if (!options.cropsDir.empty()) {
-        own_.push_back(std::make_unique<CropsWriter>(options.cropsDir, severalInputs));
+        own_.push_back(std::make_unique<CropsWriter>(options.cropsDir));
     }
     if (!options.annotateFile.empty()) {
         own_.push_back(std::make_unique<AnnotatedVideoWriter>(options.annotateFile));

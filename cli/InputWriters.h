@@ -13,7 +13,8 @@ namespace kalvero {
 // input (the pass file, the report) are added to them.
 class InputWriters {
 public:
-    // `severalInputs`: crop names start with the input's.
+    // `severalInputs` no longer changes anything: crop names always name
+    // their input.
     InputWriters(const ReaderOptions& options, const ConsoleStreams& streams, bool severalInputs);
 
     // A writer this input shares with the run; it comes before the input's own.

@@ -10,22 +10,23 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "cli/InputId.h"
 #include "command_line/PrintableText.h"
 
 namespace kalvero {
 
-std::string CropFileName(const CarriagePass& pass, bool withInput) {
+std::string CropFileName(const CarriagePass& pass) {
     char frame[32];
     std::snprintf(frame, sizeof frame, "_f%04d.png", pass.bestFrame);
-    std::string name = pass.number + frame;
-    if (withInput) {
-        name = std::filesystem::path(pass.file).stem().string() + "_" + name;
+    std::string stem = std::filesystem::path(pass.file).stem().string();
+    if (stem.empty()) {
+        stem = "input";
     }
-    return name;
+    return stem + "-" + InputId(pass.file) + "_" + pass.number + frame;
 }
 
-bool WriteCrop(const std::string& dir, const CarriagePass& pass, bool withInput, std::string& error) {
-    const std::string path = (std::filesystem::path(dir) / CropFileName(pass, withInput)).string();
+bool WriteCrop(const std::string& dir, const CarriagePass& pass, std::string& error) {
+    const std::string path = (std::filesystem::path(dir) / CropFileName(pass)).string();
     const std::string cannot = "cannot write the crop '" + PrintableText(path) + "': ";
     if (pass.bestCrop.empty()) {
         error = cannot + "no picture was kept";

@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include <opencv2/imgproc.hpp>
+
 #include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
 
 namespace {
-// Rows kept above a number's box: none, as the window writes the reading
-// in red right above it (the digits can touch the box's top line).
-constexpr int kCropTop = 0;
+// Rows kept above a number's box, in sixths of its height: a reader's box
+// hugs the digits' tops.
+constexpr int kCropTopSixths = 1;
 }  // namespace
 
 PassFrame PassFrameFrom(const FrameReport& report) {
@@ -18,6 +20,8 @@ PassFrame PassFrameFrom(const FrameReport& report) {
     frame.frame = report.frameNumber;
     frame.seconds = report.timestampMs / 1000.0;
     frame.text = report.voted;
+    frame.image = report.sourceImage;
+    frame.scaledSize = report.rgbImage.size();
     if (frame.text.empty()) {
         return frame;
     }
@@ -32,12 +36,24 @@ PassFrame PassFrameFrom(const FrameReport& report) {
     return frame;
 }
 
+cv::Rect ToSourcePixels(const cv::Rect& box, cv::Size scaledSize, cv::Size sourceSize) {
+    if (scaledSize.empty() || sourceSize.empty() || scaledSize == sourceSize) {
+        return box;
+    }
+    const double sx = static_cast<double>(sourceSize.width) / scaledSize.width;
+    const double sy = static_cast<double>(sourceSize.height) / scaledSize.height;
+    const int left = static_cast<int>(std::floor(box.x * sx));
+    const int top = static_cast<int>(std::floor(box.y * sy));
+    const int right = static_cast<int>(std::ceil((box.x + box.width) * sx));
+    const int bottom = static_cast<int>(std::ceil((box.y + box.height) * sy));
+    return cv::Rect(left, top, right - left, bottom - top);
+}
+
 cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box) {
-    // Half a digit height on either side and a third below; nothing above,
-    // where the window writes the reading over the picture.
+    // Half a digit height on either side, a sixth above and a third below.
     const int side = box.height / 2;
-    const cv::Rect grown(box.x - side, box.y - kCropTop, box.width + 2 * side,
-                         box.height + kCropTop + box.height / 3);
+    const int top = box.height * kCropTopSixths / 6;
+    const cv::Rect grown(box.x - side, box.y - top, box.width + 2 * side, box.height + top + box.height / 3);
     const cv::Rect inside = grown & cv::Rect(0, 0, image.cols, image.rows);
     return inside.empty() ? cv::Mat() : image(inside).clone();
 }
@@ -131,7 +147,14 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
         pass.bestScore = frame.score;
         pass.bestFrame = frame.frame;
         pass.bestBox = frame.box;
-        pass.bestCrop = frame.image.empty() ? cv::Mat() : CutAround(frame.image, frame.box);
+        pass.bestCrop = cv::Mat();
+        if (!frame.image.empty()) {
+            const cv::Mat cut =
+                CutAround(frame.image, ToSourcePixels(frame.box, frame.scaledSize, frame.image.size()));
+            if (!cut.empty()) {
+                cv::cvtColor(cut, pass.bestCrop, cv::COLOR_BGR2RGB);
+            }
+        }
     }
     track->centres.emplace_back(frame.frame, frame.box.x + frame.box.width / 2.0);
     if (frame.confirmed) {

@@ -19,16 +19,23 @@ struct PassFrame {
     cv::Rect box;         // scaled-frame pixels
     float score = 0.0f;
     bool confirmed = false;
-    cv::Mat image;        // the finished frame (RGB) when the run keeps pictures, else empty
+    cv::Mat image;        // the frame as decoded (BGR, before the zoom and the overlays)
+                          // when the run keeps pictures, else empty
+    cv::Size scaledSize;  // the size of the frame `box` is in (after the zoom)
 };
 
 // The part of `image` around `box`: the box grown by half its height left
-// and right and a third below, nothing above (the window writes the
-// reading's text right above the box), clipped to the image; a copy. Empty when nothing of it is inside.
+// and right, a sixth above and a third below, clipped to the image; a copy.
+// Empty when nothing of it is inside.
 cv::Mat CutAround(const cv::Mat& image, const cv::Rect& box);
 
+// `box` of a frame of `scaledSize` in the pixels of the same frame at
+// `sourceSize` (the zoom undone); `box` itself when either size is empty.
+cv::Rect ToSourcePixels(const cv::Rect& box, cv::Size scaledSize, cv::Size sourceSize);
+
 // The tracker's view of a run-loop frame: the voted text's reading (the
-// first entry carrying it) with the zone origin added to its box.
+// first entry carrying it) with the zone origin added to its box, and the
+// frame as decoded (a header sharing the report's, valid while it lasts).
 PassFrame PassFrameFrom(const FrameReport& report);
 
 // Cuts a run's frames into carriage passes.
@@ -50,7 +57,8 @@ public:
     // Ends the input: returns every pass still open, by first frame.
     std::vector<CarriagePass> Finish();
 
-    // The best frame's picture of each pass is kept as CutAround of its box.
+    // The best frame's picture of each pass is kept as CutAround of its box
+    // in the frame as decoded, at the source's resolution, in RGB order.
 
     // Box movement over a pass below this share of the box width counts as
     // standing still (jitter of the box edges is a few pixels).

@@ -185,7 +185,16 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 const bool changed = optionsChanged.exchange(false, std::memory_order_acq_rel);
                 if (changed) plan = plans_.Latest();
 
+                // Overlays and the colour conversion only for a picture that
+                // someone will see or write.
+                const bool drawImage = sink.WantsImage();
+                // The frame as decoded goes out beside the finished one: the
+                // zoom makes a new picture, so the decoded one is shared as
+                // it is; without a zoom the overlays would be drawn over it.
+                cv::Mat decoded;
+                if (drawImage) decoded = frame;
                 ScaleByZoom(frame, plan.zoom);
+                if (drawImage && decoded.data == frame.data) decoded = frame.clone();
 
                 if (changed) {
                     useEngine(plan);
@@ -220,9 +229,6 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 int voteCode = kNoVote;
                 std::string bestName;
 
-                // Overlays and the colour conversion only for a picture that
-                // someone will see or write.
-                const bool drawImage = sink.WantsImage();
                 if (!readings.empty()) {
                     bestName = readings.front().text;
                 }
@@ -291,7 +297,10 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 FrameReport report;
                 report.frameNumber = frameNumber;
                 report.timestampMs = timestampMs;
-                if (drawImage) report.rgbImage = frame;
+                if (drawImage) {
+                    report.rgbImage = frame;
+                    report.sourceImage = decoded;
+                }
                 report.logLine = text;
                 report.recognitionSeconds = seconds;
                 report.recognitionMs = preciseMs;

@@ -8,6 +8,7 @@
 
 #include "ReaderProcess.h"
 #include "cli/HtmlReport.h"
+#include "cli/InputId.h"
 #include "cli/PassCrops.h"
 #include "cli/PassTracker.h"
 #include "worker/RunSettings.h"
@@ -60,24 +61,23 @@ TEST(HtmlReport, PlotsScoresOverTheFramesOfThePassAndEscapesNames) {
 
 TEST(PassCrops, CropsAreCutAroundTheBoxInsideThePictureAndNamedByNumberAndFrame) {
     cv::Mat image(100, 200, CV_8UC3, cv::Scalar(1, 2, 3));
-    // Grown by half the height (10) left and right and a third (6) below,
-    // from the box's top row.
+    // Grown by half the height (10) left and right, a sixth (3) above and a
+    // third (6) below.
     cv::Mat marked = image.clone();
-    marked.at<cv::Vec3b>(40, 40) = cv::Vec3b(9, 9, 9);
+    marked.at<cv::Vec3b>(37, 40) = cv::Vec3b(9, 9, 9);
     const cv::Mat cut = CutAround(marked, cv::Rect(50, 40, 60, 20));
-    EXPECT_EQ(cut.size(), cv::Size(80, 26));
+    EXPECT_EQ(cut.size(), cv::Size(80, 29));
     EXPECT_EQ(cut.at<cv::Vec3b>(0, 0), cv::Vec3b(9, 9, 9));
     // Clipped at the picture's edges.
     EXPECT_EQ(CutAround(image, cv::Rect(0, 0, 60, 20)).size(), cv::Size(70, 26));
-    EXPECT_EQ(CutAround(image, cv::Rect(190, 90, 60, 20)).size(), cv::Size(20, 10));
+    EXPECT_EQ(CutAround(image, cv::Rect(190, 90, 60, 20)).size(), cv::Size(20, 13));
     EXPECT_TRUE(CutAround(image, cv::Rect(300, 300, 10, 10)).empty());
     CarriagePass p = Pass();
     p.file = "cams/east.mp4";
     p.bestFrame = 7;
-    EXPECT_EQ(CropFileName(p, false), "52473063_f0007.png");
-    EXPECT_EQ(CropFileName(p, true), "east_52473063_f0007.png");
+    EXPECT_EQ(CropFileName(p), "east-" + InputId("cams/east.mp4") + "_52473063_f0007.png");
     std::string error;
-    EXPECT_FALSE(WriteCrop(ScratchDir(), p, false, error));
+    EXPECT_FALSE(WriteCrop(ScratchDir(), p, error));
     EXPECT_NE(error.find("no picture was kept"), std::string::npos);
 }
 
