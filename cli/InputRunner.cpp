@@ -63,6 +63,8 @@ public:
     void OnNotice(const std::string& line) override { progress_.Print(err_, "kalvero-read: " + line + "\n", true); }
     void OnRunEnd(bool opened) override { opened_ = opened; }
     bool WantsImage() const override { return wantsImage_; }
+    // Crops are cut from the frame as decoded.
+    bool WantsSourceImage() const override { return wantsImage_; }
 
     // Ends the passes still open.
     void FinishPasses() {

@@ -46,6 +46,10 @@ public:
     // write its picture, so the loop draws no overlays, converts no colours
     // and hands out an empty rgbImage.
     virtual bool WantsImage() const { return true; }
+    // Asked with WantsImage: the frame as decoded is handed out too
+    // (sourceImage). Without a zoom that costs a copy of every frame, as the
+    // overlays are drawn over the decoded picture.
+    virtual bool WantsSourceImage() const { return false; }
     // A line for the operator that belongs to no frame (the learned engine
     // could not be loaded and the run goes on with the glyph engine).
     virtual void OnNotice(const std::string& /*line*/) {}

@@ -191,10 +191,11 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 // The frame as decoded goes out beside the finished one: the
                 // zoom makes a new picture, so the decoded one is shared as
                 // it is; without a zoom the overlays would be drawn over it.
+                const bool keepDecoded = drawImage && sink.WantsSourceImage();
                 cv::Mat decoded;
-                if (drawImage) decoded = frame;
+                if (keepDecoded) decoded = frame;
                 ScaleByZoom(frame, plan.zoom);
-                if (drawImage && decoded.data == frame.data) decoded = frame.clone();
+                if (keepDecoded && decoded.data == frame.data) decoded = frame.clone();
 
                 if (changed) {
                     useEngine(plan);
