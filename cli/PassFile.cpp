@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/JsonOutput.h"
+#include "cli/TimeOfDay.h"
 #include "command_line/LowerCase.h"
 #include "command_line/PrintableText.h"
 
@@ -71,7 +72,7 @@ bool PassFile::FormFor(const std::string& path, Form& form) {
 }
 
 const char* PassFile::CsvHeader() {
-    return "file,number,check_digit,first_frame,last_frame,start_s,end_s,first_confirmed_frame,"
+    return "file,number,check_digit,first_frame,last_frame,start_s,end_s,start_time,end_time,first_confirmed_frame,"
            "frames_read,frames,best_score,best_frame,direction";
 }
 
@@ -79,7 +80,8 @@ std::string PassFile::CsvRecord(const CarriagePass& p) {
     return CsvField(p.file) + "," + p.number + "," + (p.checkDigit ? "holds" : "fails") + "," +
            std::to_string(p.firstFrame) + "," + std::to_string(p.lastFrame) + "," +
            SecondsText(p.startSeconds) + "," + SecondsText(p.endSeconds) + "," +
-           std::to_string(p.firstConfirmedFrame) + "," + std::to_string(p.FramesRead()) + "," +
+           (p.startTime ? IsoUtc(*p.startTime) : std::string()) + "," +
+           (p.endTime ? IsoUtc(*p.endTime) : std::string()) + "," + std::to_string(p.firstConfirmedFrame) + "," + std::to_string(p.FramesRead()) + "," +
            Ranges(p) + "," + JsonNumber(p.bestScore) + "," +
            std::to_string(p.bestFrame) + "," + DirectionName(p.direction);
 }
@@ -96,6 +98,8 @@ std::string PassFile::JsonRecord(const CarriagePass& p) {
                               {"last_frame", p.lastFrame},
                               {"start_s", p.startSeconds},
                               {"end_s", p.endSeconds},
+                              {"start_time", p.startTime ? JsonValue(IsoUtc(*p.startTime)) : JsonValue()},
+                              {"end_time", p.endTime ? JsonValue(IsoUtc(*p.endTime)) : JsonValue()},
                               {"first_confirmed_frame", p.firstConfirmedFrame},
                               {"frames_read", p.FramesRead()},
                               {"frames", std::move(frames)},

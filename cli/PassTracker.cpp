@@ -17,6 +17,7 @@ PassFrame PassFrameFrom(const FrameReport& report) {
     PassFrame frame;
     frame.frame = report.frameNumber;
     frame.seconds = report.timestampMs / 1000.0;
+    frame.wallTime = report.wallTime;
     frame.text = report.voted;
     if (frame.text.empty()) {
         return frame;
@@ -115,6 +116,7 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
         fresh.pass.checkDigit = CheckDigitHolds(frame.text);
         fresh.pass.firstFrame = frame.frame;
         fresh.pass.startSeconds = frame.seconds;
+        fresh.pass.startTime = frame.wallTime;
         open_.push_back(std::move(fresh));
         track = open_.end() - 1;
     }
@@ -126,6 +128,7 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
     }
     pass.lastFrame = frame.frame;
     pass.endSeconds = frame.seconds;
+    pass.endTime = frame.wallTime;
     pass.scores.emplace_back(frame.frame, frame.score);
     if (pass.bestFrame == 0 || frame.score > pass.bestScore) {
         pass.bestScore = frame.score;

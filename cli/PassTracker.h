@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace kalvero {
 struct PassFrame {
     int frame = 0;
     double seconds = 0.0;
+    std::optional<TimeOfDay> wallTime;  // the frame's time of day, when known
     std::string text;
     cv::Rect box;         // scaled-frame pixels
     float score = 0.0f;

@@ -1,0 +1,104 @@
+#include "worker/DamageSkippingReader.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "worker/ContainerFacts.h"
+
+namespace kalvero {
+
+namespace {
+
+// Times closer than this are the same frame's (containers round to their
+// time base).
+constexpr double kSameMs = 0.5;
+// A gap in the times wider than this many frame intervals may hide lost
+// frames: the packet list decides.
+constexpr double kGapIntervals = 1.5;
+// Frame interval of a video that states no rate.
+constexpr double kDefaultIntervalMs = 40.0;
+
+}  // namespace
+
+DamageSkippingReader::DamageSkippingReader(cv::VideoCapture& capture, std::string path, bool stream)
+    : capture_(&capture), path_(std::move(path)), stream_(stream) {}
+
+double DamageSkippingReader::IntervalMs() const {
+    const double fps = capture_->get(cv::CAP_PROP_FPS);
+    return std::isfinite(fps) && fps > 0.0 && fps < 1000.0 ? 1000.0 / fps : kDefaultIntervalMs;
+}
+
+const std::vector<double>& DamageSkippingReader::PacketTimes() {
+    if (!packetTimesRead_) {
+        packetTimesRead_ = true;
+        packetTimes_ = PresentationTimesMs(path_);
+    }
+    return packetTimes_;
+}
+
+double DamageSkippingReader::FollowingTime(double ms) {
+    const std::vector<double>& times = PacketTimes();
+    const auto next = std::upper_bound(times.begin(), times.end(), ms + kSameMs);
+    if (next != times.end()) return *next;
+    return ms + (lastIntervalMs_ > 0.0 ? lastIntervalMs_ : IntervalMs());
+}
+
+long long DamageSkippingReader::LostBetween(double fromMs, double toMs, int failures) {
+    const std::vector<double>& times = PacketTimes();
+    if (!times.empty()) {
+        const auto first = fromMs < 0.0 ? times.begin() : std::upper_bound(times.begin(), times.end(), fromMs + kSameMs);
+        const auto last = std::lower_bound(times.begin(), times.end(), toMs - kSameMs);
+        return last > first ? static_cast<long long>(last - first) : 0;
+    }
+    if (failures == 0) return 0;  // a rate that varies, not damage
+    const double interval = IntervalMs();
+    const double span = fromMs < 0.0 ? toMs + interval : toMs - fromMs;
+    return std::max(0LL, std::llround(span / interval) - 1);
+}
+
+bool DamageSkippingReader::AtListedEnd() const {
+    return packetTimesRead_ && !packetTimes_.empty() && delivered_ > 0 && lastMs_ >= packetTimes_.back() - kSameMs;
+}
+
+bool DamageSkippingReader::Next(cv::Mat& decoded, double& timestampMs, std::optional<DamagedGap>& gap) {
+    gap.reset();
+    int failures = 0;
+    for (;;) {
+        cv::Mat picture;
+        bool read = false;
+        try {
+            read = capture_->read(picture) && !picture.empty();
+        } catch (const cv::Exception&) {
+            read = false;  // a frame the decoder refuses by throwing
+        }
+        if (!read) {
+            ++failures;
+            // A stream's failed read is a stream broken off (or silent past
+            // its timeout): the caller connects again (StreamReconnect).
+            if (stream_) return false;
+            if (AtListedEnd() || failures * IntervalMs() >= kGiveUpMs) return false;
+            continue;
+        }
+        const double raw = capture_->get(cv::CAP_PROP_POS_MSEC);
+        decoded = picture;
+        if (stream_) {
+            timestampMs = raw;
+            return true;
+        }
+        double ms = raw;
+        if (delivered_ > 0 && !(raw > lastMs_ + kSameMs)) ms = FollowingTime(lastMs_);
+        const double interval = IntervalMs();
+        const bool wide = delivered_ > 0 ? ms - lastMs_ > kGapIntervals * interval : ms > (kGapIntervals - 1.0) * interval;
+        if (failures > 0 || wide) {
+            const long long lost = LostBetween(delivered_ > 0 ? lastMs_ : -1.0, ms, failures);
+            if (lost > 0) gap = DamagedGap{lost, delivered_ > 0 ? lastMs_ : 0.0, ms};
+        }
+        if (delivered_ > 0 && !gap) lastIntervalMs_ = ms - lastMs_;
+        lastMs_ = ms;
+        ++delivered_;
+        timestampMs = ms;
+        return true;
+    }
+}
+
+}  // namespace kalvero
