@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cli/ReadReport.h"
 #include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
@@ -18,6 +19,7 @@ PassFrame PassFrameFrom(const FrameReport& report) {
     frame.frame = report.frameNumber;
     frame.seconds = report.timestampMs / 1000.0;
     frame.wallTime = report.wallTime;
+    frame.damageBefore = ReadReport::SpanBefore(report);
     frame.text = report.voted;
     if (frame.text.empty()) {
         return frame;
@@ -103,6 +105,15 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
         }
     }
     std::vector<CarriagePass> ended = Close(gone);
+    if (frame.damageBefore) gaps_.push_back(*frame.damageBefore);
+    // Damage before the last frame of every open pass can fall in none.
+    const auto earliest = std::min_element(open_.begin(), open_.end(), [](const Track& a, const Track& b) {
+        return a.pass.lastFrame < b.pass.lastFrame;
+    });
+    const int keepFrom = earliest == open_.end() ? frame.frame : earliest->pass.lastFrame;
+    gaps_.erase(std::remove_if(gaps_.begin(), gaps_.end(),
+                               [&](const DamagedSpan& gap) { return gap.afterFrame < keepFrom; }),
+                gaps_.end());
     if (frame.text.empty()) {
         return ended;
     }
@@ -121,6 +132,11 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
         track = open_.end() - 1;
     }
     CarriagePass& pass = track->pass;
+    if (pass.lastFrame > 0) {
+        for (const DamagedSpan& gap : gaps_) {
+            if (gap.afterFrame >= pass.lastFrame && gap.afterFrame < frame.frame) pass.damaged.push_back(gap);
+        }
+    }
     if (!pass.readFrames.empty() && pass.readFrames.back().second + 1 == frame.frame) {
         pass.readFrames.back().second = frame.frame;
     } else {

@@ -17,6 +17,7 @@ struct PassFrame {
     int frame = 0;
     double seconds = 0.0;
     std::optional<TimeOfDay> wallTime;  // the frame's time of day, when known
+    std::optional<DamagedSpan> damageBefore;  // frames lost to damage right before it
     std::string text;
     cv::Rect box;         // scaled-frame pixels
     float score = 0.0f;
@@ -41,6 +42,9 @@ PassFrame PassFrameFrom(const FrameReport& report);
 // confirmed (another carriage came between). A pass that never was
 // confirmed is dropped: a stray misreading inside another carriage makes no
 // pass. Reading the number again after its pass ended starts a new one.
+// Frames lost to damage between two frames of a pass are listed with it
+// (CarriagePass::damaged); they do not count towards the depth either: the
+// depth counts frames read.
 class PassTracker {
 public:
     PassTracker(std::string file, int depth);
@@ -69,6 +73,7 @@ private:
     std::string file_;
     int depth_;
     std::vector<Track> open_;
+    std::vector<DamagedSpan> gaps_;  // damage since the earliest last frame of the open passes
 };
 
 // The direction of travel from the box centres of a pass: the least-squares

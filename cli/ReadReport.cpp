@@ -32,11 +32,9 @@ JsonValue DamagedJson(const std::vector<DamagedSpan>& spans) {
 
 std::optional<std::string> ReadReport::AddFrame(const FrameReport& report) {
     ++framesRead_;
-    if (report.damageBefore && report.damageBefore->frames > 0) {
-        const DamagedGap& gap = *report.damageBefore;
-        damagedFrames_ += gap.frames;
-        damagedSpans_.push_back(
-            DamagedSpan{report.frameNumber - 1, gap.frames, gap.fromMs / 1000.0, gap.toMs / 1000.0});
+    if (const std::optional<DamagedSpan> span = SpanBefore(report)) {
+        damagedFrames_ += span->frames;
+        damagedSpans_.push_back(*span);
     }
     if (!report.readings.empty()) {
         ++framesWithReading_;
@@ -68,6 +66,12 @@ std::optional<std::string> ReadReport::AddFrame(const FrameReport& report) {
     lastConfirmed_ = text;
     return "Frame " + std::to_string(report.frameNumber) + ": confirmed " + text +
            ", check digit " + CheckDigitWord(known->checkDigit);
+}
+
+std::optional<DamagedSpan> ReadReport::SpanBefore(const FrameReport& report) {
+    if (!report.damageBefore || report.damageBefore->frames <= 0) return std::nullopt;
+    const DamagedGap& gap = *report.damageBefore;
+    return DamagedSpan{report.frameNumber - 1, gap.frames, gap.fromMs / 1000.0, gap.toMs / 1000.0};
 }
 
 std::vector<ConfirmedNumber> ReadReport::Confirmed() const {

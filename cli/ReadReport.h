@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/DamagedSpan.h"
 #include "cli/JsonLine.h"
 #include "worker/FrameSink.h"
 
@@ -17,17 +18,6 @@ struct ConfirmedNumber {
     int bestReadingFrames = 0;    // frames in which it was the best reading
     float bestScore = 0.0f;       // its highest score as the best reading
     bool checkDigit = false;
-};
-
-// Frames of the input that could not be decoded, between two frames read:
-// `frames` frames lost after frame `afterFrame` of the run (0: before the
-// first), between the times `fromSeconds` and `toSeconds` of the frames
-// around them.
-struct DamagedSpan {
-    int afterFrame = 0;
-    long long frames = 0;
-    double fromSeconds = 0.0;
-    double toSeconds = 0.0;
 };
 
 // Follows a run frame by frame for the text output: notices when the
@@ -65,6 +55,8 @@ public:
     // Damaged input: frames skipped because they failed to decode, in all
     // and where.
     long long DamagedFrames() const { return damagedFrames_; }
+    // The span the frame's report says was lost right before it, if any.
+    static std::optional<DamagedSpan> SpanBefore(const FrameReport& report);
     const std::vector<DamagedSpan>& DamagedSpans() const { return damagedSpans_; }
     int FramesWithReading() const { return framesWithReading_; }
     // Confirmed numbers in the order of their first confirmation.
