@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -33,6 +34,16 @@ private:
 // damaged past the demuxer's resynchronisation).
 constexpr int kMaxReadErrors = 1000;
 
+// AVI's demuxer gives each packet the count of the packets it has read.
+bool CountsFramesRead(const AVFormatContext* context) {
+    return context->iformat != nullptr && context->iformat->name != nullptr &&
+           std::string(context->iformat->name) == "avi";
+}
+
+// A packet's index entry starts at most this many bytes before the packet's
+// data (an AVI chunk's header).
+constexpr std::int64_t kChunkHeaderBytes = 16;
+
 }  // namespace
 
 std::optional<std::chrono::system_clock::time_point> CreationTimeFrom(const std::string& text) {
@@ -58,22 +69,46 @@ ContainerFacts ReadContainerFacts(const std::string& path) {
         }
     }
     if (tag != nullptr && tag->value != nullptr) facts.creationTime = CreationTimeFrom(tag->value);
+    facts.timesCountFramesRead = CountsFramesRead(context);
     return facts;
 }
 
-std::vector<double> PresentationTimesMs(const std::string& path) {
-    std::vector<double> times;
+PacketTimes ReadPacketTimes(const std::string& path) {
+    PacketTimes times;
     const OpenedContainer container(path);
     AVFormatContext* context = container.get();
     if (context == nullptr || avformat_find_stream_info(context, nullptr) < 0) return times;
     const int video = av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (video < 0) return times;
-    const AVStream* stream = context->streams[video];
+    AVStream* stream = context->streams[video];
     const double unitMs = av_q2d(stream->time_base) * 1000.0;
     const std::int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    const auto toMs = [&](std::int64_t stamp) { return static_cast<double>(stamp - start) * unitMs; };
+
+    // The index of a demuxer that counts frames: entry times by position.
+    std::vector<std::pair<std::int64_t, double>> indexed;  // (position, true time)
+    if (CountsFramesRead(context)) {
+        const int entries = avformat_index_get_entries_count(stream);
+        for (int i = 0; i < entries; ++i) {
+            const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+            if (entry != nullptr && entry->pos >= 0) indexed.emplace_back(entry->pos, toMs(entry->timestamp));
+        }
+        std::sort(indexed.begin(), indexed.end());
+    }
+    // The true time of a packet at `position`, when an entry starts there.
+    const auto indexedTime = [&](std::int64_t position) -> std::optional<double> {
+        auto after = std::upper_bound(indexed.begin(), indexed.end(),
+                                      std::make_pair(position, std::numeric_limits<double>::infinity()));
+        if (after == indexed.begin()) return std::nullopt;
+        --after;
+        if (position - after->first > kChunkHeaderBytes) return std::nullopt;
+        return after->second;
+    };
+
     AVPacket* packet = av_packet_alloc();
     if (packet == nullptr) return times;
     int errors = 0;
+    double shift = 0.0;  // true time less read time, as of the last packet found in the index
     for (;;) {
         const int got = av_read_frame(context, packet);
         if (got == AVERROR_EOF) break;
@@ -84,13 +119,32 @@ std::vector<double> PresentationTimesMs(const std::string& path) {
         errors = 0;
         if (packet->stream_index == video) {
             const std::int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-            if (pts != AV_NOPTS_VALUE) times.push_back(static_cast<double>(pts - start) * unitMs);
+            if (pts != AV_NOPTS_VALUE) {
+                const double readMs = toMs(pts);
+                if (indexed.empty()) {
+                    times.listedMs.push_back(readMs);
+                } else {
+                    if (const auto trueMs = packet->pos >= 0 ? indexedTime(packet->pos) : std::nullopt) {
+                        shift = *trueMs - readMs;
+                    }
+                    times.readToTrueMs.emplace_back(readMs, readMs + shift);
+                }
+            }
         }
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
-    std::sort(times.begin(), times.end());
-    times.erase(std::unique(times.begin(), times.end()), times.end());
+    if (!indexed.empty()) {
+        for (const auto& entry : indexed) times.listedMs.push_back(entry.second);
+        std::sort(times.readToTrueMs.begin(), times.readToTrueMs.end());
+        // Nothing to translate when the demuxer lost nothing.
+        if (std::all_of(times.readToTrueMs.begin(), times.readToTrueMs.end(),
+                        [](const std::pair<double, double>& t) { return t.first == t.second; })) {
+            times.readToTrueMs.clear();
+        }
+    }
+    std::sort(times.listedMs.begin(), times.listedMs.end());
+    times.listedMs.erase(std::unique(times.listedMs.begin(), times.listedMs.end()), times.listedMs.end());
     return times;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "worker/ContainerFacts.h"
 
 namespace kalvero {
 
@@ -20,31 +19,45 @@ constexpr double kDefaultIntervalMs = 40.0;
 
 }  // namespace
 
-DamageSkippingReader::DamageSkippingReader(cv::VideoCapture& capture, std::string path, bool stream)
-    : capture_(&capture), path_(std::move(path)), stream_(stream) {}
+DamageSkippingReader::DamageSkippingReader(cv::VideoCapture& capture, std::string path, bool stream,
+                                           bool timesCountFramesRead)
+    : capture_(&capture), path_(std::move(path)), stream_(stream) {
+    if (timesCountFramesRead && !stream) ListedTimes();
+}
 
 double DamageSkippingReader::IntervalMs() const {
     const double fps = capture_->get(cv::CAP_PROP_FPS);
     return std::isfinite(fps) && fps > 0.0 && fps < 1000.0 ? 1000.0 / fps : kDefaultIntervalMs;
 }
 
-const std::vector<double>& DamageSkippingReader::PacketTimes() {
+const std::vector<double>& DamageSkippingReader::ListedTimes() {
     if (!packetTimesRead_) {
         packetTimesRead_ = true;
-        packetTimes_ = PresentationTimesMs(path_);
+        packetTimes_ = ReadPacketTimes(path_);
     }
-    return packetTimes_;
+    return packetTimes_.listedMs;
+}
+
+double DamageSkippingReader::TrueTime(double readMs) {
+    const std::vector<std::pair<double, double>>& table = packetTimes_.readToTrueMs;
+    if (table.empty()) return readMs;
+    auto at = std::lower_bound(table.begin(), table.end(), std::make_pair(readMs - kSameMs, -1e300));
+    if (at != table.end() && at->first <= readMs + kSameMs) return at->second;
+    // Not in the list: shifted as the frame read before it.
+    if (at == table.begin()) return readMs;
+    --at;
+    return readMs + (at->second - at->first);
 }
 
 double DamageSkippingReader::FollowingTime(double ms) {
-    const std::vector<double>& times = PacketTimes();
+    const std::vector<double>& times = ListedTimes();
     const auto next = std::upper_bound(times.begin(), times.end(), ms + kSameMs);
     if (next != times.end()) return *next;
     return ms + (lastIntervalMs_ > 0.0 ? lastIntervalMs_ : IntervalMs());
 }
 
 long long DamageSkippingReader::LostBetween(double fromMs, double toMs, int failures) {
-    const std::vector<double>& times = PacketTimes();
+    const std::vector<double>& times = ListedTimes();
     if (!times.empty()) {
         const auto first = fromMs < 0.0 ? times.begin() : std::upper_bound(times.begin(), times.end(), fromMs + kSameMs);
         const auto last = std::lower_bound(times.begin(), times.end(), toMs - kSameMs);
@@ -57,7 +70,8 @@ long long DamageSkippingReader::LostBetween(double fromMs, double toMs, int fail
 }
 
 bool DamageSkippingReader::AtListedEnd() const {
-    return packetTimesRead_ && !packetTimes_.empty() && delivered_ > 0 && lastMs_ >= packetTimes_.back() - kSameMs;
+    const std::vector<double>& times = packetTimes_.listedMs;
+    return packetTimesRead_ && !times.empty() && delivered_ > 0 && lastMs_ >= times.back() - kSameMs;
 }
 
 bool DamageSkippingReader::Next(cv::Mat& decoded, double& timestampMs, std::optional<DamagedGap>& gap) {
@@ -85,8 +99,8 @@ bool DamageSkippingReader::Next(cv::Mat& decoded, double& timestampMs, std::opti
             timestampMs = raw;
             return true;
         }
-        double ms = raw;
-        if (delivered_ > 0 && !(raw > lastMs_ + kSameMs)) ms = FollowingTime(lastMs_);
+        double ms = TrueTime(raw);
+        if (delivered_ > 0 && !(raw > lastReadMs_ + kSameMs)) ms = FollowingTime(lastMs_);
         const double interval = IntervalMs();
         const bool wide = delivered_ > 0 ? ms - lastMs_ > kGapIntervals * interval : ms > (kGapIntervals - 1.0) * interval;
         if (failures > 0 || wide) {
@@ -95,6 +109,7 @@ bool DamageSkippingReader::Next(cv::Mat& decoded, double& timestampMs, std::opti
         }
         if (delivered_ > 0 && !gap) lastIntervalMs_ = ms - lastMs_;
         lastMs_ = ms;
+        lastReadMs_ = raw;
         ++delivered_;
         timestampMs = ms;
         return true;

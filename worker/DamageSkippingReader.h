@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "worker/ContainerFacts.h"
 #include "worker/DamagedGap.h"
 
 namespace kalvero {
@@ -23,9 +24,12 @@ namespace kalvero {
 // capture gives each frame the time of the packet it was decoded from; the
 // frames a decoder holds back to reorder (H.264 and HEVC with B-frames) come
 // out at the end of the file with no packet and so with time 0: those take
-// the next time in the container's packet list instead
-// (PresentationTimesMs, read once when first needed), or the last frame's
-// time plus the last interval where the list is empty.
+// the next time in the container's packet list instead (ReadPacketTimes,
+// read once when first needed), or the last frame's time plus the last
+// interval where the list is empty. A demuxer that counts the frames it
+// reads (AVI) gives the frames after damaged chunks it skipped times that
+// run behind: with `timesCountFramesRead` the list is read at the start and
+// every frame takes its true time from the container's index.
 //
 // Damage: frames missing between two good frames of a file, by the packet
 // list (or by the frame rate when it is empty and reads failed), are handed
@@ -34,7 +38,8 @@ class DamageSkippingReader {
 public:
     static constexpr double kGiveUpMs = 10000.0;
 
-    DamageSkippingReader(cv::VideoCapture& capture, std::string path, bool stream);
+    DamageSkippingReader(cv::VideoCapture& capture, std::string path, bool stream,
+                         bool timesCountFramesRead = false);
 
     // The capture to read from from now on (the source was handed over).
     void Rebind(cv::VideoCapture& capture) { capture_ = &capture; }
@@ -45,7 +50,9 @@ public:
 
 private:
     double IntervalMs() const;
-    const std::vector<double>& PacketTimes();
+    const std::vector<double>& ListedTimes();
+    // The true time of a frame the capture gives `readMs`.
+    double TrueTime(double readMs);
     // The time of the frame after one at `ms`.
     double FollowingTime(double ms);
     // Frames lost between good frames at `fromMs` and `toMs` (fromMs < 0:
@@ -59,9 +66,10 @@ private:
     bool stream_;
     long long delivered_ = 0;
     double lastMs_ = 0.0;
+    double lastReadMs_ = 0.0;  // the capture's time of the frame last delivered
     double lastIntervalMs_ = 0.0;
     bool packetTimesRead_ = false;
-    std::vector<double> packetTimes_;
+    PacketTimes packetTimes_;
 };
 
 }  // namespace kalvero

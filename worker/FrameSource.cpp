@@ -230,8 +230,9 @@ bool FrameSource::open(const std::string& path) {
         capture_.release();
         return false;
     }
-    reader_ = std::make_unique<DamageSkippingReader>(capture_, path, false);
-    creationTime_ = ReadContainerFacts(path).creationTime;
+    const ContainerFacts facts = ReadContainerFacts(path);
+    creationTime_ = facts.creationTime;
+    reader_ = std::make_unique<DamageSkippingReader>(capture_, path, false, facts.timesCountFramesRead);
     return true;
 }
 
