@@ -2,6 +2,7 @@
 // MPEG-TS, MPEG-4 AVI and Motion-JPEG AVI give the same start_s and end_s
 // within one frame, the last pass ending in the file's last frames
 // included; a file's creation_time gives the passes their times of day.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -158,7 +159,9 @@ TEST_P(ReaderSummaryTimes, PrintsTheLocalTimeOfTheOffsetOrZone) {
         unsetenv("TZ");
     }
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find(std::string(" s, ") + GetParam().text), std::string::npos) << r.out;
+    const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
+    const std::string& summary = json ? r.err : r.out;
+    EXPECT_NE(summary.find(std::string(" s, ") + GetParam().text), std::string::npos) << summary;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -166,6 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Shown{{"--utc-offset", "+01:00"}, "UTC", "2026-12-08 11:00:00.000 +01:00 to 11:00:0"},
                       Shown{{"--utc-offset", "-03:30"}, "Asia/Tokyo", "2026-12-08 06:30:00.000 -03:30 to 06:30:0"},
                       Shown{{"--utc-offset", "Z"}, "Asia/Tokyo", "2026-12-08 10:00:00.000 +00:00 to 10:00:0"},
+                      // --json's summary on standard error is the same text.
+                      Shown{{"--utc-offset", "+05:45", "--json"}, "UTC", "2026-12-08 15:45:00.000 +05:45 to 15:45:0"},
                       // Without the option, the zone of TZ at that moment:
                       // winter in New York, summer in Sydney.
                       Shown{{}, "America/New_York", "2026-12-08 05:00:00.000 -05:00 to 05:00:0"},
