@@ -1,10 +1,13 @@
 #include "GeneratedMedia.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include <opencv2/videoio.hpp>
 
@@ -52,6 +55,44 @@ bool CopyDamaged(const std::string& from, const std::string& to, long length, un
     std::mt19937 random(seed);
     const std::size_t middle = bytes.size() / 2 - static_cast<std::size_t>(length / 2);
     for (long i = 0; i < length; ++i) bytes[middle + static_cast<std::size_t>(i)] = static_cast<char>(random() & 0xff);
+    std::ofstream out(to, std::ios::binary);
+    out << bytes;
+    return static_cast<bool>(out);
+}
+
+namespace {
+
+std::uint32_t Little32(const std::string& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
+}  // namespace
+
+bool CopyWithUndecodableFrames(const std::string& from, const std::string& to, int first, int count) {
+    std::ifstream in(from, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t index = bytes.rfind("idx1");
+    const std::size_t movi = bytes.find("movi");
+    if (index == std::string::npos || movi == std::string::npos) return false;
+    // Entries: chunk id, flags, offset (from "movi", or from the file's
+    // start), size.
+    std::vector<std::pair<std::size_t, std::size_t>> frames;
+    const std::size_t entries = Little32(bytes, index + 4) / 16;
+    for (std::size_t k = 0; k < entries && index + 24 + 16 * k <= bytes.size(); ++k) {
+        const std::size_t at = index + 8 + 16 * k;
+        if (bytes.compare(at + 2, 2, "dc") == 0) frames.emplace_back(Little32(bytes, at + 8), Little32(bytes, at + 12));
+    }
+    if (frames.empty() || static_cast<std::size_t>(first + count) > frames.size()) return false;
+    const std::size_t base = frames.front().first > movi ? 0 : movi;
+    std::mt19937 random(5);
+    for (int f = first; f < first + count; ++f) {
+        const std::size_t data = base + frames[static_cast<std::size_t>(f)].first + 8;
+        const std::size_t size = frames[static_cast<std::size_t>(f)].second;
+        for (std::size_t i = 200; i < size && data + i < bytes.size(); ++i) bytes[data + i] = static_cast<char>(random());
+    }
     std::ofstream out(to, std::ios::binary);
     out << bytes;
     return static_cast<bool>(out);

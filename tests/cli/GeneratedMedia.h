@@ -26,6 +26,12 @@ std::vector<std::string> PassNumbers(int count);
 // random bytes drawn from `seed`.
 bool CopyDamaged(const std::string& from, const std::string& to, long length, unsigned seed);
 
+// Copies the AVI `from` to `to` with the pictures of `count` video frames
+// from frame `first` (0-based) overwritten by random bytes past their first
+// 200 bytes, the chunks around them left whole: the demuxer hands the
+// frames out and the decoder refuses them. False without an idx1 index.
+bool CopyWithUndecodableFrames(const std::string& from, const std::string& to, int first, int count);
+
 // The frames the ffmpeg program decodes of `path` (-1 when it cannot say).
 long long FramesFfmpegDecodes(const std::string& path);
 

@@ -109,5 +109,43 @@ INSTANTIATE_TEST_SUITE_P(Containers, ReaderDamagedFile,
                              return std::string(info.param.name).substr(0, info.param.name[0] == 'h' ? 4 : 5);
                          });
 
+// Frames that arrive whole but do not decode: 8 s of them are read past,
+// 12 s end the read after 10 s (status 0, "Ended after frame ...").
+struct Undecodable {
+    int seconds;
+    int readAfter;  // frames read after the undecodable ones
+};
+
+class ReaderUndecodableFrames : public ::testing::TestWithParam<Undecodable> {};
+
+TEST_P(ReaderUndecodableFrames, ReadingGivesUpAfterTenSecondsOfThem) {
+    if (!FfmpegInstalled()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
+    const std::string source = ScratchDir() + "/undecodable-source.avi";
+    const std::string whole = ScratchDir() + "/undecodable-whole.avi";
+    static bool written = false;
+    if (!written) {
+        ASSERT_TRUE(WritePassesVideo(source, PassNumbers(3), 250));  // 30 s
+        ASSERT_TRUE(RunQuietly("ffmpeg -nostdin -y -v error -i '" + source + "' -c:v mjpeg -q:v 3 '" + whole + "'"));
+        written = true;
+    }
+    const int undecodable = GetParam().seconds * 25;
+    const std::string damaged = ScratchDir() + "/undecodable-" + std::to_string(GetParam().seconds) + ".avi";
+    ASSERT_TRUE(CopyWithUndecodableFrames(whole, damaged, 100, undecodable));
+    const ProcessResult r = RunReaderProcess({damaged, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json summary = nlohmann::json::parse(Lines(r.err).back())["summary"];
+    EXPECT_EQ(summary["frames_read"], 100 + GetParam().readAfter) << r.err;
+    if (GetParam().readAfter > 0) {
+        EXPECT_EQ(summary["damaged_frames"], undecodable);
+        EXPECT_FALSE(summary["ended_early"].get<bool>());
+    } else {
+        EXPECT_EQ(summary["damaged_frames"], 0);
+        EXPECT_TRUE(summary["ended_early"].get<bool>());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seconds, ReaderUndecodableFrames,
+                         ::testing::Values(Undecodable{8, 750 - 100 - 8 * 25}, Undecodable{12, 0}));
+
 }  // namespace
 }  // namespace kalvero
