@@ -3,6 +3,7 @@
 // within one frame, the last pass ending in the file's last frames
 // included; a file's creation_time gives the passes their times of day.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -174,7 +175,15 @@ INSTANTIATE_TEST_SUITE_P(
                       // Without the option, the zone of TZ at that moment:
                       // winter in New York, summer in Sydney.
                       Shown{{}, "America/New_York", "2026-12-08 05:00:00.000 -05:00 to 05:00:0"},
-                      Shown{{}, "Australia/Sydney", "2026-12-08 21:00:00.000 +11:00 to 21:00:0"}));
+                      Shown{{}, "Australia/Sydney", "2026-12-08 21:00:00.000 +11:00 to 21:00:0"}),
+    [](const ::testing::TestParamInfo<Shown>& info) {
+        std::string name = info.param.zone;
+        for (const std::string& word : info.param.args) name += "_" + word;
+        for (char& c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        }
+        return name;
+    });
 
 TEST(ReaderTimesOfDay, ABadOffsetIsRefusedWithStatus2) {
     for (const char* bad : {"1:00", "+1:00", "+01", "+0100", "UTC", "+15:00", "-12:30", "+01:60", ""}) {

@@ -145,7 +145,10 @@ TEST_P(ReaderUndecodableFrames, ReadingGivesUpAfterTenSecondsOfThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seconds, ReaderUndecodableFrames,
-                         ::testing::Values(Undecodable{8, 750 - 100 - 8 * 25}, Undecodable{12, 0}));
+                         ::testing::Values(Undecodable{8, 750 - 100 - 8 * 25}, Undecodable{12, 0}),
+                         [](const ::testing::TestParamInfo<Undecodable>& info) {
+                             return std::to_string(info.param.seconds) + "s";
+                         });
 
 }  // namespace
 }  // namespace kalvero
