@@ -6,6 +6,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "cli/DamagedSpan.h"
 #include "cli/TimeOfDay.h"
 
 namespace kalvero {
@@ -37,9 +38,16 @@ struct CarriagePass {
     cv::Mat bestCrop;                 // RGB picture around it in the best frame; empty when
                                       // the run kept no pictures
     TravelDirection direction = TravelDirection::None;
+    std::vector<DamagedSpan> damaged;  // frames lost to damage between its first and last frame
 
     // How many frames read it.
     int FramesRead() const { return static_cast<int>(scores.size()); }
+    // How many frames were lost to damage within it.
+    long long DamagedFrames() const {
+        long long frames = 0;
+        for (const DamagedSpan& span : damaged) frames += span.frames;
+        return frames;
+    }
 };
 
 }  // namespace kalvero

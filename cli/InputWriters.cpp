@@ -16,9 +16,9 @@ InputWriters::InputWriters(const ReaderOptions& options, const ConsoleStreams& s
         own_.push_back(std::make_unique<AnnotatedVideoWriter>(options.annotateFile));
     }
     if (options.json) {
-        own_.push_back(std::make_unique<JsonOutputWriter>(streams, options.verbose));
+        own_.push_back(std::make_unique<JsonOutputWriter>(streams, options.verbose, options.utcOffsetMinutes));
     } else {
-        own_.push_back(std::make_unique<TextOutputWriter>(streams, options.verbose));
+        own_.push_back(std::make_unique<TextOutputWriter>(streams, options.verbose, options.utcOffsetMinutes));
     }
     // Last: the line is drawn again after whatever the frame printed.
     own_.push_back(std::make_unique<ProgressWriter>(streams.progress));

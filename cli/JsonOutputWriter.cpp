@@ -31,7 +31,7 @@ void JsonOutputWriter::Frame(const FrameEvent& event) {
 }
 
 void JsonOutputWriter::EndInput(const InputEnd& end) {
-    streams_.err << end.report.Summary() + PassSummary(end.passes, false);
+    streams_.err << end.report.Summary() + PassSummary(end.passes, false, utcOffsetMinutes_);
     streams_.out.flush();
     ReadReport report = end.report;
     if (end.outputFailed || Failed()) {

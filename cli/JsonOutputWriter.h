@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "cli/ConsoleOutputWriter.h"
@@ -10,7 +11,10 @@ namespace kalvero {
 // with the --explain traces and --verbose lines.
 class JsonOutputWriter : public ConsoleOutputWriter {
 public:
-    using ConsoleOutputWriter::ConsoleOutputWriter;
+    // The text summary prints times of day at `utcOffsetMinutes` when
+    // given, else in the local time zone.
+    JsonOutputWriter(ConsoleStreams streams, bool verbose, std::optional<int> utcOffsetMinutes = std::nullopt)
+        : ConsoleOutputWriter(streams, verbose), utcOffsetMinutes_(utcOffsetMinutes) {}
 
     bool BeginInput(const InputStart& start) override;
     void Frame(const FrameEvent& event) override;
@@ -18,6 +22,7 @@ public:
 
 private:
     std::string file_;  // every frame object names its input
+    std::optional<int> utcOffsetMinutes_;
 };
 
 }  // namespace kalvero

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/JsonOutput.h"
+#include "cli/TimeOfDay.h"
 #include "command_line/LowerCase.h"
 #include "command_line/PrintableText.h"
 
@@ -55,6 +56,18 @@ std::string Ranges(const CarriagePass& pass) {
     return out;
 }
 
+// "879+3 880+40": after which frame how many frames were lost to damage.
+std::string DamagedText(const CarriagePass& pass) {
+    std::string out;
+    for (const DamagedSpan& span : pass.damaged) {
+        if (!out.empty()) {
+            out += " ";
+        }
+        out += std::to_string(span.afterFrame) + "+" + std::to_string(span.frames);
+    }
+    return out;
+}
+
 }  // namespace
 
 bool PassFile::FormFor(const std::string& path, Form& form) {
@@ -71,23 +84,29 @@ bool PassFile::FormFor(const std::string& path, Form& form) {
 }
 
 const char* PassFile::CsvHeader() {
-    return "file,number,check_digit,first_frame,last_frame,start_s,end_s,first_confirmed_frame,"
-           "frames_read,frames,best_score,best_frame,direction";
+    return "file,number,check_digit,first_frame,last_frame,start_s,end_s,start_time,end_time,first_confirmed_frame,"
+           "frames_read,frames,best_score,best_frame,direction,damaged_frames,damaged";
 }
 
 std::string PassFile::CsvRecord(const CarriagePass& p) {
     return CsvField(p.file) + "," + p.number + "," + (p.checkDigit ? "holds" : "fails") + "," +
            std::to_string(p.firstFrame) + "," + std::to_string(p.lastFrame) + "," +
            SecondsText(p.startSeconds) + "," + SecondsText(p.endSeconds) + "," +
-           std::to_string(p.firstConfirmedFrame) + "," + std::to_string(p.FramesRead()) + "," +
+           (p.startTime ? IsoUtc(*p.startTime) : std::string()) + "," +
+           (p.endTime ? IsoUtc(*p.endTime) : std::string()) + "," + std::to_string(p.firstConfirmedFrame) + "," + std::to_string(p.FramesRead()) + "," +
            Ranges(p) + "," + JsonNumber(p.bestScore) + "," +
-           std::to_string(p.bestFrame) + "," + DirectionName(p.direction);
+           std::to_string(p.bestFrame) + "," + DirectionName(p.direction) + "," +
+           std::to_string(p.DamagedFrames()) + "," + DamagedText(p);
 }
 
 std::string PassFile::JsonRecord(const CarriagePass& p) {
     JsonValue frames = JsonValue::array();
     for (const auto& [first, last] : p.readFrames) {
         frames.push_back({first, last});
+    }
+    JsonValue damaged = JsonValue::array();
+    for (const DamagedSpan& span : p.damaged) {
+        damaged.push_back({span.afterFrame, span.frames});
     }
     const JsonValue record = {{"file", p.file},
                               {"number", p.number},
@@ -96,12 +115,16 @@ std::string PassFile::JsonRecord(const CarriagePass& p) {
                               {"last_frame", p.lastFrame},
                               {"start_s", p.startSeconds},
                               {"end_s", p.endSeconds},
+                              {"start_time", p.startTime ? JsonValue(IsoUtc(*p.startTime)) : JsonValue()},
+                              {"end_time", p.endTime ? JsonValue(IsoUtc(*p.endTime)) : JsonValue()},
                               {"first_confirmed_frame", p.firstConfirmedFrame},
                               {"frames_read", p.FramesRead()},
                               {"frames", std::move(frames)},
                               {"best_score", static_cast<double>(p.bestScore)},
                               {"best_frame", p.bestFrame},
-                              {"direction", DirectionName(p.direction)}};
+                              {"direction", DirectionName(p.direction)},
+                              {"damaged_frames", p.DamagedFrames()},
+                              {"damaged", std::move(damaged)}};
     return JsonLine(record);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ namespace kalvero {
 // Nothing when there are none (the summary above already says that no
 // number was confirmed). With `withFile` each line
 // names its file after the number ("  1. 52473063  a.mp4  frames ...").
-std::string PassSummary(const std::vector<CarriagePass>& passes, bool withFile);
+// A pass with times of day gives them after its seconds ("0.080-0.960 s,
+// 2026-12-08 11:00:00.080 +01:00 to 11:00:00.960"), at `utcOffsetMinutes`
+// when given, else in the local time zone (SummaryTimeText).
+std::string PassSummary(const std::vector<CarriagePass>& passes, bool withFile,
+                        const std::optional<int>& utcOffsetMinutes = std::nullopt);
 
 }  // namespace kalvero

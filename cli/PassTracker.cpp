@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "cli/ReadReport.h"
 #include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
@@ -19,6 +20,8 @@ PassFrame PassFrameFrom(const FrameReport& report) {
     PassFrame frame;
     frame.frame = report.frameNumber;
     frame.seconds = report.timestampMs / 1000.0;
+    frame.wallTime = report.wallTime;
+    frame.damageBefore = ReadReport::SpanBefore(report);
     frame.text = report.voted;
     frame.image = report.sourceImage;
     frame.scaledSize = report.rgbImage.size();
@@ -118,6 +121,15 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
         }
     }
     std::vector<CarriagePass> ended = Close(gone);
+    if (frame.damageBefore) gaps_.push_back(*frame.damageBefore);
+    // Damage before the last frame of every open pass can fall in none.
+    const auto earliest = std::min_element(open_.begin(), open_.end(), [](const Track& a, const Track& b) {
+        return a.pass.lastFrame < b.pass.lastFrame;
+    });
+    const int keepFrom = earliest == open_.end() ? frame.frame : earliest->pass.lastFrame;
+    gaps_.erase(std::remove_if(gaps_.begin(), gaps_.end(),
+                               [&](const DamagedSpan& gap) { return gap.afterFrame < keepFrom; }),
+                gaps_.end());
     if (frame.text.empty()) {
         return ended;
     }
@@ -131,10 +143,16 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
         fresh.pass.checkDigit = CheckDigitHolds(frame.text);
         fresh.pass.firstFrame = frame.frame;
         fresh.pass.startSeconds = frame.seconds;
+        fresh.pass.startTime = frame.wallTime;
         open_.push_back(std::move(fresh));
         track = open_.end() - 1;
     }
     CarriagePass& pass = track->pass;
+    if (pass.lastFrame > 0) {
+        for (const DamagedSpan& gap : gaps_) {
+            if (gap.afterFrame >= pass.lastFrame && gap.afterFrame < frame.frame) pass.damaged.push_back(gap);
+        }
+    }
     if (!pass.readFrames.empty() && pass.readFrames.back().second + 1 == frame.frame) {
         pass.readFrames.back().second = frame.frame;
     } else {
@@ -142,6 +160,7 @@ std::vector<CarriagePass> PassTracker::AddFrame(const PassFrame& frame) {
     }
     pass.lastFrame = frame.frame;
     pass.endSeconds = frame.seconds;
+    pass.endTime = frame.wallTime;
     pass.scores.emplace_back(frame.frame, frame.score);
     if (pass.bestFrame == 0 || frame.score > pass.bestScore) {
         pass.bestScore = frame.score;

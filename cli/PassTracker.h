@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ namespace kalvero {
 struct PassFrame {
     int frame = 0;
     double seconds = 0.0;
+    std::optional<TimeOfDay> wallTime;  // the frame's time of day, when known
+    std::optional<DamagedSpan> damageBefore;  // frames lost to damage right before it
     std::string text;
     cv::Rect box;         // scaled-frame pixels
     float score = 0.0f;
@@ -46,6 +49,9 @@ PassFrame PassFrameFrom(const FrameReport& report);
 // confirmed (another carriage came between). A pass that never was
 // confirmed is dropped: a stray misreading inside another carriage makes no
 // pass. Reading the number again after its pass ended starts a new one.
+// Frames lost to damage between two frames of a pass are listed with it
+// (CarriagePass::damaged); they do not count towards the depth either: the
+// depth counts frames read.
 class PassTracker {
 public:
     PassTracker(std::string file, int depth);
@@ -75,6 +81,7 @@ private:
     std::string file_;
     int depth_;
     std::vector<Track> open_;
+    std::vector<DamagedSpan> gaps_;  // damage since the earliest last frame of the open passes
 };
 
 // The direction of travel from the box centres of a pass: the least-squares

@@ -19,8 +19,23 @@ std::string ScoreText(float score) {
 }
 }  // namespace
 
+JsonValue DamagedJson(const std::vector<DamagedSpan>& spans) {
+    JsonValue list = JsonValue::array();
+    for (const DamagedSpan& span : spans) {
+        list.push_back({{"after_frame", span.afterFrame},
+                        {"frames", span.frames},
+                        {"from_s", span.fromSeconds},
+                        {"to_s", span.toSeconds}});
+    }
+    return list;
+}
+
 std::optional<std::string> ReadReport::AddFrame(const FrameReport& report) {
     ++framesRead_;
+    if (const std::optional<DamagedSpan> span = SpanBefore(report)) {
+        damagedFrames_ += span->frames;
+        damagedSpans_.push_back(*span);
+    }
     if (!report.readings.empty()) {
         ++framesWithReading_;
         const Reading& best = report.readings.front();
@@ -51,6 +66,12 @@ std::optional<std::string> ReadReport::AddFrame(const FrameReport& report) {
     lastConfirmed_ = text;
     return "Frame " + std::to_string(report.frameNumber) + ": confirmed " + text +
            ", check digit " + CheckDigitWord(known->checkDigit);
+}
+
+std::optional<DamagedSpan> ReadReport::SpanBefore(const FrameReport& report) {
+    if (!report.damageBefore || report.damageBefore->frames <= 0) return std::nullopt;
+    const DamagedGap& gap = *report.damageBefore;
+    return DamagedSpan{report.frameNumber - 1, gap.frames, gap.fromMs / 1000.0, gap.toMs / 1000.0};
 }
 
 std::vector<ConfirmedNumber> ReadReport::Confirmed() const {
@@ -99,6 +120,18 @@ std::string ReadReport::Summary() const {
                 (n.bestReadingFrames == 1 ? " frame" : " frames") + ", best score " +
                 ScoreText(n.bestScore) + ", check digit " + CheckDigitWord(n.checkDigit) + "\n";
     }
+    if (damagedFrames_ > 0) {
+        text += "Damaged: " + std::to_string(damagedFrames_) + (damagedFrames_ == 1 ? " frame" : " frames") +
+                " could not be decoded and " + (damagedFrames_ == 1 ? "was" : "were") + " skipped:";
+        for (std::size_t i = 0; i < damagedSpans_.size(); ++i) {
+            const DamagedSpan& span = damagedSpans_[i];
+            char times[64];
+            std::snprintf(times, sizeof times, "%.3f-%.3f s", span.fromSeconds, span.toSeconds);
+            text += std::string(i == 0 ? " " : ", ") + "after frame " + std::to_string(span.afterFrame) + " (" +
+                    std::to_string(span.frames) + (span.frames == 1 ? " frame, " : " frames, ") + times + ")";
+        }
+        text += ".\n";
+    }
     if (EndedEarly()) {
         text += "Ended after frame " + std::to_string(framesRead_) + " of " +
                 std::to_string(announcedFrames_) + " announced.\n";
@@ -107,7 +140,8 @@ std::string ReadReport::Summary() const {
 }
 
 bool ReadReport::EndedEarly() const {
-    const long long missing = announcedFrames_ - framesRead_;
+    // Frames skipped as damaged were there: the file did not end early.
+    const long long missing = announcedFrames_ - framesRead_ - damagedFrames_;
     return announcedFrames_ > 0 && !interrupted_ && !outputFailed_ && missing >= kEarlyEndFrames &&
            missing * 100 > announcedFrames_;
 }
@@ -119,7 +153,9 @@ std::string ReadReport::SummaryJsonLine() const {
                               {"interrupted", interrupted_},
                               {"output_failed", outputFailed_},
                               {"ended_early", EndedEarly()},
-                              {"frames_announced", announcedFrames_ > 0 ? JsonValue(announcedFrames_) : JsonValue()}};
+                              {"frames_announced", announcedFrames_ > 0 ? JsonValue(announcedFrames_) : JsonValue()},
+                              {"damaged_frames", damagedFrames_},
+                              {"damaged", DamagedJson(damagedSpans_)}};
     return JsonLine(JsonValue{{"summary", counts}}) + "\n";
 }
 

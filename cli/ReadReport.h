@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/DamagedSpan.h"
+#include "cli/JsonLine.h"
 #include "worker/FrameSink.h"
 
 namespace kalvero {
@@ -49,6 +51,13 @@ public:
     static constexpr long long kEarlyEndFrames = 2;
 
     int FramesRead() const { return framesRead_; }
+
+    // Damaged input: frames skipped because they failed to decode, in all
+    // and where.
+    long long DamagedFrames() const { return damagedFrames_; }
+    // The span the frame's report says was lost right before it, if any.
+    static std::optional<DamagedSpan> SpanBefore(const FrameReport& report);
+    const std::vector<DamagedSpan>& DamagedSpans() const { return damagedSpans_; }
     int FramesWithReading() const { return framesWithReading_; }
     // Confirmed numbers in the order of their first confirmation.
     std::vector<ConfirmedNumber> Confirmed() const;
@@ -60,15 +69,19 @@ public:
     static constexpr std::size_t kUnconfirmedListed = 5;
 
     // The summary block printed at the end of the run: the confirmed
-    // numbers, then the best readings that never were, then "Ended after
-    // frame N of M announced." when the file ended early.
+    // numbers, then the best readings that never were, then "Damaged: N
+    // frames could not be decoded and were skipped: after frame A (K frames,
+    // S-E s), ..." when some were, then "Ended after frame N of M
+    // announced." when the file ended early.
     std::string Summary() const;
 
     // The same figures as one JSON object on one line (--json's closing
     // object on standard error):
     // {"summary": {"frames_read": N, "frames_with_reading": K,
     //  "numbers_confirmed": C, "interrupted": B, "output_failed": B,
-    //  "ended_early": B, "frames_announced": M or null}}
+    //  "ended_early": B, "frames_announced": M or null,
+    //  "damaged_frames": D, "damaged": [{"after_frame": A, "frames": K,
+    //  "from_s": S, "to_s": E}, ...]}}
     std::string SummaryJsonLine() const;
 
 private:
@@ -84,7 +97,14 @@ private:
     std::string lastConfirmed_;
     std::map<std::string, Stats> bestReadings_;  // every text that was a best reading
     std::vector<ConfirmedNumber> confirmed_;     // first-confirmation order
+
+    long long damagedFrames_ = 0;
+    std::vector<DamagedSpan> damagedSpans_;  // in the order of the run
 };
+
+// The spans as a JSON array of {"after_frame", "frames", "from_s", "to_s"}
+// objects.
+JsonValue DamagedJson(const std::vector<DamagedSpan>& spans);
 
 // "holds" or "fails", the word the text output uses for a check-digit result.
 const char* CheckDigitWord(bool holds);

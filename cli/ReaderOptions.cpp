@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "KalveroVersion.h"
+#include "cli/UtcOffset.h"
 #include "command_line/CommandLine.h"
 #include "command_line/OptionNumbers.h"
 #include "command_line/PrintableText.h"
@@ -83,6 +84,8 @@ std::string ReaderUsage() {
            "  --jobs N           inputs read at once, 1..256 (one per core)\n"
            "  --passes FILE      append each carriage pass as it ends: .csv gives CSV,\n"
            "                     .jsonl (or .ndjson, .json) JSON Lines\n"
+           "  --utc-offset O     print the summary's times of day at this offset from UTC:\n"
+           "                     +HH:MM, -HH:MM or Z (the TZ environment's zone)\n"
            "  --sign X,Y,W,H     read the speed-limit sign in this box of the scaled first\n"
            "                     frame instead of reading numbers\n"
            "  --help             this text\n"
@@ -113,7 +116,8 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
         {"--json", "--explain", "--verbose", "--help", "-h", "--version", "--check-digit-vote",
          "--no-check-digit"},
         {"--digit-height", "--zone", "--zoom", "--depth", "--threshold", "--sign", "--engine",
-         "--passes", "--jobs", "--annotate", "--crops", "--report", "--reconnect-max"}};
+         "--passes", "--jobs", "--annotate", "--crops", "--report", "--reconnect-max",
+         "--utc-offset"}};
     std::vector<CommandWord> words;
     const std::string split = SplitCommandLine(args, kNames, words);
     if (!split.empty()) {
@@ -155,6 +159,12 @@ ParseOutcome ParseReaderOptions(const std::vector<std::string>& args, ReaderOpti
             }
         } else if (name == "--reconnect-max") {
             problem = ParseWholeOption(name, value, 0, 86400, options.reconnectMax);
+        } else if (name == "--utc-offset") {
+            options.utcOffsetMinutes = ParseUtcOffset(value);
+            if (!options.utcOffsetMinutes) {
+                problem = name + ": '" + PrintableText(value) +
+                          "' is not an offset from UTC (+HH:MM or -HH:MM, -12:00..+14:00, or Z)";
+            }
         } else if (name == "--jobs") {
             problem = ParseWholeOption(name, value, 1, 256, options.jobs);
         } else if (name == "--passes" || name == "--annotate" || name == "--crops" ||

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct ReaderOptions {
     std::string annotateFile;   // --annotate: video of the finished frames (one input only)
     std::string cropsDir;       // --crops: folder for a picture of each pass
     std::string reportFile;     // --report: HTML page of the passes
+    std::optional<int> utcOffsetMinutes;  // --utc-offset: the text summary's times of day at
+                                          // this offset east of UTC (else the TZ environment's)
     bool hasSign = false;       // --sign: read a speed-limit sign in this box
     cv::Rect sign;              // scaled-frame pixels
 };

@@ -27,7 +27,7 @@ void TextOutputWriter::Frame(const FrameEvent& event) {
 }
 
 void TextOutputWriter::EndInput(const InputEnd& end) {
-    const std::string summary = end.report.Summary() + PassSummary(end.passes, false);
+    const std::string summary = end.report.Summary() + PassSummary(end.passes, false, utcOffsetMinutes_);
     // With standard output broken the summary goes to standard error, so
     // that what was read is not lost with it.
     if (Failed()) {

@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "cli/ConsoleOutputWriter.h"
 
 namespace kalvero {
@@ -9,10 +11,16 @@ namespace kalvero {
 // output as they come.
 class TextOutputWriter : public ConsoleOutputWriter {
 public:
-    using ConsoleOutputWriter::ConsoleOutputWriter;
+    // The summary prints times of day at `utcOffsetMinutes` when given,
+    // else in the local time zone.
+    TextOutputWriter(ConsoleStreams streams, bool verbose, std::optional<int> utcOffsetMinutes = std::nullopt)
+        : ConsoleOutputWriter(streams, verbose), utcOffsetMinutes_(utcOffsetMinutes) {}
 
     void Frame(const FrameEvent& event) override;
     void EndInput(const InputEnd& end) override;
+
+private:
+    std::optional<int> utcOffsetMinutes_;
 };
 
 }  // namespace kalvero

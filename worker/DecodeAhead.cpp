@@ -1,10 +1,11 @@
 #include "worker/DecodeAhead.h"
 
+#include "worker/DamageSkippingReader.h"
 #include "worker/FrameSource.h"
 
 namespace kalvero {
 
-DecodeAhead::DecodeAhead(cv::VideoCapture& capture) : capture_(capture), thread_([this] { Decode(); }) {}
+DecodeAhead::DecodeAhead(DamageSkippingReader& reader) : reader_(reader), thread_([this] { Decode(); }) {}
 
 DecodeAhead::~DecodeAhead() {
     {
@@ -18,37 +19,33 @@ DecodeAhead::~DecodeAhead() {
 void DecodeAhead::Decode() {
     for (;;) {
         cv::Mat decoded;  // a new buffer each time: frames handed out are never written again
-        bool read = false;
-        double timestampMs = 0.0;
-        try {
-            read = capture_.read(decoded) && !decoded.empty();
-            if (read) timestampMs = capture_.get(cv::CAP_PROP_POS_MSEC);
-        } catch (const cv::Exception&) {
-            read = false;  // a broken frame ends the video like its end does
-        }
-        cv::Mat frame = read ? ToBgr8(decoded) : cv::Mat();
+        Decoded next;
+        const bool read = reader_.Next(decoded, next.timestampMs, next.gap);
+        next.frame = read ? ToBgr8(decoded) : cv::Mat();
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return stopping_ || frames_.size() < kDepth; });
         if (stopping_) return;
-        if (frame.empty()) {
+        if (next.frame.empty()) {
             ended_ = true;
             changed_.notify_all();
             return;
         }
-        frames_.emplace_back(std::move(frame), timestampMs);
+        frames_.push_back(std::move(next));
         changed_.notify_all();
     }
 }
 
-bool DecodeAhead::Next(cv::Mat& frame, double& timestampMs) {
+bool DecodeAhead::Next(cv::Mat& frame, double& timestampMs, std::optional<DamagedGap>& gap) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return !frames_.empty() || ended_; });
     if (frames_.empty()) {
         frame.release();
+        gap.reset();
         return false;
     }
-    frame = std::move(frames_.front().first);
-    timestampMs = frames_.front().second;
+    frame = std::move(frames_.front().frame);
+    timestampMs = frames_.front().timestampMs;
+    gap = frames_.front().gap;
     frames_.pop_front();
     changed_.notify_all();
     return true;

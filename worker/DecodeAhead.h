@@ -3,22 +3,26 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include <opencv2/core.hpp>
-#include <opencv2/videoio.hpp>
+
+#include "worker/DamagedGap.h"
 
 namespace kalvero {
+
+class DamageSkippingReader;
 
 // Decodes the frames of an opened video on a thread of its own, a few
 // frames ahead of the one who reads them, so that decoding the next frame
 // and recognising this one use two cores instead of taking turns on one.
 //
-// The capture is borrowed: from construction to destruction only this
-// object's thread touches it. Frames come out in order, each 8-bit BGR (see
-// ToBgr8) with the capture's timestamp read right after it was decoded. The
-// first failed read ends the video, as its end does.
+// The reader is borrowed: from construction to destruction only this
+// object's thread touches it (and the capture it reads). Frames come out in
+// order, each 8-bit BGR (see ToBgr8) with its time and the damaged frames
+// skipped before it, as the reader gave them.
 //
 // Threads: Next is called by one thread (the run loop); the destructor
 // stops the decoding thread (it finishes the frame it is decoding) and
@@ -30,22 +34,28 @@ public:
     // only tens of megabytes.
     static constexpr std::size_t kDepth = 2;
 
-    explicit DecodeAhead(cv::VideoCapture& capture);
+    explicit DecodeAhead(DamageSkippingReader& reader);
     ~DecodeAhead();
     DecodeAhead(const DecodeAhead&) = delete;
     DecodeAhead& operator=(const DecodeAhead&) = delete;
 
-    // The next frame and its timestamp in milliseconds, waiting for it if it
-    // is still being decoded; false (and `frame` empty) at the end.
-    bool Next(cv::Mat& frame, double& timestampMs);
+    // The next frame, its timestamp in milliseconds and the frames lost
+    // right before it, waiting for it if it is still being decoded; false
+    // (and `frame` empty) at the end.
+    bool Next(cv::Mat& frame, double& timestampMs, std::optional<DamagedGap>& gap);
 
 private:
     void Decode();
 
-    cv::VideoCapture& capture_;
+    struct Decoded {
+        cv::Mat frame;
+        double timestampMs = 0.0;
+        std::optional<DamagedGap> gap;
+    };
+    DamageSkippingReader& reader_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::pair<cv::Mat, double>> frames_;  // decoded, not yet taken
+    std::deque<Decoded> frames_;  // decoded, not yet taken
     bool ended_ = false;     // the decoder read its last frame
     bool stopping_ = false;  // the destructor asks the decoder to stop
     std::thread thread_;     // last: started once the rest is in place

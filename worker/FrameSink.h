@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "recognition_common/Reading.h"
+#include "worker/DamagedGap.h"
 
 namespace kalvero {
 
@@ -19,6 +20,7 @@ struct FrameReport {
     int frameNumber = 0;              // 1 for the first frame of the run
     double timestampMs = 0.0;         // the source's time of this frame (0 for a still)
     std::optional<std::chrono::system_clock::time_point> wallTime;  // its time of day, when known
+    std::optional<DamagedGap> damageBefore;  // frames of the file that failed to decode right before it
     cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only;
                                       // empty when the sink wants no image
     cv::Mat sourceImage;              // the frame as decoded (BGR, before the zoom and the

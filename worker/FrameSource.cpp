@@ -13,6 +13,8 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio/registry.hpp>
 
+#include "worker/ContainerFacts.h"
+#include "worker/DamageSkippingReader.h"
 #include "worker/DecodeAhead.h"
 #include "worker/StillImageFormats.h"
 #include "worker/StillImageHeader.h"
@@ -133,11 +135,17 @@ void FrameSource::takeOver(FrameSource& other) {
     // A capture shares what it opened when copied: this one keeps it and
     // the other lets go.
     capture_ = other.capture_;
+    reader_ = std::move(other.reader_);
+    if (reader_) reader_->Rebind(capture_);
+    creationTime_ = other.creationTime_;
+    lastTimestampMs_ = other.lastTimestampMs_;
+    lastGap_ = other.lastGap_;
     still_ = other.still_;
     isStill_ = other.isStill_;
     stillDelivered_ = other.stillDelivered_;
     putBack_ = other.putBack_;
     putBackTimestampMs_ = other.putBackTimestampMs_;
+    putBackGap_ = other.putBackGap_;
     other.release();
 }
 
@@ -159,7 +167,10 @@ bool FrameSource::open(const std::string& path) {
         const std::vector<int> params = {cv::CAP_PROP_OPEN_TIMEOUT_MSEC, kStreamTimeoutMs,
                                          cv::CAP_PROP_READ_TIMEOUT_MSEC, kStreamTimeoutMs};
         try {
-            if (capture_.open(path, cv::CAP_FFMPEG, params) && capture_.isOpened()) return true;
+            if (capture_.open(path, cv::CAP_FFMPEG, params) && capture_.isOpened()) {
+                reader_ = std::make_unique<DamageSkippingReader>(capture_, path, true);
+                return true;
+            }
         } catch (const cv::Exception&) {
         }
         capture_.release();
@@ -202,21 +213,27 @@ bool FrameSource::open(const std::string& path) {
         cv::videoio_registry::hasBackend(cv::CAP_FFMPEG) ? cv::CAP_FFMPEG : cv::CAP_OPENCV_MJPEG;
     const bool anyBackEnd = cv::videoio_registry::hasBackend(api);
     ++openCount;
+    bool opened = false;
     if (anyBackEnd) {
         try {
-            if (capture_.open(path, api) && capture_.isOpened()) return true;
+            opened = capture_.open(path, api) && capture_.isOpened();
         } catch (const cv::Exception&) {
             // A back end that throws on a file it cannot parse: not a video.
         }
-        capture_.release();
     } else {  // an OpenCV without either: let it choose
         try {
-            return capture_.open(path) && capture_.isOpened();
+            opened = capture_.open(path) && capture_.isOpened();
         } catch (const cv::Exception&) {
-            capture_.release();
         }
     }
-    return false;
+    if (!opened) {
+        capture_.release();
+        return false;
+    }
+    const ContainerFacts facts = ReadContainerFacts(path);
+    creationTime_ = facts.creationTime;
+    reader_ = std::make_unique<DamageSkippingReader>(capture_, path, false, facts.timesCountFramesRead);
+    return true;
 }
 
 FrameSource::FrameSource() = default;
@@ -227,7 +244,7 @@ bool FrameSource::openDecodingAhead(const std::string& path) {
     if (!open(path)) return false;
     // Streams are read as they come: a frame decoded ahead would only add
     // to their delay.
-    if (!isStill_ && !IsStreamAddress(path)) ahead_ = std::make_unique<DecodeAhead>(capture_);
+    if (!isStill_ && !IsStreamAddress(path)) ahead_ = std::make_unique<DecodeAhead>(*reader_);
     return true;
 }
 
@@ -236,6 +253,7 @@ bool FrameSource::isOpened() const { return isStill_ || ahead_ || capture_.isOpe
 bool FrameSource::read(cv::Mat& frame) {
     frame.release();
     readPutBack_ = false;
+    lastGap_.reset();
     if (!putBack_.empty()) {
         frame = putBack_;
         putBack_.release();
@@ -248,14 +266,10 @@ bool FrameSource::read(cv::Mat& frame) {
         frame = still_.clone();
         return true;
     }
-    if (ahead_) return ahead_->Next(frame, aheadTimestampMs_);
-    if (!capture_.isOpened()) return false;
+    if (ahead_) return ahead_->Next(frame, lastTimestampMs_, lastGap_);
+    if (!reader_ || !capture_.isOpened()) return false;
     cv::Mat decoded;
-    try {
-        if (!capture_.read(decoded) || decoded.empty()) return false;
-    } catch (const cv::Exception&) {
-        return false;  // a broken frame ends the video like its end does
-    }
+    if (!reader_->Next(decoded, lastTimestampMs_, lastGap_)) return false;
     frame = ToBgr8(decoded);  // shares the pixels when already 8-bit BGR
     return !frame.empty();
 }
@@ -263,13 +277,14 @@ bool FrameSource::read(cv::Mat& frame) {
 double FrameSource::timestampMs() const {
     if (readPutBack_) return putBackTimestampMs_;
     if (isStill_) return 0.0;
-    if (ahead_) return aheadTimestampMs_;
-    if (!capture_.isOpened()) return 0.0;
-    return capture_.get(cv::CAP_PROP_POS_MSEC);
+    return lastTimestampMs_;
 }
+
+std::optional<DamagedGap> FrameSource::damageBefore() const { return readPutBack_ ? putBackGap_ : lastGap_; }
 
 void FrameSource::putBack(const cv::Mat& frame) {
     putBackTimestampMs_ = timestampMs();
+    putBackGap_ = damageBefore();
     putBack_ = frame;
 }
 
@@ -288,11 +303,15 @@ double FrameSource::framesPerSecond() const {
 }
 
 void FrameSource::release() {
-    ahead_.reset();  // its thread ends before the capture it reads from
+    ahead_.reset();  // its thread ends before the reader and capture it reads from
+    reader_.reset();
     putBack_.release();
     putBackTimestampMs_ = 0.0;
+    putBackGap_.reset();
     readPutBack_ = false;
-    aheadTimestampMs_ = 0.0;
+    lastTimestampMs_ = 0.0;
+    lastGap_.reset();
+    creationTime_.reset();
     capture_.release();
     still_.release();
     isStill_ = false;

@@ -1,12 +1,17 @@
 #pragma once
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "worker/DamagedGap.h"
+
 namespace kalvero {
 
+class DamageSkippingReader;
 class DecodeAhead;
 
 // Converts any decoded picture to the 8-bit, three-channel BGR frame the rest
@@ -42,12 +47,19 @@ public:
     // way, which overlaps decoding with recognition.
     bool openDecodingAhead(const std::string& path);
     bool isOpened() const;
-    // Reads the next frame; false at the end or on a failed read, `frame`
-    // is then empty.
+    // Reads the next frame; false at the end, `frame` is then empty. A
+    // video's frames that fail to decode are skipped (DamageSkippingReader).
     bool read(cv::Mat& frame);
     // The time of the frame last read in milliseconds from the start, from
-    // the video's own timestamps; 0 for a still image.
+    // the container's timestamps; 0 for a still image.
     double timestampMs() const;
+    // The frames of a file that could not be decoded right before the frame
+    // last read, if any.
+    std::optional<DamagedGap> damageBefore() const;
+    // The moment the file's first frame was taken, from its container's
+    // creation_time (see ContainerFacts); nullopt for a file without one, a
+    // still image or a stream.
+    std::optional<std::chrono::system_clock::time_point> creationTime() const { return creationTime_; }
     void release();
 
     // What the opened file states about itself: its frame count (1 for a
@@ -99,13 +111,17 @@ private:
     void takeOver(FrameSource& other);
 
     cv::VideoCapture capture_;
-    std::unique_ptr<DecodeAhead> ahead_;  // while set, only it touches capture_
-    double aheadTimestampMs_ = 0.0;       // of the frame last taken from ahead_
+    std::unique_ptr<DamageSkippingReader> reader_;  // reads capture_
+    std::unique_ptr<DecodeAhead> ahead_;  // while set, only it touches reader_ and capture_
+    double lastTimestampMs_ = 0.0;        // of the frame last read
+    std::optional<DamagedGap> lastGap_;   // frames lost before the frame last read
+    std::optional<std::chrono::system_clock::time_point> creationTime_;
     cv::Mat still_;            // the picture of a still-image source
     bool isStill_ = false;
     bool stillDelivered_ = false;
     cv::Mat putBack_;                 // returned by the next read when set
     double putBackTimestampMs_ = 0.0;
+    std::optional<DamagedGap> putBackGap_;
     bool readPutBack_ = false;        // the frame last read was the one put back
 };
 

@@ -178,6 +178,7 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 if (!source.read(frame)) break;
                 ++frameNumber;
                 const double timestampMs = source.timestampMs();
+                const std::optional<DamagedGap> damageBefore = source.damageBefore();
 
                 // A plan handed over since the last frame. The flag is taken
                 // down before the plan is copied, so a plan that lands
@@ -298,6 +299,12 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 FrameReport report;
                 report.frameNumber = frameNumber;
                 report.timestampMs = timestampMs;
+                report.damageBefore = damageBefore;
+                // A file's time of day: its creation time plus the frame's time.
+                if (const auto created = source.creationTime()) {
+                    report.wallTime = *created + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                                     std::chrono::duration<double, std::milli>(timestampMs));
+                }
                 if (drawImage) {
                     report.rgbImage = frame;
                     report.sourceImage = decoded;

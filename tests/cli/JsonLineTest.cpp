@@ -11,6 +11,7 @@
 #include "cli/JsonLine.h"
 #include "cli/JsonOutput.h"
 #include "cli/PassFile.h"
+#include "cli/TimeOfDay.h"
 #include "cli/ReadReport.h"
 #include "cli/Reader.h"
 #include "support/VideoFixtures.h"
@@ -124,6 +125,8 @@ TEST(ReadmeJsonExamples, PassRecordIsWrittenByteForByte) {
     pass.lastFrame = parsed["last_frame"];
     pass.startSeconds = parsed["start_s"];
     pass.endSeconds = parsed["end_s"];
+    pass.startTime = ParseIsoUtc(parsed["start_time"]);
+    pass.endTime = ParseIsoUtc(parsed["end_time"]);
     pass.firstConfirmedFrame = parsed["first_confirmed_frame"];
     for (const auto& range : parsed["frames"]) {
         pass.readFrames.emplace_back(range[0], range[1]);
@@ -152,6 +155,7 @@ TEST(ReadmeJsonExamples, SummaryObjectIsWrittenByteForByte) {
         report.AddFrame(frame);
     }
     report.SetAnnouncedFrames(counts["frames_announced"]);
+    ASSERT_EQ(counts["damaged_frames"], 0);
     EXPECT_EQ(report.SummaryJsonLine(), example + "\n");
 }
 

@@ -43,13 +43,14 @@ TEST(PassFile, RecordsCarryEveryFigureInBothForms) {
     EXPECT_EQ(PassFile::JsonRecord(p),
               "{\"file\": \"yard/cam 1,\\\"east\\\".mp4\", \"number\": \"52473063\", "
               "\"check_digit\": true, \"first_frame\": 3, \"last_frame\": 25, \"start_s\": 0.080, "
-              "\"end_s\": 0.960, \"first_confirmed_frame\": 7, \"frames_read\": 22, "
+              "\"end_s\": 0.960, \"start_time\": null, \"end_time\": null, \"first_confirmed_frame\": 7, "
+              "\"frames_read\": 22, "
               "\"frames\": [[3, 10], [12, 25]], \"best_score\": 0.998, \"best_frame\": 12, "
-              "\"direction\": \"left\"}");
+              "\"direction\": \"left\", \"damaged_frames\": 0, \"damaged\": []}");
     // The file name's comma and quotes are quoted the CSV way.
     EXPECT_EQ(PassFile::CsvRecord(p),
-              "\"yard/cam 1,\"\"east\"\".mp4\",52473063,holds,3,25,0.080,0.960,7,22,3-10 12-25,"
-              "0.998,12,left");
+              "\"yard/cam 1,\"\"east\"\".mp4\",52473063,holds,3,25,0.080,0.960,,,7,22,3-10 12-25,"
+              "0.998,12,left,0,");
     PassFile::Form form;
     ASSERT_TRUE(PassFile::FormFor("a/B.CSV", form));
     EXPECT_EQ(form, PassFile::Form::Csv);

@@ -259,7 +259,7 @@ TEST(ReaderInterrupt, CtrlCEndsTheRunAfterTheCurrentFrameAndStillSummarises) {
         << r.err;    // Stopped on purpose: not a file that ended early, though it announced 200.
     EXPECT_EQ(r.err.find("Ended after"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("\"interrupted\": true, \"output_failed\": false, \"ended_early\": false, "
-                         "\"frames_announced\": 200}}"),
+                         "\"frames_announced\": 200, \"damaged_frames\": 0, \"damaged\": []}}"),
               std::string::npos)
         << r.err;
 }

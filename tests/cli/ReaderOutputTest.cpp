@@ -154,7 +154,8 @@ TEST(ReaderEarlyEnd, TheJsonSummaryObjectClosesStandardError) {
     EXPECT_EQ(errLines.back(), "{\"summary\": {\"frames_read\": " + frames +
                                    ", \"frames_with_reading\": " + frames +
                                    ", \"numbers_confirmed\": 1, \"interrupted\": false, \"output_failed\": "
-                                   "false, \"ended_early\": true, \"frames_announced\": 60}}")
+                                   "false, \"ended_early\": true, \"frames_announced\": 60, \"damaged_frames\": 0, "
+                                   "\"damaged\": []}}")
         << r.err;
 }
 
@@ -163,7 +164,9 @@ TEST(ReaderEarlyEnd, AWholeFileEndsWithoutTheLine) {
     const ProcessResult r = RunReaderProcess({whole, "--digit-height", "20", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("Ended after"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("\"ended_early\": false, \"frames_announced\": 60}}\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"ended_early\": false, \"frames_announced\": 60, \"damaged_frames\": 0, \"damaged\": []}}\n"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(Lines(r.out).size(), 60u);
 }
 
