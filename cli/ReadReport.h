@@ -48,6 +48,21 @@ public:
     bool EndedEarly() const;
     static constexpr long long kEarlyEndFrames = 2;
 
+    // A live stream: frames skipped to keep up are counted (see
+    // FrameReport::skippedBefore) and said in both summaries, with the
+    // stream's address in the JSON one; the best readings kept for the
+    // summary are bounded, however long the stream runs.
+    void SetLiveInput(const std::string& address) {
+        live_ = true;
+        liveAddress_ = address;
+    }
+    long long FramesSkipped() const { return framesSkipped_; }
+    // Distinct best readings kept at most for a live input; past it the
+    // rarest are forgotten.
+    static constexpr std::size_t kLiveReadingsKept = 2048;
+    // Distinct best readings held now.
+    std::size_t ReadingsHeld() const { return bestReadings_.size(); }
+
     int FramesRead() const { return framesRead_; }
     int FramesWithReading() const { return framesWithReading_; }
     // Confirmed numbers in the order of their first confirmation.
@@ -72,6 +87,10 @@ public:
     std::string SummaryJsonLine() const;
 
 private:
+    // Forgets the rarest best readings of a live input once there are more
+    // than kLiveReadingsKept.
+    void BoundLiveReadings();
+
     struct Stats {
         int bestReadingFrames = 0;
         float bestScore = 0.0f;
@@ -84,6 +103,11 @@ private:
     std::string lastConfirmed_;
     std::map<std::string, Stats> bestReadings_;  // every text that was a best reading
     std::vector<ConfirmedNumber> confirmed_;     // first-confirmation order
+
+    // A live stream's account.
+    bool live_ = false;
+    std::string liveAddress_;
+    long long framesSkipped_ = 0;
 };
 
 // "holds" or "fails", the word the text output uses for a check-digit result.

@@ -19,6 +19,8 @@ struct FrameReport {
     int frameNumber = 0;              // 1 for the first frame of the run
     double timestampMs = 0.0;         // the source's time of this frame (0 for a still)
     std::optional<std::chrono::system_clock::time_point> wallTime;  // its time of day, when known
+    long long skippedBefore = 0;      // a live stream's frames skipped just before this one
+                                      // to keep up with it (0 for a file)
     cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only;
                                       // empty when the sink wants no image
     cv::Mat sourceImage;              // the frame as decoded (BGR, before the zoom and the

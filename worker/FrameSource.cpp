@@ -14,6 +14,7 @@
 #include <opencv2/videoio/registry.hpp>
 
 #include "worker/DecodeAhead.h"
+#include "worker/NewestFrame.h"
 #include "worker/StillImageFormats.h"
 #include "worker/StillImageHeader.h"
 
@@ -225,13 +226,17 @@ FrameSource::~FrameSource() { release(); }
 
 bool FrameSource::openDecodingAhead(const std::string& path) {
     if (!open(path)) return false;
-    // Streams are read as they come: a frame decoded ahead would only add
-    // to their delay.
-    if (!isStill_ && !IsStreamAddress(path)) ahead_ = std::make_unique<DecodeAhead>(capture_);
+    // Streams are read as they come, newest frame first: a frame decoded
+    // ahead would only add to their delay.
+    if (!isStill_ && IsStreamAddress(path)) {
+        newest_ = std::make_unique<NewestFrame>(capture_);
+        return true;
+    }
+    if (!isStill_) ahead_ = std::make_unique<DecodeAhead>(capture_);
     return true;
 }
 
-bool FrameSource::isOpened() const { return isStill_ || ahead_ || capture_.isOpened(); }
+bool FrameSource::isOpened() const { return isStill_ || ahead_ || newest_ || capture_.isOpened(); }
 
 bool FrameSource::read(cv::Mat& frame) {
     frame.release();
@@ -249,6 +254,7 @@ bool FrameSource::read(cv::Mat& frame) {
         return true;
     }
     if (ahead_) return ahead_->Next(frame, aheadTimestampMs_);
+    if (newest_) return ReadNewest(frame);
     if (!capture_.isOpened()) return false;
     cv::Mat decoded;
     try {
@@ -260,10 +266,26 @@ bool FrameSource::read(cv::Mat& frame) {
     return !frame.empty();
 }
 
+bool FrameSource::ReadNewest(cv::Mat& frame) {
+    NewestFrame::Frame taken;
+    const bool ok = newest_->Next(taken);
+    frame = taken.image;
+    aheadTimestampMs_ = taken.timestampMs;
+    arrived_ = ok ? std::optional<std::chrono::system_clock::time_point>(taken.arrived) : std::nullopt;
+    skippedBeforeLast_ = taken.droppedBefore;
+    return ok;
+}
+
+std::optional<std::chrono::system_clock::time_point> FrameSource::arrivalTime() const {
+    return readPutBack_ ? std::nullopt : arrived_;
+}
+
+long long FrameSource::skippedBeforeLast() const { return readPutBack_ ? 0 : skippedBeforeLast_; }
+
 double FrameSource::timestampMs() const {
     if (readPutBack_) return putBackTimestampMs_;
     if (isStill_) return 0.0;
-    if (ahead_) return aheadTimestampMs_;
+    if (ahead_ || newest_) return aheadTimestampMs_;
     if (!capture_.isOpened()) return 0.0;
     return capture_.get(cv::CAP_PROP_POS_MSEC);
 }
@@ -275,20 +297,23 @@ void FrameSource::putBack(const cv::Mat& frame) {
 
 long long FrameSource::announcedFrames() const {
     if (isStill_) return 1;
-    if (ahead_ || !capture_.isOpened()) return 0;
+    if (ahead_ || newest_ || !capture_.isOpened()) return 0;
     const double count = capture_.get(cv::CAP_PROP_FRAME_COUNT);
     // Some containers report nothing, a negative or an absurd count.
     return (std::isfinite(count) && count >= 1.0 && count < 1e9) ? static_cast<long long>(count) : 0;
 }
 
 double FrameSource::framesPerSecond() const {
-    if (isStill_ || ahead_ || !capture_.isOpened()) return 0.0;
+    if (isStill_ || ahead_ || newest_ || !capture_.isOpened()) return 0.0;
     const double fps = capture_.get(cv::CAP_PROP_FPS);
     return std::isfinite(fps) && fps > 0.0 ? fps : 0.0;
 }
 
 void FrameSource::release() {
     ahead_.reset();  // its thread ends before the capture it reads from
+    newest_.reset();
+    arrived_.reset();
+    skippedBeforeLast_ = 0;
     putBack_.release();
     putBackTimestampMs_ = 0.0;
     readPutBack_ = false;

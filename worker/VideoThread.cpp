@@ -191,9 +191,10 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                     useEngine(plan);
                     checkDigitVote = CheckDigitVoteFor(plan, engine);
                     streaks = StreakConfirmation(plan.confirmStreak, checkDigitVote);
-                    if (zoneFits(frame, plan)) {
+                    const bool quiet = clipZoneQuietly.load(std::memory_order_acquire);
+                    if (quiet ? zoneWithin(frame, plan) : zoneFits(frame, plan)) {
                         zone = plan.zone;
-                    } else {
+                    } else if (!quiet) {
                         drawZone.store(true);
                     }
                     ResultVoteBuffer::destroy(buffer);
@@ -291,6 +292,9 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 FrameReport report;
                 report.frameNumber = frameNumber;
                 report.timestampMs = timestampMs;
+                // A stream's frames carry the moment they arrived.
+                if (const auto arrived = source.arrivalTime()) report.wallTime = arrived;
+                report.skippedBefore = source.skippedBeforeLast();
                 if (drawImage) report.rgbImage = frame;
                 report.logLine = text;
                 report.recognitionSeconds = seconds;
