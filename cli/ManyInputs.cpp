@@ -46,7 +46,7 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
     };
     std::vector<Result> results(inputs.size());
     std::mutex mutex;                // guards results, next and printed
-    std::size_t next = 0;            // the next input to start
+    std::size_t next = 0;            // the next file to start (in `files`)
     std::size_t printed = 0;         // inputs printed so far
     bool passWriteFailed = false;
     std::atomic<bool> outputFailed{false};  // standard output refused a write
@@ -171,6 +171,34 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
         results[index].status = status;
     };
 
+    // The files, read by the jobs in input order; the streams each have a
+    // thread of their own (a live input never ends: in a job it would
+    // keep the inputs after it from ever being read). Nothing of a stream
+    // waits for its turn: the files after it are printed as they end.
+    std::vector<std::size_t> files;
+    std::vector<std::size_t> streamInputs;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (IsStreamAddress(inputs[i])) {
+            streamInputs.push_back(i);
+            results[i].done = true;
+        } else {
+            files.push_back(i);
+        }
+    }
+
+    auto streamThread = [&](std::size_t index) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (passWriteFailed || outputFailed ||
+                (environment.interruptRequested && environment.interruptRequested())) {
+                return;
+            }
+            results[index].started = true;
+        }
+        VideoThread block;
+        readStream(index, block);
+    };
+
     auto worker = [&] {
         // One run block a job, for all its inputs: the learned engine's
         // network is loaded once a job.
@@ -179,22 +207,12 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
             std::size_t index = 0;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                if (next >= inputs.size() || passWriteFailed || outputFailed ||
+                if (next >= files.size() || passWriteFailed || outputFailed ||
                     (environment.interruptRequested && environment.interruptRequested())) {
                     return;
                 }
-                index = next++;
+                index = files[next++];
                 results[index].started = true;
-                if (IsStreamAddress(inputs[index])) {
-                    // Nothing of it waits for its turn: the files after it
-                    // are printed as they end.
-                    results[index].done = true;
-                    printReady();
-                }
-            }
-            if (IsStreamAddress(inputs[index])) {
-                readStream(index, block);
-                continue;
             }
             std::ostringstream fileOut;
             std::ostringstream fileErr;
@@ -224,12 +242,21 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
     cv::setNumThreads(1);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
-    const std::size_t threads = std::min(jobs, inputs.size());
+    const std::size_t threads = std::min(jobs, files.size());
     std::vector<std::thread> pool;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        printReady();  // past the streams at the head of the list
+    }
+    for (std::size_t index : streamInputs) {
+        pool.emplace_back(streamThread, index);
+    }
     for (std::size_t i = 1; i < threads; ++i) {
         pool.emplace_back(worker);
     }
-    worker();
+    if (threads > 0) {
+        worker();
+    }
     for (std::thread& t : pool) {
         t.join();
     }

@@ -20,10 +20,11 @@ int CombinedStatus(const std::vector<int>& statuses);
 // file's output is gathered and printed whole, in input order, as soon as
 // the files before it are done, so the output is the same whatever the
 // number of jobs; its passes go to `passFile` and `report` (either may be
-// null) at the same moment. A stream keeps no turn: its lines (text lines
-// led by its address) and its passes are written as they happen, whatever
-// runs beside it, and nothing of it is gathered. Ends with the "Files: ..."
-// line on `err`.
+// null) at the same moment. A stream is read on a thread of its own,
+// beside the jobs, and keeps no turn: its lines (text lines led by its
+// address) and its passes are written as they happen, whatever runs beside
+// it, and nothing of it is gathered. Ends with the "Files: ..." line on
+// `err`.
 int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>& inputs, std::ostream& out,
                    std::ostream& err, const ReaderEnvironment& environment, PassFileWriter* passFile,
                    ReportWriter* report, SharedProgress& progress, OutputCheck& outCheck);

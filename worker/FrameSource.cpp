@@ -9,6 +9,12 @@
 #include <system_error>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio/registry.hpp>
@@ -267,6 +273,17 @@ bool FrameSource::read(cv::Mat& frame) {
 }
 
 bool FrameSource::ReadNewest(cv::Mat& frame) {
+    if (!yielded_) {
+        // The thread that recognises a stream's frames yields the cores to
+        // the threads that decode it (made before it, at the opening): under
+        // load, recognition skips frames instead of decoding falling behind
+        // the stream. For good: an ordinary thread cannot take it back.
+        yielded_ = true;
+        const auto self = static_cast<id_t>(::syscall(SYS_gettid));
+        errno = 0;
+        const int nice = ::getpriority(PRIO_PROCESS, self);
+        if (errno == 0 && nice < kRecognitionNice) ::setpriority(PRIO_PROCESS, self, kRecognitionNice);
+    }
     NewestFrame::Frame taken;
     const bool ok = newest_->Next(taken);
     frame = taken.image;

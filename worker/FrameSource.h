@@ -117,6 +117,9 @@ private:
     std::unique_ptr<NewestFrame> newest_;  // a stream's reader; while set, only it touches capture_
     std::optional<std::chrono::system_clock::time_point> arrived_;  // of the frame last taken from newest_
     long long skippedBeforeLast_ = 0;
+    bool yielded_ = false;  // the reading thread has lowered its priority (ReadNewest)
+    // The priority (nice value) a stream's recognising thread lowers itself to.
+    static constexpr int kRecognitionNice = 5;
     cv::Mat still_;            // the picture of a still-image source
     bool isStill_ = false;
     bool stillDelivered_ = false;

@@ -198,6 +198,27 @@ TEST(ReaderLiveStreams, TwoStreamsReadTogetherWriteEachPassWithinTwoSecondsOfIts
     }
 }
 
+// A stream never ends: one given before a file, with a single job, does not
+// keep the file from being read and printed meanwhile.
+TEST(ReaderLiveStreams, AStreamDoesNotHoldBackTheFilesAfterIt) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
+    const std::string video = PassingVideo();
+    const std::string address = Address(5, "first");
+    auto server = Serve(video, address);
+    Sleep(0.5);
+    const std::string passes = ScratchDir() + "/stream-then-file.jsonl";
+    auto reader = Read({address, video, "--jobs", "1", "--passes", passes, "--digit-height", "20"});
+    const auto start = Clock::now();
+    const std::string fileRecord = "{\"file\": \"" + video + "\"";
+    while (SecondsSince(start) < 20.0 && ReadFile(passes).find(fileRecord) == std::string::npos) Sleep(0.05);
+    EXPECT_FALSE(reader->Ended()) << reader->Err();
+    EXPECT_NE(ReadFile(passes).find(fileRecord), std::string::npos);
+    EXPECT_NE(reader->Out().find("File " + video + ":\nFrame "), std::string::npos) << reader->Out();
+    reader->Signal(SIGINT);
+    EXPECT_EQ(reader->Wait(), 0) << reader->Err();
+    EXPECT_NE(reader->Err().find("Files: 2 given, 2 read"), std::string::npos) << reader->Err();
+}
+
 TEST(ReaderLiveStreams, AStreamDownAtTheStartIsReadOnceItComesUp) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = PassingVideo();
@@ -250,7 +271,10 @@ TEST(ReaderLiveStreams, AStreamFasterThanRecognitionIsSkippedThroughAndTheSkipsC
     const double read = NumberAfter(err, "frames_read");
     const double skipped = NumberAfter(err, "frames_skipped");
     EXPECT_GT(skipped, 0.0) << err;
-    EXPECT_NEAR(read + skipped, 500.0, 3.0) << err;
+    // Every frame read or counted; FFmpeg's threaded decoder may keep its
+    // last few frames when the stream ends.
+    EXPECT_LE(read + skipped, 500.0) << err;
+    EXPECT_GE(read + skipped, 490.0) << err;
     EXPECT_NE(err.find("is read slower than it comes: skipping to its newest frame from frame "), std::string::npos)
         << err;
     EXPECT_NE(err.find(std::to_string(static_cast<long long>(skipped)) + " frames skipped to keep up with the stream"),
