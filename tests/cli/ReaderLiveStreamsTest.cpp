@@ -41,7 +41,7 @@ double SecondsSince(Clock::time_point start) {
 
 void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
-// A port for this test process, apart from other processes' tests and
+// A port for this test process, away from other processes' tests and
 // from ReaderStreamTest's.
 int Port(int offset) { return 40000 + static_cast<int>(getpid() % 20000) + offset; }
 
