@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "cli/BoxText.h"
 #include "cli/ExplainTrace.h"
@@ -29,16 +30,16 @@ public:
         : file_(file), stream_(stream), tracker_(file, depth), explain_(explain), thread_(thread),
           writers_(writers), progress_(progress), err_(err), interrupted_(interrupted) {
         wantsImage_ = std::any_of(writers.begin(), writers.end(), [](const OutputWriter* w) { return w->WantsImage(); });
+        if (stream_) {
+            report_.SetLiveInput(file);
+        }
     }
 
     void OnFrame(const FrameReport& loopReport) override {
-        // A stream read again after it broke off goes on counting frames;
-        // its times are the wall clock's (seconds since 1970).
         FrameReport report = loopReport;
         report.frameNumber += frameOffset_;
         if (stream_) {
-            report.timestampMs =
-                std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
+            StreamFrame(report);
         }
         lastFrame_ = report.frameNumber;
         std::string explainLine;
@@ -82,6 +83,14 @@ public:
     }
 
     bool Opened() const { return opened_; }
+    // The stream's next first frame calls `cameBack` (once).
+    void OnComeBack(const std::function<void()>& cameBack) { cameBack_ = cameBack; }
+    // For a stream: the zone it was given (said once when the stream's
+    // frames clip it), and whether skipping frames is said as it happens.
+    void WatchStream(const std::optional<cv::Rect>& zone, bool verbose) {
+        givenZone_ = zone;
+        verbose_ = verbose;
+    }
     const ReadReport& Report() const { return report_; }
     ReadReport& Report() { return report_; }
     bool Stopped() const { return stopped_; }
@@ -93,6 +102,74 @@ public:
     }
 
 private:
+    // A stream's frame: a stream read again after it broke off goes on
+    // counting frames; its times are the moments its frames arrived, and
+    // timestampMs counts from the arrival of its first frame in this run.
+    void StreamFrame(FrameReport& report) {
+        using WallClock = std::chrono::system_clock;
+        if (cameBack_) {
+            cameBack_();
+            cameBack_ = nullptr;
+        }
+        if (!report.wallTime) {
+            report.wallTime = WallClock::now();
+        }
+        if (!firstArrival_) {
+            firstArrival_ = report.wallTime;
+        }
+        report.timestampMs = std::chrono::duration<double, std::milli>(*report.wallTime - *firstArrival_).count();
+        if (givenZone_ && !zoneSaid_) {
+            zoneSaid_ = true;
+            if (report.zone != *givenZone_) {
+                progress_.Print(err_,
+                                "kalvero-read: the stream '" + PrintableText(file_) + "': --zone " +
+                                    BoxText(*givenZone_) + " does not fit its frames; it is clipped to " +
+                                    BoxText(report.zone) + "\n",
+                                true);
+            }
+        }
+        SaySkipping(report);
+    }
+
+    // With --verbose: a line when the stream starts being skipped to keep
+    // up, every kSkipNoteS seconds while it goes on, and when it has
+    // caught up (kCaughtUpS seconds without a skip).
+    void SaySkipping(const FrameReport& report) {
+        using Clock = std::chrono::steady_clock;
+        constexpr double kSkipNoteS = 10.0;
+        constexpr double kCaughtUpS = 2.0;
+        if (!verbose_) {
+            return;
+        }
+        const auto now = Clock::now();
+        const std::string name = "kalvero-read: the stream '" + PrintableText(file_) + "'";
+        const auto since = [&](Clock::time_point t) { return std::chrono::duration<double>(now - t).count(); };
+        if (report.skippedBefore > 0) {
+            if (!skipping_) {
+                skipping_ = true;
+                skippedInSpell_ = 0;
+                spellNoted_ = now;
+                progress_.Print(err_,
+                                name + " is read slower than it comes: skipping to its newest frame from frame " +
+                                    std::to_string(report.frameNumber) + "\n",
+                                true);
+            }
+            skippedInSpell_ += report.skippedBefore;
+            lastSkip_ = now;
+            if (since(spellNoted_) >= kSkipNoteS) {
+                spellNoted_ = now;
+                progress_.Print(err_, name + ": " + std::to_string(skippedInSpell_) + " frames skipped so far\n",
+                                true);
+            }
+        } else if (skipping_ && since(lastSkip_) >= kCaughtUpS) {
+            skipping_ = false;
+            progress_.Print(err_,
+                            name + " caught up at frame " + std::to_string(report.frameNumber) + " after skipping " +
+                                std::to_string(skippedInSpell_) + " frames\n",
+                            true);
+        }
+    }
+
     void TakePasses(std::vector<CarriagePass> ended) {
         for (CarriagePass& pass : ended) {
             for (OutputWriter* writer : writers_) {
@@ -136,6 +213,16 @@ private:
     bool stopped_ = false;
     int frameOffset_ = 0;
     int lastFrame_ = 0;
+    // A stream's.
+    std::function<void()> cameBack_;
+    std::optional<std::chrono::system_clock::time_point> firstArrival_;
+    std::optional<cv::Rect> givenZone_;
+    bool zoneSaid_ = false;
+    bool verbose_ = false;
+    bool skipping_ = false;
+    long long skippedInSpell_ = 0;
+    std::chrono::steady_clock::time_point lastSkip_;
+    std::chrono::steady_clock::time_point spellNoted_;
 };
 
 }  // namespace
@@ -185,6 +272,9 @@ int InputRunner::Read(const std::string& file, bool countFrames) {
         // zone that did not fit there raised the zone warning).
         thread.drawZone.store(false, std::memory_order_release);
         thread.drawNumberH.store(false, std::memory_order_release);
+        // A stream's zone is clipped to its frames without the painted
+        // warning (said once on standard error instead).
+        thread.clipZoneQuietly.store(stream, std::memory_order_release);
         // As after an Apply in the window: the first frame re-latches the
         // settings, checks the zone and builds a fresh vote buffer.
         thread.optionsChanged.store(true, std::memory_order_release);
@@ -196,24 +286,33 @@ int InputRunner::Read(const std::string& file, bool countFrames) {
                      environment_.interruptRequested);
         if (!stream) {
             sink.Report().SetAnnouncedFrames(input.frameCount);
+        } else {
+            sink.WatchStream(options_.hasZone ? std::optional<cv::Rect>(options_.zone) : std::nullopt,
+                             options_.verbose);
         }
         {
             // The loop opens its input by name: it takes over this opening.
             const FrameSource::Handover handover(file, *input.source);
             thread.Run(sink, settings, explain.get());
         }
-        if (stream && sink.Opened()) {
+        // A stream that broke off, or did not answer at all, is tried
+        // again; one that does not come back is given up with status 3.
+        bool gaveUp = false;
+        if (stream && !sink.Stopped()) {
             StreamRun run;
             run.stopped = [&] { return sink.Stopped(); };
-            run.readAgain = [&] {
+            run.readAgain = [&](const std::function<void()>& cameBack) {
                 sink.ContinueNumbering();
+                sink.OnComeBack(cameBack);
                 thread.optionsChanged.store(true, std::memory_order_release);
                 thread.Run(sink, settings, explain.get());
+                sink.OnComeBack(nullptr);
                 return sink.Opened();
             };
             run.markInterrupted = [&] { sink.MarkInterrupted(); };
             run.interruptRequested = environment_.interruptRequested;
-            KeepReadingStream(file, options_.reconnectMax, run, progress_, err_);
+            gaveUp = KeepReadingStream(file, options_.reconnectMax, !sink.Opened(), run, progress_, err_) ==
+                     StreamEnd::GaveUp;
         }
         progress_.Clear();
         sink.FinishPasses();
@@ -231,7 +330,15 @@ int InputRunner::Read(const std::string& file, bool countFrames) {
             }
             failed = failed || writer->Failed();
         }
-        return failed ? kExitOutput : kExitOk;
+        if (failed) {
+            return kExitOutput;
+        }
+        if (gaveUp) {
+            // What was read is written; the status says the stream was lost.
+            err_ << "kalvero-read: " << OpenFailure(file) << "\n";
+            return kExitFile;
+        }
+        return kExitOk;
     } catch (const std::exception& e) {
         err_ << "kalvero-read: error while reading '" << PrintableText(file) << "': " << e.what() << "\n";
         return kExitFailure;

@@ -1,6 +1,7 @@
 #include "cli/ManyInputs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -8,8 +9,10 @@
 #include <opencv2/core.hpp>
 
 #include "cli/InputRunner.h"
+#include "worker/FrameSource.h"
 #include "worker/VideoThread.h"
 #include "cli/InputWriters.h"
+#include "cli/LineForwarder.h"
 #include "cli/PassCollector.h"
 #include "cli/SignCommand.h"
 #include "command_line/PrintableText.h"
@@ -34,7 +37,8 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
                    std::ostream& err, const ReaderEnvironment& environment, PassFileWriter* passFile,
                    ReportWriter* report, SharedProgress& progress, OutputCheck& outCheck) {
     struct Result {
-        bool done = false;
+        bool done = false;     // printed when its turn comes (a stream: at once)
+        bool started = false;
         int status = kExitOk;
         std::string out;
         std::string err;
@@ -42,10 +46,10 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
     };
     std::vector<Result> results(inputs.size());
     std::mutex mutex;                // guards results, next and printed
-    std::size_t next = 0;            // the next input to start
+    std::size_t next = 0;            // the next file to start (in `files`)
     std::size_t printed = 0;         // inputs printed so far
     bool passWriteFailed = false;
-    bool outputFailed = false;       // standard output refused a write
+    std::atomic<bool> outputFailed{false};  // standard output refused a write
 
     // Prints every finished input whose predecessors are printed; called
     // with the mutex held.
@@ -70,15 +74,129 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
                 progress.Print(err, r.err + passErrors, true);
             }
             if (!r.out.empty() && !outputFailed) {
-                progress.Print(out, r.out, environment.outputOnTerminal);
-                if (!outCheck.Check()) {
+                if (!progress.PrintChecked(out, r.out, environment.outputOnTerminal, outCheck)) {
                     outputFailed = true;
                     progress.Print(err, "kalvero-read: " + outCheck.Message() + "\n", true);
                 }
             }
-            r = Result{true, r.status, {}, {}, {}};
+            r = Result{true, true, r.status, {}, {}, {}};
             ++printed;
         }
+    };
+
+    // A stream's pass, written at once (with the mutex held).
+    auto writeLivePass = [&](const CarriagePass& pass) -> std::string {
+        std::string failure;
+        if (passFile != nullptr && !passWriteFailed) {
+            passFile->Pass(pass);
+            failure = passFile->TakeFailure();
+            passWriteFailed = !failure.empty();
+        }
+        if (report != nullptr) {
+            report->Add({pass});
+        }
+        return failure;
+    };
+
+    // A stream is read beside the files and whatever else runs: its lines
+    // and passes go out as they happen instead of waiting for its turn (a
+    // live input never ends), each line naming it.
+    auto readStream = [&](std::size_t index, VideoThread& block) {
+        const std::string& address = inputs[index];
+        const std::string prefix = PrintableText(address) + ": ";
+        const auto named = [&](const std::string& line) {
+            // JSON lines name their input themselves; so do the lines about
+            // the stream.
+            const bool names = line.rfind("{", 0) == 0 || line.find(PrintableText(address)) != std::string::npos;
+            return names ? line : prefix + line;
+        };
+        // Takes no lock of its own but the progress line's: it is called
+        // from inside SharedProgress::Print too.
+        LineForwarder liveOut([&](const std::string& line) {
+            if (outputFailed) {
+                return;
+            }
+            if (!progress.PrintChecked(out, options.json ? line : named(line), environment.outputOnTerminal,
+                                       outCheck)) {
+                outputFailed = true;
+            }
+        });
+        LineForwarder liveErr([&](const std::string& line) { progress.Print(err, named(line), true); });
+        const ConsoleStreams streams{liveOut, liveErr, progress};
+        // Ends the stream's run when standard output or the pass file
+        // failed, in this input or another.
+        class LivePasses : public OutputWriter {
+        public:
+            LivePasses(std::mutex& mutex, std::atomic<bool>& outputFailed, bool& passWriteFailed, OutputCheck& outCheck,
+                       const std::function<std::string(const CarriagePass&)>& write, bool wantsImage)
+                : mutex_(mutex), outputFailed_(outputFailed), passWriteFailed_(passWriteFailed),
+                  outCheck_(outCheck), write_(write), wantsImage_(wantsImage) {}
+            void Frame(const FrameEvent& /*event*/) override {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (outputFailed_) {
+                    Fail(outCheck_.Message());
+                } else if (passWriteFailed_) {
+                    Fail("the pass file could not be written");
+                }
+            }
+            void Pass(const CarriagePass& pass) override {
+                std::lock_guard<std::mutex> lock(mutex_);
+                const std::string failure = write_(pass);
+                if (!failure.empty()) {
+                    Fail(failure);
+                }
+            }
+            bool WantsImage() const override { return wantsImage_; }
+
+        private:
+            std::mutex& mutex_;
+            std::atomic<bool>& outputFailed_;
+            bool& passWriteFailed_;
+            OutputCheck& outCheck_;
+            const std::function<std::string(const CarriagePass&)>& write_;
+            bool wantsImage_;
+        };
+        const std::function<std::string(const CarriagePass&)> write = writeLivePass;
+        LivePasses passes(mutex, outputFailed, passWriteFailed, outCheck, write, !options.reportFile.empty());
+        InputWriters writers(options, streams, true);
+        writers.Add(&passes);
+        if (!options.json) {
+            liveOut << "File " << PrintableText(address) << ":\n";
+        }
+        InputRunner runner(options, environment, progress, liveErr, writers.List(), block);
+        const int status = options.hasSign ? ReadSignCommand(options, address, liveOut, liveErr, nullptr)
+                                           : runner.Read(address, false);
+        liveOut.flush();
+        std::lock_guard<std::mutex> lock(mutex);
+        results[index].status = status;
+    };
+
+    // The files, read by the jobs in input order; the streams each have a
+    // thread of their own (a live input never ends: in a job it would
+    // keep the inputs after it from ever being read). Nothing of a stream
+    // waits for its turn: the files after it are printed as they end.
+    std::vector<std::size_t> files;
+    std::vector<std::size_t> streamInputs;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (IsStreamAddress(inputs[i])) {
+            streamInputs.push_back(i);
+            results[i].done = true;
+        } else {
+            files.push_back(i);
+        }
+    }
+
+    auto streamThread = [&](std::size_t index) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (passWriteFailed || outputFailed ||
+                (environment.interruptRequested && environment.interruptRequested())) {
+                return;
+            }
+            results[index].started = true;
+        }
+        VideoThread block;
+        readStream(index, block);
     };
 
     auto worker = [&] {
@@ -89,11 +207,12 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
             std::size_t index = 0;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                if (next >= inputs.size() || passWriteFailed || outputFailed ||
+                if (next >= files.size() || passWriteFailed || outputFailed ||
                     (environment.interruptRequested && environment.interruptRequested())) {
                     return;
                 }
-                index = next++;
+                index = files[next++];
+                results[index].started = true;
             }
             std::ostringstream fileOut;
             std::ostringstream fileErr;
@@ -123,12 +242,21 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
     cv::setNumThreads(1);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
-    const std::size_t threads = std::min(jobs, inputs.size());
+    const std::size_t threads = std::min(jobs, files.size());
     std::vector<std::thread> pool;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        printReady();  // past the streams at the head of the list
+    }
+    for (std::size_t index : streamInputs) {
+        pool.emplace_back(streamThread, index);
+    }
     for (std::size_t i = 1; i < threads; ++i) {
         pool.emplace_back(worker);
     }
-    worker();
+    if (threads > 0) {
+        worker();
+    }
     for (std::thread& t : pool) {
         t.join();
     }
@@ -137,7 +265,7 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
     std::vector<int> statuses;
     std::vector<std::string> unopened;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        if (!results[i].done) {
+        if (!results[i].started) {
             continue;  // not started: Ctrl-C or a failed pass write came first
         }
         statuses.push_back(results[i].status);

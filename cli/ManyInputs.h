@@ -17,10 +17,14 @@ namespace kalvero {
 int CombinedStatus(const std::vector<int>& statuses);
 
 // Reads several inputs, options.jobs at a time (all cores when 0). Each
-// input's output is gathered and printed whole, in input order, as soon as
-// the inputs before it are done, so the output is the same whatever the
+// file's output is gathered and printed whole, in input order, as soon as
+// the files before it are done, so the output is the same whatever the
 // number of jobs; its passes go to `passFile` and `report` (either may be
-// null) at the same moment. Ends with the "Files: ..." line on `err`.
+// null) at the same moment. A stream is read on a thread of its own,
+// beside the jobs, and keeps no turn: its lines (text lines led by its
+// address) and its passes are written as they happen, whatever runs beside
+// it, and nothing of it is gathered. Ends with the "Files: ..." line on
+// `err`.
 int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>& inputs, std::ostream& out,
                    std::ostream& err, const ReaderEnvironment& environment, PassFileWriter* passFile,
                    ReportWriter* report, SharedProgress& progress, OutputCheck& outCheck);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "cli/JsonLine.h"
 #include "recognition_common/CheckDigit.h"
@@ -44,7 +45,11 @@ std::optional<std::string> ReadReport::AddFrame(const FrameReport& report) {
             stats.bestScore = best.score;
         }
         ++stats.bestReadingFrames;
+        if (live_ && bestReadings_.size() > kLiveReadingsKept) {
+            BoundLiveReadings();
+        }
     }
+    framesSkipped_ += report.skippedBefore;
     if (report.voteCode != 0 || report.confirmed.empty()) {
         return std::nullopt;
     }
@@ -74,6 +79,15 @@ std::optional<DamagedSpan> ReadReport::SpanBefore(const FrameReport& report) {
     return DamagedSpan{report.frameNumber - 1, gap.frames, gap.fromMs / 1000.0, gap.toMs / 1000.0};
 }
 
+void ReadReport::BoundLiveReadings() {
+    // Down to half, rarest first: the summary lists the most frequent.
+    for (int rarest = 1; bestReadings_.size() > kLiveReadingsKept / 2; ++rarest) {
+        for (auto it = bestReadings_.begin(); it != bestReadings_.end();) {
+            it = it->second.bestReadingFrames <= rarest ? bestReadings_.erase(it) : std::next(it);
+        }
+    }
+}
+
 std::vector<ConfirmedNumber> ReadReport::Confirmed() const {
     std::vector<ConfirmedNumber> list = confirmed_;
     for (ConfirmedNumber& number : list) {
@@ -98,6 +112,10 @@ std::string ReadReport::Summary() const {
     }
     text += "Summary: " + std::to_string(framesRead_) + (framesRead_ == 1 ? " frame" : " frames") +
             " read, a reading in " + std::to_string(framesWithReading_) + ", ";
+    if (live_ && framesSkipped_ > 0) {
+        text += std::to_string(framesSkipped_) + (framesSkipped_ == 1 ? " frame" : " frames") +
+                " skipped to keep up with the stream, ";
+    }
     if (list.empty()) {
         text += "no number confirmed.\n";
     } else {
@@ -147,15 +165,19 @@ bool ReadReport::EndedEarly() const {
 }
 
 std::string ReadReport::SummaryJsonLine() const {
-    const JsonValue counts = {{"frames_read", framesRead_},
-                              {"frames_with_reading", framesWithReading_},
-                              {"numbers_confirmed", confirmed_.size()},
-                              {"interrupted", interrupted_},
-                              {"output_failed", outputFailed_},
-                              {"ended_early", EndedEarly()},
-                              {"frames_announced", announcedFrames_ > 0 ? JsonValue(announcedFrames_) : JsonValue()},
-                              {"damaged_frames", damagedFrames_},
-                              {"damaged", DamagedJson(damagedSpans_)}};
+    JsonValue counts = {{"frames_read", framesRead_},
+                        {"frames_with_reading", framesWithReading_},
+                        {"numbers_confirmed", confirmed_.size()},
+                        {"interrupted", interrupted_},
+                        {"output_failed", outputFailed_},
+                        {"ended_early", EndedEarly()},
+                        {"frames_announced", announcedFrames_ > 0 ? JsonValue(announcedFrames_) : JsonValue()},
+                        {"damaged_frames", damagedFrames_},
+                        {"damaged", DamagedJson(damagedSpans_)}};
+    if (live_) {
+        counts["frames_skipped"] = framesSkipped_;
+        counts["file"] = liveAddress_;
+    }
     return JsonLine(JsonValue{{"summary", counts}}) + "\n";
 }
 

@@ -50,6 +50,21 @@ public:
     bool EndedEarly() const;
     static constexpr long long kEarlyEndFrames = 2;
 
+    // A live stream: frames skipped to keep up are counted (see
+    // FrameReport::skippedBefore) and said in both summaries, with the
+    // stream's address in the JSON one; the best readings kept for the
+    // summary are bounded, however long the stream runs.
+    void SetLiveInput(const std::string& address) {
+        live_ = true;
+        liveAddress_ = address;
+    }
+    long long FramesSkipped() const { return framesSkipped_; }
+    // Distinct best readings kept at most for a live input; past it the
+    // rarest are forgotten.
+    static constexpr std::size_t kLiveReadingsKept = 2048;
+    // Distinct best readings held now.
+    std::size_t ReadingsHeld() const { return bestReadings_.size(); }
+
     int FramesRead() const { return framesRead_; }
 
     // Damaged input: frames skipped because they failed to decode, in all
@@ -85,6 +100,10 @@ public:
     std::string SummaryJsonLine() const;
 
 private:
+    // Forgets the rarest best readings of a live input once there are more
+    // than kLiveReadingsKept.
+    void BoundLiveReadings();
+
     struct Stats {
         int bestReadingFrames = 0;
         float bestScore = 0.0f;
@@ -100,6 +119,10 @@ private:
 
     long long damagedFrames_ = 0;
     std::vector<DamagedSpan> damagedSpans_;  // in the order of the run
+    // A live stream's account.
+    bool live_ = false;
+    std::string liveAddress_;
+    long long framesSkipped_ = 0;
 };
 
 // The spans as a JSON array of {"after_frame", "frames", "from_s", "to_s"}

@@ -55,6 +55,10 @@ void WarnOutOfFrame(FrameOverlays& block, cv::Mat& frame) {
 
 }  // namespace
 
+bool FrameOverlays::zoneWithin(const cv::Mat& frame, const RunPlan& plan) {
+    return ZoneWithin(ReadZone(plan), frame);
+}
+
 bool FrameOverlays::zoneFits(cv::Mat& frame, const RunPlan& plan) {
     if (ZoneWithin(ReadZone(plan), frame)) return true;
     WarnOutOfFrame(*this, frame);

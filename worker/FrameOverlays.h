@@ -24,6 +24,13 @@ public:
     int fontFace = 0;  // cv::FONT_HERSHEY_SIMPLEX
     std::atomic<double> fontScale{1.0};
     int thickness = 3;
+    // A zone that does not fit is clipped to the frame without a word on
+    // it: no warning painted, no larger font (kalvero-read's streams, whose
+    // frame size is known only once they send; the window keeps warning).
+    std::atomic<bool> clipZoneQuietly{false};
+
+    // True when the plan's zone lies within the frame; draws nothing.
+    static bool zoneWithin(const cv::Mat& frame, const RunPlan& plan);
 
     // True when the plan's zone lies within the frame; otherwise writes the
     // warning onto the frame, doubles fontScale and returns false.

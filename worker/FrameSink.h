@@ -21,6 +21,8 @@ struct FrameReport {
     double timestampMs = 0.0;         // the source's time of this frame (0 for a still)
     std::optional<std::chrono::system_clock::time_point> wallTime;  // its time of day, when known
     std::optional<DamagedGap> damageBefore;  // frames of the file that failed to decode right before it
+    long long skippedBefore = 0;      // a live stream's frames skipped just before this one
+                                      // to keep up with it (0 for a file)
     cv::Mat rgbImage;                 // finished frame, RGB order; valid during the call only;
                                       // empty when the sink wants no image
     cv::Mat sourceImage;              // the frame as decoded (BGR, before the zoom and the

@@ -1,5 +1,10 @@
 #include "worker/FrameSource.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -15,6 +20,7 @@
 
 #include "worker/ContainerFacts.h"
 #include "worker/DamageSkippingReader.h"
+#include "worker/NewestFrame.h"
 #include "worker/DecodeAhead.h"
 #include "worker/StillImageFormats.h"
 #include "worker/StillImageHeader.h"
@@ -242,13 +248,17 @@ FrameSource::~FrameSource() { release(); }
 
 bool FrameSource::openDecodingAhead(const std::string& path) {
     if (!open(path)) return false;
-    // Streams are read as they come: a frame decoded ahead would only add
-    // to their delay.
-    if (!isStill_ && !IsStreamAddress(path)) ahead_ = std::make_unique<DecodeAhead>(*reader_);
+    // Streams are read as they come, newest frame first: a frame decoded
+    // ahead would only add to their delay.
+    if (!isStill_ && IsStreamAddress(path)) {
+        newest_ = std::make_unique<NewestFrame>(capture_);
+        return true;
+    }
+    if (!isStill_) ahead_ = std::make_unique<DecodeAhead>(*reader_);
     return true;
 }
 
-bool FrameSource::isOpened() const { return isStill_ || ahead_ || capture_.isOpened(); }
+bool FrameSource::isOpened() const { return isStill_ || ahead_ || newest_ || capture_.isOpened(); }
 
 bool FrameSource::read(cv::Mat& frame) {
     frame.release();
@@ -267,12 +277,40 @@ bool FrameSource::read(cv::Mat& frame) {
         return true;
     }
     if (ahead_) return ahead_->Next(frame, lastTimestampMs_, lastGap_);
+    if (newest_) return ReadNewest(frame);
     if (!reader_ || !capture_.isOpened()) return false;
     cv::Mat decoded;
     if (!reader_->Next(decoded, lastTimestampMs_, lastGap_)) return false;
     frame = ToBgr8(decoded);  // shares the pixels when already 8-bit BGR
     return !frame.empty();
 }
+
+bool FrameSource::ReadNewest(cv::Mat& frame) {
+    if (!yielded_) {
+        // The thread that recognises a stream's frames yields the cores to
+        // the threads that decode it (made before it, at the opening): under
+        // load, recognition skips frames instead of decoding falling behind
+        // the stream. For good: an ordinary thread cannot take it back.
+        yielded_ = true;
+        const auto self = static_cast<id_t>(::syscall(SYS_gettid));
+        errno = 0;
+        const int nice = ::getpriority(PRIO_PROCESS, self);
+        if (errno == 0 && nice < kRecognitionNice) ::setpriority(PRIO_PROCESS, self, kRecognitionNice);
+    }
+    NewestFrame::Frame taken;
+    const bool ok = newest_->Next(taken);
+    frame = taken.image;
+    lastTimestampMs_ = taken.timestampMs;
+    arrived_ = ok ? std::optional<std::chrono::system_clock::time_point>(taken.arrived) : std::nullopt;
+    skippedBeforeLast_ = taken.droppedBefore;
+    return ok;
+}
+
+std::optional<std::chrono::system_clock::time_point> FrameSource::arrivalTime() const {
+    return readPutBack_ ? std::nullopt : arrived_;
+}
+
+long long FrameSource::skippedBeforeLast() const { return readPutBack_ ? 0 : skippedBeforeLast_; }
 
 double FrameSource::timestampMs() const {
     if (readPutBack_) return putBackTimestampMs_;
@@ -290,14 +328,14 @@ void FrameSource::putBack(const cv::Mat& frame) {
 
 long long FrameSource::announcedFrames() const {
     if (isStill_) return 1;
-    if (ahead_ || !capture_.isOpened()) return 0;
+    if (ahead_ || newest_ || !capture_.isOpened()) return 0;
     const double count = capture_.get(cv::CAP_PROP_FRAME_COUNT);
     // Some containers report nothing, a negative or an absurd count.
     return (std::isfinite(count) && count >= 1.0 && count < 1e9) ? static_cast<long long>(count) : 0;
 }
 
 double FrameSource::framesPerSecond() const {
-    if (isStill_ || ahead_ || !capture_.isOpened()) return 0.0;
+    if (isStill_ || ahead_ || newest_ || !capture_.isOpened()) return 0.0;
     const double fps = capture_.get(cv::CAP_PROP_FPS);
     return std::isfinite(fps) && fps > 0.0 ? fps : 0.0;
 }
@@ -305,6 +343,9 @@ double FrameSource::framesPerSecond() const {
 void FrameSource::release() {
     ahead_.reset();  // its thread ends before the reader and capture it reads from
     reader_.reset();
+    newest_.reset();
+    arrived_.reset();
+    skippedBeforeLast_ = 0;
     putBack_.release();
     putBackTimestampMs_ = 0.0;
     putBackGap_.reset();

@@ -13,6 +13,7 @@ namespace kalvero {
 
 class DamageSkippingReader;
 class DecodeAhead;
+class NewestFrame;
 
 // Converts any decoded picture to the 8-bit, three-channel BGR frame the rest
 // of the program works on: grey and grey+alpha are expanded, alpha dropped,
@@ -44,7 +45,9 @@ public:
     bool open(const std::string& path);
     // Opens `path` like open, and decodes a video file's frames on a thread
     // of their own a few frames ahead of read (DecodeAhead): the run loop's
-    // way, which overlaps decoding with recognition.
+    // way, which overlaps decoding with recognition. A stream is read on a
+    // thread of its own that keeps only its newest frame (NewestFrame): a
+    // run slower than the stream skips frames instead of falling behind.
     bool openDecodingAhead(const std::string& path);
     bool isOpened() const;
     // Reads the next frame; false at the end, `frame` is then empty. A
@@ -61,6 +64,12 @@ public:
     // still image or a stream.
     std::optional<std::chrono::system_clock::time_point> creationTime() const { return creationTime_; }
     void release();
+
+    // For a stream opened by openDecodingAhead: when the frame last read
+    // had arrived, and how many frames were skipped just before it to keep
+    // up. Nothing and 0 for anything else.
+    std::optional<std::chrono::system_clock::time_point> arrivalTime() const;
+    long long skippedBeforeLast() const;
 
     // What the opened file states about itself: its frame count (1 for a
     // still image; 0 when a video states none or an absurd one) and its
@@ -109,6 +118,8 @@ private:
     // Takes what `other` holds (before either decodes ahead); `other` is
     // left closed.
     void takeOver(FrameSource& other);
+    // read for a stream: the frame NewestFrame hands out.
+    bool ReadNewest(cv::Mat& frame);
 
     cv::VideoCapture capture_;
     std::unique_ptr<DamageSkippingReader> reader_;  // reads capture_
@@ -116,6 +127,12 @@ private:
     double lastTimestampMs_ = 0.0;        // of the frame last read
     std::optional<DamagedGap> lastGap_;   // frames lost before the frame last read
     std::optional<std::chrono::system_clock::time_point> creationTime_;
+    std::unique_ptr<NewestFrame> newest_;  // a stream's reader; while set, only it touches capture_
+    std::optional<std::chrono::system_clock::time_point> arrived_;  // of the frame last taken from newest_
+    long long skippedBeforeLast_ = 0;
+    bool yielded_ = false;  // the reading thread has lowered its priority (ReadNewest)
+    // The priority (nice value) a stream's recognising thread lowers itself to.
+    static constexpr int kRecognitionNice = 5;
     cv::Mat still_;            // the picture of a still-image source
     bool isStill_ = false;
     bool stillDelivered_ = false;

@@ -202,9 +202,10 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                     useEngine(plan);
                     checkDigitVote = CheckDigitVoteFor(plan, engine);
                     streaks = StreakConfirmation(plan.confirmStreak, checkDigitVote);
-                    if (zoneFits(frame, plan)) {
+                    const bool quiet = clipZoneQuietly.load(std::memory_order_acquire);
+                    if (quiet ? zoneWithin(frame, plan) : zoneFits(frame, plan)) {
                         zone = plan.zone;
-                    } else {
+                    } else if (!quiet) {
                         drawZone.store(true);
                     }
                     ResultVoteBuffer::destroy(buffer);
@@ -305,6 +306,9 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                     report.wallTime = *created + std::chrono::duration_cast<std::chrono::system_clock::duration>(
                                                      std::chrono::duration<double, std::milli>(timestampMs));
                 }
+                // A stream's frames carry the moment they arrived.
+                if (const auto arrived = source.arrivalTime()) report.wallTime = arrived;
+                report.skippedBefore = source.skippedBeforeLast();
                 if (drawImage) {
                     report.rgbImage = frame;
                     report.sourceImage = decoded;

@@ -75,11 +75,15 @@ int FramesIn(const std::string& json) { return static_cast<int>(Lines(json).size
 
 // The stream came back, frames of both sendings were read, and the number
 // was confirmed again after the cut (the vote starts afresh on reconnecting).
+// The second sending's end is given up on after --reconnect-max: status 3,
+// with what was read written first.
 void ExpectReadAcrossTheCut(const ProcessResult& r, int framesOfOneSending) {
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("did not come back within "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("': no stream answered within 5 s"), std::string::npos) << r.err;
     const std::size_t broke = r.err.find("broke off; reconnecting in ");
     ASSERT_NE(broke, std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("is back", broke), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("reconnected after ", broke), std::string::npos) << r.err;
     EXPECT_GT(FramesIn(r.out), framesOfOneSending / 2 + 10) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
@@ -128,8 +132,9 @@ TEST(ReaderStream, AUdpStreamSilentLongerThanTheTimeoutIsReadAgain) {
     // A reader that keeps up sees the silence and must reconnect to read
     // more than the 250 frames of one sending; one slower than the stream
     // (under a sanitizer) still has the first sending queued in the socket
-    // when the second starts, sees no silence and reads on.
-    EXPECT_EQ(r.status, 0) << r.err;
+    // when the second starts, sees no silence and reads on. Either way the
+    // second sending's end is given up on: status 3.
+    EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_GT(FramesIn(r.out), 250) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
@@ -152,7 +157,8 @@ TEST(ReaderStream, CtrlCEndsAStreamRunWithTheSummaryAndItsPasses) {
     EXPECT_LT(frames, 250);
     EXPECT_NE(r.err.find("Interrupted after frame " + std::to_string(frames) + "."), std::string::npos)
         << r.err;
-    // The pass still open at Ctrl-C is written, with wall-clock times.
+    // The pass still open at Ctrl-C is written, its times in seconds since
+    // the stream's first frame.
     std::smatch m;
     const std::string written = [&] {
         std::ifstream in(passes);
@@ -161,21 +167,25 @@ TEST(ReaderStream, CtrlCEndsAStreamRunWithTheSummaryAndItsPasses) {
         return text.str();
     }();
     ASSERT_TRUE(std::regex_search(written, m, std::regex("\"start_s\": ([0-9.]+)"))) << written;
-    const double now = std::chrono::duration<double>(
-                           std::chrono::system_clock::now().time_since_epoch()).count();
-    EXPECT_NEAR(std::stod(m[1]), now, 60.0);
+    EXPECT_GE(std::stod(m[1]), 0.0);
+    EXPECT_LT(std::stod(m[1]), frames / 25.0 + 2.0) << written;
 }
 
-TEST(ReaderStream, AnAddressNobodyAnswersIsNamedWithinTheTimeout) {
+// Down at the start counts like broken off: tried again until
+// --reconnect-max runs out, then named with status 3.
+TEST(ReaderStream, AnAddressNobodyAnswersIsTriedAgainThenNamed) {
     const auto start = std::chrono::steady_clock::now();
     const std::string address = "http://127.0.0.1:" + std::to_string(Port(2)) + "/none.ts";
-    const ProcessResult r = RunReaderProcess({address, "--reconnect-max", "30"});
+    const ProcessResult r = RunReaderProcess({address, "--reconnect-max", "3"});
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("does not answer; reconnecting in 0.5 s"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("did not answer within 3 s"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("cannot open '" + address + "': no stream answered within 5 s"),
               std::string::npos)
         << r.err;
+    EXPECT_GE(seconds, 3.0);
     EXPECT_LT(seconds, 15.0);
     EXPECT_EQ(r.out, "");
 }
