@@ -13,6 +13,7 @@
 #include "worker/VideoThread.h"
 #include "cli/InputWriters.h"
 #include "cli/LineForwarder.h"
+#include "cli/LivePassWriter.h"
 #include "cli/PassCollector.h"
 #include "cli/SignCommand.h"
 #include "command_line/PrintableText.h"
@@ -123,41 +124,8 @@ int ReadManyInputs(const ReaderOptions& options, const std::vector<std::string>&
         });
         LineForwarder liveErr([&](const std::string& line) { progress.Print(err, named(line), true); });
         const ConsoleStreams streams{liveOut, liveErr, progress};
-        // Ends the stream's run when standard output or the pass file
-        // failed, in this input or another.
-        class LivePasses : public OutputWriter {
-        public:
-            LivePasses(std::mutex& mutex, std::atomic<bool>& outputFailed, bool& passWriteFailed, OutputCheck& outCheck,
-                       const std::function<std::string(const CarriagePass&)>& write, bool wantsImage)
-                : mutex_(mutex), outputFailed_(outputFailed), passWriteFailed_(passWriteFailed),
-                  outCheck_(outCheck), write_(write), wantsImage_(wantsImage) {}
-            void Frame(const FrameEvent& /*event*/) override {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (outputFailed_) {
-                    Fail(outCheck_.Message());
-                } else if (passWriteFailed_) {
-                    Fail("the pass file could not be written");
-                }
-            }
-            void Pass(const CarriagePass& pass) override {
-                std::lock_guard<std::mutex> lock(mutex_);
-                const std::string failure = write_(pass);
-                if (!failure.empty()) {
-                    Fail(failure);
-                }
-            }
-            bool WantsImage() const override { return wantsImage_; }
-
-        private:
-            std::mutex& mutex_;
-            std::atomic<bool>& outputFailed_;
-            bool& passWriteFailed_;
-            OutputCheck& outCheck_;
-            const std::function<std::string(const CarriagePass&)>& write_;
-            bool wantsImage_;
-        };
         const std::function<std::string(const CarriagePass&)> write = writeLivePass;
-        LivePasses passes(mutex, outputFailed, passWriteFailed, outCheck, write, !options.reportFile.empty());
+        LivePassWriter passes(mutex, outputFailed, passWriteFailed, outCheck, write, !options.reportFile.empty());
         InputWriters writers(options, streams, true);
         writers.Add(&passes);
         if (!options.json) {
