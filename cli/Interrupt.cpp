@@ -1,5 +1,6 @@
 #include "cli/Interrupt.h"
 
+#include <atomic>
 #include <csignal>
 #include <initializer_list>
 
@@ -8,10 +9,12 @@ namespace kalvero {
 namespace {
 
 // The one piece of process-wide state of the reader: a signal handler can
-// reach nothing else.
-volatile std::sig_atomic_t interruptFlag = 0;
+// reach nothing else. A lock-free atomic, as every input's thread reads it
+// while the handler writes it on whichever thread the signal lands.
+std::atomic<int> interruptFlag{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch a lock-free atomic");
 
-extern "C" void OnInterrupt(int /*signal*/) { interruptFlag = 1; }
+extern "C" void OnInterrupt(int /*signal*/) { interruptFlag.store(1, std::memory_order_relaxed); }
 
 }  // namespace
 
@@ -27,6 +30,6 @@ void InstallInterruptHandler() {
     sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-bool InterruptRequested() { return interruptFlag != 0; }
+bool InterruptRequested() { return interruptFlag.load(std::memory_order_relaxed) != 0; }
 
 }  // namespace kalvero
