@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "ReaderProcess.h"
+#include "cli/TimeOfDay.h"
 
 extern char** environ;
 
@@ -152,6 +153,7 @@ TEST(ReaderStream, CtrlCEndsAStreamRunWithTheSummaryAndItsPasses) {
     ASSERT_TRUE(server.Started());
     Sleep(0.5);
     const std::string passes = ScratchDir() + "/interrupted.jsonl";
+    const auto before = std::chrono::system_clock::now();
     const ProcessResult r = InterruptReaderProcess(
         {address, "--json", "--digit-height", "20", "--passes", passes}, 40);
     EXPECT_EQ(r.status, 0) << r.err;
@@ -172,6 +174,19 @@ TEST(ReaderStream, CtrlCEndsAStreamRunWithTheSummaryAndItsPasses) {
     ASSERT_TRUE(std::regex_search(written, m, std::regex("\"start_s\": ([0-9.]+)"))) << written;
     EXPECT_GE(std::stod(m[1]), 0.0);
     EXPECT_LT(std::stod(m[1]), frames / 25.0 + 2.0) << written;
+    // Its times of day are when its frames arrived: within the run, the end
+    // no earlier than the start.
+    const auto after = std::chrono::system_clock::now();
+    std::smatch start;
+    std::smatch end;
+    ASSERT_TRUE(std::regex_search(written, start, std::regex("\"start_time\": \"([^\"]+)\""))) << written;
+    ASSERT_TRUE(std::regex_search(written, end, std::regex("\"end_time\": \"([^\"]+)\""))) << written;
+    const auto startTime = ParseIsoUtc(start[1]);
+    const auto endTime = ParseIsoUtc(end[1]);
+    ASSERT_TRUE(startTime && endTime) << written;
+    EXPECT_LE(before - std::chrono::milliseconds(1), *startTime) << written;
+    EXPECT_LE(*startTime, *endTime) << written;
+    EXPECT_LE(*endTime, after) << written;
 }
 
 // Down at the start counts like broken off: tried again until
