@@ -55,16 +55,26 @@ Alternation Alternations(const cv::Mat& image, bool rows) {
     const int lineStep = std::max(kMinStep, lines / kLineSamples);
     const int sampleStep = std::max(kMinStep, length / kAcrossSamples);
     Alternation result;
-    for (int u = 1; u + 3 < lines; u += lineStep) {
+    const auto look = [&](int u, int v) {
+        const int first = standOut(u, v);
+        if (std::abs(first) < kStandOut) return;
+        ++result.standing;
+        const int second = standOut(u + 1, v);
+        const int third = standOut(u + 2, v);
+        const bool alternates = first > 0 ? (second <= -kStandOut && third >= kStandOut)
+                                          : (second >= kStandOut && third <= -kStandOut);
+        if (alternates) ++result.combs;
+    };
+    // The same samples either way; columns are visited a row of samples at
+    // a time, so that reads go along the image's rows (down the columns of
+    // a 4K frame every read missed the cache).
+    if (rows) {
+        for (int u = 1; u + 3 < lines; u += lineStep) {
+            for (int v = 1; v + 1 < length; v += sampleStep) look(u, v);
+        }
+    } else {
         for (int v = 1; v + 1 < length; v += sampleStep) {
-            const int first = standOut(u, v);
-            if (std::abs(first) < kStandOut) continue;
-            ++result.standing;
-            const int second = standOut(u + 1, v);
-            const int third = standOut(u + 2, v);
-            const bool alternates = first > 0 ? (second <= -kStandOut && third >= kStandOut)
-                                              : (second >= kStandOut && third <= -kStandOut);
-            if (alternates) ++result.combs;
+            for (int u = 1; u + 3 < lines; u += lineStep) look(u, v);
         }
     }
     return result;

@@ -36,6 +36,62 @@ void MarkLongRowRuns(const std::uint8_t* row, int cols, int longest, InkPixels i
 // The shortest run that is cleared, from the longest that is kept.
 int ShortestCleared(int kept) { return kept >= INT_MAX - 1 ? INT_MAX : std::max(kept, 0) + 1; }
 
+// Marks, in `clear`, the vertical runs at least `longest` long (at most
+// the mask's height, so that it fits `Count`). Row by row, each column's
+// run so far: the loop over a row has no branch and vectorises. Only a row
+// where some long run ends is looked at column by column. Runs are found
+// as they end, so a column's runs come top to bottom; a stable sort by
+// column then lists them column by column.
+template <typename Count>
+void MarkLongColumnRuns(const cv::Mat& mask, int longest, InkPixels ink, cv::Mat& clear,
+                        std::vector<cv::Rect>* verticalRuns) {
+    const int cols = mask.cols;
+    const Count least = static_cast<Count>(longest);
+    std::vector<Count> run(static_cast<std::size_t>(cols), 0);
+    std::vector<Count> before(static_cast<std::size_t>(cols), 0);
+    std::vector<cv::Rect> removed;
+    for (int y = 0; y <= mask.rows; ++y) {
+        const std::uint8_t* row = y < mask.rows ? mask.ptr<std::uint8_t>(y) : nullptr;
+        Count ended = 0;
+        Count* runs = run.data();
+        Count* previousRuns = before.data();
+        if (row == nullptr) {
+            for (int x = 0; x < cols; ++x) {
+                previousRuns[x] = runs[x];
+                ended |= static_cast<Count>(runs[x] >= least);
+                runs[x] = 0;
+            }
+        } else if (ink == InkPixels::FullValue) {
+            for (int x = 0; x < cols; ++x) {
+                const Count on = static_cast<Count>(row[x] == 255);
+                const Count previous = runs[x];
+                previousRuns[x] = previous;
+                runs[x] = static_cast<Count>((previous + 1) * on);
+                ended |= static_cast<Count>((previous >= least) & (on ^ 1));
+            }
+        } else {
+            for (int x = 0; x < cols; ++x) {
+                const Count on = static_cast<Count>(row[x] != 0);
+                const Count previous = runs[x];
+                previousRuns[x] = previous;
+                runs[x] = static_cast<Count>((previous + 1) * on);
+                ended |= static_cast<Count>((previous >= least) & (on ^ 1));
+            }
+        }
+        if (ended == 0) continue;
+        for (int x = 0; x < cols; ++x) {
+            const int length = previousRuns[x];
+            if (length < longest || runs[x] != 0) continue;
+            for (int k = y - length; k < y; ++k) clear.at<std::uint8_t>(k, x) = 1;
+            if (verticalRuns != nullptr) removed.emplace_back(x, y - length, 1, length - 1);
+        }
+    }
+    if (verticalRuns != nullptr) {
+        std::stable_sort(removed.begin(), removed.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
+        verticalRuns->insert(verticalRuns->end(), removed.begin(), removed.end());
+    }
+}
+
 }  // namespace
 
 void ClearLongRuns(cv::Mat& mask, const LongRunLimits& limits, std::vector<cv::Rect>* verticalRuns) {
@@ -47,39 +103,19 @@ void ClearLongRuns(cv::Mat& mask, const LongRunLimits& limits, std::vector<cv::R
         MarkLongRowRuns(mask.ptr<std::uint8_t>(y), mask.cols, longestAcross, limits.ink, clear.ptr<std::uint8_t>(y));
     }
 
-    // Row by row, each column's run so far: the loop over a row has no
-    // branch and vectorises. Only a row where some long run ends is looked
-    // at column by column. Runs are found as they end, so a column's runs
-    // come top to bottom; a stable sort by column then lists them column by
-    // column.
-    const int cols = mask.cols;
-    const std::int32_t longest = ShortestCleared(limits.keptDown);
-    std::vector<std::int32_t> run(static_cast<std::size_t>(cols), 0);
-    std::vector<std::int32_t> before(static_cast<std::size_t>(cols), 0);
-    std::vector<cv::Rect> removed;
-    for (int y = 0; y <= mask.rows; ++y) {
-        const std::uint8_t* row = y < mask.rows ? mask.ptr<std::uint8_t>(y) : nullptr;
-        std::int32_t ended = 0;
-        for (int x = 0; x < cols; ++x) {
-            const std::int32_t on = row != nullptr ? InkFlag(row[x], limits.ink) : 0;
-            const std::int32_t previous = run[static_cast<std::size_t>(x)];
-            before[static_cast<std::size_t>(x)] = previous;
-            run[static_cast<std::size_t>(x)] = (previous + 1) * on;
-            ended |= (previous >= longest) & (on ^ 1);
-        }
-        if (ended == 0) continue;
-        for (int x = 0; x < cols; ++x) {
-            const std::int32_t length = before[static_cast<std::size_t>(x)];
-            if (length < longest || run[static_cast<std::size_t>(x)] != 0) continue;
-            for (int k = y - length; k < y; ++k) clear.at<std::uint8_t>(k, x) = 1;
-            if (verticalRuns != nullptr) removed.emplace_back(x, y - length, 1, length - 1);
+    // A vertical run longer than the mask is tall cannot be: then no column
+    // is looked at.
+    const int longestDown = ShortestCleared(limits.keptDown);
+    if (longestDown <= mask.rows) {
+        // Run lengths fit 16 bits below 65535 rows, which halves the
+        // memory the loop over a row goes through and doubles its lanes.
+        if (mask.rows < 65535) {
+            MarkLongColumnRuns<std::uint16_t>(mask, longestDown, limits.ink, clear, verticalRuns);
+        } else {
+            MarkLongColumnRuns<std::int32_t>(mask, longestDown, limits.ink, clear, verticalRuns);
         }
     }
     mask.setTo(0, clear);
-    if (verticalRuns != nullptr) {
-        std::stable_sort(removed.begin(), removed.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
-        verticalRuns->insert(verticalRuns->end(), removed.begin(), removed.end());
-    }
 }
 
 }  // namespace kalvero
