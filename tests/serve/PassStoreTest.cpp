@@ -474,12 +474,12 @@ const SearchCase kSearches[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Stores, PassSearchTable,
-                         ::testing::Combine(::testing::Values("sqlite"), ::testing::ValuesIn(kSearches)),
+                         ::testing::Combine(::testing::Values("sqlite", "postgresql"), ::testing::ValuesIn(kSearches)),
                          [](const ::testing::TestParamInfo<std::tuple<std::string, SearchCase>>& info) {
                              return std::get<0>(info.param) + "_" + std::get<1>(info.param).name;
                          });
 
-INSTANTIATE_TEST_SUITE_P(Stores, PassStoreContract, ::testing::Values("sqlite"), StoreName);
+INSTANTIATE_TEST_SUITE_P(Stores, PassStoreContract, ::testing::Values("sqlite", "postgresql"), StoreName);
 
 }  // namespace
 }  // namespace kalvero
