@@ -30,6 +30,19 @@ TEST(SqlitePassStore, DatabaseFilesAreTheOwnersOnly) {
     }
 }
 
+TEST(SqlitePassStore, NearlyFullDiskIsNotWritable) {
+    TemporaryFolder folder;
+    SqlitePassStore store(folder.path() + "/passes.db");
+    std::string reason;
+    store.SetMinimumFreeBytes(1ull << 62);
+    EXPECT_FALSE(store.Writable(reason));
+    EXPECT_NE(std::string::npos, reason.find("is full")) << reason;
+    EXPECT_NE(std::string::npos, reason.find(folder.path())) << reason;
+    store.SetMinimumFreeBytes(0);
+    reason.clear();
+    EXPECT_TRUE(store.Writable(reason)) << reason;
+}
+
 // One record of the child's pipe: a stored pass's seed and id, or (with
 // seed -1) the failure that ended its writing, its text's length as id and
 // the text after it.

@@ -105,7 +105,10 @@ void TemporaryPostgres::Start() {
         return;
     }
     // A port taken between the probe and the start makes pg_ctl fail: try
-    // another.
+    // another. The server does not sync its files (fsync=off): the tests
+    // kill the store's process, never the server's, and what the server
+    // has acknowledged survives that without a sync; its own crash safety
+    // is PostgreSQL's to test.
     for (int attempt = 0; attempt < 3 && !running_; ++attempt) {
         port_ = FreeLocalPort();
         const std::string options = "-c listen_addresses=127.0.0.1 -p " + std::to_string(port_) +
