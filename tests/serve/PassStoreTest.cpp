@@ -344,6 +344,10 @@ std::string DurabilityStart(int seed) {
     return text;
 }
 
+// Several webhooks: a pass and its deliveries are several statements, and
+// a kill between them would show as a pass without all of its deliveries.
+const std::vector<std::string> kHooks = {"http://one/", "http://two/", "http://three/"};
+
 TEST_P(PassStoreContract, KillNineLosesNoAcknowledgedPass) {
     int fds[2];
     ASSERT_EQ(0, pipe(fds));
@@ -357,7 +361,7 @@ TEST_P(PassStoreContract, KillNineLosesNoAcknowledgedPass) {
                 const long long id = store->AddPass(
                     MakePass("east", "5247" + std::to_string(1000 + seed % 9000), DurabilityStart(static_cast<int>(seed)),
                              static_cast<int>(seed), 20000),
-                    {"http://hook/"});
+                    kHooks);
                 const std::pair<long long, long long> acknowledged(seed, id);
                 if (write(fds[1], &acknowledged, sizeof(acknowledged)) != sizeof(acknowledged)) break;
             }
@@ -393,7 +397,7 @@ TEST_P(PassStoreContract, KillNineLosesNoAcknowledgedPass) {
     const size_t stored = store->FindPasses(all).size();
     EXPECT_GE(stored, acknowledged.size());
     EXPECT_LE(stored, acknowledged.size() + 1);
-    EXPECT_EQ(static_cast<long long>(stored), store->OutboxLength());
+    EXPECT_EQ(static_cast<long long>(stored * kHooks.size()), store->OutboxLength());
     if (kind_ == "sqlite") {
         EXPECT_EQ("ok", RawSqlValue(storage_, "PRAGMA integrity_check"));
     }

@@ -61,12 +61,22 @@ bool ReadAll(int pipe, void* into, size_t size) {
     return true;
 }
 
+// Long addresses: the deliveries take room of their own, so the limit may
+// come between a pass and its deliveries as well as inside the pass.
+std::vector<std::string> LongHooks() {
+    return {"http://one/" + std::string(3000, 'a'), "http://two/" + std::string(3000, 'b'),
+            "http://three/" + std::string(3000, 'c')};
+}
+
+// Crops of 20 to 120 kB, so that the limit falls at a different place of
+// each pass.
+size_t FullDiskCropBytes(long long seed) { return 20000 + static_cast<size_t>(seed * 37813 % 100000); }
+
 std::string FullDiskStart(long long seed) { return "2026-12-08T12:00:" + std::to_string(10 + seed % 50) + ".000Z"; }
 
 TEST(SqlitePassStore, FullDiskKeepsEveryAcknowledgedPassAndNoHalfOne) {
     TemporaryFolder folder;
     const std::string path = folder.path() + "/passes.db";
-    constexpr size_t kCropBytes = 100 * 1000;
     int fds[2];
     ASSERT_EQ(0, pipe(fds));
     const pid_t child = fork();
@@ -89,8 +99,8 @@ TEST(SqlitePassStore, FullDiskKeepsEveryAcknowledgedPassAndNoHalfOne) {
             for (long long seed = 0; seed < 1000; ++seed) {
                 const long long id = store->AddPass(
                     MakePass("east", "5247" + std::to_string(1000 + seed), FullDiskStart(seed), static_cast<int>(seed),
-                             kCropBytes),
-                    {"http://hook/"});
+                             FullDiskCropBytes(seed)),
+                    LongHooks());
                 send(seed, id, "");
             }
         } catch (const StoreError& error) {
@@ -128,16 +138,17 @@ TEST(SqlitePassStore, FullDiskKeepsEveryAcknowledgedPassAndNoHalfOne) {
         const std::optional<StoredPass> pass = store->Pass(one.id);
         ASSERT_TRUE(pass.has_value()) << "acknowledged pass " << one.id << " is lost";
         const int seed = static_cast<int>(one.seed);
-        ExpectSamePass(MakePass("east", "5247" + std::to_string(1000 + seed), FullDiskStart(seed), seed, kCropBytes),
-                       *pass);
+        ExpectSamePass(
+            MakePass("east", "5247" + std::to_string(1000 + seed), FullDiskStart(seed), seed, FullDiskCropBytes(seed)),
+            *pass);
     }
     PassQuery all;
     all.limit = 10000;
     EXPECT_EQ(stored.size(), store->FindPasses(all).size()) << "the pass that failed was kept";
-    EXPECT_EQ(static_cast<long long>(stored.size()), store->OutboxLength());
+    EXPECT_EQ(static_cast<long long>(stored.size() * LongHooks().size()), store->OutboxLength());
     EXPECT_EQ("ok", RawSqlValue(path, "PRAGMA integrity_check"));
     // With room again, writing goes on.
-    EXPECT_GT(store->AddPass(MakePass("east", "52473063", "2026-12-08T13:00:00.000Z", 0, kCropBytes), {}), 0);
+    EXPECT_GT(store->AddPass(MakePass("east", "52473063", "2026-12-08T13:00:00.000Z", 0, 120000), {}), 0);
 }
 
 }  // namespace
