@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,55 @@ TEST(SqlitePassStore, NearlyFullDiskIsNotWritable) {
     store.SetMinimumFreeBytes(0);
     reason.clear();
     EXPECT_TRUE(store.Writable(reason)) << reason;
+}
+
+// A database the first release wrote, in its own words (kept here as it
+// was, never edited): today's program opens it without taking version 1's
+// step again and reads its pass. A step changed after its release would
+// break every database already in use, and this test.
+TEST(SqlitePassStore, OpensADatabaseOfVersionOneWrittenByHand) {
+    TemporaryFolder folder;
+    const std::string path = folder.path() + "/passes.db";
+    {
+        std::ofstream(path).flush();
+    }
+    RawSql(path,
+           "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
+           "INSERT INTO schema_version VALUES (1, '2026-12-01T00:00:00.000Z');"
+           "CREATE TABLE passes (id INTEGER PRIMARY KEY AUTOINCREMENT, camera TEXT NOT NULL, number TEXT NOT NULL,"
+           " check_digit INTEGER NOT NULL, start_time TEXT NOT NULL, end_time TEXT NOT NULL,"
+           " frames_read INTEGER NOT NULL, direction TEXT NOT NULL, best_score REAL NOT NULL,"
+           " best_frame INTEGER NOT NULL, scores TEXT NOT NULL, record TEXT NOT NULL, crop BLOB NOT NULL,"
+           " corrected_number TEXT NOT NULL DEFAULT '', corrected_at TEXT NOT NULL DEFAULT '');"
+           "CREATE TABLE deliveries (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+           " pass_id INTEGER NOT NULL REFERENCES passes (id),"
+           " kind TEXT NOT NULL CHECK (kind IN ('pass', 'correction')), url TEXT NOT NULL,"
+           " attempts INTEGER NOT NULL DEFAULT 0, next_attempt TEXT NOT NULL, last_error TEXT NOT NULL DEFAULT '',"
+           " created TEXT NOT NULL);"
+           "CREATE TABLE dropped_deliveries (id INTEGER PRIMARY KEY, pass_id INTEGER NOT NULL REFERENCES passes (id),"
+           " kind TEXT NOT NULL, url TEXT NOT NULL, attempts INTEGER NOT NULL, last_error TEXT NOT NULL,"
+           " created TEXT NOT NULL, dropped TEXT NOT NULL);"
+           "CREATE TABLE health_probe (id INTEGER PRIMARY KEY CHECK (id = 1), written TEXT NOT NULL);"
+           "INSERT INTO passes (camera, number, check_digit, start_time, end_time, frames_read, direction,"
+           " best_score, best_frame, scores, record, crop) VALUES ('east', '52473063', 1,"
+           " '2026-12-01T08:00:00.000Z', '2026-12-01T08:00:04.000Z', 12, 'left', 0.875, 6,"
+           " '[[5,0.75],[6,0.875]]', '{\"number\":\"52473063\"}', X'89504E47');"
+           "INSERT INTO deliveries (pass_id, kind, url, next_attempt, created)"
+           " VALUES (1, 'pass', 'http://hook/', '', '2026-12-01T08:00:04.000Z');");
+
+    auto store = OpenPassStore(path);
+    EXPECT_EQ(1, store->SchemaVersion());
+    const std::optional<StoredPass> pass = store->Pass(1);
+    ASSERT_TRUE(pass.has_value());
+    EXPECT_EQ("52473063", pass->number);
+    EXPECT_TRUE(pass->checkDigit);
+    EXPECT_EQ(0.875, pass->bestScore);
+    EXPECT_EQ((std::vector<std::pair<int, float>>{{5, 0.75f}, {6, 0.875f}}), pass->scores);
+    EXPECT_EQ((std::vector<unsigned char>{0x89, 'P', 'N', 'G'}), pass->cropPng);
+    ASSERT_EQ(1u, store->DueDeliveries("2026-12-01T08:00:04.000Z", 10).size());
+    // It takes new passes and corrections beside the old one.
+    EXPECT_EQ(2, store->AddPass(MakePass("east", "52473071", "2026-12-08T12:00:00.000Z"), {}));
+    EXPECT_TRUE(store->Correct(1, "52473089", "2026-12-08T12:05:00.000Z", {}));
 }
 
 // One record of the child's pipe: a stored pass's seed and id, or (with
