@@ -93,13 +93,17 @@ TEST(SqlitePassStore, OpensADatabaseOfVersionOneWrittenByHand) {
     EXPECT_TRUE(store->Correct(1, "52473089", "2026-12-08T12:05:00.000Z", {}));
 }
 
-// One record of the child's pipe: a stored pass's seed and id, or (with
-// seed -1) the failure that ended its writing, its text's length as id and
-// the text after it.
+// One record of the child's pipe: a stored pass's seed and id, or a
+// failure (seed kFailed: the one that ended the writing; kNotRecovered:
+// the write tried once there was room again) with its text's length as id
+// and the text after it.
 struct Report {
     long long seed = 0;
     long long id = 0;
 };
+constexpr long long kFailed = -1;
+constexpr long long kNotRecovered = -2;
+constexpr long long kSeedWithRoomAgain = 1000;
 
 bool ReadAll(int pipe, void* into, size_t size) {
     size_t got = 0;
@@ -122,7 +126,57 @@ std::vector<std::string> LongHooks() {
 // each pass.
 size_t FullDiskCropBytes(long long seed) { return 20000 + static_cast<size_t>(seed * 37813 % 100000); }
 
-std::string FullDiskStart(long long seed) { return "2026-12-08T12:00:" + std::to_string(10 + seed % 50) + ".000Z"; }
+StoredPass FullDiskPass(long long seed) {
+    return MakePass("east", "5247" + std::to_string(1000 + seed),
+                    "2026-12-08T12:00:" + std::to_string(10 + seed % 50) + ".000Z", static_cast<int>(seed),
+                    FullDiskCropBytes(seed));
+}
+
+// The child: stores passes until a file it writes reaches the limit, then,
+// the limit lifted, stores one more with the same store (as the service
+// does with the passes it held).
+[[noreturn]] void FillTheDisk(const std::string& path, int pipe) {
+    auto send = [&](long long seed, long long id, const std::string& text) {
+        const Report report{seed, id};
+        (void)!write(pipe, &report, sizeof(report));
+        if (!text.empty()) (void)!write(pipe, text.data(), text.size());
+    };
+    auto fail = [&](long long what, const std::string& text) {
+        send(what, static_cast<long long>(text.size()), text);
+    };
+    std::unique_ptr<PassStore> store;
+    try {
+        store = OpenPassStore(path);
+    } catch (const StoreError& error) {
+        fail(kFailed, std::string("cannot open: ") + error.what());
+        _exit(0);
+    }
+    // No file of this process grows past 1.5 MB now, and growing one fails
+    // with EFBIG instead of a signal.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t unlimited = limit.rlim_cur;
+    limit.rlim_cur = 1500 * 1000;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+        for (long long seed = 0; seed < kSeedWithRoomAgain; ++seed) {
+            send(seed, store->AddPass(FullDiskPass(seed), LongHooks()), "");
+        }
+        fail(kFailed, "");
+        _exit(0);
+    } catch (const StoreError& error) {
+        fail(kFailed, error.what());
+    }
+    limit.rlim_cur = unlimited;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+        send(kSeedWithRoomAgain, store->AddPass(FullDiskPass(kSeedWithRoomAgain), LongHooks()), "");
+    } catch (const StoreError& error) {
+        fail(kNotRecovered, error.what());
+    }
+    _exit(0);
+}
 
 TEST(SqlitePassStore, FullDiskKeepsEveryAcknowledgedPassAndNoHalfOne) {
     TemporaryFolder folder;
@@ -133,46 +187,22 @@ TEST(SqlitePassStore, FullDiskKeepsEveryAcknowledgedPassAndNoHalfOne) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         close(fds[0]);
-        auto send = [&](long long seed, long long id, const std::string& text) {
-            const Report report{seed, id};
-            (void)!write(fds[1], &report, sizeof(report));
-            if (!text.empty()) (void)!write(fds[1], text.data(), text.size());
-        };
-        try {
-            auto store = OpenPassStore(path);
-            // From here no file of this process grows past 1.5 MB, and
-            // growing it fails with EFBIG instead of a signal.
-            signal(SIGXFSZ, SIG_IGN);
-            const rlim_t limit = 1500 * 1000;
-            const rlimit small{limit, limit};
-            setrlimit(RLIMIT_FSIZE, &small);
-            for (long long seed = 0; seed < 1000; ++seed) {
-                const long long id = store->AddPass(
-                    MakePass("east", "5247" + std::to_string(1000 + seed), FullDiskStart(seed), static_cast<int>(seed),
-                             FullDiskCropBytes(seed)),
-                    LongHooks());
-                send(seed, id, "");
-            }
-        } catch (const StoreError& error) {
-            const std::string text = error.what();
-            send(-1, static_cast<long long>(text.size()), text);
-        } catch (...) {
-            send(-1, 7, "unknown");
-        }
-        close(fds[1]);
-        _exit(0);
+        FillTheDisk(path, fds[1]);
     }
     close(fds[1]);
     std::vector<Report> stored;
     std::string failure;
+    std::string notRecovered;
     Report report;
     while (ReadAll(fds[0], &report, sizeof(report))) {
-        if (report.seed < 0) {
-            failure.resize(static_cast<size_t>(report.id));
-            ReadAll(fds[0], failure.data(), failure.size());
-            break;
+        if (report.seed >= 0) {
+            stored.push_back(report);
+            continue;
         }
-        stored.push_back(report);
+        std::string& text = report.seed == kFailed ? failure : notRecovered;
+        text.resize(static_cast<size_t>(report.id));
+        ReadAll(fds[0], text.data(), text.size());
+        if (text.empty()) text = "(no message)";
     }
     close(fds[0]);
     int status = 0;
@@ -181,24 +211,21 @@ TEST(SqlitePassStore, FullDiskKeepsEveryAcknowledgedPassAndNoHalfOne) {
     ASSERT_FALSE(failure.empty()) << "no write failed: the file size limit was never reached";
     EXPECT_NE(std::string::npos, failure.find(path)) << failure;
     EXPECT_NE(std::string::npos, failure.find("disk")) << failure;
-    ASSERT_GE(stored.size(), 2u) << "the limit came before any pass: " << failure;
+    EXPECT_EQ("", notRecovered) << "the store did not write again once there was room";
+    ASSERT_GE(stored.size(), 3u) << "the limit came before any pass: " << failure;
+    EXPECT_EQ(kSeedWithRoomAgain, stored.back().seed);
 
     auto store = OpenPassStore(path);
     for (const Report& one : stored) {
         const std::optional<StoredPass> pass = store->Pass(one.id);
         ASSERT_TRUE(pass.has_value()) << "acknowledged pass " << one.id << " is lost";
-        const int seed = static_cast<int>(one.seed);
-        ExpectSamePass(
-            MakePass("east", "5247" + std::to_string(1000 + seed), FullDiskStart(seed), seed, FullDiskCropBytes(seed)),
-            *pass);
+        ExpectSamePass(FullDiskPass(one.seed), *pass);
     }
     PassQuery all;
     all.limit = 10000;
     EXPECT_EQ(stored.size(), store->FindPasses(all).size()) << "the pass that failed was kept";
     EXPECT_EQ(static_cast<long long>(stored.size() * LongHooks().size()), store->OutboxLength());
     EXPECT_EQ("ok", RawSqlValue(path, "PRAGMA integrity_check"));
-    // With room again, writing goes on.
-    EXPECT_GT(store->AddPass(MakePass("east", "52473063", "2026-12-08T13:00:00.000Z", 0, 120000), {}), 0);
 }
 
 }  // namespace
