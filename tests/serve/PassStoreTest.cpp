@@ -1,18 +1,14 @@
 // The store's contract, run against SQLite and against a real PostgreSQL
 // (started by the test where Debian's server is installed): every field
 // kept, the searches, corrections, the outbox, the schema's versions, and
-// no acknowledged pass lost through kill -9 or a full disk.
+// no acknowledged pass lost through kill -9.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <thread>
