@@ -18,8 +18,8 @@ namespace kalvero {
 
 // A webhook receiver on a localhost port for the sender's tests: it keeps
 // every POST it gets and answers with the statuses queued in `answers`
-// (200 once they run out). `hold` makes it sit on each POST until
-// Release() or its end.
+// (200 once they run out). From the `holdFrom`-th POST on (1 for the
+// first) it sits on each until Release() or its end.
 class WebhookReceiver {
 public:
     struct Post {
@@ -44,7 +44,7 @@ public:
                 status = answers.front();
                 answers.pop_front();
             }
-            if (hold) changed_.wait(lock, [this] { return released_; });
+            if (posts_.size() >= holdFrom) changed_.wait(lock, [this] { return released_; });
             response.status = status;
             response.set_content("{}", "application/json");
         });
@@ -81,7 +81,7 @@ public:
 
     // Set before the first POST.
     std::deque<int> answers;
-    bool hold = false;
+    size_t holdFrom = static_cast<size_t>(-1);
 
 private:
     httplib::Server server_;

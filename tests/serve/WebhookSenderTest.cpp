@@ -203,7 +203,7 @@ TEST(WebhookSender, TheThirdRefusalDropsTheDeliveryAndSaysSo) {
 
 TEST(WebhookSender, StopsPromptlyWhileAReceiverSitsOnAPostAndKeepsItQueued) {
     WebhookReceiver receiver;
-    receiver.hold = true;
+    receiver.holdFrom = 1;
     MemoryPassStore store;
     std::ostringstream log;
     store.AddPass(APass(), {receiver.Url()});
