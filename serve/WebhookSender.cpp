@@ -60,7 +60,11 @@ std::string NoAnswer(httplib::Error error) {
     }
 }
 
-const char* EventName(DeliveryKind kind) { return kind == DeliveryKind::Correction ? "correction" : "pass"; }
+// "webhook https://yard.example/passes: correction of pass 12", how the log names a delivery.
+std::string Named(const Delivery& delivery) {
+    const std::string pass = "pass " + std::to_string(delivery.passId);
+    return "webhook " + delivery.url + ": " + (delivery.kind == DeliveryKind::Correction ? "correction of " + pass : pass);
+}
 
 }  // namespace
 
@@ -196,8 +200,7 @@ bool WebhookSender::State::LookAtOutbox() {
             Send(delivery);
         } catch (const std::exception& e) {
             // The outbox still holds it as it was: it is tried again.
-            Say("webhook " + delivery.url + ": " + EventName(delivery.kind) + " of pass " +
-                std::to_string(delivery.passId) + " not sent now: " + e.what());
+            Say(Named(delivery) + " not sent now: " + e.what());
             return false;
         }
     }
@@ -207,8 +210,7 @@ bool WebhookSender::State::LookAtOutbox() {
 void WebhookSender::State::GiveUp(const Delivery& delivery, const std::string& why) {
     store.Drop(delivery.id, delivery.attempts, why);
     ++dropped;
-    Say("webhook " + delivery.url + ": " + EventName(delivery.kind) + " of pass " + std::to_string(delivery.passId) +
-        " dropped: " + why);
+    Say(Named(delivery) + " dropped: " + why);
 }
 
 void WebhookSender::State::Send(const Delivery& delivery) {
@@ -256,8 +258,7 @@ void WebhookSender::State::Send(const Delivery& delivery) {
 
     const WebhookOutcome outcome =
         JudgeWebhookAnswer(delivery, status, result ? std::string() : NoAnswer(result.error()), schedule);
-    const std::string what =
-        "webhook " + delivery.url + ": " + EventName(delivery.kind) + " of pass " + std::to_string(delivery.passId);
+    const std::string what = Named(delivery);
     switch (outcome.step) {
         case WebhookOutcome::Step::Delivered:
             store.Delivered(delivery.id);
