@@ -74,7 +74,10 @@ struct WebhookSender::State {
 
     void Run();
     bool LookAtOutbox();  // true when the outbox had a full batch due
-    void Send(const Delivery& delivery);
+    // POSTs `delivery` and records what became of it. When its receiver
+    // gave no answer or a 5xx, returns when it is to be tried again.
+    std::optional<std::string> Send(const Delivery& delivery);
+    void Postpone(const Delivery& delivery, const std::string& until, const std::string& why);
     void GiveUp(const Delivery& delivery, const std::string& why);
     void Say(const std::string& line);
 
@@ -191,13 +194,24 @@ bool WebhookSender::State::LookAtOutbox() {
         lastStoreError = e.what();
         return false;
     }
+    // Receivers that failed in this look, with when they are tried again: a
+    // receiver that is down or hangs is tried with its oldest delivery only,
+    // not once for each, so it holds up the other receivers at most once.
+    std::map<std::string, std::pair<std::string, std::string>> resting;  // url -> (until, why)
     for (const Delivery& delivery : due) {
         {
             std::lock_guard<std::mutex> lock(mutex);
             if (stopping) return false;
         }
         try {
-            Send(delivery);
+            const auto rest = resting.find(delivery.url);
+            if (rest != resting.end()) {
+                Postpone(delivery, rest->second.first, rest->second.second);
+                continue;
+            }
+            if (const std::optional<std::string> until = Send(delivery)) {
+                resting[delivery.url] = {*until, "waits for an earlier delivery to the same webhook"};
+            }
         } catch (const std::exception& e) {
             // The outbox still holds it as it was: it is tried again.
             Say(Named(delivery) + " not sent now: " + e.what());
@@ -213,20 +227,25 @@ void WebhookSender::State::GiveUp(const Delivery& delivery, const std::string& w
     Say(Named(delivery) + " dropped: " + why);
 }
 
-void WebhookSender::State::Send(const Delivery& delivery) {
+void WebhookSender::State::Postpone(const Delivery& delivery, const std::string& until, const std::string& why) {
+    // Not a try: its count of tries and its last error stay as they are.
+    store.Retry(delivery.id, delivery.attempts, until, delivery.lastError.empty() ? why : delivery.lastError);
+}
+
+std::optional<std::string> WebhookSender::State::Send(const Delivery& delivery) {
     const auto receiver = receivers.find(delivery.url);
     if (receiver == receivers.end()) {
         GiveUp(delivery, "the webhook is no longer in the configuration");
-        return;
+        return std::nullopt;
     }
     if (!receiver->second.address) {
         GiveUp(delivery, receiver->second.addressError);
-        return;
+        return std::nullopt;
     }
     const std::optional<StoredPass> pass = store.Pass(delivery.passId);
     if (!pass) {
         GiveUp(delivery, "the pass is no longer stored");
-        return;
+        return std::nullopt;
     }
     const std::string body = WebhookBody(*pass, delivery.kind);
     httplib::Headers headers{{"Idempotency-Key", IdempotencyKey(delivery)}};
@@ -253,7 +272,7 @@ void WebhookSender::State::Send(const Delivery& delivery) {
         // A POST cut short by Stop() was not the receiver's doing: the
         // delivery stays in the outbox as it was.
         std::lock_guard<std::mutex> lock(mutex);
-        if (stopping && (status < 200 || status >= 300)) return;
+        if (stopping && (status < 200 || status >= 300)) return std::nullopt;
     }
 
     const WebhookOutcome outcome =
@@ -271,6 +290,8 @@ void WebhookSender::State::Send(const Delivery& delivery) {
             ++failed;
             Say(what + " failed (" + outcome.error + "), try " + std::to_string(outcome.attempts) +
                 "; tried again at " + IsoUtc(next));
+            // A refusal concerns this delivery; anything else, the receiver.
+            if (WebhookRefusals(outcome.error) == 0) return IsoUtc(next);
             break;
         }
         case WebhookOutcome::Step::Drop:
@@ -280,6 +301,7 @@ void WebhookSender::State::Send(const Delivery& delivery) {
             Say(what + " dropped after try " + std::to_string(outcome.attempts) + ": " + outcome.error);
             break;
     }
+    return std::nullopt;
 }
 
 void WebhookSender::State::Say(const std::string& line) {

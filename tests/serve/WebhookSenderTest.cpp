@@ -177,6 +177,31 @@ TEST(WebhookSender, FiveHundredsAreTriedAgainUnderTheSameKeyUntilTaken) {
     EXPECT_NE(log.str().find("delivered at try 5"), std::string::npos) << log.str();
 }
 
+TEST(WebhookSender, AFailingReceiverIsTriedWithItsOldestDeliveryOnlyAndTheOthersGetTheirs) {
+    WebhookReceiver failing, working;
+    failing.answers = {503, 500, 503, 502};
+    MemoryPassStore store;
+    std::ostringstream log;
+    const std::vector<std::string> urls{failing.Url(), working.Url()};
+    std::vector<std::string> ids;
+    for (const char* number : {"52473063", "61001234", "52470001"}) {
+        ids.push_back(std::to_string(store.AddPass(APass(number), urls)));
+    }
+    WebhookSender sender(store, {{urls[0], ""}, {urls[1], ""}}, log, Quick());
+    sender.Start();
+    EXPECT_EQ(working.WaitForPosts(3).size(), 3u);
+    ASSERT_TRUE(WaitUntil([&] { return store.OutboxLength() == 0; }));
+    sender.Stop();
+    // Until it answered 2xx, the failing receiver got the oldest pass alone;
+    // then the others in their order, once each.
+    std::vector<std::string> keys;
+    for (const auto& post : failing.Posts()) keys.push_back(post.Header("Idempotency-Key"));
+    EXPECT_EQ(keys, (std::vector<std::string>{ids[0], ids[0], ids[0], ids[0], ids[0], ids[1], ids[2]}));
+    // Waiting behind the oldest was not a try of their own.
+    EXPECT_EQ(sender.Counts().failed, 4);
+    EXPECT_EQ(sender.Counts().delivered, 6);
+}
+
 TEST(WebhookSender, TheThirdRefusalDropsTheDeliveryAndSaysSo) {
     WebhookReceiver receiver;
     receiver.answers = {400, 422, 404, 200};
