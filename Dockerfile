@@ -14,7 +14,8 @@ WORKDIR /src
 COPY scripts/bootstrap scripts/bootstrap
 RUN bash scripts/bootstrap && rm -rf /var/lib/apt/lists/*
 COPY . .
-RUN cmake -S . -B /build -DCMAKE_BUILD_TYPE=Release -DKALVERO_BUILD_GUI=OFF -DKALVERO_BUILD_BENCH=OFF \
+RUN cmake -S . -B /build -DCMAKE_BUILD_TYPE=Release \
+      -DKALVERO_BUILD_GUI=OFF -DKALVERO_BUILD_TESTS=OFF -DKALVERO_BUILD_BENCH=OFF \
  && cmake --build /build -j"$(nproc)" --target kalvero-serve \
  && bash deploy/runtime-packages.sh /build/kalvero-serve > /build/runtime-packages
 

@@ -224,6 +224,16 @@ class Docker(unittest.TestCase):
         self.assertIn("libc6", found.stdout.split())
         refused = subprocess.run(["bash", script, "/no/such/program"], capture_output=True, text=True)
         self.assertEqual(refused.returncode, 2)
+        # A library of no package (one built or copied by hand) would be
+        # missing from the image: said, and the build stops.
+        libc = next(line.split()[2] for line in subprocess.run(["ldd", "/bin/ls"], capture_output=True,
+                                                               text=True).stdout.splitlines() if "libc.so" in line)
+        with tempfile.TemporaryDirectory() as folder:
+            shutil.copy(libc, folder)
+            loose = subprocess.run(["bash", script, "/bin/ls"], capture_output=True, text=True,
+                                   env={**os.environ, "LD_LIBRARY_PATH": folder})
+        self.assertEqual(loose.returncode, 1)
+        self.assertIn("no Debian package holds " + os.path.join(folder, os.path.basename(libc)), loose.stderr)
 
 
 class Compose(unittest.TestCase):
