@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,9 +34,12 @@ public:
         bool HasHeader(const std::string& name) const { return headers.count(name) > 0; }
     };
 
-    // Listens on `port`, or on a free one when it is 0.
-    explicit WebhookReceiver(int port = 0) {
-        server_.Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
+    // Listens on `port`, or on a free one when it is 0; over HTTPS when
+    // `server` is an httplib::SSLServer.
+    explicit WebhookReceiver(int port = 0, std::unique_ptr<httplib::Server> server = nullptr)
+        : server_(server ? std::move(server) : std::make_unique<httplib::Server>()),
+          scheme_(dynamic_cast<httplib::SSLServer*>(server_.get()) ? "https" : "http") {
+        server_->Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
             std::unique_lock<std::mutex> lock(mutex_);
             posts_.push_back({request.target, request.body, request.headers});
             changed_.notify_all();
@@ -48,19 +52,20 @@ public:
             response.status = status;
             response.set_content("{}", "application/json");
         });
-        port_ = port == 0 ? server_.bind_to_any_port("127.0.0.1") : (server_.bind_to_port("127.0.0.1", port) ? port : -1);
-        if (port_ > 0) thread_ = std::thread([this] { server_.listen_after_bind(); });
+        port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1")
+                          : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
+        if (port_ > 0) thread_ = std::thread([this] { server_->listen_after_bind(); });
     }
     ~WebhookReceiver() {
         Release();
-        server_.stop();
+        server_->stop();
         if (thread_.joinable()) thread_.join();
     }
 
     bool Listening() const { return port_ > 0; }
     int Port() const { return port_; }
     std::string Url(const std::string& path = "/passes") const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+        return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
     }
 
     // Waits until `count` POSTs came, or `limit` passed; the POSTs so far.
@@ -84,7 +89,8 @@ public:
     size_t holdFrom = static_cast<size_t>(-1);
 
 private:
-    httplib::Server server_;
+    std::unique_ptr<httplib::Server> server_;
+    std::string scheme_;
     std::thread thread_;
     int port_ = -1;
     std::mutex mutex_;
