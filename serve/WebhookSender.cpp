@@ -60,10 +60,13 @@ std::string NoAnswer(httplib::Error error) {
     }
 }
 
-// "webhook https://yard.example/passes: correction of pass 12", how the log names a delivery.
+// "webhook https://yard.example/passes: correction of pass 12", how the log
+// names a delivery. A query may carry a receiver's key: it is not shown.
 std::string Named(const Delivery& delivery) {
     const std::string pass = "pass " + std::to_string(delivery.passId);
-    return "webhook " + delivery.url + ": " + (delivery.kind == DeliveryKind::Correction ? "correction of " + pass : pass);
+    const size_t query = delivery.url.find('?');
+    const std::string url = query == std::string::npos ? delivery.url : delivery.url.substr(0, query) + "?...";
+    return "webhook " + url + ": " + (delivery.kind == DeliveryKind::Correction ? "correction of " + pass : pass);
 }
 
 }  // namespace
@@ -305,7 +308,7 @@ std::optional<std::string> WebhookSender::State::Send(const Delivery& delivery) 
 }
 
 void WebhookSender::State::Say(const std::string& line) {
-    log << line << '\n';
+    log << line + '\n';  // one write: lines of other threads do not split it
     log.flush();
 }
 

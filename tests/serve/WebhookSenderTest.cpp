@@ -296,6 +296,22 @@ TEST(WebhookSender, AStoreThatFailsIsSaidOnceAndTriedAgain) {
     EXPECT_EQ(said.find("database is locked"), said.rfind("database is locked")) << said;
 }
 
+TEST(WebhookSender, TheLogLeavesOutAnAddresssQuery) {
+    WebhookReceiver receiver;
+    receiver.answers = {503};
+    MemoryPassStore store;
+    std::ostringstream log;
+    const std::string url = receiver.Url("/in?key=receivers-secret");
+    store.AddPass(APass(), {url});
+    WebhookSender sender(store, {{url, ""}}, log, Quick());
+    sender.Start();
+    ASSERT_TRUE(WaitUntil([&] { return store.OutboxLength() == 0; }));
+    sender.Stop();
+    EXPECT_EQ(receiver.Posts().at(0).target, "/in?key=receivers-secret");
+    EXPECT_NE(log.str().find(receiver.Url("/in?...") + ": pass 1 failed (HTTP 503)"), std::string::npos) << log.str();
+    EXPECT_EQ(log.str().find("receivers-secret"), std::string::npos) << log.str();
+}
+
 TEST(WebhookSender, DeliveriesItCannotSendAreDroppedWithTheReason) {
     MemoryPassStore store;
     std::ostringstream log;
