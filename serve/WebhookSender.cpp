@@ -46,9 +46,9 @@ std::string NoAnswer(httplib::Error error) {
         case httplib::Error::Connection:
             return "could not connect";
         case httplib::Error::ConnectionTimeout:
-            return "connecting timed out";
+            return "could not connect within " + std::to_string(kConnectTimeout.count()) + " s";
         case httplib::Error::Read:
-            return "no answer in time";
+            return "no answer within " + std::to_string(kAnswerTimeout.count()) + " s";
         case httplib::Error::Write:
             return "the connection broke while sending";
         case httplib::Error::SSLConnection:

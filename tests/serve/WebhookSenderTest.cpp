@@ -250,6 +250,37 @@ TEST(WebhookSender, StopsPromptlyWhileAReceiverSitsOnAPostAndKeepsItQueued) {
     receiver.Release();
 }
 
+// Takes the answer timeout, 10 s.
+TEST(WebhookSender, AReceiverThatHangsIsGivenUpOnAfterTheTimeoutAndHoldsUpOthersOnce) {
+    WebhookReceiver hanging, working;
+    hanging.holdFrom = 1;
+    MemoryPassStore store;
+    std::ostringstream log;
+    const std::vector<std::string> urls{hanging.Url(), working.Url()};
+    store.AddPass(APass("52473063"), urls);
+    store.AddPass(APass("61001234"), urls);
+    // Waits longer than the test: the hanging receiver is tried once.
+    WebhookSender sender(store, {{urls[0], ""}, {urls[1], ""}}, log,
+                         RetrySchedule(std::chrono::minutes(5), std::chrono::minutes(5)));
+    const auto start = std::chrono::steady_clock::now();
+    sender.Start();
+    ASSERT_EQ(working.WaitForPosts(2, std::chrono::seconds(20)).size(), 2u);
+    const auto took = std::chrono::steady_clock::now() - start;
+    // What is left: both of the hanging receiver's, to be tried again later.
+    ASSERT_TRUE(WaitUntil([&] { return store.OutboxLength() == 2; }));
+    sender.Stop();
+#ifndef KALVERO_TESTS_UNDER_SANITIZER
+    EXPECT_GT(took, std::chrono::seconds(9));
+    EXPECT_LT(took, std::chrono::seconds(13));
+#endif
+    (void)took;
+    EXPECT_EQ(hanging.Posts().size(), 1u);
+    EXPECT_EQ(sender.Counts().failed, 1);
+    EXPECT_EQ(sender.Counts().delivered, 2);
+    EXPECT_NE(log.str().find("no answer within 10 s"), std::string::npos) << log.str();
+    hanging.Release();
+}
+
 TEST(WebhookSender, AWakeSendsBeforeTheNextLookAtTheOutbox) {
     WebhookReceiver receiver;
     MemoryPassStore store;
