@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "StoreTestSupport.h"
+#include "TemporaryPostgres.h"
 #include "WebhookReceiver.h"
 #include "serve/PassStore.h"
 #include "serve/WebhookSender.h"
@@ -16,18 +17,32 @@ using std::chrono::milliseconds;
 
 RetrySchedule Quick() { return RetrySchedule(milliseconds(20), milliseconds(80)); }
 
-// What the outbox of the SQLite file at `path` holds, seen by a store of its own.
-std::vector<Delivery> OutboxOf(const std::string& path) {
-    return OpenPassStore(path)->DueDeliveries("9999-12-31T23:59:59.999Z", 100);
+// What the outbox of the database `storage` holds, seen by a store of its own.
+std::vector<Delivery> OutboxOf(const std::string& storage) {
+    return OpenPassStore(storage)->DueDeliveries("9999-12-31T23:59:59.999Z", 100);
 }
 
-// The outbox lives in the database: what one sender left undelivered (its
-// receiver down) a sender started later on the same file delivers, with the
-// tries counted across both.
-TEST(WebhookSenderRestart, ADeliveryQueuedBeforeAStopIsDeliveredAfterIt) {
+// Each test on a new SQLite file and on a new PostgreSQL database.
+class WebhookSenderRestart : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        if (GetParam() == "postgresql") {
+            TemporaryPostgres& server = TemporaryPostgres::Shared();
+            if (!server.Running()) GTEST_SKIP() << server.WhyNot();
+            path = server.NewDatabase();
+        } else {
+            ASSERT_FALSE(folder.path().empty());
+            path = folder.path() + "/passes.db";
+        }
+    }
     TemporaryFolder folder;
-    ASSERT_FALSE(folder.path().empty());
-    const std::string path = folder.path() + "/passes.db";
+    std::string path;  // the storage both senders' stores open
+};
+
+// The outbox lives in the database: what one sender left undelivered (its
+// receiver down) a sender started later on the same database delivers, with
+// the tries counted across both.
+TEST_P(WebhookSenderRestart, ADeliveryQueuedBeforeAStopIsDeliveredAfterIt) {
     const int port = UnusedLocalPort();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/passes";
     std::ostringstream log;
@@ -61,10 +76,7 @@ TEST(WebhookSenderRestart, ADeliveryQueuedBeforeAStopIsDeliveredAfterIt) {
     EXPECT_NE(log.str().find("delivered at try " + std::to_string(triesBefore + 1)), std::string::npos) << log.str();
 }
 
-TEST(WebhookSenderRestart, RefusalsCountAcrossARestart) {
-    TemporaryFolder folder;
-    ASSERT_FALSE(folder.path().empty());
-    const std::string path = folder.path() + "/passes.db";
+TEST_P(WebhookSenderRestart, RefusalsCountAcrossARestart) {
     WebhookReceiver receiver;
     // The third answer goes nowhere: its POST is cut short.
     receiver.answers = {404, 404, 404, 404, 200};
@@ -94,6 +106,9 @@ TEST(WebhookSenderRestart, RefusalsCountAcrossARestart) {
     EXPECT_EQ(sender.Counts().dropped, 1);
     EXPECT_EQ(sender.Counts().delivered, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, WebhookSenderRestart, ::testing::Values("sqlite", "postgresql"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
 }  // namespace kalvero
