@@ -48,7 +48,9 @@ std::string NoAnswer(httplib::Error error) {
         case httplib::Error::ConnectionTimeout:
             return "could not connect within " + std::to_string(kConnectTimeout.count()) + " s";
         case httplib::Error::Read:
-            return "no answer within " + std::to_string(kAnswerTimeout.count()) + " s";
+            // A receiver that closes the connection without a word is told apart
+            // from one that says nothing for too long by neither library nor us.
+            return "no answer (connection closed, or " + std::to_string(kAnswerTimeout.count()) + " s passed)";
         case httplib::Error::Write:
             return "the connection broke while sending";
         case httplib::Error::SSLConnection:
