@@ -5,6 +5,7 @@
 
 #include "serve/DeliveryCounts.h"
 #include "serve/PassStore.h"
+#include "serve/RetrySchedule.h"
 #include "serve/WebhookConfig.h"
 
 namespace kalvero {
@@ -16,7 +17,11 @@ namespace kalvero {
 // said on `log` and dropped after three tries.
 class WebhookSender {
 public:
-    WebhookSender(PassStore& store, std::vector<WebhookConfig> webhooks, std::ostream& log);
+    // `schedule` is the waits between tries (tests give short ones); the
+    // outbox is looked at every second, or at every first wait when that
+    // is shorter.
+    WebhookSender(PassStore& store, std::vector<WebhookConfig> webhooks, std::ostream& log,
+                  RetrySchedule schedule = RetrySchedule());
     ~WebhookSender();  // stops
     WebhookSender(const WebhookSender&) = delete;
     WebhookSender& operator=(const WebhookSender&) = delete;
