@@ -493,6 +493,12 @@ bool WebServer::Start(const std::string& listen, std::string& error) {
         return false;
     }
     httplib::Server& server = s.server;
+    // httplib's default also sets SO_REUSEPORT, which would let a second
+    // service share the port unnoticed; only SO_REUSEADDR here.
+    server.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_payload_max_length(64 * 1024);
     server.set_read_timeout(10, 0);
     server.set_write_timeout(10, 0);
@@ -536,6 +542,12 @@ bool WebServer::Start(const std::string& listen, std::string& error) {
     s.started = true;
     s.startedAt = std::chrono::system_clock::now();
     s.thread = std::thread([&server] { server.listen_after_bind(); });
+    // A stop before the accept loop runs would be missed and leave the
+    // loop waiting for ever: Start returns once it runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server.is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     s.Log("listening on " + host + ":" + std::to_string(port));
     return true;
 }
