@@ -33,7 +33,7 @@ form.search { display: flex; flex-wrap: wrap; gap: 12px; align-items: flex-end; 
 form.search label { display: flex; flex-direction: column; font-size: 13px; color: var(--muted); gap: 4px; }
 input, select, button { font: inherit; padding: 6px 10px; border: 1px solid #c3ccd6; border-radius: 6px;
   background: #fff; color: var(--ink); }
-input.number { font-family: var(--mono); width: 11ch; }
+input.number { font-family: var(--mono); font-size: 16px; width: 12ch; letter-spacing: .04em; }
 button { cursor: pointer; }
 button.primary, a.button { background: var(--accent); color: #fff; border-color: var(--accent); }
 a.button { display: inline-block; padding: 6px 12px; border-radius: 6px; }
@@ -41,7 +41,7 @@ a.button.plain { background: #fff; color: var(--accent); border: 1px solid #c3cc
 table { width: 100%; border-collapse: collapse; background: var(--paper); }
 table.list { border: 1px solid var(--line); border-radius: 8px; overflow: hidden; }
 th, td { text-align: left; padding: 8px 12px; border-bottom: 1px solid var(--line); vertical-align: middle; }
-th { background: #eef2f6; font-size: 13px; color: var(--muted); font-weight: 600; }
+th { background: #eef2f6; font-size: 13px; color: var(--muted); font-weight: 600; white-space: nowrap; }
 tr:last-child td { border-bottom: none; }
 table.list tbody tr:hover { background: #f7f9fc; }
 td.num, .num { font-family: var(--mono); font-size: 17px; letter-spacing: .06em; white-space: nowrap; }
@@ -50,14 +50,14 @@ td.num, .num { font-family: var(--mono); font-size: 17px; letter-spacing: .06em;
 td.time { white-space: nowrap; font-variant-numeric: tabular-nums; }
 td.right, th.right { text-align: right; font-variant-numeric: tabular-nums; }
 img.thumb { height: 40px; max-width: 180px; object-fit: contain; background: #222; border-radius: 4px; display: block; }
-img.crop { max-width: 100%; max-height: 240px; background: #222; border-radius: 6px; display: block; }
+img.crop { width: 100%; max-width: 520px; height: auto; background: #222; border-radius: 6px; display: block; }
 .nocrop { display: inline-block; font-size: 12px; color: var(--muted); }
 .pager { display: flex; justify-content: space-between; align-items: center; margin: 14px 0; }
 .grid2 { display: grid; grid-template-columns: minmax(280px, 1fr) minmax(280px, 1fr); gap: 20px; }
 dl.fields { display: grid; grid-template-columns: max-content 1fr; gap: 6px 18px; margin: 0; }
 dl.fields dt { color: var(--muted); }
 dl.fields dd { margin: 0; }
-.status { display: inline-block; border-radius: 10px; padding: 1px 10px; font-size: 13px; }
+.status { display: inline-block; white-space: nowrap; border-radius: 10px; padding: 1px 10px; font-size: 13px; }
 .status.on { background: #e8f5ec; color: var(--good); }
 .status.off { background: #fdecea; color: var(--bad); }
 .status.done { background: #eef2f6; color: var(--muted); }

@@ -323,11 +323,18 @@ struct WebServer::State {
     }
 
     // A form posted from another site is refused even when the browser
-    // sent the cookie (SameSite=Strict already keeps it back).
+    // sent the cookie (SameSite=Strict already keeps it back): by the
+    // browser's Sec-Fetch-Site, or by an Origin naming another host. With
+    // Referrer-Policy no-referrer a browser sends "Origin: null" for the
+    // page's own forms, so that one says nothing.
     bool SameOrigin(const Request& req, Response& res) {
+        const std::string site = req.get_header_value("Sec-Fetch-Site");
         const std::string origin = req.get_header_value("Origin");
         const std::string host = req.get_header_value("Host");
-        if (origin.empty() || origin == "http://" + host || origin == "https://" + host) return true;
+        const bool crossSite = site == "cross-site" || site == "same-site";
+        const bool otherOrigin = !origin.empty() && origin != "null" && origin != "http://" + host &&
+                                 origin != "https://" + host;
+        if (!crossSite && !otherOrigin) return true;
         SendHtml(res, 403, MessagePage("Refused", "A form from another site cannot change this service."));
         return false;
     }

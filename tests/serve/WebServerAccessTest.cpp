@@ -121,14 +121,28 @@ TEST_F(WebServerAccess, PagesHoldNoInlineScriptNorOutsideResource) {
     }
 }
 
-TEST_F(WebServerAccess, CrossSiteFormPostIsRefused) {
+TEST_F(WebServerAccess, CrossSiteFormPostIsRefusedAndTheSameSitesIsTaken) {
     const std::string cookie = web.SignIn();
     httplib::Client client = web.Client();
-    const auto res = client.Post("/passes/1/correction", {{"Cookie", cookie}, {"Origin", "https://evil.example"}},
+    const std::string self = "http://127.0.0.1:" + std::to_string(web.Port());
+    const httplib::Headers refused[] = {{{"Cookie", cookie}, {"Origin", "https://evil.example"}},
+                                        {{"Cookie", cookie}, {"Origin", self + ".evil.example"}},
+                                        {{"Cookie", cookie}, {"Sec-Fetch-Site", "cross-site"}},
+                                        {{"Cookie", cookie}, {"Origin", "null"}, {"Sec-Fetch-Site", "same-site"}}};
+    for (const httplib::Headers& headers : refused) {
+        const auto res = client.Post("/passes/1/correction", headers, "number=11111111",
+                                     "application/x-www-form-urlencoded");
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 403) << headers.begin()->second;
+        EXPECT_TRUE(web.memory.Pass(1)->correctedNumber.empty());
+    }
+    // What a browser sends for the page's own form under no-referrer.
+    const auto res = client.Post("/passes/1/correction",
+                                 {{"Cookie", cookie}, {"Origin", "null"}, {"Sec-Fetch-Site", "same-origin"}},
                                  "number=11111111", "application/x-www-form-urlencoded");
     ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 403);
-    EXPECT_TRUE(web.memory.Pass(1)->correctedNumber.empty());
+    EXPECT_EQ(res->status, 303);
+    EXPECT_EQ(web.memory.Pass(1)->correctedNumber, "11111111");
 }
 
 // Every guarded route, asked without the session or the token.
