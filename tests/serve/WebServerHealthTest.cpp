@@ -1,5 +1,6 @@
 // /healthz and /metrics: when the service says it is unwell, and the
 // figures it gives Prometheus.
+#include <atomic>
 #include <map>
 #include <regex>
 
@@ -66,8 +67,19 @@ TEST(WebHealthProblemsStore, AStoreThatTakesNoWriteIsAProblemWithItsReason) {
     EXPECT_EQ(problems[1], "camera b: no frame for 300 s");
 }
 
+// A store whose writes can be made to fail while the server reads it.
+class SwitchableStore : public MemoryPassStore {
+public:
+    bool Writable(std::string& reason) override {
+        if (failing) reason = "disk full";
+        return !failing;
+    }
+    std::atomic<bool> failing{false};
+};
+
 TEST(WebServerHealth, HealthzIsOkOrListsEveryReasonWithoutAToken) {
-    WebTestServer web;
+    SwitchableStore store;
+    WebTestServer web(&store);
     web.board.Add("east", "rtsp://east", false);
     web.board.Add("gate", "/videos/gate.mp4", true);
     web.board.FrameRead("east", std::chrono::system_clock::now(), 0.01);
@@ -78,12 +90,13 @@ TEST(WebServerHealth, HealthzIsOkOrListsEveryReasonWithoutAToken) {
     EXPECT_EQ(res->status, 200);
     EXPECT_EQ(res->body, "ok\n");
 
-    web.memory.failWrites = true;
+    store.failing = true;
     web.board.FrameRead("east", std::chrono::system_clock::now() - std::chrono::seconds(90), 0.01);
     res = client.Get("/healthz");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 503);
-    EXPECT_EQ(res->body, "store not writable: the store is failing on purpose\ncamera east: no frame for 90 s\n");
+    EXPECT_TRUE(std::regex_match(res->body, std::regex("store not writable: disk full\ncamera east: no frame for 9[0-9] s\n")))
+        << res->body;
 }
 
 // Prometheus's text format, read back: every sample line is
@@ -170,7 +183,9 @@ TEST(WebServerMetrics, GivesEveryFigureParseablyWithEscapedLabelsAndNeedsTheToke
     EXPECT_EQ(Value(samples, "kalvero_passes_total", "east"), 1);
     EXPECT_EQ(Value(samples, "kalvero_camera_connected", "east"), 1);
     EXPECT_EQ(Value(samples, "kalvero_camera_connected", odd), 0);
-    EXPECT_NEAR(Value(samples, "kalvero_camera_seconds_since_last_frame", "east"), 1.0, 0.5);
+    const double silent = Value(samples, "kalvero_camera_seconds_since_last_frame", "east");
+    EXPECT_GE(silent, 1.0);
+    EXPECT_LT(silent, 30.0);
     EXPECT_EQ(Value(samples, "kalvero_camera_seconds_since_last_frame", odd), HUGE_VAL);
     EXPECT_DOUBLE_EQ(Value(samples, "kalvero_recognition_seconds_total", "east"), 0.75);
     EXPECT_EQ(Value(samples, "kalvero_webhook_outbox_length"), 2);
