@@ -61,6 +61,7 @@ dl.fields dd { margin: 0; }
 .status.on { background: #e8f5ec; color: var(--good); }
 .status.off { background: #fdecea; color: var(--bad); }
 .status.done { background: #eef2f6; color: var(--muted); }
+table#frames { max-width: 480px; }
 svg.plot { width: 100%; max-width: 680px; height: auto; background: #fff; }
 svg.plot .grid { stroke: #e6ebf0; stroke-width: 1; }
 svg.plot .tick { fill: #5f6b7a; font-size: 11px; }

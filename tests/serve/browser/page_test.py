@@ -9,8 +9,8 @@ in it:
 
 Signs in, searches, opens a pass, corrects it, finds the correction in the
 list and the CSV export, and checks that without the session the page sends
-the browser to sign-in and the API answers 401. Saves list.png, pass.png and
-cameras.png into DIR. Exit status 0 when every check holds.
+the browser to sign-in and the API answers 401. Saves list.png, pass.png,
+pass-plot.png and cameras.png into DIR. Exit status 0 when every check holds.
 """
 import argparse
 import os
@@ -141,6 +141,8 @@ def main():
         note = driver.find_element(By.ID, "correction-note").text
         check(RIGHT in note and MISREAD in note and "UTC" in note, "the pass shows both numbers and when")
         driver.save_screenshot(os.path.join(args.out, "pass.png"))
+        driver.execute_script("document.querySelector('svg.plot').scrollIntoView()")
+        driver.save_screenshot(os.path.join(args.out, "pass-plot.png"))
 
         search(driver, base, number=RIGHT)
         found = rows(driver)
