@@ -78,7 +78,7 @@ TEST(WebBrowser, SignsInSearchesCorrectsAndFindsTheCorrection) {
     web.Start();
 
     const std::string out = std::string(KALVERO_BUILD_DIR) + "/web-screenshots";
-    const std::string command = std::string(kPython) + " " + script + " --base http://127.0.0.1:" +
+    const std::string command = "/usr/bin/timeout 300 " + std::string(kPython) + " " + script + " --base http://127.0.0.1:" +
                                 std::to_string(web.Port()) + " --token " + kTestToken + " --out " + out;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(web.memory.Pass(6)->correctedNumber, "52473063");
