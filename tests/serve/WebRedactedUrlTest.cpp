@@ -10,6 +10,7 @@ struct UrlCase {
     const char* url;
     const char* shown;
 };
+void PrintTo(const UrlCase& c, std::ostream* out) { *out << c.url; }
 
 class WebRedactedUrl : public ::testing::TestWithParam<UrlCase> {};
 

@@ -151,6 +151,7 @@ struct GuardedRoute {
     const char* path;
     bool api;  // answers 401 (else redirects to sign-in)
 };
+void PrintTo(const GuardedRoute& route, std::ostream* out) { *out << route.method << " " << route.path; }
 
 class WebServerGuardedRoute : public WebServerAccess, public ::testing::WithParamInterface<GuardedRoute> {
 protected:

@@ -30,6 +30,7 @@ struct HealthCase {
     seconds serviceRunning;
     bool healthy;
 };
+void PrintTo(const HealthCase& c, std::ostream* out) { *out << c.what; }
 
 class WebHealthProblems : public ::testing::TestWithParam<HealthCase> {};
 

@@ -49,6 +49,7 @@ struct SearchCase {
     const char* query;
     std::vector<long long> ids;  // newest first
 };
+void PrintTo(const SearchCase& c, std::ostream* out) { *out << "?" << c.query; }
 
 class WebServerSearch : public WebServerPasses, public ::testing::WithParamInterface<SearchCase> {};
 
@@ -65,6 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SearchCase{"from=2026-12-08T00:00:00.000Z", {4, 2, 5, 1}},
                       SearchCase{"to=2026-12-08T11:00:00Z", {5, 1, 3}},
                       SearchCase{"from=2026-12-08T11:00&to=2026-12-08T12:00", {2, 5}},  // datetime-local, whole minute
+                      SearchCase{"to=2026-12-07T23:59", {3}},  // to the minute takes in its last millisecond
                       SearchCase{"from=2026-12-08T10:00:00.001Z", {4, 2, 5}}, SearchCase{"limit=2", {4, 2}},
                       SearchCase{"limit=2&page=2", {5, 1}}));
 

@@ -19,6 +19,7 @@ import urllib.error
 import urllib.request
 
 from selenium import webdriver
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
@@ -67,7 +68,10 @@ def search(driver, base, number="", camera=""):
     field.send_keys(number)
     Select(driver.find_element(By.ID, "camera")).select_by_value(camera)
     driver.find_element(By.ID, "search").click()
-    WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, "number").get_attribute("value") == number)
+    WebDriverWait(driver, 10).until(lambda d: ("number=%s&camera=%s" % (number, camera)) in d.current_url)
+    WebDriverWait(driver, 10, ignored_exceptions=(StaleElementReferenceException,)).until(
+        lambda d: d.execute_script("return document.readyState") == "complete"
+        and d.find_element(By.ID, "number").get_attribute("value") == number)
 
 
 def main():
