@@ -9,8 +9,8 @@ in it:
 
 Signs in, searches, opens a pass, corrects it, finds the correction in the
 list and the CSV export, and checks that without the session the page sends
-the browser to sign-in and the API answers 401. Saves list.png, pass.png,
-pass-plot.png and cameras.png into DIR. Exit status 0 when every check holds.
+the browser to sign-in and the API answers 401. Saves signin.png, list.png,
+pass.png, pass-plot.png and cameras.png into DIR. Exit status 0 when every check holds.
 """
 import argparse
 import os
@@ -96,6 +96,7 @@ def main():
         driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
         check("not right" in driver.find_element(By.CSS_SELECTOR, ".message.error").text,
               "a wrong token shows the sign-in page again with a message")
+        driver.save_screenshot(os.path.join(args.out, "signin.png"))
 
         driver.find_element(By.ID, "token").send_keys(args.token)
         driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
