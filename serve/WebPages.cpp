@@ -83,7 +83,7 @@ std::string PassListPage(const WebPassSearch& search, const std::vector<StoredPa
                          const std::vector<std::string>& cameras, const std::string& error) {
     std::string body = "<h1>Passes</h1>" + Message(error, true);
     body += "<form class=\"search card\" method=\"get\" action=\"/\">"
-            "<label>Number (any part)<input class=\"number\" id=\"number\" name=\"number\" inputmode=\"numeric\" "
+            "<label>Number (or some of its digits)<input class=\"number\" id=\"number\" name=\"number\" inputmode=\"numeric\" "
             "maxlength=\"8\" value=\"" + HtmlEscape(search.number) + "\"></label>"
             "<label>Camera<select id=\"camera\" name=\"camera\"><option value=\"\">All cameras</option>";
     for (const std::string& camera : cameras) {

@@ -54,7 +54,7 @@ bool ParsePassSearch(const std::multimap<std::string, std::string>& params, int 
     search.to = Param(params, "to");
     for (const char c : search.number) {
         if (!std::isdigit(static_cast<unsigned char>(c))) {
-            error = "number must be digits only (any part of a number)";
+            error = "number must be digits only (a number or some of its digits)";
             return false;
         }
     }

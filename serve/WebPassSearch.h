@@ -7,7 +7,7 @@
 namespace kalvero {
 
 // A search as the page, the CSV export and the API take it from a query
-// string: number (digits, any part of a number), camera, from, to (ISO 8601
+// string: number (digits: a number or some of its digits), camera, from, to (ISO 8601
 // UTC, or a browser's datetime-local "2026-12-08T12:34" taken as UTC; a
 // "to" to the minute takes in that whole minute), limit and page.
 struct WebPassSearch {

@@ -108,7 +108,7 @@ TimeOfDay StartOfDay(TimeOfDay now) {
 // Why `host`:`port` cannot be bound, found by trying it once more.
 std::string BindFailure(const std::string& host, int port) {
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    // ai_family stays 0: IPv4 or IPv6, whichever the host names.
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE;
     addrinfo* found = nullptr;

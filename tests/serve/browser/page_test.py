@@ -57,6 +57,12 @@ def browser():
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
+def wait_for_page(driver, url_holds):
+    """Waits until the browser shows a page whose address passes `url_holds`, fully loaded."""
+    WebDriverWait(driver, 15, ignored_exceptions=(StaleElementReferenceException,)).until(
+        lambda d: url_holds(d.current_url) and d.execute_script("return document.readyState") == "complete")
+
+
 def rows(driver):
     return driver.find_elements(By.CSS_SELECTOR, "#passes tbody tr")
 
@@ -68,10 +74,7 @@ def search(driver, base, number="", camera=""):
     field.send_keys(number)
     Select(driver.find_element(By.ID, "camera")).select_by_value(camera)
     driver.find_element(By.ID, "search").click()
-    WebDriverWait(driver, 10).until(lambda d: ("number=%s&camera=%s" % (number, camera)) in d.current_url)
-    WebDriverWait(driver, 10, ignored_exceptions=(StaleElementReferenceException,)).until(
-        lambda d: d.execute_script("return document.readyState") == "complete"
-        and d.find_element(By.ID, "number").get_attribute("value") == number)
+    wait_for_page(driver, lambda url: ("number=%s&camera=%s" % (number, camera)) in url)
 
 
 def main():
@@ -94,12 +97,15 @@ def main():
 
         driver.find_element(By.ID, "token").send_keys("not-the-token")
         driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+        WebDriverWait(driver, 15, ignored_exceptions=(StaleElementReferenceException,)).until(
+            lambda d: d.find_elements(By.CSS_SELECTOR, ".message.error"))
         check("not right" in driver.find_element(By.CSS_SELECTOR, ".message.error").text,
               "a wrong token shows the sign-in page again with a message")
         driver.save_screenshot(os.path.join(args.out, "signin.png"))
 
         driver.find_element(By.ID, "token").send_keys(args.token)
         driver.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+        wait_for_page(driver, lambda url: not url.endswith("/signin"))
         check(driver.current_url == base + "/", "the right token opens the list")
         cookie = driver.get_cookie("kalvero_session")
         check(cookie is not None and cookie.get("httpOnly") and cookie.get("sameSite") == "Strict",
@@ -126,7 +132,7 @@ def main():
         found = rows(driver)
         check(len(found) == 1, "the misread number is found once")
         found[0].find_element(By.CSS_SELECTOR, "td a .num").click()
-        WebDriverWait(driver, 10).until(lambda d: "/passes/" in d.current_url)
+        wait_for_page(driver, lambda url: "/passes/" in url)
         check(len(driver.find_elements(By.CSS_SELECTOR, "svg.plot polyline")) == 1, "the pass shows a score plot")
         check(driver.execute_script("return document.querySelector('img.crop').naturalWidth") > 0,
               "the pass shows its crop")
@@ -141,7 +147,7 @@ def main():
         field.send_keys(RIGHT)
         driver.save_screenshot(os.path.join(args.out, "pass-before.png"))
         driver.find_element(By.ID, "correct").click()
-        WebDriverWait(driver, 10).until(lambda d: "corrected=1" in d.current_url)
+        wait_for_page(driver, lambda url: "corrected=1" in url)
         check("Correction saved." in driver.page_source, "the correction is confirmed")
         note = driver.find_element(By.ID, "correction-note").text
         check(RIGHT in note and MISREAD in note and "UTC" in note, "the pass shows both numbers and when")
@@ -166,7 +172,7 @@ def main():
         check(not blocked, "nothing was blocked by the page's own policy " + " ".join(blocked))
 
         driver.find_element(By.CSS_SELECTOR, "header form button").click()
-        WebDriverWait(driver, 10).until(lambda d: d.current_url.endswith("/signin"))
+        wait_for_page(driver, lambda url: url.endswith("/signin"))
         driver.get(base + "/passes/1")
         check(driver.current_url.endswith("/signin"), "after sign-out the page sends you to sign-in")
     finally:
