@@ -20,8 +20,8 @@ std::vector<std::string> HealthProblems(PassStore& store, const std::vector<Came
         if (camera.lastFrame) {
             const auto silent = std::chrono::duration_cast<std::chrono::seconds>(now - *camera.lastFrame);
             if (silent > kCameraSilenceLimit) {
-                problems.push_back("camera " + camera.name + ": no frame for " + std::to_string(silent.count()) +
-                                   " s" + (camera.lastError.empty() ? "" : " (" + camera.lastError + ")"));
+                problems.push_back("camera " + camera.name + ": no frame for " + std::to_string(silent.count()) + " s" +
+                                   (camera.lastError.empty() ? "" : " (" + camera.lastError + ")"));
             }
         } else if (now - startedAt > kCameraSilenceLimit) {
             problems.push_back("camera " + camera.name + ": no frame since the service started" +

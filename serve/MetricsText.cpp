@@ -25,8 +25,8 @@ void PerCamera(std::string& out, const std::vector<CameraState>& cameras, const 
                const char* help, const std::function<double(const CameraState&)>& value) {
     Family(out, name, type, help);
     for (const CameraState& camera : cameras) {
-        out += std::string(name) + "{camera=\"" + MetricsLabelValue(camera.name) + "\"} " + Number(value(camera)) +
-               "\n";
+        out +=
+            std::string(name) + "{camera=\"" + MetricsLabelValue(camera.name) + "\"} " + Number(value(camera)) + "\n";
     }
 }
 
@@ -35,10 +35,14 @@ void PerCamera(std::string& out, const std::vector<CameraState>& cameras, const 
 std::string MetricsLabelValue(const std::string& text) {
     std::string out;
     for (const char c : text) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '"') out += "\\\"";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }

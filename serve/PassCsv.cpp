@@ -36,8 +36,8 @@ std::string PassCsvLine(const StoredPass& pass) {
     std::snprintf(score, sizeof score, "%.3f", pass.bestScore);
     return std::to_string(pass.id) + "," + CsvField(pass.number) + "," + CsvField(pass.correctedNumber) + "," +
            Quoted(pass.correctedAt) + "," + CsvField(pass.camera) + "," + Quoted(pass.startTime) + "," +
-           Quoted(pass.endTime) + "," + std::to_string(pass.framesRead) + "," + CsvField(pass.direction) + "," +
-           score + "," + std::to_string(pass.bestFrame) + "," + (pass.checkDigit ? "true" : "false") + "\r\n";
+           Quoted(pass.endTime) + "," + std::to_string(pass.framesRead) + "," + CsvField(pass.direction) + "," + score +
+           "," + std::to_string(pass.bestFrame) + "," + (pass.checkDigit ? "true" : "false") + "\r\n";
 }
 
 }  // namespace kalvero

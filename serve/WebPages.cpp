@@ -13,16 +13,21 @@ namespace {
 enum class Tab { None, Passes, Cameras };
 
 std::string Layout(const std::string& title, Tab tab, const std::string& body, const std::string& bodyAttributes = {}) {
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                       "<title>" + HtmlEscape(title) + " · Kalvero</title>"
-                       "<link rel=\"stylesheet\" href=\"/style.css\"></head><body" + bodyAttributes + ">";
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+        "<title>" +
+        HtmlEscape(title) +
+        " · Kalvero</title>"
+        "<link rel=\"stylesheet\" href=\"/style.css\"></head><body" +
+        bodyAttributes + ">";
     if (tab != Tab::None) {
         html += "<header class=\"bar\"><a class=\"brand\" href=\"/\">Kalvero</a><nav>";
         html += std::string("<a href=\"/\"") + (tab == Tab::Passes ? " class=\"here\"" : "") + ">Passes</a>";
         html += std::string("<a href=\"/cameras\"") + (tab == Tab::Cameras ? " class=\"here\"" : "") + ">Cameras</a>";
-        html += "</nav><form method=\"post\" action=\"/signout\"><button type=\"submit\">Sign out</button></form>"
-                "</header>";
+        html +=
+            "</nav><form method=\"post\" action=\"/signout\"><button type=\"submit\">Sign out</button></form>"
+            "</header>";
     }
     html += "<main>" + body + "</main>";
     if (tab != Tab::None) html += "<script src=\"/app.js\"></script>";
@@ -48,8 +53,9 @@ std::string PassUrl(long long id) { return "/passes/" + std::to_string(id); }
 // it, or the read number alone.
 std::string NumberCell(const StoredPass& pass) {
     if (pass.correctedNumber.empty()) return "<span class=\"num\">" + HtmlEscape(pass.number) + "</span>";
-    return "<span class=\"num\">" + HtmlEscape(pass.correctedNumber) + "</span><span class=\"read\" title=\"read as\">" +
-           HtmlEscape(pass.number) + "</span><span class=\"corrected\">corrected</span>";
+    return "<span class=\"num\">" + HtmlEscape(pass.correctedNumber) +
+           "</span><span class=\"read\" title=\"read as\">" + HtmlEscape(pass.number) +
+           "</span><span class=\"corrected\">corrected</span>";
 }
 
 std::string DirectionText(const std::string& direction) {
@@ -68,52 +74,61 @@ std::string ShownTime(const std::string& iso) {
 }
 
 std::string SignInPage(const std::string& message) {
-    const std::string body = "<div class=\"signin card\"><h1>Kalvero</h1>"
-                             "<p class=\"muted\">Sign in with the service's token.</p>" +
-                             Message(message, true) +
-                             "<form method=\"post\" action=\"/signin\">"
-                             "<label for=\"token\">Token</label>"
-                             "<input id=\"token\" name=\"token\" type=\"password\" autocomplete=\"current-password\" "
-                             "required autofocus>"
-                             "<button class=\"primary\" type=\"submit\">Sign in</button></form></div>";
+    const std::string body =
+        "<div class=\"signin card\"><h1>Kalvero</h1>"
+        "<p class=\"muted\">Sign in with the service's token.</p>" +
+        Message(message, true) +
+        "<form method=\"post\" action=\"/signin\">"
+        "<label for=\"token\">Token</label>"
+        "<input id=\"token\" name=\"token\" type=\"password\" autocomplete=\"current-password\" "
+        "required autofocus>"
+        "<button class=\"primary\" type=\"submit\">Sign in</button></form></div>";
     return Layout("Sign in", Tab::None, body);
 }
 
 std::string PassListPage(const WebPassSearch& search, const std::vector<StoredPass>& passes, bool more,
                          const std::vector<std::string>& cameras, const std::string& error) {
     std::string body = "<h1>Passes</h1>" + Message(error, true);
-    body += "<form class=\"search card\" method=\"get\" action=\"/\">"
-            "<label>Number (or some of its digits)<input class=\"number\" id=\"number\" name=\"number\" inputmode=\"numeric\" "
-            "maxlength=\"8\" value=\"" + HtmlEscape(search.number) + "\"></label>"
-            "<label>Camera<select id=\"camera\" name=\"camera\"><option value=\"\">All cameras</option>";
+    body +=
+        "<form class=\"search card\" method=\"get\" action=\"/\">"
+        "<label>Number (or some of its digits)<input class=\"number\" id=\"number\" name=\"number\" "
+        "inputmode=\"numeric\" "
+        "maxlength=\"8\" value=\"" +
+        HtmlEscape(search.number) +
+        "\"></label>"
+        "<label>Camera<select id=\"camera\" name=\"camera\"><option value=\"\">All cameras</option>";
     for (const std::string& camera : cameras) {
         body += "<option value=\"" + HtmlEscape(camera) + "\"" + (camera == search.camera ? " selected" : "") + ">" +
                 HtmlEscape(camera) + "</option>";
     }
-    body += "</select></label>"
-            "<label>From (UTC)<input type=\"datetime-local\" id=\"from\" name=\"from\" value=\"" +
-            HtmlEscape(search.from) + "\"></label>"
-            "<label>To (UTC)<input type=\"datetime-local\" id=\"to\" name=\"to\" value=\"" + HtmlEscape(search.to) +
-            "\"></label>"
-            "<button class=\"primary\" id=\"search\" type=\"submit\">Search</button>"
-            "<a class=\"button plain\" href=\"/\">Clear</a>"
-            "<a class=\"button plain\" id=\"csv\" href=\"/passes.csv?" + HtmlEscape(SearchQueryString(search, 1)) +
-            "\">Export CSV</a></form>";
+    body +=
+        "</select></label>"
+        "<label>From (UTC)<input type=\"datetime-local\" id=\"from\" name=\"from\" value=\"" +
+        HtmlEscape(search.from) +
+        "\"></label>"
+        "<label>To (UTC)<input type=\"datetime-local\" id=\"to\" name=\"to\" value=\"" +
+        HtmlEscape(search.to) +
+        "\"></label>"
+        "<button class=\"primary\" id=\"search\" type=\"submit\">Search</button>"
+        "<a class=\"button plain\" href=\"/\">Clear</a>"
+        "<a class=\"button plain\" id=\"csv\" href=\"/passes.csv?" +
+        HtmlEscape(SearchQueryString(search, 1)) + "\">Export CSV</a></form>";
     body += "<p class=\"note\">All times are UTC. The search form's times are taken as UTC too.</p>";
     if (passes.empty()) {
         body += "<div class=\"card\"><p class=\"muted\">No passes" +
                 std::string(search.query.offset > 0 ? " on this page." : " match.") + "</p></div>";
     } else {
-        body += "<table class=\"list\" id=\"passes\"><thead><tr><th>Crop</th><th>Number</th><th>Camera</th>"
-                "<th>Start (UTC)</th><th>Direction</th><th class=\"right\">Score</th></tr></thead><tbody>";
+        body +=
+            "<table class=\"list\" id=\"passes\"><thead><tr><th>Crop</th><th>Number</th><th>Camera</th>"
+            "<th>Start (UTC)</th><th>Direction</th><th class=\"right\">Score</th></tr></thead><tbody>";
         for (const StoredPass& pass : passes) {
             const std::string url = PassUrl(pass.id);
             body += "<tr data-id=\"" + std::to_string(pass.id) + "\"><td><a href=\"" + url +
                     "\"><img class=\"thumb\" loading=\"lazy\" alt=\"crop\" src=\"" + CropUrl(pass.id) +
                     "\"></a></td><td><a href=\"" + url + "\">" + NumberCell(pass) + "</a></td><td>" +
                     HtmlEscape(pass.camera) + "</td><td class=\"time\">" + HtmlEscape(ShownTime(pass.startTime)) +
-                    "</td><td>" + DirectionText(pass.direction) + "</td><td class=\"right\">" +
-                    Score(pass.bestScore) + "</td></tr>";
+                    "</td><td>" + DirectionText(pass.direction) + "</td><td class=\"right\">" + Score(pass.bestScore) +
+                    "</td></tr>";
         }
         body += "</tbody></table>";
     }
@@ -136,16 +151,17 @@ std::string PassPage(const StoredPass& pass, const std::string& message, bool is
     std::string body = "<p><a href=\"/\">← All passes</a></p><h1>Pass " + id + ": " + NumberCell(pass) + "</h1>" +
                        Message(message, isError);
     body += "<div class=\"grid2\"><div class=\"card\">";
-    body += pass.cropPng.empty() ? std::string("<p class=\"muted\">No crop was kept for this pass.</p>")
-                                 : "<img class=\"crop\" alt=\"best crop of pass " + id + "\" src=\"" +
-                                       CropUrl(pass.id) + "\">";
+    body += pass.cropPng.empty()
+                ? std::string("<p class=\"muted\">No crop was kept for this pass.</p>")
+                : "<img class=\"crop\" alt=\"best crop of pass " + id + "\" src=\"" + CropUrl(pass.id) + "\">";
     body += "<h2>Correction</h2>";
     if (!pass.correctedNumber.empty()) {
         body += "<p id=\"correction-note\">Corrected to <span class=\"num\">" + HtmlEscape(pass.correctedNumber) +
                 "</span> at " + HtmlEscape(ShownTime(pass.correctedAt)) + " UTC; read as <span class=\"num\">" +
                 HtmlEscape(pass.number) + "</span>.</p>";
     }
-    body += "<form method=\"post\" action=\"/passes/" + id + "/correction\" class=\"search\">"
+    body += "<form method=\"post\" action=\"/passes/" + id +
+            "/correction\" class=\"search\">"
             "<label>Right number (8 digits)<input class=\"number\" id=\"correction\" name=\"number\" "
             "inputmode=\"numeric\" pattern=\"[0-9]{8}\" maxlength=\"8\" required value=\"" +
             HtmlEscape(typed.empty() ? (pass.correctedNumber.empty() ? pass.number : pass.correctedNumber) : typed) +
@@ -156,9 +172,9 @@ std::string PassPage(const StoredPass& pass, const std::string& message, bool is
     };
     field("Number read", "<span class=\"num\">" + HtmlEscape(pass.number) + "</span>");
     field("Check digit", pass.checkDigit ? "holds" : "does not hold");
-    field("Corrected number", pass.correctedNumber.empty() ? "<span class=\"muted\">none</span>"
-                                                           : "<span class=\"num\">" +
-                                                                 HtmlEscape(pass.correctedNumber) + "</span>");
+    field("Corrected number", pass.correctedNumber.empty()
+                                  ? "<span class=\"muted\">none</span>"
+                                  : "<span class=\"num\">" + HtmlEscape(pass.correctedNumber) + "</span>");
     field("Corrected at", pass.correctedAt.empty() ? "<span class=\"muted\">—</span>"
                                                    : HtmlEscape(ShownTime(pass.correctedAt)) + " UTC");
     field("Camera", HtmlEscape(pass.camera));
@@ -175,7 +191,8 @@ std::string PassPage(const StoredPass& pass, const std::string& message, bool is
     } else {
         body += "<table id=\"frames\"><thead><tr><th>Frame</th><th class=\"right\">Score</th></tr></thead><tbody>";
         for (const auto& [frame, score] : pass.scores) {
-            body += "<tr><td>" + std::to_string(frame) + (frame == pass.bestFrame ? " <span class=\"corrected\">best</span>" : "") +
+            body += "<tr><td>" + std::to_string(frame) +
+                    (frame == pass.bestFrame ? " <span class=\"corrected\">best</span>" : "") +
                     "</td><td class=\"right\">" + Score(score) + "</td></tr>";
         }
         body += "</tbody></table>";
@@ -185,18 +202,20 @@ std::string PassPage(const StoredPass& pass, const std::string& message, bool is
 }
 
 std::string CamerasPage(const std::vector<CameraRow>& cameras, TimeOfDay now) {
-    std::string body = "<h1>Cameras</h1><p class=\"note\">Refreshes every 10 seconds. Times are UTC; passes today "
-                       "count from 00:00 UTC.</p>";
+    std::string body =
+        "<h1>Cameras</h1><p class=\"note\">Refreshes every 10 seconds. Times are UTC; passes today "
+        "count from 00:00 UTC.</p>";
     if (cameras.empty()) {
         body += "<div class=\"card\"><p class=\"muted\">No cameras are configured.</p></div>";
         return Layout("Cameras", Tab::Cameras, body, " data-refresh=\"10\"");
     }
-    body += "<table class=\"list\" id=\"cameras\"><thead><tr><th>Camera</th><th>Status</th><th class=\"right\">"
-            "Frames/s</th><th>Last frame (UTC)</th><th class=\"right\">Passes today</th><th class=\"right\">Frames "
-            "read</th><th>Last error</th></tr></thead><tbody>";
+    body +=
+        "<table class=\"list\" id=\"cameras\"><thead><tr><th>Camera</th><th>Status</th><th class=\"right\">"
+        "Frames/s</th><th>Last frame (UTC)</th><th class=\"right\">Passes today</th><th class=\"right\">Frames "
+        "read</th><th>Last error</th></tr></thead><tbody>";
     for (const CameraRow& row : cameras) {
         const CameraState& c = row.state;
-        std::string status = c.connected ? "<span class=\"status on\">connected</span>"
+        std::string status = c.connected  ? "<span class=\"status on\">connected</span>"
                              : c.finished ? "<span class=\"status done\">finished</span>"
                                           : "<span class=\"status off\">not connected</span>";
         char fps[32];

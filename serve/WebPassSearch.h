@@ -12,7 +12,7 @@ namespace kalvero {
 // "to" to the minute takes in that whole minute), limit and page.
 struct WebPassSearch {
     PassQuery query;
-    int page = 1;        // 1 = the newest passes
+    int page = 1;  // 1 = the newest passes
     // The texts as given, for the search form to show again.
     std::string number, camera, from, to;
 };

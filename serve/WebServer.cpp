@@ -1,15 +1,15 @@
 #include "serve/WebServer.h"
 
+#include <httplib.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <regex>
 #include <thread>
-
-#include <httplib.h>
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "cli/JsonLine.h"
 #include "serve/HealthCheck.h"
@@ -38,9 +38,9 @@ const std::regex kEightDigits("[0-9]{8}");
 
 // Who may call a route, and how a caller without the right is answered.
 enum class Access {
-    Open,        // anyone: the sign-in page, its stylesheet, /healthz
-    Page,        // the session or the token; without, a redirect to sign-in
-    Api,         // the token or the session; without, 401 and a JSON error
+    Open,  // anyone: the sign-in page, its stylesheet, /healthz
+    Page,  // the session or the token; without, a redirect to sign-in
+    Api,   // the token or the session; without, 401 and a JSON error
 };
 
 std::string JsonError(const std::string& message) { return JsonLine(JsonValue{{"error", message}}); }
@@ -101,8 +101,7 @@ bool SuspiciousPath(const std::string& path) {
 
 TimeOfDay StartOfDay(TimeOfDay now) {
     using Days = std::chrono::duration<long long, std::ratio<86400>>;
-    return TimeOfDay(std::chrono::duration_cast<TimeOfDay::duration>(
-        std::chrono::floor<Days>(now.time_since_epoch())));
+    return TimeOfDay(std::chrono::duration_cast<TimeOfDay::duration>(std::chrono::floor<Days>(now.time_since_epoch())));
 }
 
 // Why `host`:`port` cannot be bound, found by trying it once more.
@@ -166,7 +165,9 @@ struct WebServer::State {
     // an open session. A wrong token counts against its address.
     bool Authorised(const Request& req) {
         const std::string authorization = req.get_header_value("Authorization");
-        if (authorization.rfind("Bearer ", 0) == 0) {
+        // The scheme's name is case-insensitive.
+        const std::string scheme = authorization.substr(0, 7);
+        if (scheme == "Bearer " || scheme == "bearer " || scheme == "BEARER ") {
             if (TokensEqual(authorization.substr(7), view.token)) return true;
             throttle.Failed(req.remote_addr, WebSignInThrottle::Clock::now());
         }
@@ -199,16 +200,22 @@ struct WebServer::State {
             } catch (const StoreError& error) {
                 Log(std::string("store error on ") + req.method + " " + req.path + ": " + error.what());
                 const std::string message = std::string("the store is not available: ") + error.what();
-                if (api) SendJson(res, 503, JsonError(message));
-                else SendHtml(res, 503, MessagePage("Store not available", message));
+                if (api)
+                    SendJson(res, 503, JsonError(message));
+                else
+                    SendHtml(res, 503, MessagePage("Store not available", message));
             } catch (const std::exception& error) {
                 Log(std::string("error on ") + req.method + " " + req.path + ": " + error.what());
-                if (api) SendJson(res, 500, JsonError("internal error"));
-                else SendHtml(res, 500, MessagePage("Internal error", "Something went wrong; see the log."));
+                if (api)
+                    SendJson(res, 500, JsonError("internal error"));
+                else
+                    SendHtml(res, 500, MessagePage("Internal error", "Something went wrong; see the log."));
             }
         };
-        if (std::strcmp(method, "GET") == 0) server.Get(pattern, wrapped);
-        else server.Post(pattern, wrapped);
+        if (std::strcmp(method, "GET") == 0)
+            server.Get(pattern, wrapped);
+        else
+            server.Post(pattern, wrapped);
     }
 
     void Routes() {
@@ -250,8 +257,8 @@ struct WebServer::State {
         }
         throttle.Succeeded(req.remote_addr);
         const std::string id = sessions.Open(WebSessions::Clock::now());
-        res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + id + "; Max-Age=" +
-                                         std::to_string(sessions.Lifetime().count()) +
+        res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + id +
+                                         "; Max-Age=" + std::to_string(sessions.Lifetime().count()) +
                                          "; Path=/; HttpOnly; SameSite=Strict");
         Redirect(res, "/");
     }
@@ -263,9 +270,7 @@ struct WebServer::State {
     }
 
     void StyleSheet(const Request&, Response& res) { res.set_content(WebStyleSheet(), "text/css; charset=utf-8"); }
-    void Script(const Request&, Response& res) {
-        res.set_content(WebScript(), "text/javascript; charset=utf-8");
-    }
+    void Script(const Request&, Response& res) { res.set_content(WebScript(), "text/javascript; charset=utf-8"); }
 
     // --- pages ---
     std::vector<std::string> CameraNames() const {
@@ -311,8 +316,9 @@ struct WebServer::State {
         }
         const std::string number = req.get_param_value("number");
         if (!std::regex_match(number, kEightDigits)) {
-            SendHtml(res, 400, PassPage(*pass, "A correction is exactly 8 digits, nothing else; not saved.", true,
-                                        number.substr(0, 32)));
+            SendHtml(res, 400,
+                     PassPage(*pass, "A correction is exactly 8 digits, nothing else; not saved.", true,
+                              number.substr(0, 32)));
             return;
         }
         if (!Correct(id, number)) {
@@ -332,8 +338,8 @@ struct WebServer::State {
         const std::string origin = req.get_header_value("Origin");
         const std::string host = req.get_header_value("Host");
         const bool crossSite = site == "cross-site" || site == "same-site";
-        const bool otherOrigin = !origin.empty() && origin != "null" && origin != "http://" + host &&
-                                 origin != "https://" + host;
+        const bool otherOrigin =
+            !origin.empty() && origin != "null" && origin != "http://" + host && origin != "https://" + host;
         if (!crossSite && !otherOrigin) return true;
         SendHtml(res, 403, MessagePage("Refused", "A form from another site cannot change this service."));
         return false;
@@ -422,7 +428,8 @@ struct WebServer::State {
             return;
         }
         JsonValue json = PassJson(*pass, true);
-        json["crop"] = pass->cropPng.empty() ? JsonValue() : JsonValue("/api/passes/" + std::to_string(id) + "/crop.png");
+        json["crop"] =
+            pass->cropPng.empty() ? JsonValue() : JsonValue("/api/passes/" + std::to_string(id) + "/crop.png");
         SendJson(res, 200, JsonLine(json));
     }
 
@@ -430,8 +437,9 @@ struct WebServer::State {
         long long id = 0;
         const std::optional<StoredPass> pass = PassId(req, id) ? view.store.Pass(id) : std::nullopt;
         if (!pass || pass->cropPng.empty()) {
-            SendJson(res, 404, JsonError(pass ? "pass " + std::to_string(id) + " has no crop"
-                                              : "no pass " + req.matches[1].str()));
+            SendJson(
+                res, 404,
+                JsonError(pass ? "pass " + std::to_string(id) + " has no crop" : "no pass " + req.matches[1].str()));
             return;
         }
         res.set_content(std::string(pass->cropPng.begin(), pass->cropPng.end()), "image/png");
@@ -463,21 +471,21 @@ struct WebServer::State {
         JsonValue list = JsonValue::array();
         for (const CameraRow& row : CameraRows(now)) {
             const CameraState& c = row.state;
-            list.push_back({{"name", c.name},
-                            {"url", RedactedUrl(c.url)},
-                            {"is_file", c.isFile},
-                            {"connected", c.connected},
-                            {"finished", c.finished},
-                            {"frames_per_second", c.framesPerSecond},
-                            {"last_frame", c.lastFrame ? JsonValue(IsoUtc(*c.lastFrame)) : JsonValue()},
-                            {"seconds_since_last_frame",
-                             c.lastFrame ? JsonValue(std::chrono::duration<double>(now - *c.lastFrame).count())
-                                         : JsonValue()},
-                            {"frames_read", c.framesRead},
-                            {"passes_stored", c.passesStored},
-                            {"passes_today", row.passesToday < 0 ? JsonValue() : JsonValue(row.passesToday)},
-                            {"recognition_seconds", c.recognitionSeconds},
-                            {"last_error", c.lastError.empty() ? JsonValue() : JsonValue(c.lastError)}});
+            list.push_back(
+                {{"name", c.name},
+                 {"url", RedactedUrl(c.url)},
+                 {"is_file", c.isFile},
+                 {"connected", c.connected},
+                 {"finished", c.finished},
+                 {"frames_per_second", c.framesPerSecond},
+                 {"last_frame", c.lastFrame ? JsonValue(IsoUtc(*c.lastFrame)) : JsonValue()},
+                 {"seconds_since_last_frame",
+                  c.lastFrame ? JsonValue(std::chrono::duration<double>(now - *c.lastFrame).count()) : JsonValue()},
+                 {"frames_read", c.framesRead},
+                 {"passes_stored", c.passesStored},
+                 {"passes_today", row.passesToday < 0 ? JsonValue() : JsonValue(row.passesToday)},
+                 {"recognition_seconds", c.recognitionSeconds},
+                 {"last_error", c.lastError.empty() ? JsonValue() : JsonValue(c.lastError)}});
         }
         SendJson(res, 200, JsonLine(list));
     }
@@ -530,8 +538,10 @@ bool WebServer::Start(const std::string& listen, std::string& error) {
                                  : res.status == 400 ? "bad request"
                                  : res.status == 413 ? "request too large"
                                                      : "HTTP " + std::to_string(res.status);
-        if (req.path.rfind("/api/", 0) == 0) res.set_content(JsonError(what), "application/json");
-        else res.set_content(what + "\n", "text/plain; charset=utf-8");
+        if (req.path.rfind("/api/", 0) == 0)
+            res.set_content(JsonError(what), "application/json");
+        else
+            res.set_content(what + "\n", "text/plain; charset=utf-8");
         return httplib::Server::HandlerResponse::Handled;
     }));
     s.Routes();

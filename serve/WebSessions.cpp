@@ -1,10 +1,10 @@
 #include "serve/WebSessions.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include <openssl/rand.h>
 #include <openssl/sha.h>
+
+#include <algorithm>
+#include <stdexcept>
 
 namespace kalvero {
 

@@ -15,10 +15,10 @@ class WebSignInThrottle {
 public:
     using Clock = std::chrono::steady_clock;
 
-    static constexpr int kFreeTries = 3;                        // wrong tokens before any wait
+    static constexpr int kFreeTries = 3;  // wrong tokens before any wait
     static constexpr std::chrono::seconds kFirstWait{1};
     static constexpr std::chrono::seconds kLongestWait{60};
-    static constexpr std::chrono::minutes kForgetAfter{15};     // a quiet address starts afresh
+    static constexpr std::chrono::minutes kForgetAfter{15};  // a quiet address starts afresh
 
     // Whole seconds `address` must still wait at `now`; 0 when it may try.
     long long SecondsToWait(const std::string& address, Clock::time_point now);

@@ -60,8 +60,8 @@ TEST(WebBrowser, SignsInSearchesCorrectsAndFindsTheCorrection) {
     for (int i = 0; i < 12; ++i) {
         char start[32];
         std::snprintf(start, sizeof start, "2026-12-08T%02d:%02d:03.120Z", 8 + i / 2, (i * 17) % 60);
-        web.memory.AddPass(Drawn(i % 3 == 0 ? "west" : "east", numbers[i], start, 6 + i % 5,
-                                 i % 2 ? "left" : "right", 0.62 + 0.03 * (i % 11)),
+        web.memory.AddPass(Drawn(i % 3 == 0 ? "west" : "east", numbers[i], start, 6 + i % 5, i % 2 ? "left" : "right",
+                                 0.62 + 0.03 * (i % 11)),
                            {});
     }
     StoredPass cropless = Drawn("gate", "44410000", "2026-12-08T14:00:00.000Z", 4, "none", 0.55);
@@ -78,8 +78,9 @@ TEST(WebBrowser, SignsInSearchesCorrectsAndFindsTheCorrection) {
     web.Start();
 
     const std::string out = std::string(KALVERO_BUILD_DIR) + "/web-screenshots";
-    const std::string command = "/usr/bin/timeout 300 " + std::string(kPython) + " " + script + " --base http://127.0.0.1:" +
-                                std::to_string(web.Port()) + " --token " + kTestToken + " --out " + out;
+    const std::string command = "/usr/bin/timeout 300 " + std::string(kPython) + " " + script +
+                                " --base http://127.0.0.1:" + std::to_string(web.Port()) + " --token " + kTestToken +
+                                " --out " + out;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(web.memory.Pass(6)->correctedNumber, "52473063");
     EXPECT_TRUE(Exists(out + "/list.png"));

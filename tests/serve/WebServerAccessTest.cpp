@@ -130,16 +130,16 @@ TEST_F(WebServerAccess, CrossSiteFormPostIsRefusedAndTheSameSitesIsTaken) {
                                         {{"Cookie", cookie}, {"Sec-Fetch-Site", "cross-site"}},
                                         {{"Cookie", cookie}, {"Origin", "null"}, {"Sec-Fetch-Site", "same-site"}}};
     for (const httplib::Headers& headers : refused) {
-        const auto res = client.Post("/passes/1/correction", headers, "number=11111111",
-                                     "application/x-www-form-urlencoded");
+        const auto res =
+            client.Post("/passes/1/correction", headers, "number=11111111", "application/x-www-form-urlencoded");
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 403) << headers.begin()->second;
         EXPECT_TRUE(web.memory.Pass(1)->correctedNumber.empty());
     }
     // What a browser sends for the page's own form under no-referrer.
-    const auto res = client.Post("/passes/1/correction",
-                                 {{"Cookie", cookie}, {"Origin", "null"}, {"Sec-Fetch-Site", "same-origin"}},
-                                 "number=11111111", "application/x-www-form-urlencoded");
+    const auto res =
+        client.Post("/passes/1/correction", {{"Cookie", cookie}, {"Origin", "null"}, {"Sec-Fetch-Site", "same-origin"}},
+                    "number=11111111", "application/x-www-form-urlencoded");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 303);
     EXPECT_EQ(web.memory.Pass(1)->correctedNumber, "11111111");
@@ -186,7 +186,8 @@ TEST_P(WebServerGuardedRoute, IsRefusedWithAForgedCookieOrAWrongToken) {
 }
 
 TEST_P(WebServerGuardedRoute, IsOpenToTheTokenAndToTheSession) {
-    for (const httplib::Headers& headers : {web.Bearer(), httplib::Headers{{"Cookie", web.SignIn()}}}) {
+    for (const httplib::Headers& headers : {web.Bearer(), httplib::Headers{{"Cookie", web.SignIn()}},
+                                            httplib::Headers{{"Authorization", std::string("bearer ") + kTestToken}}}) {
         const auto res = Ask(headers);
         ASSERT_TRUE(res);
         EXPECT_NE(res->status, 401);
@@ -199,19 +200,16 @@ TEST_P(WebServerGuardedRoute, IsOpenToTheTokenAndToTheSession) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Routes, WebServerGuardedRoute,
-                         ::testing::Values(GuardedRoute{"GET", "/", false}, GuardedRoute{"GET", "/app.js", false},
-                                           GuardedRoute{"GET", "/passes/1", false},
-                                           GuardedRoute{"POST", "/passes/1/correction", false},
-                                           GuardedRoute{"GET", "/passes.csv", false},
-                                           GuardedRoute{"GET", "/cameras", false},
-                                           GuardedRoute{"POST", "/signout", false},
-                                           GuardedRoute{"GET", "/metrics", true},
-                                           GuardedRoute{"GET", "/api/passes", true},
-                                           GuardedRoute{"GET", "/api/passes/1", true},
-                                           GuardedRoute{"GET", "/api/passes/1/crop.png", true},
-                                           GuardedRoute{"POST", "/api/passes/1/correction", true},
-                                           GuardedRoute{"GET", "/api/cameras", true}));
+INSTANTIATE_TEST_SUITE_P(
+    Routes, WebServerGuardedRoute,
+    ::testing::Values(GuardedRoute{"GET", "/", false}, GuardedRoute{"GET", "/app.js", false},
+                      GuardedRoute{"GET", "/passes/1", false}, GuardedRoute{"POST", "/passes/1/correction", false},
+                      GuardedRoute{"GET", "/passes.csv", false}, GuardedRoute{"GET", "/cameras", false},
+                      GuardedRoute{"POST", "/signout", false}, GuardedRoute{"GET", "/metrics", true},
+                      GuardedRoute{"GET", "/api/passes", true}, GuardedRoute{"GET", "/api/passes/1", true},
+                      GuardedRoute{"GET", "/api/passes/1/crop.png", true},
+                      GuardedRoute{"POST", "/api/passes/1/correction", true},
+                      GuardedRoute{"GET", "/api/cameras", true}));
 
 // Paths that try to reach anything but the service's own pages, asked
 // with the token: nothing but 404.
@@ -245,7 +243,8 @@ TEST(WebServerStart, ABusyPortOrABadAddressIsRefusedWithAMessage) {
     std::string error;
     EXPECT_FALSE(second.Start("127.0.0.1:" + std::to_string(first.Port()), error));
     EXPECT_EQ(error, "cannot listen on 127.0.0.1:" + std::to_string(first.Port()) + ": address in use");
-    for (const char* bad : {"8080", "127.0.0.1:", ":8080", "127.0.0.1:http", "127.0.0.1:70000", "no.such.host.invalid:8080"}) {
+    for (const char* bad :
+         {"8080", "127.0.0.1:", ":8080", "127.0.0.1:http", "127.0.0.1:70000", "no.such.host.invalid:8080"}) {
         error.clear();
         EXPECT_FALSE(second.Start(bad, error)) << bad;
         EXPECT_NE(error.find("cannot listen on"), std::string::npos) << bad << ": " << error;

@@ -46,17 +46,16 @@ TEST_P(WebHealthProblems, JudgeEachCamera) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cameras, WebHealthProblems,
-    ::testing::Values(HealthCase{"stream with a frame 5 s ago", Camera("a", false, seconds(5)), seconds(600), true},
-                      HealthCase{"stream with a frame 59 s ago", Camera("a", false, seconds(59)), seconds(600), true},
-                      HealthCase{"stream silent 61 s", Camera("a", false, seconds(61)), seconds(600), false},
-                      HealthCase{"stream silent an hour", Camera("a", false, seconds(3600)), seconds(7200), false},
-                      HealthCase{"stream never heard, service just up", Camera("a", false, std::nullopt), seconds(10),
-                                 true},
-                      HealthCase{"stream never heard, service up 61 s", Camera("a", false, std::nullopt), seconds(61),
-                                 false},
-                      HealthCase{"file read long ago", Camera("a", true, seconds(3600)), seconds(7200), true},
-                      HealthCase{"file never read", Camera("a", true, std::nullopt), seconds(7200), true},
-                      HealthCase{"stream given up", Camera("a", false, seconds(3600), true), seconds(7200), true}));
+    ::testing::Values(
+        HealthCase{"stream with a frame 5 s ago", Camera("a", false, seconds(5)), seconds(600), true},
+        HealthCase{"stream with a frame 59 s ago", Camera("a", false, seconds(59)), seconds(600), true},
+        HealthCase{"stream silent 61 s", Camera("a", false, seconds(61)), seconds(600), false},
+        HealthCase{"stream silent an hour", Camera("a", false, seconds(3600)), seconds(7200), false},
+        HealthCase{"stream never heard, service just up", Camera("a", false, std::nullopt), seconds(10), true},
+        HealthCase{"stream never heard, service up 61 s", Camera("a", false, std::nullopt), seconds(61), false},
+        HealthCase{"file read long ago", Camera("a", true, seconds(3600)), seconds(7200), true},
+        HealthCase{"file never read", Camera("a", true, std::nullopt), seconds(7200), true},
+        HealthCase{"stream given up", Camera("a", false, seconds(3600), true), seconds(7200), true}));
 
 TEST(WebHealthProblemsStore, AStoreThatTakesNoWriteIsAProblemWithItsReason) {
     MemoryPassStore store;
@@ -96,7 +95,8 @@ TEST(WebServerHealth, HealthzIsOkOrListsEveryReasonWithoutAToken) {
     res = client.Get("/healthz");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 503);
-    EXPECT_TRUE(std::regex_match(res->body, std::regex("store not writable: disk full\ncamera east: no frame for 9[0-9] s\n")))
+    EXPECT_TRUE(
+        std::regex_match(res->body, std::regex("store not writable: disk full\ncamera east: no frame for 9[0-9] s\n")))
         << res->body;
 }
 
@@ -165,8 +165,7 @@ TEST(WebServerMetrics, GivesEveryFigureParseablyWithEscapedLabelsAndNeedsTheToke
     web.board.FrameRead("east", now - std::chrono::seconds(2), 0.25);
     web.board.FrameRead("east", now - std::chrono::seconds(1), 0.5);
     web.board.PassStored("east");
-    web.memory.AddPass(SamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"),
-                       {"http://a/hook", "http://b/hook"});
+    web.memory.AddPass(SamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"), {"http://a/hook", "http://b/hook"});
     web.counts = DeliveryCounts{7, 3, 1};
     web.Start();
     httplib::Client client = web.Client();

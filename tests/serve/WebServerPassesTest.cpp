@@ -62,8 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SearchCase{"", {4, 2, 5, 1, 3}}, SearchCase{"number=4730", {1, 3}},
                       SearchCase{"number=52473063", {1}}, SearchCase{"number=0000", {4, 5}},
                       SearchCase{"camera=east", {5, 1, 3}}, SearchCase{"camera=west&number=5247", {4}},
-                      SearchCase{"camera=north", {}},
-                      SearchCase{"from=2026-12-08T00:00:00.000Z", {4, 2, 5, 1}},
+                      SearchCase{"camera=north", {}}, SearchCase{"from=2026-12-08T00:00:00.000Z", {4, 2, 5, 1}},
                       SearchCase{"to=2026-12-08T11:00:00Z", {5, 1, 3}},
                       SearchCase{"from=2026-12-08T11:00&to=2026-12-08T12:00", {2, 5}},  // datetime-local, whole minute
                       SearchCase{"to=2026-12-07T23:59", {3}},  // to the minute takes in its last millisecond
@@ -79,9 +78,9 @@ TEST_P(WebServerBadSearch, IsABadRequestWithAReason) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Queries, WebServerBadSearch,
-                         ::testing::Values("limit=0", "limit=10001", "limit=-5", "limit=ten",
-                                           "limit=99999999999999", "from=yesterday", "to=2026-13-01T00:00:00Z",
-                                           "from=2026-12-08", "number=52a", "number=123456789", "page=0"));
+                         ::testing::Values("limit=0", "limit=10001", "limit=-5", "limit=ten", "limit=99999999999999",
+                                           "from=yesterday", "to=2026-13-01T00:00:00Z", "from=2026-12-08", "number=52a",
+                                           "number=123456789", "page=0"));
 
 TEST_F(WebServerPasses, OnePassCarriesEveryFieldItsScoresAndNoCameraPassword) {
     const Json pass = GetJson("/api/passes/1");
@@ -168,8 +167,8 @@ INSTANTIATE_TEST_SUITE_P(Bodies, WebServerBadCorrection,
                          ::testing::Values(R"({"number": "5247306"})", R"({"number": "524730633"})",
                                            R"({"number": "5247306a"})", R"({"number": "5247 063"})",
                                            R"({"number": 52473063})", R"({"number": "５２４７３０６３"})",
-                                           R"({"number": "52473063\n"})", R"({"digits": "52473063"})", "[]",
-                                           "52473063", "{\"number\": ", ""));
+                                           R"({"number": "52473063\n"})", R"({"digits": "52473063"})", "[]", "52473063",
+                                           "{\"number\": ", ""));
 
 TEST_F(WebServerPasses, CorrectionOfAnUnknownPassIsNotFound) {
     const auto res = PostCorrection("77", R"({"number": "52473064"})");
@@ -229,7 +228,8 @@ TEST_F(WebServerPasses, ListPagesBySearchAndLinksTheCsvOfTheSameSearch) {
     EXPECT_EQ(first->status, 200);
     const auto rows = [](const std::string& html) {
         std::size_t count = 0;
-        for (std::size_t at = html.find("<tr data-id="); at != std::string::npos; at = html.find("<tr data-id=", at + 1))
+        for (std::size_t at = html.find("<tr data-id="); at != std::string::npos;
+             at = html.find("<tr data-id=", at + 1))
             ++count;
         return count;
     };
@@ -284,15 +284,15 @@ TEST(WebServerFailingStore, AnswersServiceUnavailableWithTheReasonAndKeepsServin
     web.board.Add("east", "rtsp://east", false);
     web.Start();
     httplib::Client client = web.Client();
-    for (const char* path : {"/api/passes", "/api/passes/1", "/api/passes/1/crop.png", "/", "/passes/1",
-                             "/passes.csv"}) {
+    for (const char* path :
+         {"/api/passes", "/api/passes/1", "/api/passes/1/crop.png", "/", "/passes/1", "/passes.csv"}) {
         const auto res = client.Get(path, web.Bearer());
         ASSERT_TRUE(res) << path;
         EXPECT_EQ(res->status, 503) << path;
         EXPECT_NE(res->body.find("database is locked"), std::string::npos) << path;
     }
-    const auto post = client.Post("/api/passes/1/correction", web.Bearer(), R"({"number": "12345678"})",
-                                  "application/json");
+    const auto post =
+        client.Post("/api/passes/1/correction", web.Bearer(), R"({"number": "12345678"})", "application/json");
     ASSERT_TRUE(post);
     EXPECT_EQ(post->status, 503);
     for (const char* path : {"/cameras", "/api/cameras", "/metrics"}) {

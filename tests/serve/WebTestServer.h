@@ -1,17 +1,17 @@
 #pragma once
+#include <gtest/gtest.h>
+#include <httplib.h>
+
 #include <memory>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <httplib.h>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
+#include "MemoryPassStore.h"
 #include "serve/CameraBoard.h"
 #include "serve/WebServer.h"
-#include "MemoryPassStore.h"
 
 namespace kalvero {
 
