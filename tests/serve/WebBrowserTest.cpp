@@ -32,7 +32,7 @@ std::string SourceFolder() {
 
 StoredPass Drawn(const std::string& camera, const std::string& number, const std::string& start, int frames,
                  const std::string& direction, double best) {
-    StoredPass pass = SamplePass(camera, number, start);
+    StoredPass pass = WebSamplePass(camera, number, start);
     pass.direction = direction;
     pass.framesRead = frames;
     pass.scores.clear();
@@ -79,7 +79,7 @@ TEST(WebBrowser, SignsInSearchesCorrectsAndFindsTheCorrection) {
 
     const std::string out = std::string(KALVERO_BUILD_DIR) + "/web-screenshots";
     const std::string command = "/usr/bin/timeout 300 " + std::string(kPython) + " " + script +
-                                " --base http://127.0.0.1:" + std::to_string(web.Port()) + " --token " + kTestToken +
+                                " --base http://127.0.0.1:" + std::to_string(web.Port()) + " --token " + kWebTestToken +
                                 " --out " + out;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(web.memory.Pass(6)->correctedNumber, "52473063");

@@ -14,7 +14,7 @@ namespace {
 class WebServerAccess : public ::testing::Test {
 protected:
     void SetUp() override {
-        web.memory.AddPass(SamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"), {});
+        web.memory.AddPass(WebSamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"), {});
         web.board.Add("east", "rtsp://east/stream", false);
         web.Start();
     }
@@ -23,7 +23,7 @@ protected:
 
 TEST_F(WebServerAccess, RightTokenGivesAStrictHttpOnlySessionCookieThatOpensThePages) {
     httplib::Client client = web.Client();
-    const auto res = client.Post("/signin", httplib::Params{{"token", kTestToken}});
+    const auto res = client.Post("/signin", httplib::Params{{"token", kWebTestToken}});
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 303);
     EXPECT_EQ(res->get_header_value("Location"), "/");
@@ -61,7 +61,7 @@ TEST_F(WebServerAccess, RepeatedWrongTokensMakeTheAddressWaitEvenWithTheRightOne
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 401);
     }
-    const auto blocked = client.Post("/signin", httplib::Params{{"token", kTestToken}});
+    const auto blocked = client.Post("/signin", httplib::Params{{"token", kWebTestToken}});
     ASSERT_TRUE(blocked);
     EXPECT_EQ(blocked->status, 429);
     EXPECT_TRUE(blocked->has_header("Retry-After"));
@@ -182,12 +182,13 @@ TEST_P(WebServerGuardedRoute, IsRefusedWithoutTheSessionOrTheToken) { ExpectRefu
 TEST_P(WebServerGuardedRoute, IsRefusedWithAForgedCookieOrAWrongToken) {
     ExpectRefused(Ask({{"Cookie", "kalvero_session=" + std::string(64, 'a')}}));
     ExpectRefused(Ask({{"Authorization", "Bearer s3cret-tokeM"}}));
-    ExpectRefused(Ask({{"Authorization", std::string("Basic ") + kTestToken}}));
+    ExpectRefused(Ask({{"Authorization", std::string("Basic ") + kWebTestToken}}));
 }
 
 TEST_P(WebServerGuardedRoute, IsOpenToTheTokenAndToTheSession) {
-    for (const httplib::Headers& headers : {web.Bearer(), httplib::Headers{{"Cookie", web.SignIn()}},
-                                            httplib::Headers{{"Authorization", std::string("bearer ") + kTestToken}}}) {
+    for (const httplib::Headers& headers :
+         {web.Bearer(), httplib::Headers{{"Cookie", web.SignIn()}},
+          httplib::Headers{{"Authorization", std::string("bearer ") + kWebTestToken}}}) {
         const auto res = Ask(headers);
         ASSERT_TRUE(res);
         EXPECT_NE(res->status, 401);
@@ -239,7 +240,7 @@ TEST(WebServerStart, ABusyPortOrABadAddressIsRefusedWithAMessage) {
     MemoryPassStore store;
     CameraBoard board;
     std::ostringstream log;
-    WebServer second(ServiceView{store, board, {}, {}, kTestToken}, log);
+    WebServer second(ServiceView{store, board, {}, {}, kWebTestToken}, log);
     std::string error;
     EXPECT_FALSE(second.Start("127.0.0.1:" + std::to_string(first.Port()), error));
     EXPECT_EQ(error, "cannot listen on 127.0.0.1:" + std::to_string(first.Port()) + ": address in use");

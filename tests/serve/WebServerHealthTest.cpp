@@ -165,7 +165,8 @@ TEST(WebServerMetrics, GivesEveryFigureParseablyWithEscapedLabelsAndNeedsTheToke
     web.board.FrameRead("east", now - std::chrono::seconds(2), 0.25);
     web.board.FrameRead("east", now - std::chrono::seconds(1), 0.5);
     web.board.PassStored("east");
-    web.memory.AddPass(SamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"), {"http://a/hook", "http://b/hook"});
+    web.memory.AddPass(WebSamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"),
+                       {"http://a/hook", "http://b/hook"});
     web.counts = DeliveryCounts{7, 3, 1};
     web.Start();
     httplib::Client client = web.Client();

@@ -13,11 +13,11 @@ class WebServerPasses : public ::testing::Test {
 protected:
     void SetUp() override {
         // ids 1..5, not stored in time order.
-        web.memory.AddPass(SamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"), {});
-        web.memory.AddPass(SamplePass("west", "11112222", "2026-12-08T12:00:00.000Z"), {});
-        web.memory.AddPass(SamplePass("east", "33334730", "2026-12-07T23:59:59.999Z"), {});
-        web.memory.AddPass(SamplePass("west", "52470000", "2026-12-08T12:30:00.000Z", false), {});
-        web.memory.AddPass(SamplePass("east", "99990000", "2026-12-08T11:00:00.000Z"), {});
+        web.memory.AddPass(WebSamplePass("east", "52473063", "2026-12-08T10:00:00.000Z"), {});
+        web.memory.AddPass(WebSamplePass("west", "11112222", "2026-12-08T12:00:00.000Z"), {});
+        web.memory.AddPass(WebSamplePass("east", "33334730", "2026-12-07T23:59:59.999Z"), {});
+        web.memory.AddPass(WebSamplePass("west", "52470000", "2026-12-08T12:30:00.000Z", false), {});
+        web.memory.AddPass(WebSamplePass("east", "99990000", "2026-12-08T11:00:00.000Z"), {});
         web.board.Add("east", "rtsp://user:pw@east/stream", false);
         web.board.Add("west", "rtsp://west/stream", false);
         web.Start();
@@ -196,9 +196,9 @@ TEST_F(WebServerPasses, PageCorrectionRefusesAnythingButEightDigitsWithAMessage)
 }
 
 TEST_F(WebServerPasses, CsvExportsTheWholeSearchWithQuotedFields) {
-    StoredPass odd = SamplePass("yard \"A\", gate 2", "44445555", "2026-12-09T08:00:00.000Z");
+    StoredPass odd = WebSamplePass("yard \"A\", gate 2", "44445555", "2026-12-09T08:00:00.000Z");
     web.memory.AddPass(odd, {});
-    web.memory.AddPass(SamplePass("=HYPERLINK(\"x\")", "44446666", "2026-12-09T07:00:00.000Z"), {});
+    web.memory.AddPass(WebSamplePass("=HYPERLINK(\"x\")", "44446666", "2026-12-09T07:00:00.000Z"), {});
     httplib::Client client = web.Client();
     const auto res = client.Get("/passes.csv?number=4444", web.Bearer());
     ASSERT_TRUE(res);
@@ -220,7 +220,7 @@ TEST_F(WebServerPasses, CsvExportsTheWholeSearchWithQuotedFields) {
 
 TEST_F(WebServerPasses, ListPagesBySearchAndLinksTheCsvOfTheSameSearch) {
     for (int i = 0; i < 60; ++i) {
-        web.memory.AddPass(SamplePass("east", "7777" + std::to_string(1000 + i), "2026-12-01T00:00:00.000Z"), {});
+        web.memory.AddPass(WebSamplePass("east", "7777" + std::to_string(1000 + i), "2026-12-01T00:00:00.000Z"), {});
     }
     httplib::Client client = web.Client();
     const auto first = client.Get("/?number=7777&camera=east", web.Bearer());
@@ -249,7 +249,7 @@ TEST_F(WebServerPasses, ListPagesBySearchAndLinksTheCsvOfTheSameSearch) {
 
 TEST_F(WebServerPasses, TextsFromPassesCamerasAndRequestsAreEscaped) {
     const std::string evil = "<script>alert('x')</script>";
-    web.memory.AddPass(SamplePass(evil, "12121212", "2026-12-09T00:00:00.000Z"), {});
+    web.memory.AddPass(WebSamplePass(evil, "12121212", "2026-12-09T00:00:00.000Z"), {});
     web.board.Add(evil, "rtsp://" + evil, false);
     web.board.Connected(evil, false, evil);
     httplib::Client client = web.Client();

@@ -15,10 +15,10 @@
 
 namespace kalvero {
 
-constexpr const char* kTestToken = "s3cret-token";
+constexpr const char* kWebTestToken = "s3cret-token";
 
 // A crop drawn here: `number` in white on dark grey, as a PNG.
-inline std::vector<unsigned char> DrawnCrop(const std::string& number) {
+inline std::vector<unsigned char> WebDrawnCrop(const std::string& number) {
     cv::Mat image(48, 200, CV_8UC3, cv::Scalar(40, 40, 40));
     cv::putText(image, number, {8, 36}, cv::FONT_HERSHEY_SIMPLEX, 1.0, cv::Scalar(240, 240, 240), 2);
     std::vector<unsigned char> png;
@@ -26,8 +26,8 @@ inline std::vector<unsigned char> DrawnCrop(const std::string& number) {
     return png;
 }
 
-inline StoredPass SamplePass(const std::string& camera, const std::string& number, const std::string& start,
-                             bool withCrop = true) {
+inline StoredPass WebSamplePass(const std::string& camera, const std::string& number, const std::string& start,
+                                bool withCrop = true) {
     StoredPass pass;
     pass.camera = camera;
     pass.number = number;
@@ -41,7 +41,7 @@ inline StoredPass SamplePass(const std::string& camera, const std::string& numbe
     pass.scores = {{10, 0.5f}, {11, 0.875f}, {12, 0.75f}};
     pass.record = "{\"file\": \"rtsp://user:pw@cam/stream\", \"number\": \"" + number +
                   "\", \"first_frame\": 10, \"last_frame\": 12, \"damaged_frames\": 0}";
-    if (withCrop) pass.cropPng = DrawnCrop(number);
+    if (withCrop) pass.cropPng = WebDrawnCrop(number);
     return pass;
 }
 
@@ -54,7 +54,7 @@ public:
 
     void Start() {
         server_ = std::make_unique<WebServer>(
-            ServiceView{*store_, board, [this] { return counts; }, {"http://127.0.0.1:9/hook"}, kTestToken}, log);
+            ServiceView{*store_, board, [this] { return counts; }, {"http://127.0.0.1:9/hook"}, kWebTestToken}, log);
         std::string error;
         ASSERT_TRUE(server_->Start("127.0.0.1:0", error)) << error;
         ASSERT_GT(server_->Port(), 0);
@@ -71,12 +71,12 @@ public:
         client.set_read_timeout(10, 0);
         return client;
     }
-    httplib::Headers Bearer() const { return {{"Authorization", std::string("Bearer ") + kTestToken}}; }
+    httplib::Headers Bearer() const { return {{"Authorization", std::string("Bearer ") + kWebTestToken}}; }
 
     // Signs in with the token; the cookie's "name=value", or "" on failure.
     std::string SignIn() const {
         httplib::Client client = Client();
-        const auto res = client.Post("/signin", httplib::Params{{"token", kTestToken}});
+        const auto res = client.Post("/signin", httplib::Params{{"token", kWebTestToken}});
         if (!res || res->status != 303) return {};
         const std::string cookie = res->get_header_value("Set-Cookie");
         return cookie.substr(0, cookie.find(';'));
