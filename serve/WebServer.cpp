@@ -514,6 +514,11 @@ bool WebServer::Start(const std::string& listen, std::string& error) {
         const int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    // A browser keeps up to six connections open per page (the list's
+    // thumbnails); each holds a thread while it idles, so idling is kept
+    // short and there are threads for a few browsers at once.
+    server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+    server.set_keep_alive_timeout(2);
     server.set_payload_max_length(64 * 1024);
     server.set_read_timeout(10, 0);
     server.set_write_timeout(10, 0);
