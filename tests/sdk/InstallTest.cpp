@@ -48,13 +48,13 @@ TEST_F(Installed, PutsEveryPartUnderThePrefix) {
     for (const char* part : {"bin/kalvero-read", "bin/kalvero-make-sample", "lib/libkalvero.so.1", "lib/libkalvero.so",
                              "include/kalvero/kalvero.h", "lib/pkgconfig/kalvero.pc",
                              "lib/cmake/Kalvero/KalveroConfig.cmake", "lib/cmake/Kalvero/KalveroConfigVersion.cmake",
-                             "lib/python3/dist-packages/kalvero.pyi", "share/man/man1/kalvero-read.1",
-                             "share/man/man1/kalvero-make-sample.1"}) {
+                             "lib/python3/dist-packages/kalvero.pyi", "share/man/man1/kalvero-read.1.gz",
+                             "share/man/man1/kalvero-make-sample.1.gz"}) {
         EXPECT_TRUE(std::ifstream(Prefix() + "/" + part).good()) << part;
     }
     const ShellResult module = RunShell("ls " + Quoted(Prefix() + "/lib/python3/dist-packages"));
     EXPECT_NE(module.output.find("kalvero.cpython-"), std::string::npos) << module.output;
-    const ShellResult manual = RunShell("man -l -Tutf8 " + Quoted(Prefix() + "/share/man/man1/kalvero-read.1"));
+    const ShellResult manual = RunShell("man -l -Tutf8 " + Quoted(Prefix() + "/share/man/man1/kalvero-read.1.gz"));
     EXPECT_EQ(manual.status, 0) << manual.output;
     EXPECT_NE(manual.output.find("kalvero-read"), std::string::npos);
 }
