@@ -19,6 +19,9 @@ class Installed : public ::testing::Test {
 protected:
     // Installed once for the whole suite.
     static void SetUpTestSuite() {
+#ifdef KALVERO_TESTS_UNDER_SANITIZER
+        return;
+#endif
         prefix_ = ScratchDir() + "/prefix";
         const ShellResult install =
             RunShell("cmake --install " + Quoted(BuildDir()) + " --prefix " + Quoted(prefix_));
@@ -26,7 +29,16 @@ protected:
         installOutput_ = install.output;
     }
 
-    void SetUp() override { ASSERT_EQ(installStatus_, 0) << installOutput_; }
+    void SetUp() override {
+#ifdef KALVERO_TESTS_UNDER_SANITIZER
+        // A sanitizer build's library needs the sanitizer's runtime loaded
+        // first, which a plain program or python3 does not do: the
+        // installed files are checked in the plain build (the C example
+        // under AddressSanitizer included).
+        GTEST_SKIP() << "the installed library is instrumented in this build";
+#endif
+        ASSERT_EQ(installStatus_, 0) << installOutput_;
+    }
 
     static std::string Prefix() { return prefix_; }
     // The environment that finds the installed files and nothing of the build.

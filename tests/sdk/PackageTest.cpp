@@ -11,6 +11,9 @@ namespace {
 class DebianPackage : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+#ifdef KALVERO_TESTS_UNDER_SANITIZER
+        return;
+#endif
         packages_ = ScratchDir() + "/packages";
         const ShellResult made = RunShell("cd " + Quoted(BuildDir()) + " && cpack -G DEB -B " + Quoted(packages_));
         madeStatus_ = made.status;
@@ -24,7 +27,16 @@ protected:
         }
     }
 
-    void SetUp() override { ASSERT_EQ(madeStatus_, 0) << madeOutput_; }
+    void SetUp() override {
+#ifdef KALVERO_TESTS_UNDER_SANITIZER
+        // A sanitizer build's library needs the sanitizer's runtime loaded
+        // first, which a plain program or python3 does not do: the
+        // installed files are checked in the plain build (the C example
+        // under AddressSanitizer included).
+        GTEST_SKIP() << "the installed library is instrumented in this build";
+#endif
+        ASSERT_EQ(madeStatus_, 0) << madeOutput_;
+    }
 
     static std::string packages_;
     static std::string root_;
