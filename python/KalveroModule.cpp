@@ -137,12 +137,7 @@ public:
         const OptionsHandle options =
             MakeOptions(engine, zone, digitHeight, voteDepth, voteThreshold, confirmFrames, checkDigit);
         reader_.reset(kalvero_reader_new(options.get()));
-        if (!reader_) {
-            const std::string message = kalvero_last_error();
-            Raise(LibraryError{message.find("engine cannot be loaded") != std::string::npos ? KALVERO_E_MODEL
-                                                                                             : KALVERO_E_INVALID_ARGUMENT,
-                               message});
-        }
+        if (!reader_) Raise(LibraryError{kalvero_last_status(), kalvero_last_error()});
     }
 
     PyFrame Read(const py::array& frame, const std::optional<double>& timestamp) {

@@ -13,8 +13,9 @@ int Fail(int status, const std::string& message);
 // Empties the calling thread's message (a call that succeeds leaves none).
 void ClearError();
 
-// The calling thread's message, "" when none.
+// The calling thread's message, "" when none, and its status.
 const char* LastError();
+int LastStatus();
 
 // Runs `body` (returning a status) and turns any exception into a status
 // and a message: nothing thrown inside the library crosses the C interface.

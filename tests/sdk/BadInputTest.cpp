@@ -156,10 +156,12 @@ TEST(BadOptionsTogether, ADigitHeightTheGlyphEngineCannotUseIsRefusedByTheReader
     ASSERT_EQ(kalvero_options_set_digit_height(options.get(), 120), KALVERO_OK);  // a learned hint
     ASSERT_EQ(kalvero_options_set_engine(options.get(), "glyph"), KALVERO_OK);
     EXPECT_FALSE(NewReader(options.get()));
+    EXPECT_EQ(kalvero_last_status(), KALVERO_E_INVALID_ARGUMENT);
     EXPECT_NE(std::strstr(kalvero_last_error(), "glyph engine"), nullptr) << kalvero_last_error();
     EXPECT_EQ(kalvero_read_file("unused.mkv", options.get(), nullptr, nullptr), KALVERO_E_INVALID_ARGUMENT);
     ASSERT_EQ(kalvero_options_set_engine(options.get(), "learned"), KALVERO_OK);
     EXPECT_TRUE(NewReader(options.get())) << kalvero_last_error();
+    EXPECT_EQ(kalvero_last_status(), KALVERO_OK);
 }
 
 TEST(BadZones, AZoneOutsideTheFrameIsRefusedFrameByFrame) {
@@ -191,7 +193,12 @@ TEST(Errors, TheMessageBelongsToTheThreadThatFailed) {
     EXPECT_NE(std::string(kalvero_last_error()), "");
 }
 
-TEST(Version, IsTheProjectsVersion) { EXPECT_STREQ(kalvero_version(), "1.0"); }
+TEST(Version, IsTheVersionTheProgramsSay) {
+    const ShellResult said = RunShell(Quoted(BuildDir() + "/kalvero-read") + " --version");
+    ASSERT_EQ(said.status, 0) << said.output;
+    EXPECT_NE(said.output.find(std::string(" ") + kalvero_version()), std::string::npos) << said.output;
+    EXPECT_NE(std::string(kalvero_version()), "");
+}
 
 }  // namespace
 }  // namespace kalvero::testing_sdk

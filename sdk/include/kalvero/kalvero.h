@@ -87,6 +87,10 @@ KALVERO_API const char* kalvero_version(void);
  * NULL. Valid until the thread's next call into the library. */
 KALVERO_API const char* kalvero_last_error(void);
 
+/* The status of the calling thread's last failure (what a function that
+ * returns a handle failed with), or KALVERO_OK when none. */
+KALVERO_API int kalvero_last_status(void);
+
 /* ---- Options ---------------------------------------------------------- */
 
 /* New options holding the defaults: the learned engine, the whole frame,
