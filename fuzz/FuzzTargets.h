@@ -29,6 +29,10 @@ void FuzzReaderOptions(const std::uint8_t* data, std::size_t size);
 // extension and the options, the rest is the image file.
 void FuzzStillImage(const std::uint8_t* data, std::size_t size);
 
+// kalvero_read_frame (the C interface) on pictures of any size, stride and
+// pixel format, sound or not, from either engine's reader.
+void FuzzReadFrame(const std::uint8_t* data, std::size_t size);
+
 // Largest picture (width x height) the image decoders may produce while the
 // still-image harness runs; see EnsureDecoderPixelLimit.
 constexpr const char* kPixelLimitVariable = "OPENCV_IO_MAX_IMAGE_PIXELS";

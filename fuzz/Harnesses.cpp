@@ -8,6 +8,7 @@ const std::vector<Harness>& AllHarnesses() {
         {"vote_buffer", &FuzzResultVoteBuffer},
         {"reader_options", &FuzzReaderOptions},
         {"still_image", &FuzzStillImage},
+        {"read_frame", &FuzzReadFrame},
     };
     return harnesses;
 }
