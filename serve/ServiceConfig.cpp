@@ -412,4 +412,17 @@ std::vector<std::string> ReaderArguments(const CameraConfig& camera) {
     return args;
 }
 
+std::string ShownUrl(const CameraConfig& camera) {
+    const std::size_t start = camera.url.find("://");
+    if (camera.isFile || start == std::string::npos) {
+        return camera.url;
+    }
+    const std::size_t end = camera.url.find_first_of("/?#", start + 3);
+    const std::size_t at = camera.url.rfind('@', end);
+    if (at == std::string::npos || at < start + 3) {
+        return camera.url;
+    }
+    return camera.url.substr(0, start + 3) + camera.url.substr(at + 1);
+}
+
 }  // namespace kalvero

@@ -61,6 +61,10 @@ bool LoadServiceConfig(const std::string& path, ServiceConfig& config, std::stri
 bool ParseServiceConfig(const std::string& text, const std::string& name, const std::string& folder,
                         ServiceConfig& config, std::string& error);
 
+// The camera's address as the service shows and records it: a stream's
+// user and password ("rtsp://user:pw@host/s") left out.
+std::string ShownUrl(const CameraConfig& camera);
+
 // kalvero-read's arguments that read `camera` as configured: its address and
 // its zone, engine, zoom, digit height, depth and threshold options.
 std::vector<std::string> ReaderArguments(const CameraConfig& camera);
