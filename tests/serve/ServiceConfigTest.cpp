@@ -250,3 +250,34 @@ TEST(ServiceConfig, AFileThatCannotBeReadIsSaidByName) {
 
 }  // namespace
 }  // namespace kalvero
+
+namespace kalvero {
+namespace {
+
+struct ShownCase {
+    const char* url;
+    bool isFile;
+    const char* shown;
+};
+
+void PrintTo(const ShownCase& shown, std::ostream* os) { *os << shown.url; }
+
+class CameraUrlShown : public ::testing::TestWithParam<ShownCase> {};
+
+TEST_P(CameraUrlShown, LeavesOutTheUserAndPasswordOnly) {
+    CameraConfig camera;
+    camera.url = GetParam().url;
+    camera.isFile = GetParam().isFile;
+    EXPECT_EQ(ShownUrl(camera), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, CameraUrlShown,
+    ::testing::Values(ShownCase{"rtsp://admin:pw@cam:554/s1", false, "rtsp://cam:554/s1"},
+                      ShownCase{"rtsp://a:p@ss@cam/s", false, "rtsp://cam/s"},  // '@' in the password
+                      ShownCase{"http://cam/a@b.ts", false, "http://cam/a@b.ts"},  // '@' in the path stays
+                      ShownCase{"srt://cam:9000?passphrase=x", false, "srt://cam:9000?passphrase=x"},
+                      ShownCase{"/videos/me@yard.avi", true, "/videos/me@yard.avi"}));
+
+}  // namespace
+}  // namespace kalvero
