@@ -1,13 +1,14 @@
 // A camera of the service read by its runner: a file's pass comes out with
 // its camera, its times counted from the start of reading, its record and a
 // crop that decodes; a file that cannot be read finishes the camera with
-// why; a stream that does not answer is waited for (said once) and the
+// why; a stream shows on the board as it comes and goes and stores its
+// pass; a stream that does not answer is waited for (said once) and the
 // runner still stops at once.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +18,8 @@
 #include <nlohmann/json.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "ServiceProcess.h"
+#include "StoreTestSupport.h"
 #include "cli/TimeOfDay.h"
 #include "serve/CameraRunner.h"
 #include "tools/SampleVideo.h"
@@ -27,26 +30,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A folder of this test process's own, removed as it ends.
-class Folder {
-public:
-    Folder() {
-        char pattern[] = "/tmp/kalvero-camera-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made != nullptr ? made : "";
-    }
-    ~Folder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 const std::string& TestFolder() {
-    static const Folder folder;
-    return folder.Path();
+    static const TemporaryFolder folder;
+    return folder.path();
 }
 
 // The default sample (52473063 going by) in a short video, written once.
@@ -172,6 +158,40 @@ TEST(CameraRunner, AFileThatCannotBeReadFinishesTheCameraWithWhy) {
     EXPECT_EQ(out.LinesWith("kalvero-read"), 0u);  // the reader's name is no part of the service's lines
     EXPECT_GE(out.LinesWith("stopped reading"), 1u);
     EXPECT_TRUE(out.passes.empty());
+}
+
+TEST(CameraRunner, AStreamComesAndGoesOnTheBoardAndItsPassIsKept) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
+    // A carriage entering and leaving the view in four seconds, played once.
+    const std::string video = TestFolder() + "/enter-leave.avi";
+    ASSERT_TRUE(MakeSampleVideo(video, "--scene enter-leave --frames 100 --size 320x240 --digit-height 20"));
+    CameraConfig camera;
+    camera.name = "east";
+    camera.url = "http://127.0.0.1:" + std::to_string(TestPort(1)) + "/east.ts";
+    const auto server = ServeOverHttp(video, camera.url, false, TestFolder() + "/ffmpeg");
+    CameraBoard board;
+    Outputs out;
+    CameraRunner runner(camera, board, out.Keep(), out.Say());
+    runner.Start();
+    ASSERT_TRUE(WaitFor([&] { return board.Snapshot().at(0).connected; }, 20));
+    // The stream ends with the video: the camera is then waited for.
+    ASSERT_TRUE(WaitFor([&] { return out.LinesWith("disconnected") == 1; }, 30));
+    const CameraState state = board.Snapshot().at(0);
+    EXPECT_FALSE(state.connected);
+    EXPECT_FALSE(state.finished);
+    EXPECT_GE(state.framesRead, 50);
+    EXPECT_EQ(state.framesPerSecond, 0.0);
+    runner.Stop();
+    runner.Join();
+    ASSERT_EQ(out.passes.size(), 1u);
+    EXPECT_EQ(out.passes[0].number, "52473063");
+    EXPECT_EQ(out.passes[0].camera, "east");
+    EXPECT_FALSE(out.passes[0].cropPng.empty());
+    const auto connected = std::find(out.lines.begin(), out.lines.end(), "connected");
+    const auto disconnected = std::find(out.lines.begin(), out.lines.end(), "disconnected");
+    EXPECT_LT(connected, disconnected);
+    EXPECT_EQ(std::count(out.lines.begin(), out.lines.end(), "connected"), 1);
+    EXPECT_EQ(std::count(out.lines.begin(), out.lines.end(), "disconnected"), 1);
 }
 
 TEST(CameraRunner, AStreamThatDoesNotAnswerIsWaitedForAndStopsAtOnce) {

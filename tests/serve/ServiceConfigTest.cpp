@@ -1,13 +1,11 @@
 // kalvero-serve's configuration: a file with every key gives every value,
 // and each kind of mistake is refused with the line it is on.
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "StoreTestSupport.h"
 #include "cli/ReaderOptions.h"
 #include "serve/ServiceConfig.h"
 
@@ -15,26 +13,9 @@ namespace kalvero {
 namespace {
 
 // A folder of this test process's own, removed as it ends.
-class Folder {
-public:
-    Folder() {
-        char pattern[] = "/tmp/kalvero-config-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made != nullptr ? made : "";
-    }
-    ~Folder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 const std::string& TestFolder() {
-    static const Folder folder;
-    return folder.Path();
+    static const TemporaryFolder folder;
+    return folder.path();
 }
 
 void WriteText(const std::string& path, const std::string& text) {

@@ -5,18 +5,12 @@
 // (its file camera is read again: once per start); a stream camera stores
 // its pass while the service runs; a wrong configuration, option or store
 // ends it at once with the status that says so.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,84 +19,15 @@
 #include <nlohmann/json.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "ServiceProcess.h"
 #include "StoreTestSupport.h"
 #include "cli/TimeOfDay.h"
 #include "serve/PassStore.h"
-
-extern char** environ;
 
 namespace kalvero {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const std::string kBuild = KALVERO_BUILD_DIR;
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A program started with standard input from /dev/null and standard
-// output and error into files.
-class Child {
-public:
-    Child(const std::string& program, std::vector<std::string> args, const std::string& base)
-        : outPath_(base + ".out"), errPath_(base + ".err") {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        args.insert(args.begin(), program);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            Wait();
-        }
-    }
-    bool Started() const { return pid_ > 0; }
-    void Signal(int signal) const {
-        if (pid_ > 0) kill(pid_, signal);
-    }
-    bool Running() {
-        int status = 0;
-        if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_) return pid_ > 0;
-        Keep(status);
-        return false;
-    }
-    // The exit status; -1 when it did not exit (a signal ended it).
-    int Wait() {
-        if (pid_ > 0) {
-            int status = 0;
-            waitpid(pid_, &status, 0);
-            Keep(status);
-        }
-        return status_;
-    }
-    std::string Out() const { return ReadText(outPath_); }
-    std::string Err() const { return ReadText(errPath_); }
-
-private:
-    void Keep(int status) {
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        pid_ = -1;
-    }
-    std::string outPath_;
-    std::string errPath_;
-    pid_t pid_ = -1;
-    int status_ = -1;
-};
 
 bool WaitFor(const std::function<bool()>& done, double seconds) {
     const auto until = Clock::now() + std::chrono::duration<double>(seconds);
@@ -113,11 +38,6 @@ bool WaitFor(const std::function<bool()>& done, double seconds) {
     return true;
 }
 
-bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
-
-// A port for this test process, away from other processes' tests.
-int Port(int offset) { return 30000 + static_cast<int>(getpid() % 9000) + offset; }
-
 class ServiceRun : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(folder_.path().empty()); }
@@ -127,8 +47,7 @@ protected:
     // Our sample maker's video of `args`, at `name` in the test's folder.
     std::string Sample(const std::string& name, const std::string& args = "--frames 40") {
         const std::string path = Path(name);
-        const std::string command = "'" + kBuild + "/kalvero-make-sample' '" + path + "' " + args + " >/dev/null";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_TRUE(MakeSampleVideo(path, args)) << path;
         return path;
     }
 
@@ -142,9 +61,10 @@ protected:
 
     std::string Database() const { return Path("passes.db"); }
 
-    std::unique_ptr<Child> Serve(const std::string& config) {
-        auto child = std::make_unique<Child>(kBuild + "/kalvero-serve", std::vector<std::string>{"--config", config},
-                                             Path("serve" + std::to_string(++runs_)));
+    std::unique_ptr<ServiceProcess> Serve(const std::string& config) {
+        auto child = std::make_unique<ServiceProcess>(
+            BuiltProgram("kalvero-serve"), std::vector<std::string>{"--config", config},
+            Path("serve" + std::to_string(++runs_)));
         EXPECT_TRUE(child->Started());
         return child;
     }
@@ -232,12 +152,9 @@ TEST_F(ServiceRun, AStreamCameraConnectsAndStoresItsPassWhileTheServiceRuns) {
     // A carriage entering and leaving the view every four seconds, served
     // in real time and looped.
     const std::string video = Sample("passing.avi", "--scene enter-leave --frames 100 --size 320x240 --digit-height 20");
-    const std::string address = "http://127.0.0.1:" + std::to_string(Port(0)) + "/east.ts";
-    Child ffmpeg("ffmpeg",
-                 {"-v", "quiet", "-nostdin", "-re", "-stream_loop", "-1", "-i", video, "-c:v", "mpeg4", "-q:v", "3",
-                  "-f", "mpegts", "-listen", "1", address},
-                 Path("ffmpeg"));
-    ASSERT_TRUE(ffmpeg.Started());
+    const std::string address = "http://127.0.0.1:" + std::to_string(TestPort(0)) + "/east.ts";
+    const auto ffmpeg = ServeOverHttp(video, address, true, Path("ffmpeg"));
+    ASSERT_TRUE(ffmpeg->Started());
     const std::string started = IsoUtc(std::chrono::system_clock::now());
     auto service = Serve(Config("  - name: east\n    url: " + address + "\n"));
     ASSERT_TRUE(WaitForPasses(1, 60)) << service->Err();
@@ -277,7 +194,7 @@ TEST_P(ServiceRefuses, AtOnceWithTheStatusAndMessage) {
     for (std::string& arg : args) {
         if (arg == "CONFIG") arg = config;
     }
-    Child service(kBuild + "/kalvero-serve", args, Path("refused"));
+    ServiceProcess service(BuiltProgram("kalvero-serve"), args, Path("refused"));
     ASSERT_TRUE(service.Started());
     ASSERT_TRUE(WaitFor([&] { return !service.Running(); }, 20)) << "still running";
     EXPECT_EQ(service.Wait(), refusal.status);
@@ -303,10 +220,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "kalvero-serve: cannot open the store: "}));
 
 TEST_F(ServiceRun, HelpAndVersionGoToStandardOutput) {
-    Child help(kBuild + "/kalvero-serve", {"--help"}, Path("help"));
+    ServiceProcess help(BuiltProgram("kalvero-serve"), {"--help"}, Path("help"));
     EXPECT_EQ(help.Wait(), 0);
     EXPECT_EQ(help.Out().rfind("Usage: kalvero-serve --config FILE\n", 0), 0u);
-    Child version(kBuild + "/kalvero-serve", {"--version"}, Path("version"));
+    ServiceProcess version(BuiltProgram("kalvero-serve"), {"--version"}, Path("version"));
     EXPECT_EQ(version.Wait(), 0);
     EXPECT_EQ(version.Out().rfind("kalvero-serve (Kalvero) ", 0), 0u);
 }
