@@ -8,6 +8,7 @@
 #include "cli/Reader.h"
 #include "cli/ReaderOptions.h"
 #include "cli/SharedProgress.h"
+#include "command_line/PrintableText.h"
 #include "serve/StoringPassWriter.h"
 #include "worker/VideoThread.h"
 
@@ -75,11 +76,19 @@ void CameraRunner::Read() {
     // stays down for a day would otherwise fill the log.
     std::string lastLine;
     bool reconnectSaid = false;
+    const std::string given = PrintableText(camera_.url);
+    const std::string shown = PrintableText(ShownUrl(camera_));
     LineForwarder err([&](const std::string& text) {
         std::string line = text;
         if (!line.empty() && line.back() == '\n') line.pop_back();
         const std::string reader = "kalvero-read: ";
         if (line.rfind(reader, 0) == 0) line.erase(0, reader.size());
+        // The reader names its input as given: a stream's password stays
+        // out of the log.
+        for (std::size_t at = 0; !given.empty() && (at = line.find(given, at)) != std::string::npos;) {
+            line.replace(at, given.size(), shown);
+            at += shown.size();
+        }
         if (Contains(line, " reconnected after ")) {
             reconnectSaid = false;
         } else if (Contains(line, "; reconnecting in ")) {

@@ -8,6 +8,7 @@
 #include <opencv2/core/utils/logger.hpp>
 
 #include "KalveroVersion.h"
+#include "cli/LineForwarder.h"
 #include "cli/TimeOfDay.h"
 #include "command_line/CommandLine.h"
 #include "command_line/PrintableText.h"
@@ -32,6 +33,12 @@ void Service::Say(const std::string& source, const std::string& line) {
     log_.flush();
 }
 
+std::unique_ptr<std::ostream> Service::LogFor(const std::string& source) {
+    return std::make_unique<LineForwarder>([this, source](const std::string& text) {
+        Say(source, text.back() == '\n' ? text.substr(0, text.size() - 1) : text);
+    });
+}
+
 bool Service::Start(std::string& error) {
     if (running_) {
         return true;
@@ -52,15 +59,21 @@ bool Service::Start(std::string& error) {
         cv::setNumThreads(1);
     }
 
-    // Where the webhook sender and the web server join (their parts):
-    //   sender_ = std::make_unique<WebhookSender>(*store_, config_.webhooks, senderLog_);
+    // Where the webhook sender and the web server join (their own parts,
+    // built beside this one). With members senderLog_, serverLog_
+    // (std::unique_ptr<std::ostream>), sender_ and server_ declared after
+    // store_ (so that they stop before the store closes):
+    //   senderLog_ = LogFor("webhooks");
+    //   sender_ = std::make_unique<WebhookSender>(*store_, config_.webhooks, *senderLog_);
     //   sender_->Start();
-    //   server_ = std::make_unique<WebServer>(ServiceView{*store_, board_,
-    //       [this] { return sender_->Counts(); }, webhooks, config_.token}, serverLog_);
-    //   if (!server_->Start(config_.listen, error)) { ...stop what started, return false }
-    // each with a log stream of its own that hands whole lines to Say
-    // (a LineForwarder), and the queue's `stored` callback below waking the
-    // sender (sender_->Wake()).
+    //   serverLog_ = LogFor("web");
+    //   server_ = std::make_unique<WebServer>(
+    //       ServiceView{*store_, board_, [this] { return sender_->Counts(); }, webhooks, config_.token},
+    //       *serverLog_);
+    //   if (!server_->Start(config_.listen, error)) { sender_.reset(); store_.reset(); return false; }
+    // the queue's `stored` callback below also calling sender_->Wake(), and
+    // Stop() stopping the server and then the sender after the cameras and
+    // the queue.
     storing_ = std::make_unique<StoringQueue>(
         *store_, webhooks, [this](const std::string& source, const std::string& line) { Say(source, line); },
         [this](const StoredPass& pass) { board_.PassStored(pass.camera); });

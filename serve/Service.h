@@ -43,6 +43,10 @@ public:
 
     // A log line about `source` (a camera's name, "store", "service").
     void Say(const std::string& source, const std::string& line);
+    // A stream whose whole lines go to the log about `source`, for the parts
+    // that log to a stream (the webhook sender, the web server). One
+    // stream for one thread.
+    std::unique_ptr<std::ostream> LogFor(const std::string& source);
 
     const CameraBoard& Board() const { return board_; }
 
