@@ -221,7 +221,9 @@ TEST(CameraRunner, AStreamThatDoesNotAnswerIsWaitedForAndStopsAtOnce) {
     const auto stopAt = Clock::now();
     runner.Stop();
     runner.Join();
-    if (kTimingMeasured) EXPECT_LT(std::chrono::duration<double>(Clock::now() - stopAt).count(), 6.0);
+    if (kTimingMeasured) {
+        EXPECT_LT(std::chrono::duration<double>(Clock::now() - stopAt).count(), 6.0);
+    }
     EXPECT_EQ(out.LinesWith("stopped"), 1u);
 }
 
