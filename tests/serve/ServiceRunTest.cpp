@@ -151,7 +151,8 @@ TEST_F(ServiceRun, AStreamCameraConnectsAndStoresItsPassWhileTheServiceRuns) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     // A carriage entering and leaving the view every four seconds, served
     // in real time and looped.
-    const std::string video = Sample("passing.avi", "--scene enter-leave --frames 100 --size 320x240 --digit-height 20");
+    const std::string video =
+        Sample("passing.avi", "--scene enter-leave --frames 100 --size 320x240 --digit-height 20");
     const std::string address = "http://127.0.0.1:" + std::to_string(TestPort(0)) + "/east.ts";
     const auto ffmpeg = ServeOverHttp(video, address, true, Path("ffmpeg"));
     ASSERT_TRUE(ffmpeg->Started());
