@@ -150,9 +150,9 @@ TEST(StoringQueue, PassesWaitInOrderWhileTheStoreFailsAndAreStoredWhenItWorksAga
     store.failing = true;
     Log log;
     StoringQueue queue(store, {}, log.Say(), nullptr, 50ms);
-    queue.Start();
     const std::vector<std::string> numbers = {"11111116", "22222222", "33333335"};
     for (const std::string& number : numbers) queue.Add(Numbered(number));
+    queue.Start();
     ASSERT_TRUE(WaitFor([&] { return store.tries >= 4; }));  // tried again, not once
     EXPECT_EQ(queue.Waiting(), 3u);
     EXPECT_EQ(log.With("store: cannot store passes: database or disk is full; 3 kept in memory"), 1);
