@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -364,8 +365,22 @@ long long SqlitePassStore::OutboxLength() {
     return count.IntegerAt(0);
 }
 
+void SqlitePassStore::SetMinimumFreeBytes(unsigned long long bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    minimumFreeBytes_ = bytes;
+}
+
 bool SqlitePassStore::Writable(std::string& reason) {
     std::lock_guard<std::mutex> lock(mutex_);
+    struct statvfs disk {};
+    if (statvfs(path_.c_str(), &disk) == 0) {
+        const unsigned long long free = static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize;
+        if (free < minimumFreeBytes_) {
+            reason = "the disk holding the SQLite database " + path_ + " is full: " + std::to_string(free / 1024) +
+                     " KB free, " + std::to_string(minimumFreeBytes_ / 1024) + " KB wanted";
+            return false;
+        }
+    }
     try {
         InTransaction([&] {
             Statement(db_,

@@ -36,8 +36,14 @@ public:
                const std::string& error) override;
     void Drop(long long deliveryId, int attempts, const std::string& error) override;
     long long OutboxLength() override;
+    // Besides a write going through, the disk holding the database has at
+    // least `minimumFreeBytes` free (on a nearly full disk a small probe
+    // still fits where a pass with its crop does not).
     bool Writable(std::string& reason) override;
     int SchemaVersion() override;
+
+    // 4 MB unless set.
+    void SetMinimumFreeBytes(unsigned long long bytes);
 
 private:
     void Migrate(const std::vector<SchemaStep>& steps);
@@ -49,6 +55,7 @@ private:
 
     std::string path_;
     sqlite3* db_ = nullptr;
+    unsigned long long minimumFreeBytes_ = 4ull << 20;
     std::mutex mutex_;
 };
 

@@ -34,9 +34,9 @@ DeliveryKind ParseKindColumn(const std::string& text) {
     throw StoreError("a delivery in the outbox has an unknown kind \"" + text + "\"");
 }
 
-std::string ContainsPattern(const std::string& part) {
+std::string ContainsPattern(const std::string& fragment) {
     std::string pattern = "%";
-    for (const char c : part) {
+    for (const char c : fragment) {
         if (c == '%' || c == '_' || c == '\\') pattern += '\\';
         pattern += c;
     }

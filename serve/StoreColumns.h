@@ -20,8 +20,8 @@ std::string KindColumn(DeliveryKind kind);
 // Throws StoreError for any other text.
 DeliveryKind ParseKindColumn(const std::string& text);
 
-// The LIKE pattern (escape character '\') that finds `part` anywhere in a
-// number: '%', '_' and '\' in `part` stand for themselves.
-std::string ContainsPattern(const std::string& part);
+// The LIKE pattern (escape character '\') that finds `fragment` anywhere in a
+// number: '%', '_' and '\' in `fragment` stand for themselves.
+std::string ContainsPattern(const std::string& fragment);
 
 }  // namespace kalvero

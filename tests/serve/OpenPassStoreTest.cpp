@@ -19,7 +19,7 @@ struct BadStorage {
     std::string name;
     // The storage text, made in the test's folder.
     std::function<std::string(const std::string& folder)> storage;
-    std::string said;  // a part the message must hold
+    std::string said;  // words the message must hold
 };
 
 void PrintTo(const BadStorage& bad, std::ostream* out) { *out << bad.name; }

@@ -1,18 +1,14 @@
 // The store's contract, run against SQLite and against a real PostgreSQL
 // (started by the test where Debian's server is installed): every field
 // kept, the searches, corrections, the outbox, the schema's versions, and
-// no acknowledged pass lost through kill -9 or a full disk.
+// no acknowledged pass lost through kill -9.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <thread>
@@ -344,6 +340,10 @@ std::string DurabilityStart(int seed) {
     return text;
 }
 
+// Several webhooks: a pass and its deliveries are several statements, and
+// a kill between them would show as a pass without all of its deliveries.
+const std::vector<std::string> kHooks = {"http://one/", "http://two/", "http://three/"};
+
 TEST_P(PassStoreContract, KillNineLosesNoAcknowledgedPass) {
     int fds[2];
     ASSERT_EQ(0, pipe(fds));
@@ -357,7 +357,7 @@ TEST_P(PassStoreContract, KillNineLosesNoAcknowledgedPass) {
                 const long long id = store->AddPass(
                     MakePass("east", "5247" + std::to_string(1000 + seed % 9000), DurabilityStart(static_cast<int>(seed)),
                              static_cast<int>(seed), 20000),
-                    {"http://hook/"});
+                    kHooks);
                 const std::pair<long long, long long> acknowledged(seed, id);
                 if (write(fds[1], &acknowledged, sizeof(acknowledged)) != sizeof(acknowledged)) break;
             }
@@ -393,7 +393,7 @@ TEST_P(PassStoreContract, KillNineLosesNoAcknowledgedPass) {
     const size_t stored = store->FindPasses(all).size();
     EXPECT_GE(stored, acknowledged.size());
     EXPECT_LE(stored, acknowledged.size() + 1);
-    EXPECT_EQ(static_cast<long long>(stored), store->OutboxLength());
+    EXPECT_EQ(static_cast<long long>(stored * kHooks.size()), store->OutboxLength());
     if (kind_ == "sqlite") {
         EXPECT_EQ("ok", RawSqlValue(storage_, "PRAGMA integrity_check"));
     }
@@ -474,12 +474,12 @@ const SearchCase kSearches[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Stores, PassSearchTable,
-                         ::testing::Combine(::testing::Values("sqlite"), ::testing::ValuesIn(kSearches)),
+                         ::testing::Combine(::testing::Values("sqlite", "postgresql"), ::testing::ValuesIn(kSearches)),
                          [](const ::testing::TestParamInfo<std::tuple<std::string, SearchCase>>& info) {
                              return std::get<0>(info.param) + "_" + std::get<1>(info.param).name;
                          });
 
-INSTANTIATE_TEST_SUITE_P(Stores, PassStoreContract, ::testing::Values("sqlite"), StoreName);
+INSTANTIATE_TEST_SUITE_P(Stores, PassStoreContract, ::testing::Values("sqlite", "postgresql"), StoreName);
 
 }  // namespace
 }  // namespace kalvero
