@@ -1,9 +1,10 @@
 // A camera of the service read by its runner: a file's pass comes out with
-// its camera, its times counted from the start of reading, its record and a
-// crop that decodes; a file that cannot be read finishes the camera with
-// why; a stream shows on the board as it comes and goes and stores its
-// pass; a stream that does not answer is waited for (said once, without
-// its password) and the runner still stops at once.
+// its camera, its times counted from the start of reading, its record and
+// a crop that decodes, also when the runner's stop ends it; a file that
+// cannot be read finishes the camera with why; a stream shows on the board
+// as it comes and goes and stores its pass; a stream that does not answer
+// is waited for (said once, without its password) and the runner still
+// stops at once.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -148,6 +149,26 @@ TEST(CameraRunner, AFilesPassIsHandedOutWithItsCameraTimesRecordAndCrop) {
     EXPECT_GT(states[0].recognitionSeconds, 0.0);
     EXPECT_EQ(states[0].lastError, "");
     EXPECT_EQ(out.LinesWith("read to its end"), 1u);
+}
+
+TEST(CameraRunner, APassTheStopEndsIsKept) {
+    // The number is read in every one of the 400 frames.
+    const std::string video = TestFolder() + "/long.avi";
+    SampleOptions sample;
+    sample.frames = 400;
+    ASSERT_EQ(WriteSample(video, sample), "");
+    CameraBoard board;
+    Outputs out;
+    CameraRunner runner(FileCamera("archive", video), board, out.Keep(), out.Say());
+    runner.Start();
+    ASSERT_TRUE(WaitFor([&] { return board.Snapshot().at(0).framesRead >= 20; }, 60));
+    runner.Stop();
+    runner.Join();
+    ASSERT_EQ(out.passes.size(), 1u);
+    const int lastFrame = nlohmann::json::parse(out.passes[0].record)["last_frame"];
+    EXPECT_LT(lastFrame, 400);
+    EXPECT_EQ(lastFrame, board.Snapshot().at(0).framesRead);
+    EXPECT_EQ(out.LinesWith("stopped"), 1u);
 }
 
 TEST(CameraRunner, AFileThatCannotBeReadFinishesTheCameraWithWhy) {
