@@ -62,7 +62,12 @@ public:
     }
 
     void OnNotice(const std::string& line) override { progress_.Print(err_, "kalvero-read: " + line + "\n", true); }
-    void OnRunEnd(bool opened) override { opened_ = opened; }
+    void OnRunEnd(bool opened) override {
+        opened_ = opened;
+        for (OutputWriter* writer : writers_) {
+            writer->LoopEnded(opened);
+        }
+    }
     bool WantsImage() const override { return wantsImage_; }
     // Crops are cut from the frame as decoded.
     bool WantsSourceImage() const override { return wantsImage_; }

@@ -47,6 +47,11 @@ public:
     virtual bool BeginInput(const InputStart& /*start*/) { return true; }
     virtual void Frame(const FrameEvent& /*event*/) {}
     virtual void Pass(const CarriagePass& /*pass*/) {}
+    // The run loop stopped reading the input: at a file's end, or when a
+    // stream broke off or did not answer (`opened` false) and is about to
+    // be tried again (KeepReadingStream). Frames that follow continue the
+    // same input.
+    virtual void LoopEnded(bool /*opened*/) {}
     virtual void EndInput(const InputEnd& /*end*/) {}
     virtual void Finish() {}
 

@@ -1,0 +1,55 @@
+#pragma once
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kalvero {
+
+// A program the service's tests start: standard input from /dev/null,
+// standard output and error into `base`.out and `base`.err. Killed (and
+// waited for) when destroyed while it still runs.
+class ServiceProcess {
+public:
+    ServiceProcess(const std::string& program, std::vector<std::string> args, const std::string& base);
+    ~ServiceProcess();
+    ServiceProcess(const ServiceProcess&) = delete;
+    ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+    bool Started() const { return pid_ > 0; }
+    void Signal(int signal) const;
+    // False once it has ended (its status is then kept).
+    bool Running();
+    // Waits for the end: the exit status, -1 when a signal ended it.
+    int Wait();
+    std::string Out() const;
+    std::string Err() const;
+
+private:
+    void Keep(int status);
+    std::string outPath_;
+    std::string errPath_;
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+// <build folder>/`program`.
+std::string BuiltProgram(const std::string& program);
+
+// Writes our sample maker's video of `args` (its command line after the
+// file name) to `path`; false when it fails.
+bool MakeSampleVideo(const std::string& path, const std::string& args);
+
+// The ffmpeg program is there.
+bool HaveFfmpeg();
+
+// ffmpeg serving `video` over HTTP at `address` in real time (waiting for
+// its one client), looped for ever or played once.
+std::unique_ptr<ServiceProcess> ServeOverHttp(const std::string& video, const std::string& address, bool loop,
+                              const std::string& base);
+
+// A port for this test process and `offset` (0..2), away from other processes' tests.
+int TestPort(int offset);
+
+}  // namespace kalvero
