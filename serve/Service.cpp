@@ -20,6 +20,12 @@ namespace {
 // How often the service looks whether it is asked to stop.
 constexpr std::chrono::milliseconds kStopPoll{100};
 
+// "127.0.0.1:8080" as listened on: the port taken when 0 was asked for.
+std::string ListenedAddress(const std::string& listen, int port) {
+    const std::size_t colon = listen.rfind(':');
+    return (colon == std::string::npos ? listen : listen.substr(0, colon)) + ":" + std::to_string(port);
+}
+
 }  // namespace
 
 Service::Service(ServiceConfig config, std::ostream& log) : config_(std::move(config)), log_(log) {}
@@ -59,24 +65,28 @@ bool Service::Start(std::string& error) {
         cv::setNumThreads(1);
     }
 
-    // Where the webhook sender and the web server join (their own parts,
-    // built beside this one). With members senderLog_, serverLog_
-    // (std::unique_ptr<std::ostream>), sender_ and server_ declared after
-    // store_ (so that they stop before the store closes):
-    //   senderLog_ = LogFor("webhooks");
-    //   sender_ = std::make_unique<WebhookSender>(*store_, config_.webhooks, *senderLog_);
-    //   sender_->Start();
-    //   serverLog_ = LogFor("web");
-    //   server_ = std::make_unique<WebServer>(
-    //       ServiceView{*store_, board_, [this] { return sender_->Counts(); }, webhooks, config_.token},
-    //       *serverLog_);
-    //   if (!server_->Start(config_.listen, error)) { sender_.reset(); store_.reset(); return false; }
-    // the queue's `stored` callback below also calling sender_->Wake(), and
-    // Stop() stopping the server and then the sender after the cameras and
-    // the queue.
+    // Webhooks post from the store's outbox on a thread of their own; the
+    // web page and the API are served on theirs.
+    senderLog_ = LogFor("webhooks");
+    sender_ = std::make_unique<WebhookSender>(*store_, config_.webhooks, *senderLog_);
+    sender_->Start();
+    serverLog_ = LogFor("web");
+    server_ = std::make_unique<WebServer>(
+        ServiceView{*store_, board_, [this] { return sender_->Counts(); }, webhooks, config_.token}, *serverLog_);
+    if (!server_->Start(config_.listen, error)) {
+        server_.reset();
+        sender_->Stop();
+        sender_.reset();
+        store_.reset();
+        return false;
+    }
+    Say("service", "web page and API on http://" + ListenedAddress(config_.listen, server_->Port()) + "/");
     storing_ = std::make_unique<StoringQueue>(
         *store_, webhooks, [this](const std::string& source, const std::string& line) { Say(source, line); },
-        [this](const StoredPass& pass) { board_.PassStored(pass.camera); });
+        [this](const StoredPass& pass) {
+            board_.PassStored(pass.camera);
+            sender_->Wake();
+        });
     storing_->Start();
     Say("service", "started: " + std::to_string(config_.cameras.size()) + " cameras, passes stored in " +
                        PrintableText(config_.storage.rfind("postgres", 0) == 0 ? "PostgreSQL" : config_.storage));
@@ -106,6 +116,12 @@ void Service::Stop() {
     cameras_.clear();
     const std::size_t lost = storing_->Stop();
     storing_.reset();
+    // The page answers until the last pass is stored; deliveries still
+    // waiting stay in the outbox for the next start.
+    server_->Stop();
+    server_.reset();
+    sender_->Stop();
+    sender_.reset();
     store_.reset();
     Say("service", lost == 0 ? "stopped" : "stopped; " + std::to_string(lost) + " passes could not be stored");
 }

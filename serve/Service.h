@@ -11,6 +11,8 @@
 #include "serve/PassStore.h"
 #include "serve/ServiceConfig.h"
 #include "serve/StoringQueue.h"
+#include "serve/WebServer.h"
+#include "serve/WebhookSender.h"
 
 namespace kalvero {
 
@@ -56,6 +58,11 @@ private:
     std::mutex logMutex_;
     CameraBoard board_;
     std::unique_ptr<PassStore> store_;
+    // Declared after the store, so that they stop before it closes.
+    std::unique_ptr<std::ostream> senderLog_;
+    std::unique_ptr<WebhookSender> sender_;
+    std::unique_ptr<std::ostream> serverLog_;
+    std::unique_ptr<WebServer> server_;
     std::unique_ptr<StoringQueue> storing_;
     std::vector<std::unique_ptr<CameraRunner>> cameras_;
     bool running_ = false;

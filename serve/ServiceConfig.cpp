@@ -14,6 +14,7 @@
 #include "command_line/OptionNumbers.h"
 #include "command_line/PrintableText.h"
 #include "worker/FrameSource.h"
+#include "serve/WebhookAddress.h"
 
 namespace kalvero {
 
@@ -246,6 +247,12 @@ WebhookConfig ReadWebhook(const YAML::Node& node) {
         webhook.url.find(' ') != std::string::npos) {
         throw ProblemAt(node["url"], "webhook url '" + PrintableText(webhook.url) +
                                          "' is not an http:// or https:// address with a host");
+    }
+    // The sender's own reading of the address: one it could not post to is
+    // refused here rather than dropped at the first pass.
+    std::string unusable;
+    if (!WebhookAddress::Parse(webhook.url, unusable)) {
+        throw ProblemAt(node["url"], "webhook url '" + PrintableText(webhook.url) + "': " + unusable);
     }
     if (node["secret"].IsDefined()) {
         webhook.secret = TextOf(node, "secret", where);
