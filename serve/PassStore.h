@@ -49,6 +49,12 @@ public:
 
     // Deliveries due at `now` (ISO 8601 UTC), oldest first, at most `limit`.
     virtual std::vector<Delivery> DueDeliveries(const std::string& now, int limit) = 0;
+    // Takes a due delivery for one POST: its next attempt moves from `due`
+    // (as DueDeliveries gave it) to `until`, so that the sender of another
+    // service sharing the store leaves it alone meanwhile, and one killed
+    // in the middle has it tried again after `until`. False when it was
+    // taken or changed since (another sender has it) or is gone.
+    virtual bool Claim(long long deliveryId, const std::string& due, const std::string& until) = 0;
     // The receiver took it: it leaves the outbox.
     virtual void Delivered(long long deliveryId) = 0;
     // It failed and is to be tried again at `nextAttempt`.

@@ -352,6 +352,19 @@ void PostgresPassStore::Delivered(long long deliveryId) {
     InTransaction([&](Session& session) { session.Run("DELETE FROM deliveries WHERE id = $1", {deliveryId}); });
 }
 
+bool PostgresPassStore::Claim(long long deliveryId, const std::string& due, const std::string& until) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bool taken = false;
+    InTransaction([&](Session& session) {
+        // Of two services updating the row at once, the second waits for
+        // the first's commit, then finds next_attempt changed.
+        const Result updated = session.Run(
+            "UPDATE deliveries SET next_attempt = $3 WHERE id = $1 AND next_attempt = $2", {deliveryId, due, until});
+        taken = std::string(PQcmdTuples(updated.get())) == "1";
+    });
+    return taken;
+}
+
 void PostgresPassStore::Retry(long long deliveryId, int attempts, const std::string& nextAttempt,
                               const std::string& error) {
     std::lock_guard<std::mutex> lock(mutex_);

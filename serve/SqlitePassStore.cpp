@@ -329,6 +329,20 @@ void SqlitePassStore::Delivered(long long deliveryId) {
     InTransaction([&] { Statement(db_, "DELETE FROM deliveries WHERE id = ?1", path_).Integer(1, deliveryId).Run(); });
 }
 
+bool SqlitePassStore::Claim(long long deliveryId, const std::string& due, const std::string& until) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bool taken = false;
+    InTransaction([&] {
+        Statement(db_, "UPDATE deliveries SET next_attempt = ?3 WHERE id = ?1 AND next_attempt = ?2", path_)
+            .Integer(1, deliveryId)
+            .Text(2, due)
+            .Text(3, until)
+            .Run();
+        taken = sqlite3_changes(db_) == 1;
+    });
+    return taken;
+}
+
 void SqlitePassStore::Retry(long long deliveryId, int attempts, const std::string& nextAttempt,
                             const std::string& error) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -31,6 +31,7 @@ public:
                  const std::vector<std::string>& webhooks) override;
     long long CountPasses(const std::string& camera, const std::string& from) override;
     std::vector<Delivery> DueDeliveries(const std::string& now, int limit) override;
+    bool Claim(long long deliveryId, const std::string& due, const std::string& until) override;
     void Delivered(long long deliveryId) override;
     void Retry(long long deliveryId, int attempts, const std::string& nextAttempt,
                const std::string& error) override;

@@ -24,6 +24,9 @@ namespace {
 // cuts a POST short once it is connected, so only connecting bounds it.
 constexpr std::chrono::seconds kConnectTimeout(5);
 constexpr std::chrono::seconds kAnswerTimeout(10);
+// How long a delivery is held by the sender posting it: longer than a POST
+// can take (connecting, writing, waiting for the answer).
+constexpr std::chrono::seconds kClaim(60);
 // Deliveries taken from the outbox at each look.
 constexpr int kBatch = 32;
 
@@ -252,6 +255,10 @@ std::optional<std::string> WebhookSender::State::Send(const Delivery& delivery) 
         GiveUp(delivery, "the pass is no longer stored");
         return std::nullopt;
     }
+    // Taken for this POST: another service's sender sharing the store
+    // leaves it alone until the POST has had all its time.
+    const std::string claimedUntil = IsoUtc(std::chrono::system_clock::now() + kClaim);
+    if (!store.Claim(delivery.id, delivery.nextAttempt, claimedUntil)) return std::nullopt;
     const std::string body = WebhookBody(*pass, delivery.kind);
     httplib::Headers headers{{"Idempotency-Key", IdempotencyKey(delivery)}};
     if (!receiver->second.secret.empty()) {
@@ -275,9 +282,13 @@ std::optional<std::string> WebhookSender::State::Send(const Delivery& delivery) 
     const int status = result ? result->status : 0;
     {
         // A POST cut short by Stop() was not the receiver's doing: the
-        // delivery stays in the outbox as it was.
-        std::lock_guard<std::mutex> lock(mutex);
-        if (stopping && (status < 200 || status >= 300)) return std::nullopt;
+        // delivery goes back into the outbox as it was.
+        std::unique_lock<std::mutex> lock(mutex);
+        if (stopping && (status < 200 || status >= 300)) {
+            lock.unlock();
+            store.Retry(delivery.id, delivery.attempts, delivery.nextAttempt, delivery.lastError);
+            return std::nullopt;
+        }
     }
 
     const WebhookOutcome outcome =

@@ -75,6 +75,16 @@ public:
         }
         return due;
     }
+    bool Claim(long long deliveryId, const std::string& due, const std::string& until) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Delivery& delivery : outbox_) {
+            if (delivery.id == deliveryId && delivery.nextAttempt == due) {
+                delivery.nextAttempt = until;
+                return true;
+            }
+        }
+        return false;
+    }
     void Delivered(long long deliveryId) override {
         std::lock_guard<std::mutex> lock(mutex_);
         Remove(deliveryId);

@@ -205,6 +205,52 @@ TEST_P(PassStoreContract, OutboxQueuesRetriesDeliversAndDrops) {
     EXPECT_EQ(2, Open()->OutboxLength());
 }
 
+// Two services' senders sharing one store: a due delivery is taken by one
+// of them only, and comes due again once the taker's time has run out.
+TEST_P(PassStoreContract, ADeliveryIsClaimedByOneSenderOnly) {
+    auto store = Open();
+    auto other = Open();  // a second service's connection
+    store->AddPass(MakePass("east", "52473063", "2026-12-08T12:00:00.000Z"), {"https://one.example/passes"});
+    const std::vector<Delivery> seen = store->DueDeliveries("2026-12-08T12:00:01.000Z", 10);
+    const std::vector<Delivery> seenToo = other->DueDeliveries("2026-12-08T12:00:01.000Z", 10);
+    ASSERT_EQ(1u, seen.size());
+    ASSERT_EQ(1u, seenToo.size());
+    EXPECT_TRUE(store->Claim(seen[0].id, seen[0].nextAttempt, "2026-12-08T12:01:01.000Z"));
+    EXPECT_FALSE(other->Claim(seenToo[0].id, seenToo[0].nextAttempt, "2026-12-08T12:01:02.000Z"));
+    EXPECT_FALSE(store->Claim(seen[0].id + 100, "", "2026-12-08T12:01:02.000Z"));
+    EXPECT_TRUE(other->DueDeliveries("2026-12-08T12:01:00.000Z", 10).empty());
+    const std::vector<Delivery> again = other->DueDeliveries("2026-12-08T12:01:01.000Z", 10);
+    ASSERT_EQ(1u, again.size());
+    EXPECT_EQ(0, again[0].attempts);
+}
+
+// Senders on threads of their own, each with its own connection, all
+// claiming the same deliveries: every delivery is taken exactly once.
+TEST_P(PassStoreContract, SendersRacingForTheSameDeliveriesTakeEachOnce) {
+    auto store = Open();
+    for (int i = 0; i < 20; ++i) {
+        store->AddPass(MakePass("east", "52473063", "2026-12-08T12:00:00.000Z"), {"https://one.example/passes"});
+    }
+    std::vector<std::unique_ptr<PassStore>> senders;
+    for (int i = 0; i < 3; ++i) senders.push_back(Open());
+    std::vector<std::vector<long long>> taken(senders.size());
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < senders.size(); ++i) {
+        threads.emplace_back([&, i] {
+            for (const Delivery& delivery : senders[i]->DueDeliveries("2026-12-08T12:00:01.000Z", 100)) {
+                if (senders[i]->Claim(delivery.id, delivery.nextAttempt, "2026-12-08T13:00:00.000Z")) {
+                    taken[i].push_back(delivery.id);
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    std::multiset<long long> all;
+    for (const auto& ids : taken) all.insert(ids.begin(), ids.end());
+    EXPECT_EQ(20u, all.size());
+    EXPECT_EQ(20u, std::set<long long>(all.begin(), all.end()).size());
+}
+
 TEST_P(PassStoreContract, ThreadsStoringAtOnceGetDistinctIds) {
     auto store = Open();
     constexpr int kThreads = 4;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "MemoryPassStore.h"
@@ -355,6 +356,38 @@ TEST(WebhookSender, DeliveriesItCannotSendAreDroppedWithTheReason) {
     EXPECT_EQ(sender.Counts().dropped, 2);
     EXPECT_NE(log.str().find("no longer in the configuration"), std::string::npos) << log.str();
     EXPECT_NE(log.str().find("http:// or https://"), std::string::npos) << log.str();
+}
+
+}  // namespace
+}  // namespace kalvero
+
+namespace kalvero {
+namespace {
+
+// Two services sharing one database each run a sender over the same
+// outbox: every pass reaches the receiver once, not once a service.
+TEST(WebhookSender, TwoSendersSharingAStorePostEachDeliveryOnce) {
+    WebhookReceiver receiver;
+    ASSERT_TRUE(receiver.Listening());
+    MemoryPassStore store;
+    std::ostringstream firstLog, secondLog;
+    WebhookSender first(store, {{receiver.Url(), ""}}, firstLog, Quick());
+    WebhookSender second(store, {{receiver.Url(), ""}}, secondLog, Quick());
+    first.Start();
+    second.Start();
+    for (int i = 0; i < 12; ++i) {
+        store.AddPass(APass(), {receiver.Url()});
+        first.Wake();
+        second.Wake();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return store.OutboxLength() == 0; }));
+    first.Stop();
+    second.Stop();
+    std::multiset<std::string> keys;
+    for (const auto& post : receiver.Posts()) keys.insert(post.Header("Idempotency-Key"));
+    EXPECT_EQ(keys.size(), 12u);
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), 12u);
+    EXPECT_EQ(first.Counts().delivered + second.Counts().delivered, 12);
 }
 
 }  // namespace
