@@ -3,11 +3,15 @@
 // pass id as its key; a service killed with kill -9 while the receiver was
 // down delivers what it stored once it is started again and the receiver is
 // up; the page and the metrics want the token, the health check does not.
+// Two live streams and a file read at once with a receiver that is down for
+// the first 20 seconds: every pass is stored once and delivered once it is
+// up, signed, a delivery tried again under the same key.
 #include <signal.h>
 
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <regex>
 #include <set>
@@ -122,6 +126,84 @@ TEST(ServiceWhole, APassIsStoredShownCorrectedAndDeliveredAcrossAKillWhileTheRec
 
     second.Signal(SIGTERM);
     EXPECT_EQ(second.Wait(), 0) << second.Err();
+}
+
+TEST(ServiceWhole, TwoStreamsAndAFileWithAReceiverDownForTwentySecondsHaveEveryPassStoredAndDelivered) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
+    TemporaryFolder folder;
+    const std::string dir = folder.path();
+    ASSERT_TRUE(MakeSampleVideo(dir + "/archive.avi", "--frames 40"));
+    // A carriage entering and leaving a small view every four seconds, on
+    // two looped streams.
+    const std::string passing = dir + "/passing.avi";
+    ASSERT_TRUE(MakeSampleVideo(passing, "--scene enter-leave --frames 100 --size 320x240 --digit-height 20"));
+    const std::string east = "http://127.0.0.1:" + std::to_string(TestPort(0)) + "/";
+    const std::string west = "http://127.0.0.1:" + std::to_string(TestPort(1)) + "/";
+    auto eastServer = ServeOverHttp(passing, east, true, dir + "/east");
+    auto westServer = ServeOverHttp(passing, west, true, dir + "/west");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    const int hookPort = TestPort(2);
+    std::ofstream(dir + "/kalvero.yaml") << "storage: " << dir << "/passes.db\n"
+                                         << "http:\n  listen: 127.0.0.1:0\n  token: yard-token\n"
+                                         << "cameras:\n  - name: east\n    url: " << east << "\n"
+                                         << "  - name: west\n    url: " << west << "\n"
+                                         << "  - name: archive\n    url: archive.avi\n"
+                                         << "webhooks:\n  - url: http://127.0.0.1:" << hookPort << "/passes\n"
+                                         << "    secret: s3cret\n";
+    const auto started = std::chrono::steady_clock::now();
+    ServiceProcess service(BuiltProgram("kalvero-serve"), {"--config", dir + "/kalvero.yaml"}, dir + "/serve");
+    ASSERT_TRUE(service.Started());
+    std::this_thread::sleep_until(started + std::chrono::seconds(20));
+    WebhookReceiver receiver(hookPort, nullptr, {503});  // the first POST that comes is tried again
+    ASSERT_TRUE(receiver.Listening());
+    ASSERT_GT(PagePort(service.Err()), 0) << service.Err();
+    httplib::Client page("127.0.0.1", PagePort(service.Err()));
+    const httplib::Headers token{{"Authorization", "Bearer yard-token"}};
+
+    // Until every pass stored so far, of all three cameras, has arrived.
+    std::set<long long> stored;
+    std::set<std::string> cameras;
+    std::map<std::string, int> perKey;
+    const bool caughtUp = WaitFor(
+        [&] {
+            auto listed = page.Get("/api/passes?limit=1000", token);
+            if (!listed || listed->status != 200) return false;
+            stored.clear();
+            cameras.clear();
+            for (const auto& pass : nlohmann::json::parse(listed->body)) {
+                stored.insert(pass["id"].get<long long>());
+                cameras.insert(pass["camera"].get<std::string>());
+            }
+            perKey.clear();
+            for (const auto& post : receiver.Posts()) ++perKey[post.Header("Idempotency-Key")];
+            if (cameras.size() < 3) return false;
+            for (long long id : stored) {
+                if (perKey.count(std::to_string(id)) == 0) return false;
+            }
+            return true;
+        },
+        150);
+    ASSERT_TRUE(caughtUp) << service.Err();
+    EXPECT_EQ(cameras, (std::set<std::string>{"east", "west", "archive"}));
+
+    // Each pass once, but the one refused with a 503 and sent again under
+    // the same key; every POST signed and keyed by its pass's id.
+    int repeats = 0;
+    for (long long id : stored) {
+        const int count = perKey[std::to_string(id)];
+        EXPECT_TRUE(count == 1 || count == 2) << "pass " << id << " came " << count << " times";
+        repeats += count - 1;
+    }
+    EXPECT_EQ(repeats, 1);
+    for (const auto& post : receiver.Posts()) {
+        EXPECT_EQ(post.Header(kWebhookSignatureHeader), WebhookSignature("s3cret", post.body));
+        const nlohmann::json body = nlohmann::json::parse(post.body);
+        EXPECT_EQ(std::to_string(body["id"].get<long long>()), post.Header("Idempotency-Key"));
+        EXPECT_EQ(body["number"], "52473063");
+    }
+    service.Signal(SIGTERM);
+    EXPECT_EQ(service.Wait(), 0) << service.Err();
 }
 
 }  // namespace

@@ -36,8 +36,12 @@ public:
 
     // Listens on `port`, or on a free one when it is 0; over HTTPS when
     // `server` is an httplib::SSLServer.
-    explicit WebhookReceiver(int port = 0, std::unique_ptr<httplib::Server> server = nullptr)
-        : server_(server ? std::move(server) : std::make_unique<httplib::Server>()),
+    // `firstAnswers`: the answers queued before it listens (for a receiver
+    // that comes up while the sender is already running).
+    explicit WebhookReceiver(int port = 0, std::unique_ptr<httplib::Server> server = nullptr,
+                             std::deque<int> firstAnswers = {})
+        : answers(std::move(firstAnswers)),
+          server_(server ? std::move(server) : std::make_unique<httplib::Server>()),
           scheme_(dynamic_cast<httplib::SSLServer*>(server_.get()) ? "https" : "http") {
         server_->Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
             std::unique_lock<std::mutex> lock(mutex_);
