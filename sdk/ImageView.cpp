@@ -1,6 +1,7 @@
 #include "ImageView.h"
 
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include <opencv2/imgproc.hpp>
@@ -10,8 +11,14 @@
 namespace kalvero::sdk {
 
 int FrameOfImage(const kalvero_image& image, cv::Mat& storage, cv::Mat& frame) {
+    // A caller may put any int into the format; read as the enum, a value
+    // that names none of its members is undefined behaviour in C++, so the
+    // field is read as the int it is stored as.
+    static_assert(sizeof(kalvero_pixel_format) == sizeof(int), "a C enum is stored as an int");
+    int format = 0;
+    std::memcpy(&format, &image.format, sizeof format);
     int channels = 0;
-    switch (image.format) {
+    switch (format) {
         case KALVERO_BGR8:
         case KALVERO_RGB8:
             channels = 3;
@@ -20,7 +27,7 @@ int FrameOfImage(const kalvero_image& image, cv::Mat& storage, cv::Mat& frame) {
             channels = 1;
             break;
         default:
-            return Fail(KALVERO_E_IMAGE, "unknown pixel format " + std::to_string(static_cast<int>(image.format)) +
+            return Fail(KALVERO_E_IMAGE, "unknown pixel format " + std::to_string(format) +
                                              " (use KALVERO_BGR8, KALVERO_RGB8 or KALVERO_GRAY8)");
     }
     if (image.data == nullptr) return Fail(KALVERO_E_IMAGE, "the image's data is NULL");
@@ -41,7 +48,7 @@ int FrameOfImage(const kalvero_image& image, cv::Mat& storage, cv::Mat& frame) {
     // The engines only read the frame; the header is const in effect.
     const cv::Mat view(image.height, image.width, channels == 3 ? CV_8UC3 : CV_8UC1,
                        const_cast<unsigned char*>(image.data), static_cast<std::size_t>(image.stride));
-    switch (image.format) {
+    switch (format) {
         case KALVERO_RGB8:
             cv::cvtColor(view, storage, cv::COLOR_RGB2BGR);
             frame = storage;
