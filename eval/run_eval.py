@@ -64,6 +64,10 @@ def parse_args(argv):
                         "kalvero-read and kalvero-make-sample are built there if needed, "
                         "the peers' npm packages installed under BUILD/eval-peers")
     p.add_argument("--quick", action="store_true", help="a few items only")
+    p.add_argument("--tuning", action="store_true",
+                   help="the tuning set instead: the same design from another seed, held-out "
+                        "fonts replaced by training fonts (for trying changes; the evaluation "
+                        "itself is never tuned on)")
     p.add_argument("--out", metavar="DIR",
                    help="keep the set, the raw JSON, results.csv, figures.json and "
                         "table.md in DIR (default: a temporary folder removed at the end)")
@@ -329,7 +333,7 @@ def start_peer(engine, build):
 
 def run(args):
     t0 = time.time()
-    items = set_design.build_set()
+    items = set_design.tuning_set() if args.tuning else set_design.build_set()
     if args.quick:
         items = set_design.quick_set(items)
     check_fonts(items)

@@ -296,6 +296,30 @@ def build_set(seed=SET_SEED):
     return items
 
 
+# The tuning set's seed: another draw of the same design, for choosing
+# thresholds and trying changes without looking at the evaluation.
+TUNING_SEED = 7310529
+
+
+def tuning_set(seed=TUNING_SEED):
+    """The same design drawn from another seed, with every held-out font
+    replaced by a training font (in turn), so that nothing is tuned on the
+    evaluation's items nor on the fonts held out of training. Items keep
+    their groups (the clean "held-out" group then holds training fonts);
+    their names say the font they are drawn in."""
+    items = build_set(seed)
+    training = sorted(TRAINING_FONTS)
+    turn = 0
+    for it in items:
+        if it["font"] in HELD_OUT_FONTS:
+            old = it["font"]
+            it["font"] = training[turn % len(training)]
+            it["font_group"] = "training"
+            it["name"] = it["name"].replace(old, it["font"])
+            turn += 1
+    return items
+
+
 def quick_set(items):
     """A few items for a fast look: a video of each clean group, a still, two
     negatives, and a perspective video, a small-digits still and a phone

@@ -33,6 +33,20 @@ class SetDesignTest(unittest.TestCase):
                             [i["number"] for i in self.items])
         self.assertEqual(len(set(i["name"] for i in self.items)), len(self.items))
 
+    def test_tuning_set_shares_no_item_and_no_held_out_font_with_the_evaluation(self):
+        tuning = d.tuning_set()
+        self.assertEqual(tuning, d.tuning_set())
+        self.assertEqual([(i["group"], i["kind"], i["negative"]) for i in tuning],
+                         [(i["group"], i["kind"], i["negative"]) for i in self.items])
+        self.assertFalse([i for i in tuning if i["font"] in d.HELD_OUT_FONTS])
+        self.assertFalse([i for i in tuning if i["font_group"] == "held-out"])
+        evaluation_draws = set((i["seed"], i["number"]) for i in self.items)
+        self.assertFalse([i for i in tuning if (i["seed"], i["number"]) in evaluation_draws])
+        self.assertFalse(set(i["number"] for i in tuning if i["number"])
+                         & set(i["number"] for i in self.items if i["number"]))
+        for it in tuning:
+            self.assertIn(it["font"], it["name"])
+
     def test_first_part_is_drawn_as_it_always_was(self):
         # The clean groups and first negatives keep their files from run to
         # run and from one version of this design to the next: the digest of
