@@ -85,6 +85,9 @@ def parse_args(argv):
                         "with --out)")
     p.add_argument("--no-build", action="store_true",
                    help="use the programs in the build folder as they are")
+    p.add_argument("--groups", default=None, metavar="LIST",
+                   help="only the items of these groups (comma-separated: training, held-out, "
+                        "glyph, stencil, negatives, or a hard group's name)")
     args = p.parse_args(argv)
     if args.engines is None:
         args.engines = QUICK_ENGINES if args.quick else DEFAULT_ENGINES
@@ -102,6 +105,12 @@ def parse_args(argv):
     args.engines = engines
     args.modes = [m for m in set_design.MODES if m in modes]
     args.build = os.path.abspath(args.build)
+    if args.groups is not None:
+        known = set(set_design.CLEAN_GROUPS) | set(set_design.HARD_GROUP_NAMES) | {"negatives"}
+        args.groups = [g.strip() for g in args.groups.split(",") if g.strip()]
+        unknown = [g for g in args.groups if g not in known]
+        if not args.groups or unknown:
+            p.error("--groups takes group names (known: %s)" % ", ".join(sorted(known)))
     return args
 
 
@@ -336,6 +345,8 @@ def run(args):
     items = set_design.tuning_set() if args.tuning else set_design.build_set()
     if args.quick:
         items = set_design.quick_set(items)
+    if args.groups:
+        items = [it for it in items if it["group"] in args.groups]
     check_fonts(items)
     if not args.no_build:
         build_programs(args.build)

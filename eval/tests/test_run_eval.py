@@ -300,6 +300,20 @@ class RunEvalTest(unittest.TestCase):
         self.assertEqual(status, 0, err)
         self.assertEqual(glob.glob(os.path.join(self.tmp.name, "t", "*")), [])
 
+    def test_groups_and_the_tuning_set_choose_what_is_drawn(self):
+        write_fakes(self.build)
+        out_dir = os.path.join(self.tmp.name, "tuning")
+        status, out, err = run_main([self.build, "--no-build", "--tuning", "--groups",
+                                     "interlaced,negatives", "--engines", "learned",
+                                     "--modes", "given", "--out", out_dir])
+        self.assertEqual(status, 0, err)
+        drawn = sorted(os.path.basename(f)[:-len(".truth.json")]
+                       for f in glob.glob(os.path.join(out_dir, "set", "*.truth.json")))
+        wanted = sorted(i["name"] for i in set_design.tuning_set()
+                        if i["group"] in ("interlaced", "negatives"))
+        self.assertEqual(drawn, wanted)
+        self.assertFalse([n for n in drawn if any(f in n for f in set_design.HELD_OUT_FONTS)])
+
     def test_missing_features_and_bad_arguments(self):
         write_fakes(self.build, engine_option=False)
         status, out, err = run_main([self.build, "--no-build", "--quick"])
@@ -313,7 +327,8 @@ class RunEvalTest(unittest.TestCase):
         self.assertEqual(status, 2)
         self.assertIn("missing", err)
         for bad in (["--engines", "ocr"], ["--engines", ","], ["--engines", "glyph,glyph"],
-                    ["--modes", "given,given"], ["--modes", "zoomed"], ["--modes", ""]):
+                    ["--modes", "given,given"], ["--modes", "zoomed"], ["--modes", ""],
+                    ["--groups", "faded,sunny"], ["--groups", ","]):
             with self.assertRaises(SystemExit) as cm, \
                     contextlib.redirect_stderr(io.StringIO()):
                 run_eval.main([self.build, "--no-build"] + bad)
