@@ -25,6 +25,9 @@ constexpr double kStripTopFraction = 0.20;
 constexpr double kStripHeightFraction = 0.64;
 constexpr double kPlainNumberTop = 0.26;  // of the carriage side's height
 constexpr const char* kWordFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+// Frames on which a fast train's number is whole in view, at least: three
+// with a little to spare for where the first one falls.
+constexpr double kFastWholeFrames = 3.5;
 
 std::uint64_t PartSeed(std::uint64_t seed, std::uint64_t part) {
     return seed * 0x9E3779B97F4A7C15ULL + part * 0xBF58476D1CE4E5B9ULL + 1ULL;
@@ -346,7 +349,10 @@ std::string VariedScene::Build(const SampleOptions& sample, const SceneOptions& 
     cv::RNG backRng(PartSeed(sample.seed, 2));
     background_ = Background(size, noise_, backRng);
     if (fast_) {
-        fastSpeed_ = -(size.width + mainWidth) / fastFrames;
+        // In view for 5-8 frames, but whole on at least three of them (a
+        // number is confirmed on three frames): a number wide for its frame
+        // passes a little slower.
+        fastSpeed_ = -std::min((size.width + mainWidth) / fastFrames, (size.width - mainWidth) / kFastWholeFrames);
     }
 
     // The camera holds still: tilt, perspective, blur and light are the

@@ -256,6 +256,27 @@ TEST(SceneConditions, FastCarriageCrossesTheFrameInFiveToEightFrames) {
     EXPECT_LE(inView, 9);
 }
 
+TEST(SceneConditions, AFastNumberWideForItsFrameIsStillWholeOnThreeFrames) {
+    // Confirmation needs three frames: a number that fills most of the
+    // frame's width must still be seen whole on three, however fast.
+    for (int height : {18, 30, 34}) {
+        for (std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+            SampleOptions sample = SmallSample(40);
+            sample.digitHeight = height;
+            sample.seed = seed;
+            SceneOptions options;
+            options.font = "/usr/share/fonts/truetype/liberation2/LiberationMono-Bold.ttf";
+            const VariedScene scene = BuiltWith({SceneCondition::Fast}, sample, options);
+            int whole = 0;
+            for (int i = 0; i < scene.FrameCount(); ++i) {
+                const std::optional<TruthObject> n = MainNumber(scene.Objects(i));
+                whole += n.has_value() && n->fullyVisible;
+            }
+            EXPECT_GE(whole, 3) << "digit height " << height << ", seed " << seed;
+        }
+    }
+}
+
 TEST(SceneConditions, PoleHidesPartOfTheNumberInSomeFramesOnly) {
     const VariedScene scene = BuiltWith({SceneCondition::Pole}, SmallSample(20));
     int hidden = 0;
