@@ -67,6 +67,13 @@ public:
         for (OutputWriter* writer : writers_) {
             writer->LoopEnded(opened);
         }
+        // A stream that broke off ends the passes it showed: the vote
+        // starts afresh when it comes back, and a pass held open until then
+        // (minutes, or never) would be written late or lost with the
+        // process.
+        if (stream_) {
+            FinishPasses();
+        }
     }
     bool WantsImage() const override { return wantsImage_; }
     // Crops are cut from the frame as decoded.

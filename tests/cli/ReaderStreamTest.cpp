@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -99,17 +100,33 @@ TEST(ReaderStream, AnHttpStreamCutMidRunIsReadAgainWhenItComesBack) {
     auto first = std::make_unique<StreamServer>(video, address, true);
     ASSERT_TRUE(first->Started());
     Sleep(0.5);
+    const std::string passes = ScratchDir() + "/http-cut-passes.jsonl";
+    std::remove(passes.c_str());
     ProcessResult r;
-    std::thread reader([&] { r = RunReaderProcess({address, "--json", "--reconnect-max", "3",
-                                                   "--digit-height", "20"}); });
+    std::thread reader([&] { r = RunReaderProcess({address, "--json", "--reconnect-max", "5",
+                                                   "--digit-height", "20", "--passes", passes}); });
     Sleep(3.0);
     first->Cut();  // the cut: about 60 frames sent
-    Sleep(1.0);
+    // The pass the cut ended is written while the stream is away, not kept
+    // open until it comes back (within 2 s: the reader tries again 0.5,
+    // 1.5 and 3.5 s after the cut and gives up after 5).
+    int writtenAway = 0;
+    for (int i = 0; i < 20 && writtenAway == 0; ++i) {
+        Sleep(0.1);
+        writtenAway = static_cast<int>(Lines(ReadFile(passes)).size());
+    }
     StreamServer second(video, address, true);
     reader.join();
     ExpectReadAcrossTheCut(r, 250);
     // More than the first sending could have given.
     EXPECT_GT(FramesIn(r.out), 120) << r.err;
+    EXPECT_EQ(writtenAway, 1) << r.err;
+    // One pass for each sending: the vote starts afresh after the break.
+    const std::vector<std::string> written = Lines(ReadFile(passes));
+    ASSERT_EQ(written.size(), 2u) << r.err;
+    for (const std::string& line : written) {
+        EXPECT_NE(line.find("\"number\": \"52473063\""), std::string::npos) << line;
+    }
 }
 
 TEST(ReaderStream, AUdpStreamSilentLongerThanTheTimeoutIsReadAgain) {
