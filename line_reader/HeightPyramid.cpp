@@ -14,8 +14,9 @@ namespace {
 constexpr double kBandLow = 0.6;
 constexpr double kBandHigh = 1.5;
 // Every level is a halving of the one before (or searches the same
-// halving for other heights), starting at half size: digits of 10 pixels are 5 there, still rows of blobs, and the
-// line model reads them from the full-size image.
+// halving for other heights), starting at half size: digits of 10 pixels
+// are 5 there, still rows of blobs, and the line model reads them from the
+// full-size image.
 constexpr double kFirstScale = 0.5;
 // The smallest digits, at the first level: 8 pixels there, 0.6 * 8 * 2 =
 // 9.6 to 1.5 * 8 * 2 = 24 pixels of the image.

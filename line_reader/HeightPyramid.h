@@ -27,8 +27,8 @@ struct PyramidLevel {
 // pixels) and for digits of 16 pixels there (19 to 48), every later
 // halving for digits of 11 and of 16 pixels there (at a quarter 26 to 66
 // and 38 to 96, at an eighth 53 to 132 and 77 to 192, ...), so that every
-// height from 26 pixels on lies well inside some band. Empty for an empty
-// range.
+// height from 24 pixels on lies within a quarter of some level's own
+// height, not only inside its tolerant band. Empty for an empty range.
 std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
 
 // Lines of digits of any height in `range` in an 8-bit grey or BGR image
