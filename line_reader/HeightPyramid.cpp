@@ -13,20 +13,31 @@ namespace {
 // given (its kMinHeight and kMaxHeight).
 constexpr double kBandLow = 0.6;
 constexpr double kBandHigh = 1.5;
-// Every level is a halving of the one before (cv::pyrDown: it averages, so
-// thin strokes stay, and costs a third of an area resize), starting at
-// half size: digits of 10 pixels are 5 there, still rows of blobs, and the
-// line model reads them from the full-size image.
+// Every level is a halving of the one before (or searches the same
+// halving for other heights), starting at half size: digits of 10 pixels
+// are 5 there, still rows of blobs, and the line model reads them from the
+// full-size image.
 constexpr double kFirstScale = 0.5;
 // The smallest digits, at the first level: 8 pixels there, 0.6 * 8 * 2 =
 // 9.6 to 1.5 * 8 * 2 = 24 pixels of the image.
 constexpr int kSmallestHeight = 8;
-// Every other band: 20 pixels at its level, which starts where the band of
-// the smallest digits ends (0.6 * 20 = 12 = 1.5 * 8) and covers an octave
-// and a quarter, so that consecutive halvings overlap.
-constexpr int kLevelHeight = 20;
-// Enough levels for digits far beyond the searched range.
-constexpr int kMaxLevels = 7;
+// Every halving is searched for digits of 16 pixels there (9.6 to 24): at
+// half size 19 to 48 pixels of the image. Blobs are found most reliably
+// near the height searched for; toward either end of the band thin or
+// blurred digits break up or run together, so the bands are placed for the
+// heights of painted numbers rather than edge to edge (16 rather than 20
+// at half size puts 26 to 32 pixel digits, common at 640 x 360 and 720p,
+// near its middle instead of at its lower end).
+constexpr int kLevelHeight = 16;
+// From a quarter size on, each halving is searched a second time for
+// digits half an octave smaller (16 / sqrt 2), so that no height is found
+// only at the edge of a band: at a quarter 11 pixels there, 26 to 66 of the
+// image, centred between the 32 of half size and the 64 of a quarter. Not
+// at half size, where a third search would cost a quarter more time a
+// whole frame.
+constexpr int kBetweenHeight = 11;
+// Enough halvings for digits far beyond the searched range.
+constexpr int kMaxHalvings = 6;
 
 }  // namespace
 
@@ -37,7 +48,11 @@ std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range) {
     std::vector<PyramidLevel> levels;
     if (range.empty() || range.max < 1) return levels;
     std::vector<PyramidLevel> all = {PyramidLevel{kFirstScale, kSmallestHeight}};
-    for (double scale = kFirstScale; static_cast<int>(all.size()) < kMaxLevels; scale /= 2.0) {
+    double scale = kFirstScale;
+    for (int halving = 0; halving < kMaxHalvings; ++halving, scale /= 2.0) {
+        // Smaller digits first: the levels come in order of the heights
+        // they find, and share the halving they search.
+        if (scale < kFirstScale) all.push_back(PyramidLevel{scale, kBetweenHeight});
         all.push_back(PyramidLevel{scale, kLevelHeight});
     }
     for (const PyramidLevel& level : all) {

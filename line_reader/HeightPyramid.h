@@ -21,24 +21,28 @@ struct PyramidLevel {
     double HighestDigit() const;  // in image pixels
 };
 
-// The levels whose digit heights meet `range`, largest scale first. All
-// are halvings of the image, from half size on: the first looks for the
-// smallest digits (10 to 24 pixels) at half size, every other for digits of
-// 20 pixels at its own size (at half size 24 to 60, at a quarter 48 to 120,
-// at an eighth 96 to 240, ...). Empty for an empty range.
+// The levels whose digit heights meet `range`, in order of the heights
+// they find (largest scale first). All are halvings of the image, from
+// half size on: half size is searched for the smallest digits (10 to 24
+// pixels) and for digits of 16 pixels there (19 to 48), every later
+// halving for digits of 11 and of 16 pixels there (at a quarter 26 to 66
+// and 38 to 96, at an eighth 53 to 132 and 77 to 192, ...), so that every
+// height from 24 pixels on lies within a quarter of some level's own
+// height, not only inside its tolerant band. Empty for an empty range.
 std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
 
 // Lines of digits of any height in `range` in an 8-bit grey or BGR image
 // (made grey once halved): each
-// level PyramidLevelsFor names is made by halvings (cv::pyrDown, which
-// averages and so keeps thin strokes), searched (AddLevelProposals), and
+// level PyramidLevelsFor names is made by halvings (area averages, which
+// keep thin strokes), searched (AddLevelProposals), and
 // the rows of all levels are ranked together (KeepBestProposals): at most
 // `maxLines`, best first. A level whose image would be smaller than its
 // digits is skipped, with every level after it. An image that is empty or
 // neither 8-bit grey nor BGR, an empty range or maxLines below 1 gives none.
 //
-// The cost is about twice that of a search at half size: every level after
-// the first two has a quarter of the pixels of the one before.
+// The cost is about twice that of a search at half size: every halving
+// after the first has a quarter of the pixels of the one before, and is
+// searched twice.
 std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines);
 
 }  // namespace kalvero
