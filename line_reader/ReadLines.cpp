@@ -159,14 +159,13 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
 // band are read. Boxes are put back in zone pixels.
 std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReaderSettings& settings,
                                            LineReader& reader) {
-    cv::Mat work = zone;
+    // One area resize by the whole power of two (each pixel the mean of a
+    // square), at the cost of one pass over the zone.
     int scale = 1;
-    while (work.cols > kBlendedWidth) {
-        cv::Mat half;
-        cv::resize(work, half, cv::Size(work.cols / 2, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
-        work = half;
-        scale *= 2;
-    }
+    while (zone.cols / scale > kBlendedWidth) scale *= 2;
+    cv::Mat work = zone;
+    if (scale > 1) cv::resize(zone, work, cv::Size(zone.cols / scale, zone.rows / scale), 0.0, 0.0, cv::INTER_AREA);
+    if (work.empty()) return {};
     const BlendedFieldsGuess guess = GuessBlendedFields(work);
     if (guess.shift <= 0.0 || guess.band.empty()) return {};
     const cv::Mat band = SeparateBlendedFields(work(guess.band), guess.shift);
