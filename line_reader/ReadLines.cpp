@@ -29,7 +29,10 @@ constexpr double kSameLineIou = 0.5;
 // Lines read from a band separated out of blended fields (the digits there
 // form one row, and every line read costs a forward pass), and the widest
 // copy of the zone that is searched for them.
-constexpr int kBlendedLines = 1;
+constexpr int kBlendedLines = 2;
+// Least score of a reading from separated fields: the echoes of a grille
+// or of a row of text read as eight digits score far lower than a number.
+constexpr float kBlendedMinScore = 0.5f;
 constexpr int kBlendedWidth = 640;
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.
@@ -174,6 +177,12 @@ std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReader
     if (settings.digitHeight > 0) bandSettings.digitHeight = std::max(kMinDigitHeight, settings.digitHeight / scale);
     if (!CanRead(band, bandSettings.digitHeight)) return {};
     std::vector<LineReading> readings = ReadOnce(band, bandSettings, reader);
+    // A frame that read nothing and whose repeat was a grille or a row of
+    // text gives, separated, echoes that may read as some eight digits with
+    // a low score: those are dropped.
+    readings.erase(std::remove_if(readings.begin(), readings.end(),
+                                  [](const LineReading& reading) { return reading.score < kBlendedMinScore; }),
+                   readings.end());
     for (LineReading& reading : readings) {
         const cv::Rect box = reading.box + guess.band.tl();
         reading.box = cv::Rect(box.x * scale, box.y * scale, box.width * scale, box.height * scale) &
