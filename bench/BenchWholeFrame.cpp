@@ -17,8 +17,10 @@
 
 namespace {
 
-// A middle frame of a varied scene of `size` with digits `digitHeight` high.
-cv::Mat SceneFrame(cv::Size size, int digitHeight) {
+// A middle frame of a varied scene of `size` with digits `digitHeight` high
+// (or, with a negative kind, what the carriage carries instead).
+cv::Mat SceneFrame(cv::Size size, int digitHeight,
+                   kalvero::SceneNegative negative = kalvero::SceneNegative::None) {
     kalvero::SampleOptions sample;
     sample.size = size;
     sample.digitHeight = digitHeight;
@@ -27,6 +29,7 @@ cv::Mat SceneFrame(cv::Size size, int digitHeight) {
     kalvero::SceneOptions options;
     options.font = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
     options.varied = true;
+    options.negative = negative;
     kalvero::VariedScene scene;
     const std::string problem = scene.Build(sample, options);
     if (!problem.empty()) throw std::runtime_error(problem);
@@ -39,6 +42,13 @@ const cv::Mat& Frame1080() {
 }
 const cv::Mat& Frame2160() {
     static const cv::Mat frame = SceneFrame(cv::Size(3840, 2160), 96);
+    return frame;
+}
+
+// A carriage with no number: most frames of a stream read nothing, and a
+// frame that reads nothing is searched once more (blended fields).
+const cv::Mat& BlankFrame1080() {
+    static const cv::Mat frame = SceneFrame(cv::Size(1920, 1080), 48, kalvero::SceneNegative::Blank);
     return frame;
 }
 
@@ -71,6 +81,8 @@ void BM_ReadLinesWholeFrame_1920x1080(benchmark::State& state) { RunWholeFrame(s
 BENCHMARK(BM_ReadLinesWholeFrame_1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ReadLinesWholeFrame_3840x2160(benchmark::State& state) { RunWholeFrame(state, Frame2160()); }
 BENCHMARK(BM_ReadLinesWholeFrame_3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_ReadLinesWholeFrame_1920x1080_NoNumber(benchmark::State& state) { RunWholeFrame(state, BlankFrame1080()); }
+BENCHMARK(BM_ReadLinesWholeFrame_1920x1080_NoNumber)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The proposals alone, over every height.
 void RunProposalsOverHeights(benchmark::State& state, const cv::Mat& frame) {

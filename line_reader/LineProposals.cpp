@@ -127,6 +127,36 @@ void AddRowProposals(const BlobRow& row, cv::Size image, std::vector<LineProposa
     }
 }
 
+// Faded paint, 15 to 30 grey levels off its ground and less once blurred,
+// does not stand out by kInkContrast. In a copy of the image halved by
+// area at least once (each pixel the mean of four or more, which quiets
+// noise and grain) it may stand out by the lower kAveragedInkContrast, as
+// on the levels of the search over every height; the copy is halved until
+// the digits are below twice kWorkingHeight. A stray row found in the
+// first search (a distractor, a panel edge) must not keep the number's own
+// faint row from being searched, so this search always runs; its rows rank
+// by kFaintRankFactor below those of the first search, which win where
+// both find a row, and a row found by both is kept once
+// (KeepBestProposals). Its copy has a quarter of the pixels or fewer.
+// Digits of fewer than kMinFaintHeight pixels once halved are too small to
+// tell from grain.
+constexpr int kMinFaintHeight = 5;
+constexpr float kFaintRankFactor = 0.9f;
+void AddFaintRowProposals(const cv::Mat& grey, int digitHeight, std::vector<LineProposal>& proposals) {
+    cv::Mat work = grey;
+    int workHeight = digitHeight;
+    do {
+        if (workHeight / 2 < kMinFaintHeight || work.cols < 2 || work.rows < 2) return;
+        cv::Mat half;
+        cv::resize(work, half, cv::Size(work.cols / 2, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
+        work = half;
+        workHeight /= 2;
+    } while (workHeight >= 2 * kWorkingHeight);
+    const std::size_t first = proposals.size();
+    AddLevelProposals(work, workHeight, grey.size(), proposals, kAveragedInkContrast);
+    for (std::size_t i = first; i < proposals.size(); ++i) proposals[i].rank *= kFaintRankFactor;
+}
+
 }  // namespace
 
 double BoxIou(const cv::Rect& a, const cv::Rect& b) {
@@ -205,6 +235,7 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
     }
     std::vector<LineProposal> proposals;
     AddLevelProposals(work, workHeight, grey.size(), proposals);
+    AddFaintRowProposals(grey, digitHeight, proposals);
     return KeepBestProposals(std::move(proposals), maxLines);
 }
 

@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "line_reader/BlendedFields.h"
 #include "line_reader/CrossingLines.h"
 #include "line_reader/CtcDecode.h"
 #include "line_reader/GlyphRegionLines.h"
@@ -25,6 +26,14 @@ constexpr std::size_t kNumberLength = 8;
 // over a blob row, or two readings of which only one can be right.
 constexpr double kSameLineIou = 0.5;
 
+// Lines read from a band separated out of blended fields (the digits there
+// form one row, and every line read costs a forward pass), and the widest
+// copy of the zone that is searched for them.
+constexpr int kBlendedLines = 2;
+// Least score of a reading from separated fields: the echoes of a grille
+// or of a row of text read as eight digits score far lower than a number.
+constexpr float kBlendedMinScore = 0.5f;
+constexpr int kBlendedWidth = 640;
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.
 constexpr int kMinDigitHeight = 4;
@@ -143,6 +152,45 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
     return readings;
 }
 
+// A zone with no reading may hold two fields blended side by side (see
+// BlendedFields.h): the band where edges repeat most clearly is read once
+// more from one picture separated out of it. The repeat of a grille or of
+// the digits' own pitch looks alike, so most zones that read nothing are
+// tried; to bound that cost everything is done in a copy no wider than
+// kBlendedWidth (halved by area: the shifts looked for are of digits ten
+// pixels high or more there) and only the best kBlendedLines lines of the
+// band are read. Boxes are put back in zone pixels.
+std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReaderSettings& settings,
+                                           LineReader& reader) {
+    // One area resize by the whole power of two (each pixel the mean of a
+    // square), at the cost of one pass over the zone.
+    int scale = 1;
+    while (zone.cols / scale > kBlendedWidth) scale *= 2;
+    cv::Mat work = zone;
+    if (scale > 1) cv::resize(zone, work, cv::Size(zone.cols / scale, zone.rows / scale), 0.0, 0.0, cv::INTER_AREA);
+    if (work.empty()) return {};
+    const BlendedFieldsGuess guess = GuessBlendedFields(work);
+    if (guess.shift <= 0.0 || guess.band.empty()) return {};
+    const cv::Mat band = SeparateBlendedFields(work(guess.band), guess.shift);
+    LineReaderSettings bandSettings = settings;
+    bandSettings.maxLines = std::min(settings.maxLines, kBlendedLines);
+    if (settings.digitHeight > 0) bandSettings.digitHeight = std::max(kMinDigitHeight, settings.digitHeight / scale);
+    if (!CanRead(band, bandSettings.digitHeight)) return {};
+    std::vector<LineReading> readings = ReadOnce(band, bandSettings, reader);
+    // A frame that read nothing and whose repeat was a grille or a row of
+    // text gives, separated, echoes that may read as some eight digits with
+    // a low score: those are dropped.
+    readings.erase(std::remove_if(readings.begin(), readings.end(),
+                                  [](const LineReading& reading) { return reading.score < kBlendedMinScore; }),
+                   readings.end());
+    for (LineReading& reading : readings) {
+        const cv::Rect box = reading.box + guess.band.tl();
+        reading.box = cv::Rect(box.x * scale, box.y * scale, box.width * scale, box.height * scale) &
+                      cv::Rect(cv::Point(), zone.size());
+    }
+    return readings;
+}
+
 }  // namespace
 
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
@@ -159,6 +207,7 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
             const auto best = [](const std::vector<LineReading>& list) { return list.empty() ? -1.0f : list.front().score; };
             if (best(field) > best(readings)) readings = std::move(field);
         }
+        if (readings.empty()) readings = ReadBlendedFields(zone, settings, reader);
         return readings;
     } catch (const cv::Exception&) {
         // A model that loaded but fails on these crops reads nothing here.

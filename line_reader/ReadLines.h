@@ -35,7 +35,12 @@ struct LineReading {
 // overlap, or of any text whose boxes overlap by more than half (IoU), the
 // best scored is kept. Best score first (stable). A zone that may be two
 // interlaced fields (MayBeInterlaced) is read again from its first field
-// (FirstField), and the reading whose best scores higher is kept.
+// (FirstField), and the reading whose best scores higher is kept. A zone
+// that still gives no reading may hold two fields blended side by side
+// (GuessBlendedFields): the band where edges repeat most clearly is read
+// once more, at most two lines of it, from one picture separated out of it
+// (SeparateBlendedFields) in a copy no wider than 640 pixels, and only its
+// readings scoring 0.5 or more are kept.
 //
 // `zone` is 8-bit grey or BGR. An empty zone, one of another type, a digit
 // height below 0, from 1 to 3 or far beyond the zone's size gives no reading; so

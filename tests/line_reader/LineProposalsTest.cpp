@@ -189,6 +189,51 @@ TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
     EXPECT_EQ(BestMatch(proposals, ink).blobCount, 8);
 }
 
+// Faded paint a few grey levels off its ground, softened and grainy, at
+// the digit heights an operator gives: the row is proposed whole, in either
+// polarity, and a row of strong stray digits elsewhere in the zone (a
+// distractor) does not hide it.
+struct FadedCase {
+    const char* name;
+    int digitHeight;
+    bool lightDigits;
+    bool strayRow;
+};
+
+class FadedRow : public ::testing::TestWithParam<FadedCase> {};
+
+TEST_P(FadedRow, IsProposedWithTheHeightGiven) {
+    const FadedCase& c = GetParam();
+    DrawnLineStyle style;
+    style.text = "80949167";
+    style.font = testing::kCantarellBold;
+    style.digitHeight = c.digitHeight;
+    style.lightDigits = c.lightDigits;
+    style.contrast = 22.0;
+    style.blurSigma = 0.05 * c.digitHeight;
+    style.noiseSigma = 3.0;
+    const cv::Size size(12 * c.digitHeight, 5 * c.digitHeight);
+    cv::Rect ink;
+    cv::Mat panel = DrawLinePanel(size, cv::Point2f(0.5f * size.width, 0.4f * size.height), style, &ink);
+    if (c.strayRow) {
+        cv::putText(panel, "1851 4062", cv::Point(c.digitHeight / 2, size.height - c.digitHeight / 3),
+                    cv::FONT_HERSHEY_SIMPLEX, 0.025 * c.digitHeight, cv::Scalar::all(c.lightDigits ? 200 : 40),
+                    std::max(1, c.digitHeight / 8));
+    }
+    const std::vector<LineProposal> proposals = ProposeLines(Grey(panel), c.digitHeight, 6);
+    ASSERT_FALSE(proposals.empty());
+    const LineProposal best = BestMatch(proposals, ink);
+    EXPECT_GE(best.blobCount, 7);
+    EXPECT_EQ(best.lightDigits, c.lightDigits);
+}
+
+INSTANTIATE_TEST_SUITE_P(ProposeLines, FadedRow,
+                         ::testing::Values(FadedCase{"light22", 22, true, false}, FadedCase{"dark30", 30, false, false},
+                                           FadedCase{"light42", 42, true, false}, FadedCase{"dark90", 90, false, false},
+                                           FadedCase{"light34WithStrayRow", 34, true, true},
+                                           FadedCase{"dark26WithStrayRow", 26, false, true}),
+                         [](const ::testing::TestParamInfo<FadedCase>& info) { return std::string(info.param.name); });
+
 TEST(ProposeLines, NothingOnAPlainOrBadImage) {
     DrawnLineStyle empty;
     empty.text = "";

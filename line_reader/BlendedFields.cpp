@@ -1,0 +1,163 @@
+#include "line_reader/BlendedFields.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <opencv2/imgproc.hpp>
+
+namespace kalvero {
+
+namespace {
+
+// The copy searched for the repeat is halved (by area) until it is no wider
+// than this: the shifts of digits 20 pixels high or more at 640 x 360, of
+// digits 40 pixels high or more at 1920 x 1080, and a bounded cost.
+constexpr int kMaxSearchWidth = 640;
+// Rows (of the copy whose rows are averaged in pairs) whose edges are
+// correlated together, and the step between strips (half a strip: a row of
+// digits falls whole in one).
+constexpr int kStripRows = 8;
+constexpr int kStripStep = 4;
+// Strips taken above and below the best one for the band to read.
+constexpr int kBandStrips = 2;
+// The longest shift looked for, as a share of the searched copy's width.
+constexpr int kMaxShiftDivisor = 16;
+// A repeat stands out from the lags this far on either side of it (the
+// autocorrelation of an edge is a few pixels wide).
+constexpr int kPeakFlank = 3;
+// The Wiener term: how much of a frequency the mean of the two pictures
+// nearly cancels is given back (0 would divide by zero there).
+constexpr double kWienerNoise = 0.05;
+
+cv::Mat Grey(const cv::Mat& image) {
+    if (image.channels() == 1) return image;
+    cv::Mat grey;
+    cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
+    return grey;
+}
+
+bool Readable(const cv::Mat& image) {
+    return !image.empty() && image.dims == 2 && (image.type() == CV_8UC1 || image.type() == CV_8UC3);
+}
+
+// Power spectrum of every row's horizontal edges, padded so that the
+// correlation does not wrap round (2 * width), in OpenCV's packed form of
+// the spectrum of real rows.
+cv::Mat EdgePower(const cv::Mat& grey) {
+    cv::Mat edges;
+    cv::Sobel(grey, edges, CV_32F, 1, 0);
+    const int n = cv::getOptimalDFTSize(2 * grey.cols);
+    cv::copyMakeBorder(edges, edges, 0, 0, 0, n - grey.cols, cv::BORDER_CONSTANT, cv::Scalar(0));
+    cv::Mat spectrum;
+    cv::dft(edges, spectrum, cv::DFT_ROWS);
+    cv::Mat power;
+    cv::mulSpectrums(spectrum, spectrum, power, cv::DFT_ROWS, true);
+    return power;
+}
+
+// The autocorrelation along the rows of the edges of kStripRows rows from
+// `top`, by lag (the inverse transform of their summed power spectrum).
+std::vector<float> StripCorrelation(const cv::Mat& power, int top) {
+    cv::Mat stripPower;
+    cv::reduce(power.rowRange(top, top + kStripRows), stripPower, 0, cv::REDUCE_SUM, CV_32F);
+    cv::Mat correlation;
+    cv::dft(stripPower, correlation, cv::DFT_INVERSE | cv::DFT_REAL_OUTPUT | cv::DFT_SCALE);
+    return std::vector<float>(correlation.begin<float>(), correlation.end<float>());
+}
+
+// How far the correlation at lag k stands above the lags kPeakFlank on
+// either side, as a share of the correlation at lag 0.
+double Prominence(const std::vector<float>& r, int k) {
+    return (r[k] - 0.5 * (r[k - kPeakFlank] + r[k + kPeakFlank])) / r[0];
+}
+
+}  // namespace
+
+BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image) {
+    BlendedFieldsGuess guess;
+    if (!Readable(image)) return guess;
+    cv::Mat work = image;
+    double scale = 1.0;
+    while (work.cols > kMaxSearchWidth) {
+        cv::Mat half;
+        cv::resize(work, half, cv::Size(work.cols / 2, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
+        work = half;
+        scale *= 2.0;
+    }
+    // Rows averaged in pairs: the shift is along them, and half the rows
+    // halve the cost.
+    cv::Mat pairs;
+    cv::resize(Grey(work), pairs, cv::Size(work.cols, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
+    work = pairs;
+    const double rowScale = 2.0 * scale;
+    const int maxShift = work.cols / kMaxShiftDivisor;
+    if (work.rows < kStripRows || maxShift < kMinBlendShift + kPeakFlank) return guess;
+
+    const cv::Mat power = EdgePower(work);
+    double bestProminence = 0.0;
+    int bestStrip = -1;
+    int bestShift = 0;
+    for (int y = 0; y + kStripRows <= work.rows; y += kStripStep) {
+        const std::vector<float> r = StripCorrelation(power, y);
+        if (!(r[0] > 0.0f)) continue;
+        for (int k = kMinBlendShift; k <= maxShift; ++k) {
+            if (r[k] < r[k - 1] || r[k] < r[k + 1]) continue;
+            const double prominence = Prominence(r, k);
+            if (prominence <= bestProminence) continue;
+            bestProminence = prominence;
+            bestStrip = y;
+            // The whole lag: a top interpolated between lags leans towards
+            // the digits' own pitch, and a shift off by a fraction of a
+            // pixel leaves more of the ghost than one off by less.
+            bestShift = k;
+        }
+    }
+    if (bestStrip < 0) return guess;
+    guess.shift = bestShift * scale;
+    const int top = std::max(0, static_cast<int>(std::floor((bestStrip - kBandStrips * kStripRows) * rowScale)));
+    const int bottom =
+        std::min(image.rows, static_cast<int>(std::ceil((bestStrip + (kBandStrips + 1) * kStripRows) * rowScale)));
+    guess.band = cv::Rect(0, top, image.cols, std::max(0, bottom - top));
+    return guess;
+}
+
+cv::Mat SeparateBlendedFields(const cv::Mat& image, double shift) {
+    if (!Readable(image)) return cv::Mat();
+    const cv::Mat grey = Grey(image);
+    if (!(std::abs(shift) >= 1.0)) return grey.clone();
+    // Rows padded by their edge pixels beyond the longest reach of the
+    // shift, so that the deconvolution wraps round only through ground.
+    const int pad = static_cast<int>(std::ceil(2.0 * std::abs(shift)));
+    const int n = cv::getOptimalDFTSize(grey.cols + 2 * pad);
+    cv::Mat rows;
+    grey.convertTo(rows, CV_32F);
+    cv::copyMakeBorder(rows, rows, 0, 0, pad, n - grey.cols - pad, cv::BORDER_REPLICATE);
+    cv::Mat spectrum;
+    cv::dft(rows, spectrum, cv::DFT_ROWS | cv::DFT_COMPLEX_OUTPUT);
+
+    // The mean of a picture and its copy moved by `shift` multiplies each
+    // frequency by H = (1 + e^(-i w shift)) / 2; its Wiener inverse is
+    // conj(H) / (|H|^2 + kWienerNoise).
+    cv::Mat inverse(1, n, CV_32FC2);
+    for (int f = 0; f < n; ++f) {
+        // Frequencies past the middle are the negative ones: a shift of a
+        // fraction of a pixel must turn them the other way.
+        const int signedF = f <= n / 2 ? f : f - n;
+        const double w = 2.0 * CV_PI * signedF / n * shift;
+        const double re = 0.5 * (1.0 + std::cos(w));
+        const double im = -0.5 * std::sin(w);
+        const double norm = re * re + im * im + kWienerNoise;
+        inverse.at<cv::Vec2f>(0, f) = cv::Vec2f(static_cast<float>(re / norm), static_cast<float>(-im / norm));
+    }
+    cv::Mat filter;
+    cv::repeat(inverse, spectrum.rows, 1, filter);
+    cv::Mat filtered;
+    cv::mulSpectrums(spectrum, filter, filtered, cv::DFT_ROWS);
+    cv::Mat restored;
+    cv::dft(filtered, restored, cv::DFT_INVERSE | cv::DFT_ROWS | cv::DFT_REAL_OUTPUT | cv::DFT_SCALE);
+    cv::Mat out;
+    restored.colRange(pad, pad + grey.cols).convertTo(out, CV_8U);
+    return out;
+}
+
+}  // namespace kalvero

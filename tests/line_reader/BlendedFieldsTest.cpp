@@ -1,0 +1,131 @@
+// Two fields of a moving carriage blended into one picture: each digit
+// beside a ghost of itself, half a digit or so to the side.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include <opencv2/imgproc.hpp>
+
+#include "DrawnLines.h"
+#include "line_reader/BlendedFields.h"
+#include "line_reader/Interlacing.h"
+#include "line_reader/LineProposals.h"
+#include "line_reader/ReadLines.h"
+
+namespace kalvero {
+namespace {
+
+using testing::DrawLinePanel;
+using testing::DrawnLineStyle;
+
+const cv::Size kFrame(640, 200);
+
+struct BlendCase {
+    const char* name;
+    float shift;       // pixels the carriage moved between the fields
+    bool lightDigits;
+    int digitHeight;
+};
+
+// The row as the first field saw it, and the frame with both fields
+// blended and softened (the combing gone, as a deinterlacer or a scaler
+// and the codec leave it), grey.
+struct Blended {
+    cv::Mat first;   // each field's picture, softened alike
+    cv::Mat second;
+    cv::Mat frame;
+    cv::Rect ink;
+};
+
+Blended Blend(const BlendCase& c) {
+    DrawnLineStyle style;
+    style.text = "24675738";
+    style.lightDigits = c.lightDigits;
+    style.digitHeight = c.digitHeight;
+    style.letterSpacing = 0.1;
+    style.noiseSigma = 0.0;
+    const cv::Point2f centre(0.5f * kFrame.width, 0.5f * kFrame.height);
+    Blended b;
+    cv::cvtColor(DrawLinePanel(kFrame, centre, style, &b.ink), b.first, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(DrawLinePanel(kFrame, centre + cv::Point2f(c.shift, 0.0f), style), b.second, cv::COLOR_BGR2GRAY);
+    cv::GaussianBlur(b.first, b.first, cv::Size(), 1.0);
+    cv::GaussianBlur(b.second, b.second, cv::Size(), 1.0);
+    cv::addWeighted(b.first, 0.5, b.second, 0.5, 0.0, b.frame);
+    cv::Mat noise(b.frame.size(), CV_16S);
+    cv::RNG rng(static_cast<std::uint64_t>(c.shift * 100.0f) + static_cast<std::uint64_t>(c.digitHeight));
+    rng.fill(noise, cv::RNG::NORMAL, 0.0, 2.0);
+    cv::Mat noisy;
+    b.frame.convertTo(noisy, CV_16S);
+    noisy += noise;
+    noisy.convertTo(b.frame, CV_8U);
+    return b;
+}
+
+class BlendedFrame : public ::testing::TestWithParam<BlendCase> {};
+
+TEST_P(BlendedFrame, TheShiftAndTheDigitsBandAreFound) {
+    const Blended b = Blend(GetParam());
+    ASSERT_FALSE(MayBeInterlaced(b.frame)) << "no combing left to find fields by";
+    const BlendedFieldsGuess guess = GuessBlendedFields(b.frame);
+    EXPECT_NEAR(guess.shift, GetParam().shift, 1.0);
+    EXPECT_EQ((guess.band & b.ink), b.ink) << "band " << guess.band << " digits " << b.ink;
+}
+
+TEST_P(BlendedFrame, SeparatingBringsBackOneField) {
+    const Blended b = Blend(GetParam());
+    const cv::Mat separated = SeparateBlendedFields(b.frame, GetParam().shift);
+    ASSERT_EQ(separated.size(), b.frame.size());
+    ASSERT_EQ(separated.type(), CV_8UC1);
+    // Over the digits and their ghost, clearly nearer one field's picture
+    // than the blend is (the inverse rings a little beside sharp edges).
+    cv::Rect both = b.ink;
+    both.width += static_cast<int>(GetParam().shift) + 2;
+    both &= cv::Rect(cv::Point(), b.frame.size());
+    const auto error = [&](const cv::Mat& picture, const cv::Mat& field) {
+        return cv::norm(picture(both), field(both), cv::NORM_L1) / both.area();
+    };
+    const double blendError = std::min(error(b.frame, b.first), error(b.frame, b.second));
+    const double separatedError = std::min(error(separated, b.first), error(separated, b.second));
+    EXPECT_LT(separatedError, 0.75 * blendError);
+}
+
+TEST_P(BlendedFrame, IsReadFromOneSeparatedField) {
+    std::string error;
+    const std::unique_ptr<LineReader> reader = LineReader::Create(error);
+    ASSERT_NE(reader, nullptr) << error;
+    const Blended b = Blend(GetParam());
+    for (const int height : {0, GetParam().digitHeight}) {
+        SCOPED_TRACE(height);
+        LineReaderSettings settings;
+        settings.digitHeight = height;
+        const std::vector<LineReading> readings = ReadLineReadings(b.frame, settings, *reader);
+        ASSERT_FALSE(readings.empty());
+        EXPECT_EQ(readings.front().text, "24675738");
+        EXPECT_GE(BoxIou(readings.front().box, b.ink), 0.5) << readings.front().box << " digits " << b.ink;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BlendedFields, BlendedFrame,
+                         ::testing::Values(BlendCase{"dark12", 12.0f, false, 30},
+                                           BlendCase{"dark14", 14.0f, false, 28},
+                                           BlendCase{"light18", 18.0f, true, 40}),
+                         [](const ::testing::TestParamInfo<BlendCase>& info) { return std::string(info.param.name); });
+
+TEST(BlendedFields, NothingFromUnusableImagesAndNoChangeForNoShift) {
+    EXPECT_EQ(GuessBlendedFields(cv::Mat()).shift, 0.0);
+    EXPECT_EQ(GuessBlendedFields(cv::Mat(100, 640, CV_32FC1, cv::Scalar(1))).shift, 0.0);
+    EXPECT_EQ(GuessBlendedFields(cv::Mat(4, 640, CV_8UC1, cv::Scalar(9))).shift, 0.0);
+    EXPECT_EQ(GuessBlendedFields(cv::Mat(200, 640, CV_8UC1, cv::Scalar(90))).shift, 0.0);
+    EXPECT_TRUE(SeparateBlendedFields(cv::Mat(), 10.0).empty());
+    EXPECT_TRUE(SeparateBlendedFields(cv::Mat(10, 10, CV_16UC1), 10.0).empty());
+    cv::Mat grey(20, 30, CV_8UC1);
+    cv::randu(grey, 0, 255);
+    EXPECT_EQ(cv::norm(SeparateBlendedFields(grey, 0.5), grey, cv::NORM_INF), 0.0);
+    cv::Mat bgr;
+    cv::cvtColor(grey, bgr, cv::COLOR_GRAY2BGR);
+    EXPECT_EQ(SeparateBlendedFields(bgr, 0.0).type(), CV_8UC1);
+}
+
+}  // namespace
+}  // namespace kalvero
