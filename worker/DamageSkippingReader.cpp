@@ -78,7 +78,7 @@ bool DamageSkippingReader::Next(cv::Mat& decoded, double& timestampMs, std::opti
     gap.reset();
     int failures = 0;
     for (;;) {
-        cv::Mat picture;
+        cv::Mat picture = decoded;  // the buffer handed in, written over when the frame fits it
         bool read = false;
         try {
             read = capture_->read(picture) && !picture.empty();

@@ -46,6 +46,9 @@ public:
 
     // The next frame that decodes, as the capture gives it, its time in
     // milliseconds and the frames lost right before it; false at the end.
+    // A `decoded` that holds a buffer of the frame's size and type is
+    // decoded into (no allocation, no page faults): hand in one nobody else
+    // holds, or an empty one.
     bool Next(cv::Mat& decoded, double& timestampMs, std::optional<DamagedGap>& gap);
 
 private:

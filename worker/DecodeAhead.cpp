@@ -1,9 +1,17 @@
 #include "worker/DecodeAhead.h"
 
+#include <atomic>
+
 #include "worker/DamageSkippingReader.h"
 #include "worker/FrameSource.h"
 
 namespace kalvero {
+
+namespace {
+std::atomic<long long> buffersMade{0};
+}  // namespace
+
+long long DecodeAhead::BuffersMade() { return buffersMade.load(); }
 
 DecodeAhead::DecodeAhead(DamageSkippingReader& reader) : reader_(reader), thread_([this] { Decode(); }) {}
 
@@ -16,12 +24,48 @@ DecodeAhead::~DecodeAhead() {
     thread_.join();
 }
 
+cv::Mat DecodeAhead::FreeBuffer() {
+    for (const cv::Mat& buffer : buffers_) {
+        // Held by the pool alone: every frame decoded into it was let go.
+        // (The count only falls while the pool holds it: nobody else can
+        // take a new reference.)
+        if (__atomic_load_n(&buffer.u->refcount, __ATOMIC_ACQUIRE) == 1) return buffer;
+    }
+    return cv::Mat();
+}
+
+void DecodeAhead::Keep(const cv::Mat& decoded) {
+    if (decoded.u == nullptr || decoded.data != decoded.datastart) return;
+    for (cv::Mat& buffer : buffers_) {
+        if (buffer.u == decoded.u) return;
+    }
+    if (buffers_.size() < kBuffers) {
+        buffers_.push_back(decoded);
+        return;
+    }
+    // A full pool: a free buffer makes room (one of a size the video no
+    // longer has, after a change of resolution).
+    for (cv::Mat& buffer : buffers_) {
+        if (__atomic_load_n(&buffer.u->refcount, __ATOMIC_ACQUIRE) == 1) {
+            buffer = decoded;
+            return;
+        }
+    }
+}
+
 void DecodeAhead::Decode() {
     for (;;) {
-        cv::Mat decoded;  // a new buffer each time: frames handed out are never written again
+        // A buffer no frame handed out uses any more, or a new one: frames
+        // handed out are never written again.
+        cv::Mat given = FreeBuffer();
+        cv::Mat decoded = given;
         Decoded next;
         const bool read = reader_.Next(decoded, next.timestampMs, next.gap);
+        if (read && decoded.u != given.u) ++buffersMade;
+        given.release();
+        if (read) Keep(decoded);
         next.frame = read ? ToBgr8(decoded) : cv::Mat();
+        decoded.release();
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return stopping_ || frames_.size() < kDepth; });
         if (stopping_) return;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -44,8 +45,19 @@ public:
     // (and `frame` empty) at the end.
     bool Next(cv::Mat& frame, double& timestampMs, std::optional<DamagedGap>& gap);
 
+    // Frame buffers decoded into again once every frame decoded into them
+    // was let go: a new buffer a frame costs an allocation and the page
+    // faults of its first writing (25 MB a 4K frame).
+    static constexpr std::size_t kBuffers = kDepth + 3;
+    // Frames decoded into a new buffer so far, by all decoders of the process.
+    static long long BuffersMade();
+
 private:
     void Decode();
+    // A buffer of the pool nobody else holds, or an empty one.
+    cv::Mat FreeBuffer();
+    // Takes the buffer just decoded into in the pool, when there is room.
+    void Keep(const cv::Mat& decoded);
 
     struct Decoded {
         cv::Mat frame;
@@ -56,6 +68,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Decoded> frames_;  // decoded, not yet taken
+    std::vector<cv::Mat> buffers_;  // the decoding thread's alone
     bool ended_ = false;     // the decoder read its last frame
     bool stopping_ = false;  // the destructor asks the decoder to stop
     std::thread thread_;     // last: started once the rest is in place

@@ -1,5 +1,6 @@
 // Decoding ahead: the same frames and times as reading one by one, in
-// order, and a source that is let go at any moment stops its decoder.
+// order, frame buffers decoded into again only when free, and a source that
+// is let go at any moment stops its decoder.
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "support/VideoFixtures.h"
+#include "worker/DecodeAhead.h"
 #include "worker/FrameSource.h"
 
 namespace kalvero::testing {
@@ -49,6 +51,45 @@ TEST(DecodeAhead, GivesTheFramesAndTimesOfReadingOneByOne) {
     // otherwise) and their times grow.
     EXPECT_GT(cv::norm(plain.frames[0], plain.frames[1], cv::NORM_INF), 0.0);
     EXPECT_GT(ahead.timestamps.back(), ahead.timestamps.front());
+}
+
+// Frame buffers are decoded into again, but only once nobody holds a frame
+// in them: a frame kept (not copied) stays as it was decoded, and a run that
+// lets each frame go makes a handful of buffers, not one a frame.
+TEST(DecodeAhead, DecodesIntoBuffersAgainOnlyOnceTheirFramesAreLetGo) {
+    TestVideo video(PlainFrames(cv::Size(96, 64), 17));
+    ASSERT_TRUE(video.written);
+    const Played plain = PlayAll(video.path(), false);
+    ASSERT_EQ(plain.frames.size(), 17u);
+
+    std::vector<cv::Mat> kept;
+    {
+        FrameSource source;
+        ASSERT_TRUE(source.openDecodingAhead(video.path()));
+        cv::Mat frame;
+        while (source.read(frame)) kept.push_back(frame);  // shared, not copied
+    }
+    ASSERT_EQ(kept.size(), plain.frames.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(cv::norm(kept[i], plain.frames[i], cv::NORM_INF), 0.0) << "frame " << i + 1;
+    }
+
+    const long long madeBefore = DecodeAhead::BuffersMade();
+    int frames = 0;
+    {
+        FrameSource source;
+        ASSERT_TRUE(source.openDecodingAhead(video.path()));
+        cv::Mat frame;
+        while (source.read(frame)) {
+            EXPECT_EQ(cv::norm(frame, plain.frames[static_cast<std::size_t>(frames)], cv::NORM_INF), 0.0)
+                << "frame " << frames + 1;
+            ++frames;
+        }
+    }
+    EXPECT_EQ(frames, 17);
+    const long long made = DecodeAhead::BuffersMade() - madeBefore;
+    EXPECT_GE(made, 1);
+    EXPECT_LE(made, static_cast<long long>(DecodeAhead::kBuffers));
 }
 
 TEST(DecodeAhead, LettingGoAtAnyMomentStopsTheDecoder) {
