@@ -176,7 +176,7 @@ std::string RunOnServer(int port, const std::string& sql) {
         return reason;
     }
     PGresult* result = PQexec(connection, sql.c_str());
-    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
     const std::string reason = done ? "" : PQerrorMessage(connection);
     PQclear(result);
     PQfinish(connection);
