@@ -11,9 +11,12 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -98,10 +101,16 @@ void RemoveOrphanedServers() {
 
 TemporaryPostgres& TemporaryPostgres::Shared() {
     static TemporaryPostgres server;
+    static const bool ready = [] {
+#ifdef KALVERO_TEST_POSTGRES_FILE
+        if (server.UseServerOfTestRun(KALVERO_TEST_POSTGRES_FILE)) return true;
+#endif
+        server.Start();
+        return true;
+    }();
+    (void)ready;
     return server;
 }
-
-TemporaryPostgres::TemporaryPostgres() { Start(); }
 
 void TemporaryPostgres::Start() {
     namespace fs = std::filesystem;
@@ -137,11 +146,12 @@ void TemporaryPostgres::Start() {
     // another. The server does not sync its files (fsync=off): the tests
     // kill the store's process, never the server's, and what the server
     // has acknowledged survives that without a sync; its own crash safety
-    // is PostgreSQL's to test.
+    // is PostgreSQL's to test. Room for the connections of several test
+    // processes at once when one server serves a whole CTest run.
     for (int attempt = 0; attempt < 3 && !running_; ++attempt) {
         port_ = FreeLocalPort();
         const std::string options = "-c listen_addresses=127.0.0.1 -p " + std::to_string(port_) +
-                                    " -c unix_socket_directories=" + folder_ + " -c fsync=off";
+                                    " -c unix_socket_directories=" + folder_ + " -c fsync=off -c max_connections=200";
         running_ = RunProgram({std::string(kBinaries) + "/pg_ctl", "-D", data, "-o", options, "-l",
                                folder_ + "/server.log", "-w", "-t", "60", "start"},
                               log) == 0;
@@ -149,26 +159,125 @@ void TemporaryPostgres::Start() {
     if (!running_) whyNot_ = "pg_ctl could not start PostgreSQL: " + FileText(log) + FileText(folder_ + "/server.log");
 }
 
-std::string TemporaryPostgres::NewDatabase() {
-    const std::string name = "kalvero_test_" + std::to_string(getpid()) + "_" + std::to_string(++databases_);
-    const std::string server = "postgresql://kalvero:" + std::string(kPassword) + "@127.0.0.1:" +
-                               std::to_string(port_) + "/";
-    PGconn* connection = PQconnectdb((server + "postgres").c_str());
+namespace {
+
+std::string ServerAddress(int port) {
+    return "postgresql://kalvero:" + std::string(TemporaryPostgres::kPassword) + "@127.0.0.1:" +
+           std::to_string(port) + "/";
+}
+
+// Runs `sql` on the server's maintenance database; an empty string when it
+// went through, else what went wrong.
+std::string RunOnServer(int port, const std::string& sql) {
+    PGconn* connection = PQconnectdb((ServerAddress(port) + "postgres").c_str());
     if (PQstatus(connection) != CONNECTION_OK) {
-        const std::string reason = PQerrorMessage(connection);
+        const std::string reason = "cannot reach the temporary PostgreSQL: " + std::string(PQerrorMessage(connection));
         PQfinish(connection);
-        throw std::runtime_error("cannot reach the temporary PostgreSQL: " + reason);
+        return reason;
     }
-    PGresult* result = PQexec(connection, ("CREATE DATABASE " + name).c_str());
-    const bool made = PQresultStatus(result) == PGRES_COMMAND_OK;
-    const std::string reason = PQerrorMessage(connection);
+    PGresult* result = PQexec(connection, sql.c_str());
+    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+    const std::string reason = done ? "" : PQerrorMessage(connection);
     PQclear(result);
     PQfinish(connection);
-    if (!made) throw std::runtime_error("cannot create a database in the temporary PostgreSQL: " + reason);
-    return server + name;
+    return reason;
+}
+
+// The first line of the server's postmaster.pid: the server's process.
+pid_t ServerProcess(const std::string& data) {
+    return static_cast<pid_t>(std::atoi(FileText(data + "/postmaster.pid").c_str()));
+}
+
+}  // namespace
+
+std::string TemporaryPostgres::NewDatabase() {
+    // The process and a random part: test processes of one run share the
+    // server, and a process id can come back within a run.
+    std::random_device random;
+    const std::string name = "kalvero_test_" + std::to_string(getpid()) + "_" + std::to_string(++databases_) + "_" +
+                             std::to_string(random() % 1000000);
+    const std::string reason = RunOnServer(port_, "CREATE DATABASE " + name);
+    if (!reason.empty()) throw std::runtime_error("cannot create a database in the temporary PostgreSQL: " + reason);
+    if (!ownsServer_) made_.push_back(name);
+    return ServerAddress(port_) + name;
+}
+
+// The file the fixture writes: "running <port> <folder>" while its server
+// runs, or "unavailable" and the reason on the lines after it.
+bool TemporaryPostgres::UseServerOfTestRun(const std::string& file) {
+    std::istringstream text(FileText(file));
+    std::string state;
+    text >> state;
+    if (state == "unavailable") {
+        std::getline(text, whyNot_);
+        whyNot_.assign(std::istreambuf_iterator<char>(text), std::istreambuf_iterator<char>());
+        ownsServer_ = false;
+        return true;
+    }
+    int port = 0;
+    if (state != "running" || !(text >> port)) return false;
+    // A file left by a run that was cut short names a server long gone.
+    if (!RunOnServer(port, "SELECT 1").empty()) return false;
+    port_ = port;
+    running_ = true;
+    ownsServer_ = false;
+    return true;
+}
+
+int TemporaryPostgres::StartForTestRun(const std::string& file) {
+    StopForTestRun(file);  // one left by a run that was cut short
+    TemporaryPostgres server;
+    server.Start();
+    std::ofstream out(file + ".new");
+    if (server.running_) {
+        // The folder is the server's for as long as the server lives: other
+        // test processes' sweeps (RemoveOrphanedServers) leave it alone.
+        std::ofstream(server.folder_ + "/owner") << ServerProcess(server.folder_ + "/data") << "\n";
+        out << "running " << server.port_ << " " << server.folder_ << "\n";
+    } else {
+        // The tests skip with the reason, as they would on their own.
+        out << "unavailable\n" << server.whyNot_;
+    }
+    out.close();
+    if (!out || std::rename((file + ".new").c_str(), file.c_str()) != 0) {
+        std::fprintf(stderr, "kalvero-test-postgres: cannot write %s\n", file.c_str());
+        return 1;
+    }
+    if (server.running_) {
+        std::printf("PostgreSQL for this test run on port %d\n", server.port_);
+    } else {
+        std::printf("no PostgreSQL for this test run: %s\n", server.whyNot_.c_str());
+    }
+    // It runs on after this process: the last step stops it.
+    server.running_ = false;
+    server.folder_.clear();
+    return 0;
+}
+
+int TemporaryPostgres::StopForTestRun(const std::string& file) {
+    std::istringstream text(FileText(file));
+    std::string state;
+    int port = 0;
+    std::string folder;
+    text >> state >> port >> folder;
+    if (state == "running" && folder.rfind("/tmp/kalvero-postgres-", 0) == 0) {
+        if (std::filesystem::exists(folder + "/data/postmaster.pid")) {
+            RunProgram({std::string(kBinaries) + "/pg_ctl", "-D", folder + "/data", "-m", "immediate", "-w", "stop"},
+                       "/dev/null");
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::remove(file.c_str());
+    return 0;
 }
 
 TemporaryPostgres::~TemporaryPostgres() {
+    if (running_ && !ownsServer_) {
+        // The run's server goes on: what this process made there goes.
+        for (const std::string& name : made_) RunOnServer(port_, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+        return;
+    }
     if (running_) {
         RunProgram({std::string(kBinaries) + "/pg_ctl", "-D", folder_ + "/data", "-m", "immediate", "-w", "stop"},
                    "/dev/null");
