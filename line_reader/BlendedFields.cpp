@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "line_reader/GreyImage.h"
+
 namespace kalvero {
 
 namespace {
@@ -28,13 +30,6 @@ constexpr int kPeakFlank = 3;
 // The Wiener term: how much of a frequency the mean of the two pictures
 // nearly cancels is given back (0 would divide by zero there).
 constexpr double kWienerNoise = 0.05;
-
-cv::Mat Grey(const cv::Mat& image) {
-    if (image.channels() == 1) return image;
-    cv::Mat grey;
-    cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
-    return grey;
-}
 
 bool Readable(const cv::Mat& image) {
     return !image.empty() && image.dims == 2 && (image.type() == CV_8UC1 || image.type() == CV_8UC3);
@@ -87,7 +82,7 @@ BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image) {
     // Rows averaged in pairs: the shift is along them, and half the rows
     // halve the cost.
     cv::Mat pairs;
-    cv::resize(Grey(work), pairs, cv::Size(work.cols, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
+    cv::resize(GreyImage(work), pairs, cv::Size(work.cols, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
     work = pairs;
     const double rowScale = 2.0 * scale;
     const int maxShift = work.cols / kMaxShiftDivisor;
@@ -123,7 +118,7 @@ BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image) {
 
 cv::Mat SeparateBlendedFields(const cv::Mat& image, double shift) {
     if (!Readable(image)) return cv::Mat();
-    const cv::Mat grey = Grey(image);
+    const cv::Mat grey = GreyImage(image);
     if (!(std::abs(shift) >= 1.0)) return grey.clone();
     // Rows padded by their edge pixels beyond the longest reach of the
     // shift, so that the deconvolution wraps round only through ground.

@@ -7,6 +7,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "line_reader/GreyImage.h"
+
 namespace kalvero {
 
 namespace {
@@ -19,13 +21,6 @@ constexpr double kStretchTail = 0.02;
 // Downscaling by more than this factor first averages blocks of pixels
 // (INTER_AREA), so that the bilinear warp does not alias thin strokes.
 constexpr double kAreaScaleFrom = 1.25;
-
-cv::Mat ToGrey(const cv::Mat& image) {
-    if (image.channels() == 1) return image;
-    cv::Mat grey;
-    cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
-    return grey;
-}
 
 void StretchContrast(cv::Mat& line) {
     std::array<int, 256> histogram{};
@@ -81,7 +76,7 @@ cv::Mat NormaliseLine(const cv::Mat& image, const LineBox& box) {
     const cv::Rect wanted(x0, y0, x1 - x0, y1 - y0);
     const cv::Rect inside = wanted & cv::Rect(0, 0, image.cols, image.rows);
     if (inside.empty()) return cv::Mat();
-    cv::Mat region = ToGrey(image(inside));
+    cv::Mat region = GreyImage(image(inside));
     if (inside != wanted) {
         cv::Mat padded;
         cv::copyMakeBorder(region, padded, inside.y - y0, y1 - inside.y - inside.height, inside.x - x0,
