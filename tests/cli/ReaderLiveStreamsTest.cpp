@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "ReaderProcess.h"
+#include "support/LocalPort.h"
 
 extern char** environ;
 
@@ -40,10 +41,6 @@ double SecondsSince(Clock::time_point start) {
 }
 
 void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
-// A port for this test process, away from other processes' tests and
-// from ReaderStreamTest's.
-int Port(int offset) { return 40000 + static_cast<int>(getpid() % 20000) + offset; }
 
 // A program started with its standard output and error in files.
 class Process {
@@ -125,8 +122,8 @@ std::unique_ptr<Process> Serve(const std::string& video, const std::string& addr
     return std::make_unique<Process>("ffmpeg", args, Base("ffmpeg"));
 }
 
-std::string Address(int offset, const std::string& name) {
-    return "http://127.0.0.1:" + std::to_string(Port(offset)) + "/" + name + ".ts";
+std::string Address(int port, const std::string& name) {
+    return "http://127.0.0.1:" + std::to_string(port) + "/" + name + ".ts";
 }
 
 // A carriage entering and leaving a 320x240 view in four seconds: looped,
@@ -158,7 +155,8 @@ double NumberAfter(const std::string& text, const std::string& key) {
 TEST(ReaderLiveStreams, TwoStreamsReadTogetherWriteEachPassWithinTwoSecondsOfItsEnd) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = PassingVideo();
-    const std::vector<std::string> addresses = {Address(0, "east"), Address(1, "west")};
+    const std::vector<int> ports = UnusedLocalPorts(2);
+    const std::vector<std::string> addresses = {Address(ports[0], "east"), Address(ports[1], "west")};
     // A sanitizer build reads two streams at a few frames a second, fewer
     // while other tests run beside it: at real time it may see a carriage
     // on too few frames to confirm it. There the streams are sent at a
@@ -219,7 +217,7 @@ TEST(ReaderLiveStreams, TwoStreamsReadTogetherWriteEachPassWithinTwoSecondsOfIts
 TEST(ReaderLiveStreams, AStreamDoesNotHoldBackTheFilesAfterIt) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = PassingVideo();
-    const std::string address = Address(5, "first");
+    const std::string address = Address(UnusedLocalPort(), "first");
     auto server = Serve(video, address);
     Sleep(0.5);
     const std::string passes = ScratchDir() + "/stream-then-file.jsonl";
@@ -238,7 +236,7 @@ TEST(ReaderLiveStreams, AStreamDoesNotHoldBackTheFilesAfterIt) {
 TEST(ReaderLiveStreams, AStreamDownAtTheStartIsReadOnceItComesUp) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = PassingVideo();
-    const std::string address = Address(2, "late");
+    const std::string address = Address(UnusedLocalPort(), "late");
     auto reader = Read({address, "--json", "--reconnect-max", "20", "--digit-height", "20"});
     Sleep(2.5);
     ASSERT_FALSE(reader->Ended()) << reader->Err();
@@ -267,7 +265,7 @@ TEST(ReaderLiveStreams, AStreamFasterThanRecognitionIsSkippedThroughAndTheSkipsC
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     SampleOptions sample = SmallSample(cv::Size(640, 360), 500, 29);
     const std::string video = SampleFile("fast.avi", sample);
-    const std::string address = Address(3, "fast");
+    const std::string address = Address(UnusedLocalPort(), "fast");
     auto server = Serve(video, address, false, false);
     Sleep(0.5);
     auto reader = Read({address, "--json", "--verbose", "--reconnect-max", "0"});
@@ -304,7 +302,7 @@ TEST(ReaderLiveStreams, AStreamFasterThanRecognitionIsSkippedThroughAndTheSkipsC
 TEST(ReaderLiveStreams, AZoneTheStreamClipsIsSaidOnce) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = PassingVideo();
-    const std::string address = Address(4, "zone");
+    const std::string address = Address(UnusedLocalPort(), "zone");
     auto server = Serve(video, address);
     Sleep(0.5);
     const ProcessResult r = InterruptReaderProcess(

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -90,7 +91,7 @@ int Wait(pid_t pid) {
 }
 
 int Counter() {
-    static int next = 0;
+    static std::atomic<int> next{0};
     return ++next;
 }
 
@@ -114,15 +115,29 @@ std::string ReaderExecutable() {
     return (self.parent_path().parent_path() / "kalvero-read").string();
 }
 
-ProcessResult RunReaderProcess(const std::vector<std::string>& args) {
-    const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
-    const pid_t pid = Spawn(ReaderExecutable(), args, base + ".out", base + ".err");
+RunningReader::RunningReader(const std::vector<std::string>& args)
+    : base_(ScratchDir() + "/run" + std::to_string(Counter())),
+      pid_(Spawn(ReaderExecutable(), args, base_ + ".out", base_ + ".err")) {}
+
+RunningReader::~RunningReader() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        testing_cli::Wait(pid_);
+    }
+}
+
+std::string RunningReader::OutSoFar() const { return ReadFile(base_ + ".out"); }
+
+ProcessResult RunningReader::Wait() {
     ProcessResult result;
-    result.status = Wait(pid);
-    result.out = ReadFile(base + ".out");
-    result.err = ReadFile(base + ".err");
+    result.status = testing_cli::Wait(pid_);
+    pid_ = -1;
+    result.out = ReadFile(base_ + ".out");
+    result.err = ReadFile(base_ + ".err");
     return result;
 }
+
+ProcessResult RunReaderProcess(const std::vector<std::string>& args) { return RunningReader(args).Wait(); }
 
 ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, BrokenOutput broken) {
     const std::string base = ScratchDir() + "/run" + std::to_string(Counter());

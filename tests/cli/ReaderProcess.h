@@ -31,6 +31,26 @@ std::string ReaderExecutable();
 // standard input from /dev/null, and waits for it.
 ProcessResult RunReaderProcess(const std::vector<std::string>& args);
 
+// kalvero-read started with `args` (standard input from /dev/null), its
+// output gathered in files that can be read while it runs. One still
+// running when the object goes is killed and waited for.
+class RunningReader {
+public:
+    explicit RunningReader(const std::vector<std::string>& args);
+    ~RunningReader();
+    RunningReader(const RunningReader&) = delete;
+    RunningReader& operator=(const RunningReader&) = delete;
+
+    // What it wrote to standard output so far.
+    std::string OutSoFar() const;
+    // Waits for its end: the status and all it wrote.
+    ProcessResult Wait();
+
+private:
+    std::string base_;
+    int pid_ = -1;
+};
+
 // Standard output that takes no text: /dev/full (every write fails with
 // ENOSPC) or a closed descriptor.
 // Standard output on a full device, closed, or a pipe nobody reads any more.

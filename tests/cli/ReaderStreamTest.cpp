@@ -19,6 +19,7 @@
 
 #include "ReaderProcess.h"
 #include "cli/TimeOfDay.h"
+#include "support/LocalPort.h"
 
 extern char** environ;
 
@@ -65,9 +66,6 @@ void Sleep(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-// A port for this test process, apart from other processes' tests.
-int Port(int offset) { return 20000 + static_cast<int>(getpid() % 20000) + offset; }
-
 std::string LiveVideo() {
     SampleOptions sample = SmallSample(cv::Size(320, 180), 250, 20);  // ten seconds at 25 frames a second
     return SampleFile("live.avi", sample);
@@ -96,17 +94,25 @@ void ExpectReadAcrossTheCut(const ProcessResult& r, int framesOfOneSending) {
 TEST(ReaderStream, AnHttpStreamCutMidRunIsReadAgainWhenItComesBack) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = LiveVideo();
-    const std::string address = "http://127.0.0.1:" + std::to_string(Port(0)) + "/live.ts";
+    const std::string address = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/live.ts";
     auto first = std::make_unique<StreamServer>(video, address, true);
     ASSERT_TRUE(first->Started());
     Sleep(0.5);
     const std::string passes = ScratchDir() + "/http-cut-passes.jsonl";
     std::remove(passes.c_str());
-    ProcessResult r;
-    std::thread reader([&] { r = RunReaderProcess({address, "--json", "--reconnect-max", "5",
-                                                   "--digit-height", "20", "--passes", passes}); });
-    Sleep(3.0);
-    first->Cut();  // the cut: about 60 frames sent
+    RunningReader reader({address, "--json", "--reconnect-max", "5", "--digit-height", "20", "--passes", passes});
+    // The cut comes after about 60 frames, and not before the number is
+    // confirmed (a reader slow to start, among many tests, may need more):
+    // a pass is open then.
+    const auto started = std::chrono::steady_clock::now();
+    bool confirmed = false;
+    while (std::chrono::steady_clock::now() - started < std::chrono::seconds(9) &&
+           (!confirmed || std::chrono::steady_clock::now() - started < std::chrono::seconds(3))) {
+        Sleep(0.05);
+        confirmed = reader.OutSoFar().find("\"confirmed\": \"52473063\"") != std::string::npos;
+    }
+    first->Cut();
+    ASSERT_TRUE(confirmed) << "not confirmed within 9 s of the first sending";
     // The pass the cut ended is written while the stream is away, not kept
     // open until it comes back (within 2 s: the reader tries again 0.5,
     // 1.5 and 3.5 s after the cut and gives up after 5).
@@ -116,7 +122,7 @@ TEST(ReaderStream, AnHttpStreamCutMidRunIsReadAgainWhenItComesBack) {
         writtenAway = static_cast<int>(Lines(ReadFile(passes)).size());
     }
     StreamServer second(video, address, true);
-    reader.join();
+    const ProcessResult r = reader.Wait();
     ExpectReadAcrossTheCut(r, 250);
     // More than the first sending could have given.
     EXPECT_GT(FramesIn(r.out), 120) << r.err;
@@ -132,7 +138,7 @@ TEST(ReaderStream, AnHttpStreamCutMidRunIsReadAgainWhenItComesBack) {
 TEST(ReaderStream, AUdpStreamSilentLongerThanTheTimeoutIsReadAgain) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = LiveVideo();
-    const std::string port = std::to_string(Port(1));
+    const std::string port = std::to_string(UnusedLocalPort(SOCK_DGRAM));
     const std::string send = "udp://127.0.0.1:" + port + "?pkt_size=1316";
     ProcessResult r;
     std::thread reader([&] {
@@ -165,7 +171,7 @@ TEST(ReaderStream, AUdpStreamSilentLongerThanTheTimeoutIsReadAgain) {
 TEST(ReaderStream, CtrlCEndsAStreamRunWithTheSummaryAndItsPasses) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     const std::string video = LiveVideo();
-    const std::string address = "http://127.0.0.1:" + std::to_string(Port(3)) + "/live.ts";
+    const std::string address = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/live.ts";
     StreamServer server(video, address, true);
     ASSERT_TRUE(server.Started());
     Sleep(0.5);
@@ -210,7 +216,7 @@ TEST(ReaderStream, CtrlCEndsAStreamRunWithTheSummaryAndItsPasses) {
 // --reconnect-max runs out, then named with status 3.
 TEST(ReaderStream, AnAddressNobodyAnswersIsTriedAgainThenNamed) {
     const auto start = std::chrono::steady_clock::now();
-    const std::string address = "http://127.0.0.1:" + std::to_string(Port(2)) + "/none.ts";
+    const std::string address = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/none.ts";
     const ProcessResult r = RunReaderProcess({address, "--reconnect-max", "3"});
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -9,6 +9,7 @@
 #include "StoreTestSupport.h"
 #include "TemporaryPostgres.h"
 #include "serve/PassStore.h"
+#include "support/LocalPort.h"
 
 namespace kalvero {
 namespace {
@@ -40,7 +41,7 @@ TEST_P(OpenBadStorage, FailsWithAClearMessageAndNoPassword) {
 }
 
 std::string NobodyListens(const std::string& scheme) {
-    return scheme + "://kalvero:" + kSecret + "@127.0.0.1:" + std::to_string(FreeLocalPort()) + "/yard";
+    return scheme + "://kalvero:" + kSecret + "@127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/yard";
 }
 
 const BadStorage kBadStorages[] = {
@@ -58,7 +59,7 @@ const BadStorage kBadStorages[] = {
     {"PostgresNobodyListens", [](const std::string&) { return NobodyListens("postgres"); }, "127.0.0.1"},
     {"PostgresPasswordInTheQuery",
      [](const std::string&) {
-         return "postgresql://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/yard?user=kalvero&password=" + kSecret;
+         return "postgresql://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/yard?user=kalvero&password=" + kSecret;
      },
      "PostgreSQL"},
     {"PostgresBadPort",

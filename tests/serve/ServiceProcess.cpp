@@ -93,6 +93,4 @@ std::unique_ptr<ServiceProcess> ServeOverHttp(const std::string& video, const st
     return std::make_unique<ServiceProcess>("ffmpeg", args, base);
 }
 
-int TestPort(int offset) { return 30000 + static_cast<int>(getpid() % 9000) * 3 + offset; }
-
 }  // namespace kalvero

@@ -49,7 +49,4 @@ bool HaveFfmpeg();
 std::unique_ptr<ServiceProcess> ServeOverHttp(const std::string& video, const std::string& address, bool loop,
                               const std::string& base);
 
-// A port for this test process and `offset` (0..2), away from other processes' tests.
-int TestPort(int offset);
-
 }  // namespace kalvero

@@ -20,6 +20,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "ServiceProcess.h"
+#include "support/LocalPort.h"
 #include "StoreTestSupport.h"
 #include "cli/TimeOfDay.h"
 #include "serve/PassStore.h"
@@ -153,7 +154,7 @@ TEST_F(ServiceRun, AStreamCameraConnectsAndStoresItsPassWhileTheServiceRuns) {
     // in real time and looped.
     const std::string video =
         Sample("passing.avi", "--scene enter-leave --frames 100 --size 320x240 --digit-height 20");
-    const std::string address = "http://127.0.0.1:" + std::to_string(TestPort(0)) + "/east.ts";
+    const std::string address = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/east.ts";
     const auto ffmpeg = ServeOverHttp(video, address, true, Path("ffmpeg"));
     ASSERT_TRUE(ffmpeg->Started());
     const std::string started = IsoUtc(std::chrono::system_clock::now());

@@ -17,12 +17,14 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include "ServiceProcess.h"
+#include "support/LocalPort.h"
 #include "StoreTestSupport.h"
 #include "WebhookReceiver.h"
 #include "serve/WebhookSignature.h"
@@ -50,7 +52,7 @@ TEST(ServiceWhole, APassIsStoredShownCorrectedAndDeliveredAcrossAKillWhileTheRec
     TemporaryFolder folder;
     const std::string dir = folder.path();
     ASSERT_TRUE(MakeSampleVideo(dir + "/archive.avi", "--frames 40"));
-    const int hookPort = TestPort(2);
+    const int hookPort = UnusedLocalPort();
     const std::string secret = "hmac-key";
     std::ofstream(dir + "/kalvero.yaml") << "storage: " << dir << "/passes.db\n"
                                          << "http:\n  listen: 127.0.0.1:0\n  token: yard-token\n"
@@ -137,13 +139,14 @@ TEST(ServiceWhole, TwoStreamsAndAFileWithAReceiverDownForTwentySecondsHaveEveryP
     // two looped streams.
     const std::string passing = dir + "/passing.avi";
     ASSERT_TRUE(MakeSampleVideo(passing, "--scene enter-leave --frames 100 --size 320x240 --digit-height 20"));
-    const std::string east = "http://127.0.0.1:" + std::to_string(TestPort(0)) + "/";
-    const std::string west = "http://127.0.0.1:" + std::to_string(TestPort(1)) + "/";
+    const std::vector<int> ports = UnusedLocalPorts(3);
+    const std::string east = "http://127.0.0.1:" + std::to_string(ports[0]) + "/";
+    const std::string west = "http://127.0.0.1:" + std::to_string(ports[1]) + "/";
     auto eastServer = ServeOverHttp(passing, east, true, dir + "/east");
     auto westServer = ServeOverHttp(passing, west, true, dir + "/west");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
-    const int hookPort = TestPort(2);
+    const int hookPort = ports[2];
     std::ofstream(dir + "/kalvero.yaml") << "storage: " << dir << "/passes.db\n"
                                          << "http:\n  listen: 127.0.0.1:0\n  token: yard-token\n"
                                          << "cameras:\n  - name: east\n    url: " << east << "\n"

@@ -1,11 +1,8 @@
 #include "TemporaryPostgres.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <libpq-fe.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +17,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <vector>
+
+#include "support/LocalPort.h"
 
 namespace kalvero {
 namespace {
@@ -55,26 +54,6 @@ int RunProgram(std::vector<std::string> argv, const std::string& log) {
     if (waitpid(child, &status, 0) != child) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-}  // namespace
-
-int FreeLocalPort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof(address);
-    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (probe >= 0) close(probe);
-        throw std::runtime_error("no free localhost port");
-    }
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
-namespace {
 
 // Stops and removes the servers of test processes that died without doing
 // so themselves (a crash, a kill): each folder names its process in
@@ -149,7 +128,7 @@ void TemporaryPostgres::Start() {
     // is PostgreSQL's to test. Room for the connections of several test
     // processes at once when one server serves a whole CTest run.
     for (int attempt = 0; attempt < 3 && !running_; ++attempt) {
-        port_ = FreeLocalPort();
+        port_ = UnusedLocalPort();
         const std::string options = "-c listen_addresses=127.0.0.1 -p " + std::to_string(port_) +
                                     " -c unix_socket_directories=" + folder_ + " -c fsync=off -c max_connections=200";
         running_ = RunProgram({std::string(kBinaries) + "/pg_ctl", "-D", data, "-o", options, "-l",

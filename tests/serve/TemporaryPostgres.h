@@ -59,7 +59,5 @@ private:
     std::vector<std::string> made_;  // databases made on a server not ours
 };
 
-// A localhost TCP port nobody listens on at the moment of the call.
-int FreeLocalPort();
 
 }  // namespace kalvero

@@ -1,8 +1,5 @@
 #pragma once
-#include <arpa/inet.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +11,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/LocalPort.h"
 
 namespace kalvero {
 
@@ -102,22 +101,6 @@ private:
     std::vector<Post> posts_;
     bool released_ = false;
 };
-
-// A localhost port nothing listens on (it was free a moment ago).
-inline int UnusedLocalPort() {
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    int port = -1;
-    if (::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    ::close(probe);
-    return port;
-}
 
 // Waits until `done()` holds or `limit` passed; whether it holds.
 inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
