@@ -1,5 +1,7 @@
 // The input runner: each input opened once whatever is written, and the
 // runner alone ending a run (a writer's failure, Ctrl-C).
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -28,9 +30,12 @@ std::vector<cv::Mat> CarriageFrames(int count) {
 // A folder of its own for one test's outputs.
 struct OutputFolder {
     OutputFolder() {
+        // A parameterised test's name holds a slash ("Name/0"): as it is,
+        // it would name a folder inside one that is never removed.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
         path = std::filesystem::temp_directory_path() /
-               ("kalvero-runner-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("kalvero-runner-" + std::to_string(::getpid()) + "-" + name);
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }

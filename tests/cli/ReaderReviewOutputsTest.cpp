@@ -181,7 +181,10 @@ TEST(ReaderReviewOutputs, TheReportRendersInARealBrowser) {
         {video, "--engine", "learned", "--zone", "0,110,640,80", "--report", report, "--crops", crops});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string shot = ScratchDir() + "/report.png";
-    const std::string command = "chromium --headless --no-sandbox --disable-gpu --hide-scrollbars "
+    // TMPDIR: Chromium leaves a folder there, which the scratch folder's
+    // removal takes with it.
+    const std::string command = "TMPDIR=" + ScratchDir() +
+                                " chromium --headless --no-sandbox --disable-gpu --hide-scrollbars "
                                 "--user-data-dir=" + ScratchDir() + "/chromium-profile "
                                 "--window-size=1400,500 --screenshot=" + shot + " file://" +
                                 report + " >/dev/null 2>&1";

@@ -124,7 +124,10 @@ TEST(HtmlReport, LongPathsWrapWithTheWholePathInATitleAndTimesOfDayShowWhenKnown
 // their order after the page's script ran; rows it hides are left out.
 std::vector<std::string> ShownNumbers(const std::string& address) {
     const std::string dom = ScratchDir() + "/dom.html";
-    const std::string command = "chromium --headless --no-sandbox --disable-gpu --user-data-dir=" + ScratchDir() +
+    // TMPDIR: Chromium leaves a folder there, which the scratch folder's
+    // removal takes with it.
+    const std::string command = "TMPDIR=" + ScratchDir() +
+                                " chromium --headless --no-sandbox --disable-gpu --user-data-dir=" + ScratchDir() +
                                 "/chromium-dom --dump-dom '" + address + "' > " + dom + " 2>/dev/null";
     std::vector<std::string> numbers;
     if (std::system(command.c_str()) != 0) {

@@ -14,7 +14,9 @@ pass.png, pass-plot.png and cameras.png into DIR. Exit status 0 when every check
 """
 import argparse
 import os
+import shutil
 import sys
+import tempfile
 import urllib.error
 import urllib.request
 
@@ -78,6 +80,16 @@ def search(driver, base, number="", camera=""):
 
 
 def main():
+    # Chromium leaves a folder in TMPDIR: one of this run's, removed at its end.
+    scratch = tempfile.mkdtemp(prefix="kalvero-page-test-")
+    os.environ["TMPDIR"] = scratch
+    try:
+        return checks()
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def checks():
     parser = argparse.ArgumentParser()
     parser.add_argument("--base", required=True)
     parser.add_argument("--token", required=True)
