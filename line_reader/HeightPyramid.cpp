@@ -61,11 +61,35 @@ std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range) {
     return levels;
 }
 
+std::vector<PyramidLevel> NearestPyramidLevels(double digitHeight, std::size_t count) {
+    std::vector<PyramidLevel> all = PyramidLevelsFor(DigitHeightRange{1, 1 << 20});
+    const auto off = [&](const PyramidLevel& level) {
+        return std::abs(std::log(level.workHeight / level.scale / std::max(1.0, digitHeight)));
+    };
+    std::vector<PyramidLevel> nearest = all;
+    std::stable_sort(nearest.begin(), nearest.end(),
+                     [&](const PyramidLevel& a, const PyramidLevel& b) { return off(a) < off(b); });
+    nearest.resize(std::min(count, nearest.size()));
+    // Back in the order of the heights they find.
+    std::vector<PyramidLevel> ordered;
+    for (const PyramidLevel& level : all) {
+        const bool kept = std::any_of(nearest.begin(), nearest.end(), [&](const PyramidLevel& n) {
+            return n.scale == level.scale && n.workHeight == level.workHeight;
+        });
+        if (kept) ordered.push_back(level);
+    }
+    return ordered;
+}
+
 std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines) {
+    return ProposeLinesAtLevels(image, PyramidLevelsFor(range), maxLines);
+}
+
+std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::vector<PyramidLevel>& levels,
+                                               int maxLines) {
     if (image.empty() || image.dims != 2 || (image.type() != CV_8UC1 && image.type() != CV_8UC3) || maxLines < 1) {
         return {};
     }
-    const std::vector<PyramidLevel> levels = PyramidLevelsFor(range);
     std::vector<LineProposal> proposals;
     // Every level is at half size or less: a colour image is made grey
     // only once halved, at a quarter of the cost.

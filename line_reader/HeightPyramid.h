@@ -45,4 +45,14 @@ std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
 // searched twice.
 std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines);
 
+// The same search over the `levels` given, in order of the heights they
+// find (largest scale first), as PyramidLevelsFor lists them.
+std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::vector<PyramidLevel>& levels,
+                                               int maxLines);
+
+// Of the levels PyramidLevelsFor can give, the `count` whose own heights
+// (workHeight / scale) are nearest to `digitHeight` by ratio (of two as
+// near, the one listed first), in the order PyramidLevelsFor lists them.
+std::vector<PyramidLevel> NearestPyramidLevels(double digitHeight, std::size_t count);
+
 }  // namespace kalvero

@@ -1,6 +1,7 @@
 #include "line_reader/ReadLines.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <opencv2/imgproc.hpp>
 
@@ -25,6 +26,8 @@ constexpr std::size_t kNumberLength = 8;
 // Boxes overlapping this much hold the same line: a glyph-search region
 // over a blob row, or two readings of which only one can be right.
 constexpr double kSameLineIou = 0.5;
+// Share of the smaller box inside the other that makes two readings one line.
+constexpr double kSameLineCover = 0.8;
 
 // Lines read from a band separated out of blended fields (the digits there
 // form one row, and every line read costs a forward pass), and the widest
@@ -37,6 +40,9 @@ constexpr int kBlendedWidth = 640;
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.
 constexpr int kMinDigitHeight = 4;
+// Levels of the every-height search also searched around a given height.
+constexpr std::size_t kHintLevels = 2;
+
 // A digit height beyond this many times the zone's larger side cannot be
 // in it (and keeps the arithmetic on it far from overflowing).
 constexpr int kMaxHeightPerSide = 2;
@@ -51,11 +57,21 @@ bool CanRead(const cv::Mat& zone, int digitHeight) {
 
 std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
                                     const LineReaderSettings& settings) {
-    // A known height is looked for in one pass around it; an unknown one
-    // over every height the engine reads.
-    std::vector<LineProposal> proposals =
-        settings.digitHeight > 0 ? ProposeLines(grey, settings.digitHeight, settings.maxLines)
-                                 : ProposeLinesOverHeights(zone, DigitHeightRange{}, settings.maxLines);
+    // An unknown height is looked for over every height the engine reads.
+    // A known one is looked for around it, and also over the levels of
+    // that search near it: a hint is a person's estimate, and the halved,
+    // averaged levels find thin or faded digits the full-size search loses.
+    std::vector<LineProposal> proposals;
+    if (settings.digitHeight > 0) {
+        proposals = ProposeLines(grey, settings.digitHeight, settings.maxLines);
+        for (LineProposal& level :
+             ProposeLinesAtLevels(zone, NearestPyramidLevels(settings.digitHeight, kHintLevels), settings.maxLines)) {
+            proposals.push_back(std::move(level));
+        }
+        proposals = KeepBestProposals(std::move(proposals), settings.maxLines);
+    } else {
+        proposals = ProposeLinesOverHeights(zone, DigitHeightRange{}, settings.maxLines);
+    }
     if (!settings.useGlyphRegions || !settings.glyphRegions || settings.digitHeight <= 0) return proposals;
     // Regions of the glyph search that no blob row already covers, up to
     // maxLines more.
@@ -75,13 +91,18 @@ std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
 // Of readings with the same text and overlapping boxes, and of readings of
 // any text over the same line (boxes overlapping by more than
 // kSameLineIou: a number and the gaps between its digits, or two runs of
-// eight cut from one row), keeps the first best scored one.
+// eight cut from one row; or one box holding nearly all of the other, the
+// number's row read again in the wider crop of a coarser search), keeps
+// the first best scored one.
 void DropRepeatedReadings(std::vector<LineReading>& readings) {
     std::vector<LineReading> kept;
     for (LineReading& reading : readings) {
         auto same = std::find_if(kept.begin(), kept.end(), [&](const LineReading& other) {
-            const bool overlap = !(other.box & reading.box).empty();
-            return overlap && (other.text == reading.text || BoxIou(other.box, reading.box) > kSameLineIou);
+            const double overlap = (other.box & reading.box).area();
+            if (overlap <= 0.0) return false;
+            const double smaller = std::min(other.box.area(), reading.box.area());
+            return other.text == reading.text || BoxIou(other.box, reading.box) > kSameLineIou ||
+                   overlap >= kSameLineCover * smaller;
         });
         if (same == kept.end()) {
             kept.push_back(std::move(reading));

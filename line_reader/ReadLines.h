@@ -21,8 +21,10 @@ struct LineReading {
 };
 
 // Reads the 8-digit numbers of a zone with the learned engine: proposes
-// lines of digits (ProposeLines around settings.digitHeight when it is
-// given, ProposeLinesOverHeights from 10 to 250 pixels when it is 0; and
+// lines of digits (when settings.digitHeight is given, ProposeLines around
+// it together with the levels of ProposeLinesOverHeights that find
+// heights within a factor 1.25 of it, best ranked first; when it is 0,
+// ProposeLinesOverHeights from 10 to 250 pixels; and
 // the regions of settings.glyphRegions when settings.useGlyphRegions is
 // set and a height is given), keeps the best settings.maxLines,
 // straightens each with NormaliseLine, paints over thin lines crossing it
@@ -32,8 +34,8 @@ struct LineReading {
 // when settings.requireCheckDigit is set), and of those not one that is a longer row
 // read over the same place (covering half its box) with digits left out
 // (the nine digits "283072811" read as "28372811" in a wider crop); of readings with the same text whose boxes
-// overlap, or of any text whose boxes overlap by more than half (IoU), the
-// best scored is kept. Best score first (stable). A zone that may be two
+// overlap, or of any text whose boxes overlap by more than half (IoU) or
+// of which one box holds 80 % of the other, the best scored is kept. Best score first (stable). A zone that may be two
 // interlaced fields (MayBeInterlaced) is read again from its first field
 // (FirstField), and the reading whose best scores higher is kept. A zone
 // that still gives no reading may hold two fields blended side by side

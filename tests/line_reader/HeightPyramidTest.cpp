@@ -54,6 +54,30 @@ TEST(PyramidLevelsFor, EveryHeightLiesWellInsideSomeBand) {
     }
 }
 
+// A given height is also searched at the two levels whose own heights
+// are nearest it by ratio, in the order of the heights they find.
+TEST(NearestPyramidLevels, TheLevelsNearestTheHeightInSearchOrder) {
+    const auto own = [](const PyramidLevel& level) { return level.workHeight / level.scale; };
+    // Own heights 16, 32, 44, 64, 88, 128, ...
+    const std::vector<PyramidLevel> at29 = NearestPyramidLevels(29, 2);
+    ASSERT_EQ(at29.size(), 2u);
+    EXPECT_DOUBLE_EQ(own(at29[0]), 32.0);
+    EXPECT_DOUBLE_EQ(own(at29[1]), 44.0);
+    const std::vector<PyramidLevel> at22 = NearestPyramidLevels(22, 2);
+    ASSERT_EQ(at22.size(), 2u);
+    EXPECT_DOUBLE_EQ(own(at22[0]), 16.0);
+    EXPECT_DOUBLE_EQ(own(at22[1]), 32.0);
+    const std::vector<PyramidLevel> at250 = NearestPyramidLevels(250, 1);
+    ASSERT_EQ(at250.size(), 1u);
+    EXPECT_DOUBLE_EQ(own(at250[0]), 256.0);
+    // Asked for more than there are: all, in search order.
+    const std::vector<PyramidLevel> all = PyramidLevelsFor(DigitHeightRange{1, 1 << 20});
+    const std::vector<PyramidLevel> many = NearestPyramidLevels(40, 100);
+    ASSERT_EQ(many.size(), all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) EXPECT_DOUBLE_EQ(own(many[i]), own(all[i]));
+    EXPECT_TRUE(NearestPyramidLevels(40, 0).empty());
+}
+
 struct RangeCase {
     DigitHeightRange range;
     std::size_t levels;

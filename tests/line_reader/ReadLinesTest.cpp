@@ -8,6 +8,7 @@
 #include "DrawnLines.h"
 #include "line_reader/LineProposals.h"
 #include "line_reader/ReadLines.h"
+#include "tools/NumberPainter.h"
 
 namespace kalvero {
 namespace {
@@ -103,6 +104,24 @@ TEST_P(OffDigitHeight, ReadsWithAnOffDigitHeightAndAGreyZone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadLinesTest, OffDigitHeight, ::testing::Values(21, 29, 37));
+
+// A given height is also searched at coarser levels, whose wider crop of
+// the same row can read as other digits with a low score: the number is
+// read once, and that echo over it is not.
+TEST_F(ReadLinesTest, ANumberIsReadOnceAndNotAgainFromAWiderCropOfItsRow) {
+    for (const cv::Size size : {cv::Size(390, 90), cv::Size(640, 360)}) {
+        PanelStyle panel;
+        panel.number = "52473068";
+        panel.digitHeight = 29;
+        panel.gapFraction = 0.25;
+        panel.lightDigits = true;
+        panel.noiseSigma = 3.0;
+        const cv::Mat zone = MakeNumberPanel(size, cv::Point(size.width / 2 - 90, size.height / 2 - 16), panel);
+        const std::vector<LineReading> readings = Read(zone);
+        ASSERT_EQ(readings.size(), 1u) << size << ": " << (readings.size() > 1 ? readings[1].text : "");
+        EXPECT_EQ(readings[0].text, "52473068");
+    }
+}
 
 TEST_F(ReadLinesTest, NoReadingWithoutEightDigits) {
     DrawnLineStyle blank;
