@@ -35,9 +35,7 @@ CropConditions RandomCropConditions(cv::RNG& rng) {
         c.night = light < 0.15;
         c.infrared = light >= 0.15 && light < 0.27;
         if (Chance(rng, 0.12)) {
-            // Half a frame's travel: up to about half a digit height for a
-            // train crossing the view in a second or two.
-            c.interlaceShift = rng.uniform(0.04, 0.55) * (Chance(rng, 0.5) ? -1.0 : 1.0);
+            c.interlaceShift = rng.uniform(0.04, 0.2) * (Chance(rng, 0.5) ? -1.0 : 1.0);
         }
         if (Chance(rng, 0.12)) {
             c.rollingShear = rng.uniform(0.03, 0.15) * (Chance(rng, 0.5) ? -1.0 : 1.0);
@@ -53,11 +51,11 @@ CropConditions RandomCropConditions(cv::RNG& rng) {
         c.rain = weather < 0.1;
         c.snow = weather >= 0.1 && weather < 0.18;
         c.haze = rng.uniform(0.1, 0.3);
-        c.dirt = Chance(rng, 0.2);
-        c.graffiti = Chance(rng, 0.15);
+        c.dirt = Chance(rng, 0.15);
+        c.graffiti = Chance(rng, 0.12);
         // Faded paint in the dark or in infrared leaves a few grey levels
         // under heavy noise, which nobody reads: never together.
-        if (Chance(rng, 0.2) && !c.night && !c.infrared) {
+        if (Chance(rng, 0.15) && !c.night && !c.infrared) {
             c.fadedContrast = rng.uniform(15.0, 30.0);
         } else {
             c.fadedContrast = 0.0;
