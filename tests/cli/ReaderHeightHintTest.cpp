@@ -2,7 +2,6 @@
 // hint, and numbers the search at that height alone lost (thin drawn
 // digits, a number darker than its ground beside a second carriage) are
 // read by the halved levels of the every-height search near it.
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,21 +14,6 @@ namespace kalvero {
 namespace {
 
 using namespace testing_cli;
-
-// The numbers the reader's summary lists as confirmed.
-std::vector<std::string> ConfirmedNumbers(const std::string& out) {
-    std::vector<std::string> numbers;
-    std::istringstream lines(out);
-    const std::regex confirmed("  ([0-9]+)  confirmed in frames .*");
-    bool inConfirmed = false;
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch m;
-        if (line.rfind("Summary:", 0) == 0) inConfirmed = true;
-        if (line.rfind("Best readings never confirmed", 0) == 0) inConfirmed = false;
-        if (inConfirmed && std::regex_match(line, m, confirmed)) numbers.push_back(m[1]);
-    }
-    return numbers;
-}
 
 struct HintCase {
     const char* name;

@@ -50,15 +50,11 @@ Outcome ReadWithNoOptions(const std::string& video) {
     const ProcessResult r = RunReaderProcess({video});
     EXPECT_EQ(r.status, 0) << r.err;
     Outcome outcome;
+    outcome.confirmed = ConfirmedNumbers(r.out);
     std::istringstream lines(r.out);
-    const std::regex confirmed("  ([0-9]+)  confirmed in frames .*");
     const std::regex passes("Carriage passes: ([0-9]+)");
-    bool inConfirmed = false;
     for (std::string line; std::getline(lines, line);) {
         std::smatch m;
-        if (line.rfind("Summary:", 0) == 0) inConfirmed = true;
-        if (line.rfind("Best readings never confirmed", 0) == 0) inConfirmed = false;
-        if (inConfirmed && std::regex_match(line, m, confirmed)) outcome.confirmed.push_back(m[1]);
         if (std::regex_match(line, m, passes)) outcome.passes = std::stoi(m[1]);
     }
     return outcome;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -138,6 +139,20 @@ ProcessResult RunningReader::Wait() {
 }
 
 ProcessResult RunReaderProcess(const std::vector<std::string>& args) { return RunningReader(args).Wait(); }
+
+std::vector<std::string> ConfirmedNumbers(const std::string& out) {
+    std::vector<std::string> numbers;
+    std::istringstream lines(out);
+    const std::regex confirmed("  ([0-9]+)  confirmed in frames .*");
+    bool inConfirmed = false;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (line.rfind("Summary:", 0) == 0) inConfirmed = true;
+        if (line.rfind("Best readings never confirmed", 0) == 0) inConfirmed = false;
+        if (inConfirmed && std::regex_match(line, m, confirmed)) numbers.push_back(m[1]);
+    }
+    return numbers;
+}
 
 ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, BrokenOutput broken) {
     const std::string base = ScratchDir() + "/run" + std::to_string(Counter());

@@ -76,6 +76,10 @@ SampleOptions SmallSample(cv::Size size, int frames, int digitHeight);
 // process and returns its path.
 std::string SampleFile(const std::string& name, const SampleOptions& sample);
 
+// The numbers the summary of kalvero-read's standard output `out` lists as
+// confirmed, in its order.
+std::vector<std::string> ConfirmedNumbers(const std::string& out);
+
 // The whole content of the file at `path` (empty when it cannot be read).
 std::string ReadFile(const std::string& path);
 
