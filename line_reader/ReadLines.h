@@ -22,8 +22,8 @@ struct LineReading {
 
 // Reads the 8-digit numbers of a zone with the learned engine: proposes
 // lines of digits (when settings.digitHeight is given, ProposeLines around
-// it together with the levels of ProposeLinesOverHeights that find
-// heights within a factor 1.25 of it, best ranked first; when it is 0,
+// it together with the two levels of the every-height search nearest it
+// (NearestPyramidLevels, ProposeLinesAtLevels), best ranked first; when it is 0,
 // ProposeLinesOverHeights from 10 to 250 pixels; and
 // the regions of settings.glyphRegions when settings.useGlyphRegions is
 // set and a height is given), keeps the best settings.maxLines,
