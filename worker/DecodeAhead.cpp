@@ -95,4 +95,15 @@ bool DecodeAhead::Next(cv::Mat& frame, double& timestampMs, std::optional<Damage
     return true;
 }
 
+bool DecodeAhead::Peek(cv::Mat& frame) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !frames_.empty() || ended_; });
+    if (frames_.empty()) {
+        frame.release();
+        return false;
+    }
+    frame = frames_.front().frame;
+    return true;
+}
+
 }  // namespace kalvero

@@ -45,6 +45,11 @@ public:
     // (and `frame` empty) at the end.
     bool Next(cv::Mat& frame, double& timestampMs, std::optional<DamagedGap>& gap);
 
+    // The frame Next will give, waiting for it if it is still being decoded,
+    // without taking it: its pixels are shared and must not be written. False
+    // (and `frame` empty) at the end.
+    bool Peek(cv::Mat& frame);
+
     // Frame buffers decoded into again once every frame decoded into them
     // was let go: a new buffer a frame costs an allocation and the page
     // faults of its first writing (25 MB a 4K frame).

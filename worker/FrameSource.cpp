@@ -285,6 +285,12 @@ bool FrameSource::read(cv::Mat& frame) {
     return !frame.empty();
 }
 
+bool FrameSource::peekNext(cv::Mat& frame) {
+    frame.release();
+    if (!putBack_.empty() || isStill_ || !ahead_) return false;
+    return ahead_->Peek(frame);
+}
+
 bool FrameSource::ReadNewest(cv::Mat& frame) {
     if (!yielded_) {
         // The thread that recognises a stream's frames yields the cores to

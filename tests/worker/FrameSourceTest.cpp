@@ -64,6 +64,50 @@ TEST(FrameSource, VideoFramesInOrderThenEnd) {
     EXPECT_FALSE(source.read(frame));
 }
 
+TEST(FrameSource, PeekingShowsTheFrameTheNextReadGivesOnlyWhenDecodingAhead) {
+    std::vector<cv::Mat> frames;
+    for (int i = 0; i < 3; ++i) frames.push_back(cv::Mat(48, 64, CV_8UC3, cv::Scalar(40 + 80 * i, 40 + 80 * i, 40 + 80 * i)));
+    TestVideo video(frames);
+    const auto grey = [](const cv::Mat& frame) { return static_cast<int>(cv::mean(frame)[0]); };
+
+    FrameSource ahead;
+    ASSERT_TRUE(ahead.openDecodingAhead(video.path()));
+    cv::Mat frame;
+    cv::Mat next;
+    ASSERT_TRUE(ahead.peekNext(next));
+    ASSERT_TRUE(ahead.peekNext(next));  // looking twice takes nothing
+    ASSERT_TRUE(ahead.read(frame));
+    EXPECT_EQ(frame.data, next.data);  // the very frame, not a copy
+    for (int i = 1; i < 3; ++i) {
+        ASSERT_TRUE(ahead.peekNext(next)) << i;
+        EXPECT_NEAR(grey(next), 40 + 80 * i, 6) << i;
+        ASSERT_TRUE(ahead.read(frame)) << i;
+        EXPECT_NEAR(grey(frame), 40 + 80 * i, 6) << i;
+    }
+    EXPECT_FALSE(ahead.peekNext(next));
+    EXPECT_TRUE(next.empty());
+    EXPECT_FALSE(ahead.read(frame));
+
+    // A frame put back is read again: what follows it is not the next.
+    FrameSource putBack;
+    ASSERT_TRUE(putBack.openDecodingAhead(video.path()));
+    ASSERT_TRUE(putBack.read(frame));
+    putBack.putBack(frame);
+    EXPECT_FALSE(putBack.peekNext(next));
+
+    // Read directly, the next frame is not decoded before it is asked for.
+    FrameSource direct;
+    ASSERT_TRUE(direct.open(video.path()));
+    EXPECT_FALSE(direct.peekNext(next));
+    ASSERT_TRUE(direct.read(frame));
+
+    TempFile still("png");
+    ASSERT_TRUE(cv::imwrite(still.path(), frames[0]));
+    FrameSource stillSource;
+    ASSERT_TRUE(stillSource.openDecodingAhead(still.path()));
+    EXPECT_FALSE(stillSource.peekNext(next));
+}
+
 // Writes `text` as the whole of the file at `path`; false when it cannot.
 bool WriteText(const std::string& path, const char* text) {
     FILE* file = std::fopen(path.c_str(), "wb");
