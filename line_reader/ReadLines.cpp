@@ -239,8 +239,12 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
 }
 
 std::vector<Reading> ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader) {
+    return ToReadings(ReadLineReadings(zone, settings, reader));
+}
+
+std::vector<Reading> ToReadings(const std::vector<LineReading>& lines) {
     std::vector<Reading> readings;
-    for (const LineReading& line : ReadLineReadings(zone, settings, reader)) {
+    for (const LineReading& line : lines) {
         Reading reading;
         reading.text = line.text;
         reading.box = line.box;

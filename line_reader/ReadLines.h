@@ -55,4 +55,7 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
 // score and the eight digit scores, engine Learned, in the same order.
 std::vector<Reading> ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader);
 
+// LineReadings in the form every consumer reads (see ReadLines).
+std::vector<Reading> ToReadings(const std::vector<LineReading>& lines);
+
 }  // namespace kalvero

@@ -29,6 +29,30 @@ public:
     // or height the engine cannot read gives no reading. Never throws for
     // bad input.
     virtual std::vector<Reading> Read(const cv::Mat& zone, int digitHeight) = 0;
+
+    // Whether ReadInSequence makes use of the next frame's zone when reading
+    // at this digit height (the run loop then looks ahead for it).
+    virtual bool ReadsAhead(int digitHeight) const {
+        (void)digitHeight;
+        return false;
+    }
+
+    // The readings of `zone`, frame `index` of a run, with `next` the zone of
+    // the frame after it cut from the same place (empty when not known):
+    // an engine may read a video's frames together. `aheadMs` is set to the
+    // milliseconds the call spent on the next frame's behalf. By default
+    // Read, with nothing ahead.
+    virtual std::vector<Reading> ReadInSequence(const cv::Mat& zone, long long index, const cv::Mat& next,
+                                                int digitHeight, double& aheadMs) {
+        (void)index;
+        (void)next;
+        aheadMs = 0.0;
+        return Read(zone, digitHeight);
+    }
+
+    // The frames read so far are no longer the ones before the next (a new
+    // zone or settings): ReadInSequence starts afresh.
+    virtual void ForgetSequence() {}
 };
 
 }  // namespace kalvero

@@ -172,6 +172,7 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
             std::string previousName;
             int frameNumber = 0;
             cv::Mat frame;
+            double carriedMs = 0.0;  // recognition of this frame done while reading the one before
 
             while (!stopRequest.load(std::memory_order_acquire)) {
                 waitWhilePaused();
@@ -199,6 +200,9 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 if (keepDecoded && decoded.data == frame.data) decoded = frame.clone();
 
                 if (changed) {
+                    // Frames read before are no guide to the next under new settings.
+                    reader->ForgetSequence();
+                    carriedMs = 0.0;
                     useEngine(plan);
                     checkDigitVote = CheckDigitVoteFor(plan, engine);
                     streaks = StreakConfirmation(plan.confirmStreak, checkDigitVote);
@@ -217,12 +221,27 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 const cv::Rect used = ClipRect(zone, frame.size());
                 const cv::Mat zoneView = used.empty() ? cv::Mat() : frame(used);
 
+                // An engine that reads frames together gets the next frame's
+                // zone, cut the same way, when the source has it at hand.
+                cv::Mat nextZone;
+                if (reader->ReadsAhead(plan.numberH) && !used.empty()) {
+                    cv::Mat next;
+                    if (source.peekNext(next)) {
+                        ScaleByZoom(next, plan.zoom);
+                        if (next.size() == frame.size()) nextZone = next(used);
+                    }
+                }
+
                 const auto t0 = Clock::now();
-                std::vector<Reading> readings = reader->Read(zoneView, plan.numberH);
+                double aheadMs = 0.0;
+                std::vector<Reading> readings =
+                    reader->ReadInSequence(zoneView, frameNumber, nextZone, plan.numberH, aheadMs);
                 const auto t1 = Clock::now();
-                const auto elapsedMs = static_cast<std::int32_t>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(t1 - t0).count());
-                const double preciseMs = std::chrono::duration<double, std::milli>(t1 - t0).count();
+                // Time spent on the next frame's behalf is its own.
+                const double preciseMs =
+                    std::max(0.0, std::chrono::duration<double, std::milli>(t1 - t0).count() - aheadMs) + carriedMs;
+                carriedMs = aheadMs;
+                const auto elapsedMs = static_cast<std::int32_t>(preciseMs);
                 const float seconds = static_cast<float>(elapsedMs) / 1000.0f;
 
                 const double scale = fontScale.load();

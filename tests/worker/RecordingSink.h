@@ -25,6 +25,7 @@ struct RecordedFrame {
     int voteCode = kNoVote;
     std::string voted;
     std::string confirmed;
+    double recognitionMs = 0.0;
 };
 
 // Keeps every frame of a run; `onFrame` (if set) runs on the worker thread
@@ -46,6 +47,7 @@ public:
             frame.voteCode = report.voteCode;
             frame.voted = report.voted;
             frame.confirmed = report.confirmed;
+            frame.recognitionMs = report.recognitionMs;
             frames_.push_back(std::move(frame));
         }
         changed_.notify_all();
