@@ -80,6 +80,9 @@ def parse_args(argv):
                    help="how the reader engines are run: given (true digit height, whole "
                         "frame as zone) and no-options (the file and --json only) "
                         "(default: both)")
+    p.add_argument("--reuse-set", action="store_true",
+                   help="with --out: items already drawn in DIR/set (the file and its truth) are "
+                        "not drawn again; only for comparing builds whose generator is the same")
     p.add_argument("--figures", metavar="FILE",
                    help="write every figure as JSON to FILE (default: DIR/figures.json "
                         "with --out)")
@@ -195,7 +198,7 @@ def check_fonts(items):
                         % ", ".join(missing), 2)
 
 
-def generate(make, items, set_dir):
+def generate(make, items, set_dir, reuse=False):
     """Draws every item and loads its truth.
 
     Returns ({name: (path, truth)}, [(item, reason)] for the hard part's items
@@ -207,6 +210,14 @@ def generate(make, items, set_dir):
     def one(item):
         path = os.path.join(set_dir, set_design.file_name(item))
         truth_path = os.path.join(set_dir, item["name"] + ".truth.json")
+        if reuse and os.path.exists(path) and os.path.exists(truth_path):
+            try:
+                with open(truth_path) as f:
+                    truth = json.load(f)
+                scoring.validate_truth(truth)
+                return item, (path, truth), None
+            except (OSError, ValueError):
+                pass  # drawn again below
         cmd = [make] + set_design.generator_args(item, path, truth_path)
         try:
             r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
@@ -371,7 +382,7 @@ def run(args):
         keep = False
     try:
         log("drawing %d items into %s" % (len(items), out_dir))
-        drawn, not_drawn = generate(make, items, os.path.join(out_dir, "set"))
+        drawn, not_drawn = generate(make, items, os.path.join(out_dir, "set"), reuse=args.reuse_set and keep)
         items = [it for it in items if it["name"] in drawn]
         t_drawn = time.time()
         keys = [k for k in run_keys(args.engines, args.modes) if k[0] not in unavailable]
