@@ -40,6 +40,11 @@ constexpr int kBlendedWidth = 640;
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.
 constexpr int kMinDigitHeight = 4;
+// Lines decoded as this many digits are rows of digits worth a second look
+// on a neighbouring frame: a number with a few digits misread, lost or
+// doubled.
+constexpr std::size_t kMinRowDigits = 5;
+constexpr std::size_t kMaxRowDigits = 10;
 // Levels of the every-height search also searched around a given height.
 constexpr std::size_t kHintLevels = 2;
 
@@ -131,8 +136,10 @@ cv::Rect ReadingBox(const LineProposal& proposal, const CtcReading& decoded, int
     return box.empty() ? proposal.box : box;
 }
 
-// One reading of the zone as it is.
-std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader) {
+// One reading of the zone as it is. `rows`, when given, receives every line
+// decoded as kMinRowDigits to kMaxRowDigits digits.
+std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader,
+                                  std::vector<LineReading>* rows = nullptr) {
     // The search around a given height works on the whole zone in grey;
     // the search over every height makes its own smaller grey copies, and
     // the crops take grey only where they are cut.
@@ -155,6 +162,14 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
     std::vector<LongerLine> longer;
     for (std::size_t i = 0; i < logits.size(); ++i) {
         const CtcReading decoded = DecodeCtc(logits[i]);
+        if (rows != nullptr && decoded.text.size() >= kMinRowDigits && decoded.text.size() <= kMaxRowDigits) {
+            LineReading row;
+            row.text = decoded.text;
+            row.box = cropped[i]->box;
+            row.score = decoded.score;
+            row.angleDegrees = cropped[i]->line.angleDegrees;
+            rows->push_back(std::move(row));
+        }
         if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, cropped[i]->box});
         if (decoded.text.size() != kNumberLength) continue;
         if (settings.requireCheckDigit && !CheckDigitHolds(decoded.text)) continue;
@@ -215,16 +230,17 @@ std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReader
 }  // namespace
 
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
-                                          LineReader& reader) {
+                                          LineReader& reader, std::vector<LineReading>* digitRows) {
+    if (digitRows != nullptr) digitRows->clear();
     if (!CanRead(zone, settings.digitHeight) || settings.maxLines < 1) return {};
     try {
-        std::vector<LineReading> readings = ReadOnce(zone, settings, reader);
+        std::vector<LineReading> readings = ReadOnce(zone, settings, reader, digitRows);
         // Two interlaced fields of a moving carriage show its digits twice,
         // combed together, which reads badly or not at all; one field shows
         // them once. Of the two readings of such a frame, the one whose best
         // reading scores higher.
         if (MayBeInterlaced(zone)) {
-            std::vector<LineReading> field = ReadOnce(FirstField(zone), settings, reader);
+            std::vector<LineReading> field = ReadOnce(FirstField(zone), settings, reader, digitRows);
             const auto best = [](const std::vector<LineReading>& list) { return list.empty() ? -1.0f : list.front().score; };
             if (best(field) > best(readings)) readings = std::move(field);
         }

@@ -48,8 +48,13 @@ struct LineReading {
 // height below 0, from 1 to 3 or far beyond the zone's size gives no reading; so
 // does a model that fails during the forward pass. Never throws for any
 // input. `reader` is used by this call alone (see LineReader).
+//
+// `digitRows`, when given, is cleared and receives every line the model
+// read as 5 to 10 digits (text as decoded, the proposal's box, score and
+// tilt; the check digit not tested), from the zone and from its first field:
+// the rows where a number may be though it was not read.
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
-                                          LineReader& reader);
+                                          LineReader& reader, std::vector<LineReading>* digitRows = nullptr);
 
 // ReadLineReadings in the form every consumer reads (Reading): text, box,
 // score and the eight digit scores, engine Learned, in the same order.
