@@ -7,20 +7,22 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "line_reader/FrameGroupReader.h"
 #include "line_reader/HeightPyramid.h"
 #include "line_reader/ReadLines.h"
 #include "tools/VariedScene.h"
 
 namespace {
 
-// A middle frame of a varied scene of `size` with digits `digitHeight` high
-// (or, with a negative kind, what the carriage carries instead).
+// Frame `index` (of 9) of a varied scene of `size` with digits `digitHeight`
+// high (or, with a negative kind, what the carriage carries instead).
 cv::Mat SceneFrame(cv::Size size, int digitHeight,
-                   kalvero::SceneNegative negative = kalvero::SceneNegative::None) {
+                   kalvero::SceneNegative negative = kalvero::SceneNegative::None, int index = 4) {
     kalvero::SampleOptions sample;
     sample.size = size;
     sample.digitHeight = digitHeight;
@@ -33,7 +35,7 @@ cv::Mat SceneFrame(cv::Size size, int digitHeight,
     kalvero::VariedScene scene;
     const std::string problem = scene.Build(sample, options);
     if (!problem.empty()) throw std::runtime_error(problem);
-    return scene.Frame(4);
+    return scene.Frame(index);
 }
 
 const cv::Mat& Frame1080() {
@@ -83,6 +85,39 @@ void BM_ReadLinesWholeFrame_3840x2160(benchmark::State& state) { RunWholeFrame(s
 BENCHMARK(BM_ReadLinesWholeFrame_3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ReadLinesWholeFrame_1920x1080_NoNumber(benchmark::State& state) { RunWholeFrame(state, BlankFrame1080()); }
 BENCHMARK(BM_ReadLinesWholeFrame_1920x1080_NoNumber)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A file's frames as the reader reads them without a height: in groups
+// of three (FrameGroupReader), the third searched whole while the first is
+// read, the first two in strips around what it and the search before them
+// found. One iteration reads three consecutive frames of the pass: the time
+// per frame is a third of the time shown.
+void RunFrameGroup(benchmark::State& state, cv::Size size, int digitHeight) {
+    std::vector<cv::Mat> frames;
+    for (int index = 3; index < 6; ++index) {
+        frames.push_back(SceneFrame(size, digitHeight, kalvero::SceneNegative::None, index));
+    }
+    std::string error;
+    const std::unique_ptr<kalvero::LineReader> reader = kalvero::LineReader::Create(error);
+    if (!reader) throw std::runtime_error(error);
+    const OneThread oneThread;
+    kalvero::FrameGroupReader groups(*reader, kalvero::LineReaderSettings{}, 3);
+    long long index = 0;
+    int readings = 0;
+    double frameMs = 0.0;
+    for (auto _ : state) {
+        readings = 0;
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const std::vector<cv::Mat> ahead(frames.begin() + static_cast<std::ptrdiff_t>(i) + 1, frames.end());
+            readings += static_cast<int>(groups.Read(frames[i], index++, ahead, frameMs).size());
+        }
+        benchmark::DoNotOptimize(readings);
+    }
+    state.counters["readings"] = readings;  // of the three frames
+}
+void BM_ReadFrameGroup_1920x1080(benchmark::State& state) { RunFrameGroup(state, cv::Size(1920, 1080), 48); }
+BENCHMARK(BM_ReadFrameGroup_1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_ReadFrameGroup_3840x2160(benchmark::State& state) { RunFrameGroup(state, cv::Size(3840, 2160), 96); }
+BENCHMARK(BM_ReadFrameGroup_3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The proposals alone, over every height.
 void RunProposalsOverHeights(benchmark::State& state, const cv::Mat& frame) {

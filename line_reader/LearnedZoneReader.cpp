@@ -11,15 +11,15 @@ std::vector<Reading> LearnedZoneReader::Read(const cv::Mat& zone, int digitHeigh
     return ReadLines(zone, settings_, reader_);
 }
 
-std::vector<Reading> LearnedZoneReader::ReadInSequence(const cv::Mat& zone, long long index, const cv::Mat& next,
-                                                       int digitHeight, double& aheadMs) {
-    aheadMs = 0.0;
-    if (!ReadsAhead(digitHeight)) {
-        pairs_.Forget();
-        return Read(zone, digitHeight);
+std::vector<Reading> LearnedZoneReader::ReadInSequence(const cv::Mat& zone, long long index,
+                                                       const std::vector<cv::Mat>& ahead, int digitHeight,
+                                                       double& frameMs) {
+    if (FramesAhead(digitHeight) == 0) {
+        groups_.Forget();
+        return ZoneReader::ReadInSequence(zone, index, ahead, digitHeight, frameMs);
     }
-    pairs_.settings().digitHeight = 0;
-    return ToReadings(pairs_.Read(zone, index, next, aheadMs));
+    groups_.settings().digitHeight = 0;
+    return ToReadings(groups_.Read(zone, index, ahead, frameMs));
 }
 
 }  // namespace kalvero

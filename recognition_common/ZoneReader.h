@@ -30,25 +30,22 @@ public:
     // bad input.
     virtual std::vector<Reading> Read(const cv::Mat& zone, int digitHeight) = 0;
 
-    // Whether ReadInSequence makes use of the next frame's zone when reading
-    // at this digit height (the run loop then looks ahead for it).
-    virtual bool ReadsAhead(int digitHeight) const {
+    // How many frames after the one read ReadInSequence makes use of when
+    // reading at this digit height (the run loop looks ahead for them).
+    virtual int FramesAhead(int digitHeight) const {
         (void)digitHeight;
-        return false;
+        return 0;
     }
 
-    // The readings of `zone`, frame `index` of a run, with `next` the zone of
-    // the frame after it cut from the same place (empty when not known):
-    // an engine may read a video's frames together. `aheadMs` is set to the
-    // milliseconds the call spent on the next frame's behalf. By default
-    // Read, with nothing ahead.
-    virtual std::vector<Reading> ReadInSequence(const cv::Mat& zone, long long index, const cv::Mat& next,
-                                                int digitHeight, double& aheadMs) {
-        (void)index;
-        (void)next;
-        aheadMs = 0.0;
-        return Read(zone, digitHeight);
-    }
+    // The readings of `zone`, frame `index` of a run, with `ahead` the zones
+    // of the frames after it cut from the same place, nearest first (as many
+    // as the source has at hand, up to FramesAhead): an engine may read a
+    // video's frames together. `frameMs` is set to the milliseconds spent
+    // on this frame, work done for it by an earlier call included and work
+    // done now for a later frame left out. By default Read, timed.
+    virtual std::vector<Reading> ReadInSequence(const cv::Mat& zone, long long index,
+                                                const std::vector<cv::Mat>& ahead, int digitHeight,
+                                                double& frameMs);
 
     // The frames read so far are no longer the ones before the next (a new
     // zone or settings): ReadInSequence starts afresh.

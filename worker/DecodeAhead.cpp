@@ -95,14 +95,13 @@ bool DecodeAhead::Next(cv::Mat& frame, double& timestampMs, std::optional<Damage
     return true;
 }
 
-bool DecodeAhead::Peek(cv::Mat& frame) {
+bool DecodeAhead::Peek(cv::Mat& frame, std::size_t offset) {
+    frame.release();
+    if (offset >= kDepth) return false;
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !frames_.empty() || ended_; });
-    if (frames_.empty()) {
-        frame.release();
-        return false;
-    }
-    frame = frames_.front().frame;
+    changed_.wait(lock, [&] { return frames_.size() > offset || ended_ || stopping_; });
+    if (frames_.size() <= offset) return false;
+    frame = frames_[offset].frame;
     return true;
 }
 

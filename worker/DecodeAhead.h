@@ -31,9 +31,10 @@ class DamageSkippingReader;
 class DecodeAhead {
 public:
     // Frames decoded and not yet taken, at most: enough to keep the decoder
-    // busy while a frame is recognised, few enough that a 4K video holds
-    // only tens of megabytes.
-    static constexpr std::size_t kDepth = 2;
+    // busy while a frame is recognised, also while the learned engine reads
+    // a group of frames (two of them ahead, one searched whole, and the
+    // others quickly), few enough that a 4K video holds about 100 MB.
+    static constexpr std::size_t kDepth = 4;
 
     explicit DecodeAhead(DamageSkippingReader& reader);
     ~DecodeAhead();
@@ -45,10 +46,12 @@ public:
     // (and `frame` empty) at the end.
     bool Next(cv::Mat& frame, double& timestampMs, std::optional<DamagedGap>& gap);
 
-    // The frame Next will give, waiting for it if it is still being decoded,
-    // without taking it: its pixels are shared and must not be written. False
-    // (and `frame` empty) at the end.
-    bool Peek(cv::Mat& frame);
+    // The frame Next will give after `offset` others (0: the next one),
+    // waiting for it if it is still being decoded, without taking it: its
+    // pixels are shared and must not be written. False (and `frame` empty)
+    // when the video ends before it, and for an offset of kDepth or more
+    // (frames not decoded until earlier ones are taken).
+    bool Peek(cv::Mat& frame, std::size_t offset = 0);
 
     // Frame buffers decoded into again once every frame decoded into them
     // was let go: a new buffer a frame costs an allocation and the page

@@ -285,10 +285,10 @@ bool FrameSource::read(cv::Mat& frame) {
     return !frame.empty();
 }
 
-bool FrameSource::peekNext(cv::Mat& frame) {
+bool FrameSource::peekNext(cv::Mat& frame, int offset) {
     frame.release();
-    if (!putBack_.empty() || isStill_ || !ahead_) return false;
-    return ahead_->Peek(frame);
+    if (!putBack_.empty() || isStill_ || !ahead_ || offset < 0) return false;
+    return ahead_->Peek(frame, static_cast<std::size_t>(offset));
 }
 
 bool FrameSource::ReadNewest(cv::Mat& frame) {

@@ -53,13 +53,14 @@ public:
     // Reads the next frame; false at the end, `frame` is then empty. A
     // video's frames that fail to decode are skipped (DamageSkippingReader).
     bool read(cv::Mat& frame);
-    // The frame the next read gives, without taking it, for a video file
-    // opened by openDecodingAhead (waiting while it is decoded): its pixels
-    // are shared with that frame and must not be written. False, and
-    // `frame` empty, at the end and for a still image, a stream (whose next
-    // frame is not there yet), a source that does not decode ahead and a
-    // frame put back.
-    bool peekNext(cv::Mat& frame);
+    // The frame a read gives after `offset` others (0: the next read),
+    // without taking it, for a video file opened by openDecodingAhead
+    // (waiting while it is decoded; at most DecodeAhead::kDepth frames
+    // ahead): its pixels are shared with that frame and must not be
+    // written. False, and `frame` empty, past the end and for a still image,
+    // a stream (whose next frame is not there yet), a source that does not
+    // decode ahead and a frame put back.
+    bool peekNext(cv::Mat& frame, int offset = 0);
     // The time of the frame last read in milliseconds from the start, from
     // the container's timestamps; 0 for a still image.
     double timestampMs() const;

@@ -172,7 +172,6 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
             std::string previousName;
             int frameNumber = 0;
             cv::Mat frame;
-            double carriedMs = 0.0;  // recognition of this frame done while reading the one before
 
             while (!stopRequest.load(std::memory_order_acquire)) {
                 waitWhilePaused();
@@ -202,7 +201,6 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 if (changed) {
                     // Frames read before are no guide to the next under new settings.
                     reader->ForgetSequence();
-                    carriedMs = 0.0;
                     useEngine(plan);
                     checkDigitVote = CheckDigitVoteFor(plan, engine);
                     streaks = StreakConfirmation(plan.confirmStreak, checkDigitVote);
@@ -221,26 +219,22 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 const cv::Rect used = ClipRect(zone, frame.size());
                 const cv::Mat zoneView = used.empty() ? cv::Mat() : frame(used);
 
-                // An engine that reads frames together gets the next frame's
-                // zone, cut the same way, when the source has it at hand.
-                cv::Mat nextZone;
-                if (reader->ReadsAhead(plan.numberH) && !used.empty()) {
+                // An engine that reads frames together gets the zones of the
+                // frames after this one, cut the same way, that the source has
+                // at hand.
+                std::vector<cv::Mat> ahead;
+                const int wanted = used.empty() ? 0 : reader->FramesAhead(plan.numberH);
+                for (int offset = 0; offset < wanted; ++offset) {
                     cv::Mat next;
-                    if (source.peekNext(next)) {
-                        ScaleByZoom(next, plan.zoom);
-                        if (next.size() == frame.size()) nextZone = next(used);
-                    }
+                    if (!source.peekNext(next, offset)) break;
+                    ScaleByZoom(next, plan.zoom);
+                    if (next.size() != frame.size()) break;
+                    ahead.push_back(next(used));
                 }
 
-                const auto t0 = Clock::now();
-                double aheadMs = 0.0;
+                double preciseMs = 0.0;
                 std::vector<Reading> readings =
-                    reader->ReadInSequence(zoneView, frameNumber, nextZone, plan.numberH, aheadMs);
-                const auto t1 = Clock::now();
-                // Time spent on the next frame's behalf is its own.
-                const double preciseMs =
-                    std::max(0.0, std::chrono::duration<double, std::milli>(t1 - t0).count() - aheadMs) + carriedMs;
-                carriedMs = aheadMs;
+                    reader->ReadInSequence(zoneView, frameNumber, ahead, plan.numberH, preciseMs);
                 const auto elapsedMs = static_cast<std::int32_t>(preciseMs);
                 const float seconds = static_cast<float>(elapsedMs) / 1000.0f;
 

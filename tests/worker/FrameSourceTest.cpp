@@ -6,6 +6,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "support/VideoFixtures.h"
+#include "worker/DecodeAhead.h"
 #include "worker/FrameScaling.h"
 #include "worker/FrameSource.h"
 
@@ -78,6 +79,11 @@ TEST(FrameSource, PeekingShowsTheFrameTheNextReadGivesOnlyWhenDecodingAhead) {
     ASSERT_TRUE(ahead.peekNext(next));  // looking twice takes nothing
     ASSERT_TRUE(ahead.read(frame));
     EXPECT_EQ(frame.data, next.data);  // the very frame, not a copy
+    // Two frames ahead: the one after the next.
+    ASSERT_TRUE(ahead.peekNext(next, 1));
+    EXPECT_NEAR(grey(next), 200, 6);
+    EXPECT_FALSE(ahead.peekNext(next, DecodeAhead::kDepth));  // not decoded before earlier ones are taken
+    EXPECT_FALSE(ahead.peekNext(next, -1));
     for (int i = 1; i < 3; ++i) {
         ASSERT_TRUE(ahead.peekNext(next)) << i;
         EXPECT_NEAR(grey(next), 40 + 80 * i, 6) << i;
@@ -86,6 +92,7 @@ TEST(FrameSource, PeekingShowsTheFrameTheNextReadGivesOnlyWhenDecodingAhead) {
     }
     EXPECT_FALSE(ahead.peekNext(next));
     EXPECT_TRUE(next.empty());
+    EXPECT_FALSE(ahead.peekNext(next, 1));
     EXPECT_FALSE(ahead.read(frame));
 
     // A frame put back is read again: what follows it is not the next.

@@ -1,6 +1,6 @@
 // The run loop with the learned engine and no digit height: a file's frames
-// are read in pairs, the next frame searched whole while this one is read
-// where its neighbours showed numbers.
+// are read in groups of three, the third searched whole while the first is
+// read, the first two where the searches on either side showed numbers.
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -44,9 +44,10 @@ std::vector<int> FramesRead(const std::vector<RecordedFrame>& frames) {
     return read;
 }
 
-TEST(PairedFramesRun, EachFrameGivesItsOwnReadingsAndThreeFramesConfirm) {
-    // Frames 5 and 7 are read in strips around what frames 4, 6 and 8 showed
-    // when searched whole; 6 was searched while 5 was read.
+TEST(FrameGroupsRun, EachFrameGivesItsOwnReadingsAndThreeFramesConfirm) {
+    // Frames 3, 6, 9 and 12 are searched whole (while 1, 4, 7 and 10 are
+    // read); 5 is read in strips around what 3 and 6 showed, 7 around what
+    // 6 and 9 showed.
     std::vector<RecordedFrame> frames = RunWithoutHeight(3);
     ASSERT_EQ(frames.size(), 12u);
     EXPECT_EQ(FramesRead(frames), (std::vector<int>{5, 6, 7}));
@@ -56,19 +57,19 @@ TEST(PairedFramesRun, EachFrameGivesItsOwnReadingsAndThreeFramesConfirm) {
     }
     EXPECT_EQ(confirmed, std::vector<int>{7});
 
-    // A frame's time is the time of its own reading: the even frames were
-    // searched whole (on the call before), the odd ones around nothing
-    // but frames 5 and 7.
+    // A frame's time is the time of its own reading: frames 3, 6, 9 and 12
+    // were searched whole by an earlier call, 1, 2, 10 and 11 read in
+    // strips around nothing (4 to 8 around the number of frame 6).
     double whole = 0.0;
     double strips = 0.0;
     for (const RecordedFrame& frame : frames) {
-        if (frame.frameNumber == 5 || frame.frameNumber == 7) continue;
-        (frame.frameNumber % 2 == 0 ? whole : strips) += frame.recognitionMs;
+        if (frame.frameNumber >= 4 && frame.frameNumber <= 8 && frame.frameNumber != 6) continue;
+        (frame.frameNumber % 3 == 0 ? whole : strips) += frame.recognitionMs;
     }
     EXPECT_GT(whole, 3.0 * strips) << "searched whole " << whole << " ms, around nothing " << strips << " ms";
 
-    // A number whole on one frame read in strips, with nothing in its
-    // neighbours, is not looked for (and could not be confirmed).
+    // A number whole on one frame read in strips, with nothing in the
+    // searches on either side, is not looked for (nor could it be confirmed).
     frames = RunWithoutHeight(1);
     ASSERT_EQ(frames.size(), 12u);
     EXPECT_TRUE(FramesRead(frames).empty());

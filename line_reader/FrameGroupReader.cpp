@@ -1,0 +1,175 @@
+#include "line_reader/FrameGroupReader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace kalvero {
+
+namespace {
+
+// How far a strip reaches beyond its reading's box: a whole number's width
+// either way (a carriage at speed moves a fifth of the view a frame, a
+// number is about as wide), and three quarters of its height up and down
+// (shake, and a tilted line's other end).
+constexpr double kStripWidths = 1.0;
+constexpr double kStripHeights = 0.75;
+// Heights a single search finds around the one it is given (FindDigitBlobs'
+// band): strips of heights further apart are read apart.
+constexpr double kMergeHeightRatio = 1.5;
+// Lines read in a strip: the number and its other-polarity twin, and a
+// third for a row of text beside it.
+constexpr int kStripLines = 3;
+// The least digit height worth looking for (ReadLineReadings reads none
+// below it).
+constexpr int kMinDigitHeight = 4;
+
+int DigitHeightOf(const LineReading& reading) {
+    const double rise = reading.box.width * std::abs(std::tan(reading.angleDegrees * CV_PI / 180.0));
+    const double height = std::max(0.5 * reading.box.height, reading.box.height - rise);
+    return std::max(kMinDigitHeight, static_cast<int>(std::lround(height)));
+}
+
+bool HeightsClose(int a, int b) {
+    return std::max(a, b) <= kMergeHeightRatio * std::min(a, b);
+}
+
+}  // namespace
+
+std::vector<TrackedStrip> TrackedStrips(const std::vector<LineReading>& around, cv::Size zone, int framesApart) {
+    std::vector<TrackedStrip> strips;
+    if (zone.width <= 0 || zone.height <= 0) return strips;
+    const cv::Rect whole(cv::Point(), zone);
+    const double travel = kStripWidths * std::max(1, framesApart);
+    for (const LineReading& reading : around) {
+        const int dx = static_cast<int>(std::lround(travel * reading.box.width));
+        const int dy = static_cast<int>(std::lround(kStripHeights * reading.box.height));
+        const cv::Rect box =
+            cv::Rect(reading.box.x - dx, reading.box.y - dy, reading.box.width + 2 * dx, reading.box.height + 2 * dy) &
+            whole;
+        if (box.empty()) continue;
+        strips.push_back(TrackedStrip{box, DigitHeightOf(reading)});
+    }
+    return strips;
+}
+
+std::vector<TrackedStrip> MergeStrips(std::vector<TrackedStrip> strips) {
+    bool merged = true;
+    while (merged) {
+        merged = false;
+        for (std::size_t i = 0; i < strips.size() && !merged; ++i) {
+            for (std::size_t j = i + 1; j < strips.size() && !merged; ++j) {
+                if ((strips[i].box & strips[j].box).empty() ||
+                    !HeightsClose(strips[i].digitHeight, strips[j].digitHeight)) {
+                    continue;
+                }
+                strips[i].box |= strips[j].box;
+                strips[i].digitHeight = (strips[i].digitHeight + strips[j].digitHeight + 1) / 2;
+                strips.erase(strips.begin() + static_cast<std::ptrdiff_t>(j));
+                merged = true;
+            }
+        }
+    }
+    return strips;
+}
+
+FrameGroupReader::Searched FrameGroupReader::SearchWhole(const cv::Mat& zone, long long index) {
+    const auto start = std::chrono::steady_clock::now();
+    Searched searched;
+    searched.index = index;
+    searched.size = zone.size();
+    searched.readings = ReadLineReadings(zone, settings_, reader_, &searched.rows);
+    searched.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return searched;
+}
+
+std::vector<LineReading> FrameGroupReader::ReadStrips(const cv::Mat& zone, long long index, const Searched* before,
+                                                      const Searched& after) {
+    const auto near = [](const Searched& searched) {
+        std::vector<LineReading> around = searched.readings;
+        around.insert(around.end(), searched.rows.begin(), searched.rows.end());
+        return around;
+    };
+    std::vector<TrackedStrip> strips =
+        TrackedStrips(near(after), zone.size(), static_cast<int>(after.index - index));
+    if (before != nullptr) {
+        for (TrackedStrip& strip : TrackedStrips(near(*before), zone.size(), static_cast<int>(index - before->index))) {
+            strips.push_back(strip);
+        }
+    }
+    std::vector<LineReading> readings;
+    for (const TrackedStrip& strip : MergeStrips(std::move(strips))) {
+        LineReaderSettings stripSettings = settings_;
+        stripSettings.digitHeight = strip.digitHeight;
+        stripSettings.maxLines = std::min(settings_.maxLines, kStripLines);
+        for (LineReading& reading : ReadLineReadings(zone(strip.box), stripSettings, reader_)) {
+            reading.box += strip.box.tl();
+            readings.push_back(std::move(reading));
+        }
+    }
+    // Strips of different heights may overlap: one reading of a place.
+    std::vector<LineReading> kept;
+    for (LineReading& reading : readings) {
+        auto same = std::find_if(kept.begin(), kept.end(), [&](const LineReading& other) {
+            const double overlap = (other.box & reading.box).area();
+            return overlap > 0.5 * std::min(other.box.area(), reading.box.area());
+        });
+        if (same == kept.end()) {
+            kept.push_back(std::move(reading));
+        } else if (reading.score > same->score) {
+            *same = std::move(reading);
+        }
+    }
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const LineReading& a, const LineReading& b) { return a.score > b.score; });
+    return kept;
+}
+
+std::vector<LineReading> FrameGroupReader::Read(const cv::Mat& zone, long long index,
+                                                const std::vector<cv::Mat>& ahead, double& frameMs) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto since = [&] {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    const bool aheadFits = ahead_.index >= 0 && ahead_.size == zone.size();
+    // This frame was searched whole while an earlier one was read.
+    if (aheadFits && ahead_.index == index) {
+        last_ = std::move(ahead_);
+        ahead_ = Searched{};
+        frameMs = last_.ms + since();
+        return last_.readings;
+    }
+    // The search before this frame, when it is the last one made before it.
+    const bool lastFits = last_.index >= 0 && last_.index < index && last_.size == zone.size();
+    // A frame before one searched whole, after the first of its group.
+    if (aheadFits && ahead_.index > index) {
+        std::vector<LineReading> readings = ReadStrips(zone, index, lastFits ? &last_ : nullptr, ahead_);
+        frameMs = since();
+        return readings;
+    }
+    ahead_ = Searched{};
+    std::size_t usable = 0;
+    while (usable < ahead.size() && usable < static_cast<std::size_t>(FramesAhead()) && !ahead[usable].empty() &&
+           ahead[usable].size() == zone.size()) {
+        ++usable;
+    }
+    if (usable == 0) {
+        last_ = SearchWhole(zone, index);
+        frameMs = since();
+        return last_.readings;
+    }
+    ahead_ = SearchWhole(ahead[usable - 1], index + static_cast<long long>(usable));
+    // The frame searched before is a guide only when no frame lies unread
+    // between it and this one.
+    const Searched* before = lastFits && last_.index == index - 1 ? &last_ : nullptr;
+    std::vector<LineReading> readings = ReadStrips(zone, index, before, ahead_);
+    frameMs = std::max(0.0, since() - ahead_.ms);
+    return readings;
+}
+
+void FrameGroupReader::Forget() {
+    last_ = Searched{};
+    ahead_ = Searched{};
+}
+
+}  // namespace kalvero

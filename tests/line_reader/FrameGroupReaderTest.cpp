@@ -1,0 +1,184 @@
+// Reading a video's frames in groups: a whole search of every third frame
+// and strips around what the searches found in the frames between.
+#include <gtest/gtest.h>
+
+#include "DrawnLines.h"
+#include "line_reader/FrameGroupReader.h"
+#include "line_reader/LineProposals.h"
+
+namespace kalvero {
+namespace {
+
+using testing::DrawLinePanel;
+using testing::DrawnLineStyle;
+
+LineReading At(cv::Rect box, float angleDegrees = 0.0f) {
+    LineReading reading;
+    reading.text = "41203065";
+    reading.box = box;
+    reading.angleDegrees = angleDegrees;
+    return reading;
+}
+
+TEST(TrackedStrips, ABoxWidenedByItsTravelAndClipped) {
+    const cv::Size zone(640, 360);
+    // Widened by its width either way and three quarters of its height up
+    // and down, then clipped.
+    std::vector<TrackedStrip> strips = TrackedStrips({At(cv::Rect(100, 50, 200, 30))}, zone);
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].box, cv::Rect(0, 27, 500, 76));
+    EXPECT_EQ(strips[0].digitHeight, 30);
+    // Two frames away, by twice its width.
+    strips = TrackedStrips({At(cv::Rect(300, 50, 100, 30))}, zone, 2);
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].box, cv::Rect(100, 27, 500, 76));
+
+    // A tilted line's box is higher than its digits by its rise.
+    strips = TrackedStrips({At(cv::Rect(100, 100, 200, 60), static_cast<float>(std::atan(0.15) * 180.0 / CV_PI))},
+                           zone);
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].digitHeight, 30);
+
+    EXPECT_TRUE(TrackedStrips({At(cv::Rect(100, 50, 200, 30))}, cv::Size()).empty());
+    EXPECT_TRUE(TrackedStrips({At(cv::Rect(900, 50, 20, 10))}, zone).empty());  // nowhere near the zone
+}
+
+TEST(MergeStrips, OverlappingStripsOfCloseHeightsBecomeOne) {
+    const cv::Size zone(640, 360);
+    // The same number a frame before and a frame after: one strip around
+    // both, at their mean height.
+    std::vector<TrackedStrip> strips =
+        MergeStrips(TrackedStrips({At(cv::Rect(300, 200, 200, 30)), At(cv::Rect(200, 202, 200, 34))}, zone));
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].box, cv::Rect(0, 176, 640, 86));
+    EXPECT_EQ(strips[0].digitHeight, 32);
+
+    // Overlapping, but digits of heights one search does not cover together.
+    strips = MergeStrips(TrackedStrips({At(cv::Rect(100, 100, 200, 30)), At(cv::Rect(150, 90, 300, 60))}, zone));
+    ASSERT_EQ(strips.size(), 2u);
+    EXPECT_EQ(strips[0].digitHeight, 30);
+    EXPECT_EQ(strips[1].digitHeight, 60);
+
+    // A strip merged with one may then overlap a third: all end up as one.
+    strips = MergeStrips(TrackedStrips(
+        {At(cv::Rect(0, 0, 40, 20)), At(cv::Rect(300, 0, 40, 20)), At(cv::Rect(100, 20, 180, 20))}, zone));
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].box, cv::Rect(0, 0, 460, 55));
+
+    // Apart: kept as they are, in order.
+    strips = MergeStrips({TrackedStrip{cv::Rect(0, 0, 10, 10), 8}, TrackedStrip{cv::Rect(20, 0, 10, 10), 9}});
+    ASSERT_EQ(strips.size(), 2u);
+    EXPECT_EQ(strips[1].box, cv::Rect(20, 0, 10, 10));
+}
+
+class FrameGroupReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        network_ = LineReader::Create(error);
+        ASSERT_NE(network_, nullptr) << error;
+    }
+
+    // A 640 x 360 frame with the number's middle at `x` (none when x < 0).
+    static cv::Mat Frame(float x, std::uint64_t seed) {
+        DrawnLineStyle style;
+        style.seed = seed;
+        if (x < 0.0f) style.text = "";
+        return DrawLinePanel(cv::Size(640, 360), cv::Point2f(x < 0.0f ? 320.0f : x, 200.0f), style);
+    }
+
+    // Frames from..to of `frames`, as the zones ahead of frame from - 1.
+    static std::vector<cv::Mat> Ahead(const std::vector<cv::Mat>& frames, std::size_t from) {
+        return std::vector<cv::Mat>(frames.begin() + static_cast<std::ptrdiff_t>(std::min(from, frames.size())),
+                                    frames.end());
+    }
+
+    std::unique_ptr<LineReader> network_;
+};
+
+std::string Best(const std::vector<LineReading>& readings) {
+    return readings.empty() ? std::string() : readings.front().text;
+}
+
+TEST_F(FrameGroupReaderTest, AMovingNumberIsReadOnEveryFrameItIsWholeOnAsAWholeSearchReadsIt) {
+    // A carriage moving left by 80 pixels (two fifths of its number's
+    // width) a frame; whole on frames 2 to 6 only.
+    const std::vector<float> centres = {700.0f, 580.0f, 480.0f, 400.0f, 320.0f, 240.0f, 160.0f, -1.0f};
+    std::vector<cv::Mat> frames;
+    for (std::size_t i = 0; i < centres.size(); ++i) frames.push_back(Frame(centres[i], 10 + i));
+
+    FrameGroupReader groups(*network_, LineReaderSettings{}, 3);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE(i);
+        double frameMs = -1.0;
+        const std::vector<LineReading> grouped =
+            groups.Read(frames[i], static_cast<long long>(i), Ahead(frames, i + 1), frameMs);
+        const std::vector<LineReading> whole = ReadLineReadings(frames[i], LineReaderSettings{}, *network_);
+        EXPECT_EQ(Best(grouped), Best(whole));
+        if (i >= 2 && i <= 6) {
+            EXPECT_EQ(Best(grouped), "41203065");
+        }
+        if (!grouped.empty() && !whole.empty()) {
+            EXPECT_GE(BoxIou(grouped.front().box, whole.front().box), 0.6);
+        }
+        EXPECT_GT(frameMs, 0.0);
+    }
+}
+
+TEST_F(FrameGroupReaderTest, AFrameBeforeOneSearchedWholeIsReadOnlyWhereTheSearchesShowedNumbers) {
+    const cv::Mat number = Frame(320.0f, 1);
+    const cv::Mat empty = Frame(-1.0f, 2);
+    ASSERT_EQ(Best(ReadLineReadings(number, LineReaderSettings{}, *network_)), "41203065");
+
+    double frameMs = 0.0;
+    {
+        // The searches on either side hold nothing, so a number on these
+        // frames alone is not looked for: the price of the groups, paid
+        // only by a number whole on fewer frames than a streak confirms.
+        FrameGroupReader groups(*network_, LineReaderSettings{}, 3);
+        EXPECT_TRUE(groups.Read(number, 0, {number, empty}, frameMs).empty());
+        EXPECT_TRUE(groups.Read(number, 1, {empty}, frameMs).empty());
+        EXPECT_TRUE(groups.Read(empty, 2, {}, frameMs).empty());
+    }
+    {
+        // Found by the search ahead, two frames away: read on the frames
+        // before it too.
+        FrameGroupReader groups(*network_, LineReaderSettings{}, 3);
+        EXPECT_EQ(Best(groups.Read(number, 0, {number, number}, frameMs)), "41203065");
+        EXPECT_EQ(Best(groups.Read(number, 1, {number}, frameMs)), "41203065");
+        EXPECT_EQ(Best(groups.Read(number, 2, {}, frameMs)), "41203065");
+    }
+    {
+        // With nothing ahead a frame is searched whole.
+        FrameGroupReader groups(*network_, LineReaderSettings{}, 3);
+        EXPECT_EQ(Best(groups.Read(number, 0, {}, frameMs)), "41203065");
+        // So is a frame whose next one is of another size.
+        EXPECT_EQ(Best(groups.Read(number, 1, {empty(cv::Rect(0, 0, 320, 360)), empty}, frameMs)), "41203065");
+        // A group of one searches every frame whole.
+        FrameGroupReader ones(*network_, LineReaderSettings{}, 1);
+        EXPECT_EQ(ones.FramesAhead(), 0);
+        EXPECT_EQ(Best(ones.Read(number, 0, {empty, empty}, frameMs)), "41203065");
+    }
+}
+
+TEST_F(FrameGroupReaderTest, WhatWasSearchedAheadServesOnlyTheFrameItWasSearchedFor) {
+    const cv::Mat number = Frame(320.0f, 1);
+    const cv::Mat empty = Frame(-1.0f, 2);
+    double frameMs = 0.0;
+
+    FrameGroupReader forgotten(*network_, LineReaderSettings{}, 2);
+    EXPECT_EQ(Best(forgotten.Read(empty, 0, {number}, frameMs)), "");
+    forgotten.Forget();  // a new zone: the frame searched ahead is not the next
+    EXPECT_EQ(Best(forgotten.Read(empty, 1, {}, frameMs)), "");
+
+    FrameGroupReader skipped(*network_, LineReaderSettings{}, 2);
+    EXPECT_EQ(Best(skipped.Read(empty, 0, {number}, frameMs)), "");
+    EXPECT_EQ(Best(skipped.Read(empty, 2, {}, frameMs)), "");  // not frame 1: searched anew
+
+    FrameGroupReader kept(*network_, LineReaderSettings{}, 2);
+    EXPECT_EQ(Best(kept.Read(empty, 0, {number}, frameMs)), "");
+    EXPECT_EQ(Best(kept.Read(number, 1, {}, frameMs)), "41203065");
+}
+
+}  // namespace
+}  // namespace kalvero
