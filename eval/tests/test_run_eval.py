@@ -300,6 +300,23 @@ class RunEvalTest(unittest.TestCase):
         self.assertEqual(status, 0, err)
         self.assertEqual(glob.glob(os.path.join(self.tmp.name, "t", "*")), [])
 
+    def test_a_set_drawn_before_is_read_again_only_when_asked_to_reuse_it(self):
+        out_dir, _, items = self.quick_run()
+        # A generator that now fails on the first item: a new run must draw
+        # it, a run reusing the set does not.
+        write_fakes(self.build, fail_first=True)
+        damaged = glob.glob(os.path.join(out_dir, "set", "*.truth.json"))
+        damaged = sorted(f for f in damaged if not os.path.basename(f).startswith("01-"))[0]
+        with open(damaged, "w") as f:
+            f.write("{")
+        status, _, err = run_main([self.build, "--no-build", "--quick", "--out", out_dir, "--reuse-set"])
+        self.assertEqual(status, 0, err)
+        with open(damaged) as f:
+            json.load(f)  # a truth that does not load is drawn again
+        status, _, err = run_main([self.build, "--no-build", "--quick", "--out", out_dir])
+        self.assertNotEqual(status, 0)
+        self.assertIn("cannot write", err)
+
     def test_groups_and_the_tuning_set_choose_what_is_drawn(self):
         write_fakes(self.build)
         out_dir = os.path.join(self.tmp.name, "tuning")
