@@ -149,7 +149,7 @@ std::vector<LineReading> FrameGroupReader::Read(const cv::Mat& zone, long long i
     }
     ahead_ = Searched{};
     std::size_t usable = 0;
-    while (usable < ahead.size() && usable < static_cast<std::size_t>(FramesAhead()) && !ahead[usable].empty() &&
+    while (usable < ahead.size() && usable < static_cast<std::size_t>(groupSize_ - 1) && !ahead[usable].empty() &&
            ahead[usable].size() == zone.size()) {
         ++usable;
     }

@@ -42,12 +42,14 @@ public:
     FrameGroupReader(LineReader& reader, LineReaderSettings settings, int groupSize = kGroupSize)
         : reader_(reader), settings_(std::move(settings)), groupSize_(std::max(1, groupSize)) {}
 
-    // How many frames after the one asked for Read makes use of.
-    int FramesAhead() const { return groupSize_ - 1; }
+    // How many frames after the one asked for Read makes use of: none when
+    // a later frame was searched already (the frames up to it are read in
+    // strips), else groupSize - 1.
+    int FramesAhead(long long index) const { return ahead_.index >= index ? 0 : groupSize_ - 1; }
 
     // The readings of `zone`, frame `index` of the sequence, with `ahead` the
     // zones of the frames after it, nearest first (any number; those beyond
-    // FramesAhead and any of another size than `zone`, with all after it,
+    // groupSize - 1 and any of another size than `zone`, with all after it,
     // are not used). `frameMs` is set to the milliseconds spent reading this
     // frame, a whole search made for it by an earlier call included and one
     // made now for a later frame left out (that frame's own).

@@ -14,7 +14,7 @@ std::vector<Reading> LearnedZoneReader::Read(const cv::Mat& zone, int digitHeigh
 std::vector<Reading> LearnedZoneReader::ReadInSequence(const cv::Mat& zone, long long index,
                                                        const std::vector<cv::Mat>& ahead, int digitHeight,
                                                        double& frameMs) {
-    if (FramesAhead(digitHeight) == 0) {
+    if (digitHeight != 0) {
         groups_.Forget();
         return ZoneReader::ReadInSequence(zone, index, ahead, digitHeight, frameMs);
     }

@@ -23,7 +23,9 @@ public:
 
     RecognitionEngine engine() const override { return RecognitionEngine::Learned; }
     std::vector<Reading> Read(const cv::Mat& zone, int digitHeight) override;
-    int FramesAhead(int digitHeight) const override { return digitHeight == 0 ? groups_.FramesAhead() : 0; }
+    int FramesAhead(long long index, int digitHeight) const override {
+        return digitHeight == 0 ? groups_.FramesAhead(index) : 0;
+    }
     std::vector<Reading> ReadInSequence(const cv::Mat& zone, long long index, const std::vector<cv::Mat>& ahead,
                                         int digitHeight, double& frameMs) override;
     void ForgetSequence() override { groups_.Forget(); }

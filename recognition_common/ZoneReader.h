@@ -30,9 +30,11 @@ public:
     // bad input.
     virtual std::vector<Reading> Read(const cv::Mat& zone, int digitHeight) = 0;
 
-    // How many frames after the one read ReadInSequence makes use of when
-    // reading at this digit height (the run loop looks ahead for them).
-    virtual int FramesAhead(int digitHeight) const {
+    // How many frames after frame `index` ReadInSequence will make use of
+    // when it reads that frame at this digit height (the run loop looks
+    // ahead for them; an engine that has what it needs asks for none).
+    virtual int FramesAhead(long long index, int digitHeight) const {
+        (void)index;
         (void)digitHeight;
         return 0;
     }

@@ -223,7 +223,7 @@ void VideoThread::Run(FrameSink& sink, const std::string& path, RecognitionTrace
                 // frames after this one, cut the same way, that the source has
                 // at hand.
                 std::vector<cv::Mat> ahead;
-                const int wanted = used.empty() ? 0 : reader->FramesAhead(plan.numberH);
+                const int wanted = used.empty() ? 0 : reader->FramesAhead(frameNumber, plan.numberH);
                 for (int offset = 0; offset < wanted; ++offset) {
                     cv::Mat next;
                     if (!source.peekNext(next, offset)) break;

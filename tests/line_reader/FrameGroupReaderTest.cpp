@@ -156,7 +156,7 @@ TEST_F(FrameGroupReaderTest, AFrameBeforeOneSearchedWholeIsReadOnlyWhereTheSearc
         EXPECT_EQ(Best(groups.Read(number, 1, {empty(cv::Rect(0, 0, 320, 360)), empty}, frameMs)), "41203065");
         // A group of one searches every frame whole.
         FrameGroupReader ones(*network_, LineReaderSettings{}, 1);
-        EXPECT_EQ(ones.FramesAhead(), 0);
+        EXPECT_EQ(ones.FramesAhead(0), 0);
         EXPECT_EQ(Best(ones.Read(number, 0, {empty, empty}, frameMs)), "41203065");
     }
 }
@@ -178,6 +178,16 @@ TEST_F(FrameGroupReaderTest, WhatWasSearchedAheadServesOnlyTheFrameItWasSearched
     FrameGroupReader kept(*network_, LineReaderSettings{}, 2);
     EXPECT_EQ(Best(kept.Read(empty, 0, {number}, frameMs)), "");
     EXPECT_EQ(Best(kept.Read(number, 1, {}, frameMs)), "41203065");
+
+    // Frames ahead are wanted only where a group starts.
+    FrameGroupReader threes(*network_, LineReaderSettings{}, 3);
+    EXPECT_EQ(threes.FramesAhead(0), 2);
+    threes.Read(empty, 0, {empty, number}, frameMs);
+    EXPECT_EQ(threes.FramesAhead(1), 0);
+    EXPECT_EQ(threes.FramesAhead(2), 0);
+    EXPECT_EQ(Best(threes.Read(number, 1, {}, frameMs)), "41203065");  // in strips around frame 2's
+    EXPECT_EQ(Best(threes.Read(number, 2, {}, frameMs)), "41203065");
+    EXPECT_EQ(threes.FramesAhead(3), 2);
 }
 
 }  // namespace
