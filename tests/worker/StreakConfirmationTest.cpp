@@ -96,8 +96,8 @@ TEST(StreakConfirmation, OneFrameSufficesWhenAskedAndNoFramesNeverConfirm) {
 
 // The run loop: a video whose number is in view for `shown` frames from
 // frame 5 on, the rest plain; the learned engine, the vote of the window
-// (depth 30, threshold 5) and the given streak.
-std::vector<RecordedFrame> RunShownFor(int shown, int streak, RecognitionEngine engine) {
+// (depth 30, threshold 5), the given streak and digit height (0: none).
+std::vector<RecordedFrame> RunShownFor(int shown, int streak, RecognitionEngine engine, int digitHeight = 29) {
     const cv::Size size(320, 240);
     std::vector<cv::Mat> frames = PlainFrames(size, 12);
     const std::vector<cv::Mat> number = NumberFrames(size, shown, kValid, 29, cv::Point(40, 100));
@@ -108,6 +108,7 @@ std::vector<RecordedFrame> RunShownFor(int shown, int streak, RecognitionEngine 
     Configure(options, video.path(), cv::Rect(cv::Point(0, 0), size));
     options.engine = static_cast<std::int32_t>(engine);
     options.confirmStreak = streak;
+    options.numberH = digitHeight;
     RecordingSink sink;
     block.optionsChanged = true;
     block.Run(sink, options);
@@ -154,6 +155,50 @@ TEST(StreakConfirmationRun, WithoutAStreakTheVoteAloneDecides) {
     ASSERT_EQ(glyph.size(), 12u);
     EXPECT_EQ(glyph[6].engine, RecognitionEngine::Glyph);
     EXPECT_TRUE(ConfirmedFrames(glyph).empty());
+}
+
+// Without a digit height the learned engine reads a file's frames in groups
+// of three: the third searched whole while the first is read, the first two
+// where the searches on either side showed numbers.
+std::vector<int> FramesRead(const std::vector<RecordedFrame>& frames) {
+    std::vector<int> read;
+    for (const RecordedFrame& frame : frames) {
+        if (frame.readings.empty()) continue;
+        EXPECT_EQ(frame.readings.front().text, kValid) << "frame " << frame.frameNumber;
+        read.push_back(frame.frameNumber);
+    }
+    return read;
+}
+
+TEST(FrameGroupsRun, EachFrameGivesItsOwnReadingsAndThreeFramesConfirm) {
+    // Frames 3, 6, 9 and 12 are searched whole (while 1, 4, 7 and 10 are
+    // read); 5 is read in strips around what 3 and 6 showed, 7 around what
+    // 6 and 9 showed.
+    std::vector<RecordedFrame> frames = RunShownFor(3, 3, RecognitionEngine::Learned, 0);
+    ASSERT_EQ(frames.size(), 12u);
+    EXPECT_EQ(FramesRead(frames), (std::vector<int>{5, 6, 7}));
+    std::vector<int> confirmed;
+    for (const RecordedFrame& frame : frames) {
+        if (frame.voteCode == 0) confirmed.push_back(frame.frameNumber);
+    }
+    EXPECT_EQ(confirmed, std::vector<int>{7});
+
+    // A frame's time is the time of its own reading: frames 3, 6, 9 and 12
+    // were searched whole by an earlier call, 1, 2, 10 and 11 read in
+    // strips around nothing (4 to 8 around the number of frame 6).
+    double whole = 0.0;
+    double strips = 0.0;
+    for (const RecordedFrame& frame : frames) {
+        if (frame.frameNumber >= 4 && frame.frameNumber <= 8 && frame.frameNumber != 6) continue;
+        (frame.frameNumber % 3 == 0 ? whole : strips) += frame.recognitionMs;
+    }
+    EXPECT_GT(whole, 3.0 * strips) << "searched whole " << whole << " ms, around nothing " << strips << " ms";
+
+    // A number whole on one frame read in strips, with nothing in the
+    // searches on either side, is not looked for (nor could it be confirmed).
+    frames = RunShownFor(1, 3, RecognitionEngine::Learned, 0);
+    ASSERT_EQ(frames.size(), 12u);
+    EXPECT_TRUE(FramesRead(frames).empty());
 }
 
 }  // namespace
