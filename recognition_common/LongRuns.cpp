@@ -14,21 +14,49 @@ inline std::uint8_t InkFlag(std::uint8_t value, InkPixels ink) {
     return ink == InkPixels::FullValue ? static_cast<std::uint8_t>(value == 255) : static_cast<std::uint8_t>(value != 0);
 }
 
+constexpr std::uint64_t kLowSeven = 0x7f7f7f7f7f7f7f7full;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// The high bit of every non-zero byte of `word`, and nothing else (no
+// carry crosses from one byte into the next).
+inline std::uint64_t NonZeroBytes(std::uint64_t word) { return (((word & kLowSeven) + kLowSeven) | word) & kHighBits; }
+
+// The high bit of every byte of `word` that is ink per the rule.
+inline std::uint64_t InkBytes(std::uint64_t word, InkPixels ink) {
+    return ink == InkPixels::FullValue ? ~NonZeroBytes(~word) & kHighBits : NonZeroBytes(word);
+}
+
+// Index of the first byte in memory whose high bit is set in `bits` (not 0).
+inline int FirstByte(std::uint64_t bits) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_clzll(bits) / 8;
+#else
+    return __builtin_ctzll(bits) / 8;
+#endif
+}
+
+// First column from `x` on whose ink flag is `wanted`, or `cols`: eight
+// bytes at a time while none of them is.
+int NextWithFlag(const std::uint8_t* row, int x, int cols, InkPixels ink, bool wanted) {
+    while (x + 8 <= cols) {
+        std::uint64_t word;
+        std::memcpy(&word, row + x, sizeof word);
+        const std::uint64_t inkBytes = InkBytes(word, ink);
+        const std::uint64_t found = wanted ? inkBytes : ~inkBytes & kHighBits;
+        if (found != 0) return x + FirstByte(found);
+        x += 8;
+    }
+    while (x < cols && (InkFlag(row[x], ink) != 0) != wanted) ++x;
+    return x;
+}
+
 // Marks, in `marks`, the horizontal runs of one row at least `longest` long.
-// Ink is sparse: eight bytes at a time are skipped while they are all 0.
 void MarkLongRowRuns(const std::uint8_t* row, int cols, int longest, InkPixels ink, std::uint8_t* marks) {
     int x = 0;
     while (x < cols) {
-        while (x + 8 <= cols) {
-            std::uint64_t word;
-            std::memcpy(&word, row + x, sizeof word);
-            if (word != 0) break;
-            x += 8;
-        }
-        while (x < cols && InkFlag(row[x], ink) == 0) ++x;
-        if (x >= cols) break;
-        const int start = x;
-        while (x < cols && InkFlag(row[x], ink) != 0) ++x;
+        const int start = NextWithFlag(row, x, cols, ink, true);
+        if (start >= cols) break;
+        x = NextWithFlag(row, start, cols, ink, false);
         if (x - start >= longest) std::fill(marks + start, marks + x, std::uint8_t{1});
     }
 }

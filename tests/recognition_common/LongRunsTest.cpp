@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <opencv2/imgproc.hpp>
+
 #include "recognition_common/LongRuns.h"
 
 namespace kalvero {
@@ -65,6 +67,61 @@ TEST(ClearLongRuns, ReadsTheMaskAsGivenAndListsVerticalRunsColumnByColumn) {
     EXPECT_EQ(runs, expected);
     // The row went as a whole although the cleared column crossed it.
     EXPECT_EQ(cv::countNonZero(mask), 0);
+}
+
+// Each pixel's own runs, measured one step at a time: what ClearLongRuns
+// must give however it scans.
+cv::Mat ClearedOnePixelAtATime(const cv::Mat& mask, const LongRunLimits& limits) {
+    const auto ink = [&](int y, int x) {
+        const uchar v = mask.at<uchar>(y, x);
+        return limits.ink == InkPixels::FullValue ? v == 255 : v != 0;
+    };
+    cv::Mat cleared = mask.clone();
+    for (int y = 0; y < mask.rows; ++y) {
+        for (int x = 0; x < mask.cols; ++x) {
+            if (!ink(y, x)) continue;
+            int left = x, right = x, up = y, down = y;
+            while (left > 0 && ink(y, left - 1)) --left;
+            while (right + 1 < mask.cols && ink(y, right + 1)) ++right;
+            while (up > 0 && ink(up - 1, x)) --up;
+            while (down + 1 < mask.rows && ink(down + 1, x)) ++down;
+            if (right - left + 1 > limits.keptAcross || down - up + 1 > limits.keptDown) cleared.at<uchar>(y, x) = 0;
+        }
+    }
+    return cleared;
+}
+
+TEST(ClearLongRuns, EitherInkRuleMatchesMeasuringEachPixelOnItsOwn) {
+    // Values 0, 1, 254 and 255 mixed, so that the two rules see different
+    // ink, in masks whose rows end anywhere in an eight-byte word and in
+    // views into a larger image.
+    cv::RNG rng(11);
+    const uchar values[] = {0, 1, 254, 255};
+    for (int trial = 0; trial < 60; ++trial) {
+        const cv::Size size(rng.uniform(1, 150), rng.uniform(1, 60));
+        cv::Mat larger(size.height + 4, size.width + 9, CV_8UC1, cv::Scalar(255));
+        cv::Mat mask = larger(cv::Rect(3, 2, size.width, size.height));
+        const int ground = rng.uniform(1, 4);  // more ground: longer empty stretches
+        for (int y = 0; y < size.height; ++y) {
+            for (int x = 0; x < size.width; ++x) {
+                const int pick = rng.uniform(0, 4 + ground);
+                mask.at<uchar>(y, x) = pick < 4 ? values[pick] : 0;
+            }
+        }
+        for (int line = 0; line < 3; ++line) {
+            const cv::Point a(rng.uniform(-10, size.width + 10), rng.uniform(-10, size.height + 10));
+            const cv::Point b(rng.uniform(-10, size.width + 10), rng.uniform(-10, size.height + 10));
+            cv::line(mask, a, b, cv::Scalar(values[rng.uniform(1, 4)]), rng.uniform(1, 3));
+        }
+        const LongRunLimits limits{rng.uniform(-1, 30), rng.uniform(-1, 30),
+                                   rng.uniform(0, 2) == 0 ? InkPixels::FullValue : InkPixels::NonZero};
+        const cv::Mat expected = ClearedOnePixelAtATime(mask, limits);
+        const int outside = cv::countNonZero(larger) - cv::countNonZero(mask);
+        ClearLongRuns(mask, limits);
+        ASSERT_EQ(cv::norm(mask, expected, cv::NORM_INF), 0.0)
+            << "trial " << trial << ": " << size << ", kept " << limits.keptAcross << " x " << limits.keptDown;
+        EXPECT_EQ(cv::countNonZero(larger) - cv::countNonZero(mask), outside);
+    }
 }
 
 TEST(ClearLongRuns, LeavesAnythingButAnEightBitOneChannelMaskAlone) {
