@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include <opencv2/imgproc.hpp>
 
@@ -202,47 +203,104 @@ bool LooksLikeDigit(const DigitBlob& blob, int digitHeight) {
 
 }  // namespace
 
+double InkSmoothing(int digitHeight) { return std::max(kMinSmoothing, kSmoothing * digitHeight); }
+
+cv::Mat SmoothForInk(const cv::Mat& grey, int digitHeight) {
+    if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4) return cv::Mat();
+    const double sigma = InkSmoothing(digitHeight);
+    cv::Mat smooth;
+    cv::GaussianBlur(grey, smooth, cv::Size(), sigma, sigma, cv::BORDER_REPLICATE);
+    return smooth;
+}
+
 InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight, int inkContrast) {
+    return PrepareInkImagesFromSmooth(SmoothForInk(grey, digitHeight), digitHeight, inkContrast);
+}
+
+InkImages PrepareInkImagesFromSmooth(const cv::Mat& smooth, int digitHeight, int inkContrast) {
     InkImages images;
-    if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4) return images;
-    const double sigma = std::max(kMinSmoothing, kSmoothing * digitHeight);
-    cv::GaussianBlur(grey, images.smooth, cv::Size(), sigma, sigma, cv::BORDER_REPLICATE);
+    if (smooth.empty() || smooth.type() != CV_8UC1 || digitHeight < 4) return images;
+    images.smooth = smooth;
     // A window beyond twice the image's larger side averages the same
     // replicated border and only costs time.
-    const double limit = 2.0 * std::max(grey.rows, grey.cols) + 1.0;
+    const double limit = 2.0 * std::max(smooth.rows, smooth.cols) + 1.0;
     const int window = std::max(3, static_cast<int>(std::min(limit, kMeanWindow * digitHeight)) | 1);
-    cv::blur(images.smooth, images.mean, cv::Size(window, window), cv::Point(-1, -1), cv::BORDER_REPLICATE);
-
+    cv::blur(smooth, images.mean, cv::Size(window, window), cv::Point(-1, -1), cv::BORDER_REPLICATE);
     // The deviation only sets a floor under the ink contrast and changes
     // slowly over a window, so it is measured on a copy shrunk to about
     // kDeviationCells pixels a window (and at least by half: the float
-    // arithmetic below would otherwise cost more than all the rest for
-    // small digits) and stretched back.
-    const int shrink = std::max(kMinDeviationShrink, window / kDeviationCells);
-    cv::Mat small = images.smooth;
-    if (shrink > 1) {
-        const cv::Size size(std::max(1, grey.cols / shrink), std::max(1, grey.rows / shrink));
-        cv::resize(images.smooth, small, size, 0.0, 0.0, cv::INTER_AREA);
-    }
-    const int smallWindow = std::max(3, (window / shrink) | 1);
-    const cv::Size box(smallWindow, smallWindow);
-    cv::Mat small32, mean32, square32;
-    small.convertTo(small32, CV_32F);
-    cv::blur(small32, mean32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-    cv::blur(small32.mul(small32), square32, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-    // Local standard deviation: sqrt(E[g^2] - E[g]^2), clamped at 0 against
-    // rounding.
-    cv::Mat variance = cv::max(square32 - mean32.mul(mean32), 0.0f);
-    cv::Mat deviation;
-    cv::sqrt(variance, deviation);
-    cv::Mat threshold = cv::max(deviation * kDeviationShare, static_cast<float>(inkContrast));
-    threshold.convertTo(threshold, CV_8U);
-    if (threshold.size() != grey.size()) {
-        cv::resize(threshold, images.threshold, grey.size(), 0.0, 0.0, cv::INTER_LINEAR);
-    } else {
-        images.threshold = threshold;
-    }
+    // arithmetic would otherwise cost more than all the rest for small
+    // digits).
+    images.threshold = InkThreshold(smooth, window, std::max(kMinDeviationShrink, window / kDeviationCells), inkContrast);
     return images;
+}
+
+namespace {
+
+cv::Mat ShrunkForDeviation(const cv::Mat& smooth, int shrink) {
+    if (shrink <= 1) return smooth;
+    cv::Mat small;
+    const cv::Size size(std::max(1, smooth.cols / shrink), std::max(1, smooth.rows / shrink));
+    cv::resize(smooth, small, size, 0.0, 0.0, cv::INTER_AREA);
+    return small;
+}
+
+int DeviationWindow(int window, int shrink) { return std::max(3, (window / std::max(1, shrink)) | 1); }
+
+cv::Mat StretchedBack(const cv::Mat& threshold, cv::Size size) {
+    if (threshold.size() == size) return threshold;
+    cv::Mat stretched;
+    cv::resize(threshold, stretched, size, 0.0, 0.0, cv::INTER_LINEAR);
+    return stretched;
+}
+
+}  // namespace
+
+cv::Mat InkThreshold(const cv::Mat& smooth, int window, int shrink, int inkContrast) {
+    if (smooth.empty() || smooth.type() != CV_8UC1) return cv::Mat();
+    const cv::Mat small = ShrunkForDeviation(smooth, shrink);
+    const int side = DeviationWindow(window, shrink);
+    const cv::Size box(side, side);
+    // Sums over the window in integers, straight from the 8-bit image.
+    cv::Mat mean, square;
+    cv::boxFilter(small, mean, CV_32F, box, cv::Point(-1, -1), true, cv::BORDER_REPLICATE);
+    cv::sqrBoxFilter(small, square, CV_32F, box, cv::Point(-1, -1), true, cv::BORDER_REPLICATE);
+    // Local standard deviation: sqrt(E[g^2] - E[g]^2), clamped at 0 against
+    // rounding; then its share, rounded to grey levels, and the floor.
+    cv::multiply(mean, mean, mean);
+    cv::subtract(square, mean, square);
+    cv::max(square, 0.0, square);
+    cv::sqrt(square, square);
+    cv::Mat threshold;
+    square.convertTo(threshold, CV_8U, kDeviationShare);
+    cv::max(threshold, std::max(0, inkContrast), threshold);
+    return StretchedBack(threshold, smooth.size());
+}
+
+cv::Mat InkThresholdReference(const cv::Mat& smooth, int window, int shrink, int inkContrast) {
+    if (smooth.empty() || smooth.type() != CV_8UC1) return cv::Mat();
+    const cv::Mat small = ShrunkForDeviation(smooth, shrink);
+    const int half = DeviationWindow(window, shrink) / 2;
+    cv::Mat threshold(small.size(), CV_8UC1);
+    const auto clamp = [](int v, int n) { return std::min(std::max(v, 0), n - 1); };
+    for (int y = 0; y < small.rows; ++y) {
+        for (int x = 0; x < small.cols; ++x) {
+            double sum = 0.0, squares = 0.0;
+            for (int dy = -half; dy <= half; ++dy) {
+                for (int dx = -half; dx <= half; ++dx) {
+                    const double g = small.at<std::uint8_t>(clamp(y + dy, small.rows), clamp(x + dx, small.cols));
+                    sum += g;
+                    squares += g * g;
+                }
+            }
+            const double count = (2.0 * half + 1.0) * (2.0 * half + 1.0);
+            const double mean = sum / count;
+            const double deviation = std::sqrt(std::max(0.0, squares / count - mean * mean));
+            threshold.at<std::uint8_t>(y, x) =
+                cv::saturate_cast<std::uint8_t>(std::max(deviation * kDeviationShare, static_cast<double>(inkContrast)));
+        }
+    }
+    return StretchedBack(threshold, smooth.size());
 }
 
 std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity) {

@@ -52,6 +52,27 @@ struct InkImages {
     cv::Mat threshold;  // least ink contrast per pixel (8-bit)
 };
 InkImages PrepareInkImages(const cv::Mat& grey, int digitHeight, int inkContrast = kInkContrast);
+
+// The two halves of PrepareInkImages, for a caller that searches one image
+// for several digit heights: the light smoothing (a Gaussian of
+// InkSmoothing(digitHeight), the same for every height up to 20 pixels),
+// and the rest from the smoothed image. PrepareInkImagesFromSmooth with a
+// `smooth` that SmoothForInk made for any height of the same InkSmoothing
+// gives what PrepareInkImages gives for `digitHeight`; an empty or
+// non-8-bit `smooth`, or a height below 4, gives empty images.
+double InkSmoothing(int digitHeight);
+cv::Mat SmoothForInk(const cv::Mat& grey, int digitHeight);
+InkImages PrepareInkImagesFromSmooth(const cv::Mat& smooth, int digitHeight, int inkContrast = kInkContrast);
+
+// The least ink contrast per pixel of `smooth` (InkImages::threshold) for a
+// local-mean window of `window` pixels: the larger of `inkContrast` and
+// half the local standard deviation. The deviation is measured on a copy
+// shrunk by `shrink` over a window of max(3, window / shrink | 1) pixels
+// there and stretched back bilinearly. InkThresholdReference measures it
+// pixel by pixel in double precision; the two differ by at most one grey
+// level, and only where the deviation lies within rounding of a half.
+cv::Mat InkThreshold(const cv::Mat& smooth, int window, int shrink, int inkContrast);
+cv::Mat InkThresholdReference(const cv::Mat& smooth, int window, int shrink, int inkContrast);
 // FindDigitBlobs with the prepared images.
 std::vector<DigitBlob> FindDigitBlobs(const InkImages& images, int digitHeight, InkPolarity polarity);
 

@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "line_reader/DigitBlobs.h"
+
 namespace kalvero {
 
 namespace {
@@ -95,8 +97,13 @@ std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::
     // only once halved, at a quarter of the cost.
     cv::Mat work = image;
     double workScale = 1.0;
+    // The levels of one halving are smoothed alike (their heights are
+    // small): the smoothed copy serves all of them.
+    cv::Mat smooth;
+    double smoothing = 0.0;
     for (const PyramidLevel& level : levels) {
         while (workScale > level.scale) {
+            smooth.release();
             // A level smaller than its smallest digit holds none, and
             // neither does any after it.
             if (work.rows / 2 < kBandLow * level.workHeight || work.cols / 2 < kBandLow * level.workHeight) {
@@ -111,7 +118,13 @@ std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::
             workScale /= 2.0;
         }
         // Every level averages at least four pixels into one.
-        AddLevelProposals(work, level.workHeight, image.size(), proposals, kAveragedInkContrast);
+        if (work.type() != CV_8UC1) continue;
+        if (smooth.empty() || InkSmoothing(level.workHeight) != smoothing) {
+            smooth = SmoothForInk(work, level.workHeight);
+            smoothing = InkSmoothing(level.workHeight);
+        }
+        AddLevelProposals(PrepareInkImagesFromSmooth(smooth, level.workHeight, kAveragedInkContrast), level.workHeight,
+                          image.size(), proposals);
     }
     return KeepBestProposals(std::move(proposals), maxLines);
 }

@@ -168,10 +168,15 @@ double BoxIou(const cv::Rect& a, const cv::Rect& b) {
 void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals,
                        int inkContrast) {
     if (work.empty() || work.type() != CV_8UC1 || workHeight < 4) return;
+    AddLevelProposals(PrepareInkImages(work, workHeight, inkContrast), workHeight, image, proposals);
+}
+
+void AddLevelProposals(const InkImages& images, int workHeight, cv::Size image, std::vector<LineProposal>& proposals) {
+    const cv::Mat& work = images.smooth;
+    if (work.empty() || work.type() != CV_8UC1 || workHeight < 4) return;
     const double sx = static_cast<double>(image.width) / work.cols;
     const double sy = static_cast<double>(image.height) / work.rows;
     const bool scaled = work.size() != image;
-    const InkImages images = PrepareInkImages(work, workHeight, inkContrast);
     for (const InkPolarity polarity : {InkPolarity::Light, InkPolarity::Dark}) {
         std::vector<DigitBlob> blobs = FindDigitBlobs(images, workHeight, polarity);
         if (scaled) ScaleBlobs(blobs, sx, sy, image);

@@ -52,6 +52,9 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
 // Nothing for an empty or non-8-bit `work` or a height below 4.
 void AddLevelProposals(const cv::Mat& work, int workHeight, cv::Size image, std::vector<LineProposal>& proposals,
                        int inkContrast = kInkContrast);
+// The same from the images PrepareInkImages makes of `work` for
+// `workHeight`: a search over several heights of one image smooths it once.
+void AddLevelProposals(const InkImages& images, int workHeight, cv::Size image, std::vector<LineProposal>& proposals);
 
 // At most `maxLines` of `proposals`, best rank first (stable), dropping a
 // proposal whose box nearly coincides with a better one's (the same row

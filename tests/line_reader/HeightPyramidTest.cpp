@@ -219,6 +219,35 @@ TEST(NoHeightStills, MostGeneratedStillsAreReadAndNoneWrong) {
     EXPECT_EQ(wrong, 0);
 }
 
+// The levels of one halving share its smoothed copy; each level searched
+// on its own from the halving must give the very same rows.
+TEST(ProposeLinesAtLevels, SharingAHalvingsSmoothingChangesNoRow) {
+    const cv::Mat frame = FrameWithRow(cv::Size(960, 540), 40, true, nullptr);
+    const std::vector<PyramidLevel> levels = PyramidLevelsFor(DigitHeightRange{});
+    constexpr int kLines = 40;
+    std::vector<LineProposal> alone;
+    cv::Mat work = frame;
+    double scale = 1.0;
+    for (const PyramidLevel& level : levels) {
+        while (scale > level.scale && work.rows / 2 >= 0.6 * level.workHeight && work.cols / 2 >= 0.6 * level.workHeight) {
+            cv::resize(work, work, cv::Size(work.cols / 2, work.rows / 2), 0.0, 0.0, cv::INTER_AREA);
+            if (work.channels() == 3) cv::cvtColor(work, work, cv::COLOR_BGR2GRAY);
+            scale /= 2.0;
+        }
+        if (scale > level.scale) break;
+        AddLevelProposals(work, level.workHeight, frame.size(), alone, kAveragedInkContrast);
+    }
+    alone = KeepBestProposals(std::move(alone), kLines);
+    const std::vector<LineProposal> shared = ProposeLinesAtLevels(frame, levels, kLines);
+    ASSERT_GE(shared.size(), 1u);
+    ASSERT_EQ(shared.size(), alone.size());
+    for (std::size_t i = 0; i < shared.size(); ++i) {
+        EXPECT_EQ(shared[i].box, alone[i].box) << i;
+        EXPECT_EQ(shared[i].rank, alone[i].rank) << i;
+        EXPECT_EQ(shared[i].lightDigits, alone[i].lightDigits) << i;
+    }
+}
+
 TEST(ProposeLinesOverHeights, NothingForUnreadableImagesOrAnEmptyRange) {
     cv::Rect ink;
     const cv::Mat frame = FrameWithRow({640, 360}, 30, true, &ink);
