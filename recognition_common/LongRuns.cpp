@@ -50,69 +50,78 @@ int NextWithFlag(const std::uint8_t* row, int x, int cols, InkPixels ink, bool w
     return x;
 }
 
-// Marks, in `marks`, the horizontal runs of one row at least `longest` long.
-void MarkLongRowRuns(const std::uint8_t* row, int cols, int longest, InkPixels ink, std::uint8_t* marks) {
+// Clears the horizontal runs of one row at least `longest` long.
+void ClearLongRowRuns(std::uint8_t* row, int cols, int longest, InkPixels ink) {
     int x = 0;
     while (x < cols) {
         const int start = NextWithFlag(row, x, cols, ink, true);
         if (start >= cols) break;
         x = NextWithFlag(row, start, cols, ink, false);
-        if (x - start >= longest) std::fill(marks + start, marks + x, std::uint8_t{1});
+        if (x - start >= longest) std::fill(row + start, row + x, std::uint8_t{0});
     }
 }
 
 // The shortest run that is cleared, from the longest that is kept.
 int ShortestCleared(int kept) { return kept >= INT_MAX - 1 ? INT_MAX : std::max(kept, 0) + 1; }
 
-// Marks, in `clear`, the vertical runs at least `longest` long (at most
-// the mask's height, so that it fits `Count`). Row by row, each column's
-// run so far: the loop over a row has no branch and vectorises. Only a row
-// where some long run ends is looked at column by column. Runs are found
-// as they end, so a column's runs come top to bottom; a stable sort by
-// column then lists them column by column.
+// Clears the horizontal runs at least `longestAcross` long and, when
+// `longestDown` is at most the mask's height (which `Count` holds), the
+// vertical runs at least `longestDown` long, in one pass down the mask.
+// Row y is first read as given: each column's run so far is counted on
+// (a loop over the row with no branch, which vectorises), and the runs that
+// ended just above it are cleared in the rows above, which nothing reads
+// again. Then row y's own long runs are found and cleared; the rows below
+// are untouched until then. So both directions see the mask as given. Only
+// a row where some long vertical run ends is looked at column by column.
+// Vertical runs are found as they end, so a column's runs come top to
+// bottom; a stable sort by column then lists them column by column.
 template <typename Count>
-void MarkLongColumnRuns(const cv::Mat& mask, int longest, InkPixels ink, cv::Mat& clear,
-                        std::vector<cv::Rect>* verticalRuns) {
+void ClearRuns(cv::Mat& mask, int longestAcross, int longestDown, InkPixels ink, std::vector<cv::Rect>* verticalRuns) {
     const int cols = mask.cols;
-    const Count least = static_cast<Count>(longest);
-    std::vector<Count> run(static_cast<std::size_t>(cols), 0);
-    std::vector<Count> before(static_cast<std::size_t>(cols), 0);
+    const bool columns = longestDown <= mask.rows;
+    const Count least = static_cast<Count>(columns ? longestDown : 0);
+    std::vector<Count> run(columns ? static_cast<std::size_t>(cols) : 0, 0);
+    std::vector<Count> before(run.size(), 0);
     std::vector<cv::Rect> removed;
     for (int y = 0; y <= mask.rows; ++y) {
-        const std::uint8_t* row = y < mask.rows ? mask.ptr<std::uint8_t>(y) : nullptr;
-        Count ended = 0;
-        Count* runs = run.data();
-        Count* previousRuns = before.data();
-        if (row == nullptr) {
-            for (int x = 0; x < cols; ++x) {
-                previousRuns[x] = runs[x];
-                ended |= static_cast<Count>(runs[x] >= least);
-                runs[x] = 0;
+        std::uint8_t* row = y < mask.rows ? mask.ptr<std::uint8_t>(y) : nullptr;
+        if (columns) {
+            Count ended = 0;
+            Count* runs = run.data();
+            Count* previousRuns = before.data();
+            if (row == nullptr) {
+                for (int x = 0; x < cols; ++x) {
+                    previousRuns[x] = runs[x];
+                    ended |= static_cast<Count>(runs[x] >= least);
+                    runs[x] = 0;
+                }
+            } else if (ink == InkPixels::FullValue) {
+                for (int x = 0; x < cols; ++x) {
+                    const Count on = static_cast<Count>(row[x] == 255);
+                    const Count previous = runs[x];
+                    previousRuns[x] = previous;
+                    runs[x] = static_cast<Count>((previous + 1) * on);
+                    ended |= static_cast<Count>((previous >= least) & (on ^ 1));
+                }
+            } else {
+                for (int x = 0; x < cols; ++x) {
+                    const Count on = static_cast<Count>(row[x] != 0);
+                    const Count previous = runs[x];
+                    previousRuns[x] = previous;
+                    runs[x] = static_cast<Count>((previous + 1) * on);
+                    ended |= static_cast<Count>((previous >= least) & (on ^ 1));
+                }
             }
-        } else if (ink == InkPixels::FullValue) {
-            for (int x = 0; x < cols; ++x) {
-                const Count on = static_cast<Count>(row[x] == 255);
-                const Count previous = runs[x];
-                previousRuns[x] = previous;
-                runs[x] = static_cast<Count>((previous + 1) * on);
-                ended |= static_cast<Count>((previous >= least) & (on ^ 1));
-            }
-        } else {
-            for (int x = 0; x < cols; ++x) {
-                const Count on = static_cast<Count>(row[x] != 0);
-                const Count previous = runs[x];
-                previousRuns[x] = previous;
-                runs[x] = static_cast<Count>((previous + 1) * on);
-                ended |= static_cast<Count>((previous >= least) & (on ^ 1));
+            if (ended != 0) {
+                for (int x = 0; x < cols; ++x) {
+                    const int length = previousRuns[x];
+                    if (length < longestDown || runs[x] != 0) continue;
+                    for (int k = y - length; k < y; ++k) mask.at<std::uint8_t>(k, x) = 0;
+                    if (verticalRuns != nullptr) removed.emplace_back(x, y - length, 1, length - 1);
+                }
             }
         }
-        if (ended == 0) continue;
-        for (int x = 0; x < cols; ++x) {
-            const int length = previousRuns[x];
-            if (length < longest || runs[x] != 0) continue;
-            for (int k = y - length; k < y; ++k) clear.at<std::uint8_t>(k, x) = 1;
-            if (verticalRuns != nullptr) removed.emplace_back(x, y - length, 1, length - 1);
-        }
+        if (row != nullptr) ClearLongRowRuns(row, cols, longestAcross, ink);
     }
     if (verticalRuns != nullptr) {
         std::stable_sort(removed.begin(), removed.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
@@ -124,26 +133,16 @@ void MarkLongColumnRuns(const cv::Mat& mask, int longest, InkPixels ink, cv::Mat
 
 void ClearLongRuns(cv::Mat& mask, const LongRunLimits& limits, std::vector<cv::Rect>* verticalRuns) {
     if (mask.empty() || mask.dims != 2 || mask.type() != CV_8UC1) return;
-    // Marks first, clearing after, so both directions see the mask as given.
-    cv::Mat clear(mask.size(), CV_8UC1, cv::Scalar(0));
     const int longestAcross = ShortestCleared(limits.keptAcross);
-    for (int y = 0; y < mask.rows; ++y) {
-        MarkLongRowRuns(mask.ptr<std::uint8_t>(y), mask.cols, longestAcross, limits.ink, clear.ptr<std::uint8_t>(y));
-    }
-
     // A vertical run longer than the mask is tall cannot be: then no column
-    // is looked at.
+    // is looked at. Run lengths fit 16 bits below 65535 rows, which halves
+    // the memory the loop over a row goes through and doubles its lanes.
     const int longestDown = ShortestCleared(limits.keptDown);
-    if (longestDown <= mask.rows) {
-        // Run lengths fit 16 bits below 65535 rows, which halves the
-        // memory the loop over a row goes through and doubles its lanes.
-        if (mask.rows < 65535) {
-            MarkLongColumnRuns<std::uint16_t>(mask, longestDown, limits.ink, clear, verticalRuns);
-        } else {
-            MarkLongColumnRuns<std::int32_t>(mask, longestDown, limits.ink, clear, verticalRuns);
-        }
+    if (mask.rows < 65535) {
+        ClearRuns<std::uint16_t>(mask, longestAcross, longestDown, limits.ink, verticalRuns);
+    } else {
+        ClearRuns<std::int32_t>(mask, longestAcross, longestDown, limits.ink, verticalRuns);
     }
-    mask.setTo(0, clear);
 }
 
 }  // namespace kalvero
