@@ -44,13 +44,23 @@ CtcReading DecodeCtc(const cv::Mat& logits) {
         }
         if (best != kBlank) {
             const float p = static_cast<float>(probability[best] / sum);
-            if (best != previous) {
+            const bool newDigit = best != previous;
+            if (newDigit) {
                 reading.text.push_back(static_cast<char>('0' + best - 1));
                 reading.digitScores.push_back(p);
                 reading.digitColumns.emplace_back(t, t);
+                reading.digitChoices.emplace_back();
             } else {
-                reading.digitScores.back() = std::max(reading.digitScores.back(), p);
                 reading.digitColumns.back().second = t;
+            }
+            if (newDigit || p > reading.digitScores.back()) {
+                reading.digitScores.back() = p;
+                double digits = 0.0;
+                for (int c = 1; c < kClassCount; ++c) digits += probability[c];
+                for (int c = 1; c < kClassCount; ++c) {
+                    reading.digitChoices.back()[static_cast<std::size_t>(c - 1)] =
+                        static_cast<float>(probability[c] / digits);
+                }
             }
         }
         previous = best;

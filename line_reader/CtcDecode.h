@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,9 @@ struct CtcReading {
     float score = 0.0f;              // product of digitScores; 1 for no digit
     // Per digit: the first and last column of its run, where the model saw it.
     std::vector<std::pair<int, int>> digitColumns;
+    // Per digit: the chances of the ten digits in the column of its peak,
+    // relative to their sum there (the blank left out).
+    std::vector<std::array<float, 10>> digitChoices;
 };
 
 // Greedy CTC decoding of one line's logits (rows: class 0 = blank, class
@@ -23,7 +27,7 @@ struct CtcReading {
 // same class collapse into one symbol and blanks are dropped, so a digit
 // repeated in the text needs a blank column between its two runs. A digit's
 // score is the highest probability its class reached in the columns of its
-// run. Logits that are empty, of another type or of a number of rows other
+// run; its choices are the ten digits' probabilities in that column. Logits that are empty, of another type or of a number of rows other
 // than 11 give an empty reading with score 0.
 CtcReading DecodeCtc(const cv::Mat& logits);
 

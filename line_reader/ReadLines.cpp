@@ -177,6 +177,7 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
         reading.text = decoded.text;
         reading.box = ReadingBox(*cropped[i], decoded, logits[i].cols, zone.size());
         reading.score = decoded.score;
+        reading.checkedScore = static_cast<float>(CheckDigitPosterior(decoded.text, decoded.digitChoices));
         std::copy(decoded.digitScores.begin(), decoded.digitScores.end(), reading.digitScores.begin());
         reading.angleDegrees = cropped[i]->line.angleDegrees;
         readings.push_back(std::move(reading));
@@ -265,6 +266,7 @@ std::vector<Reading> ToReadings(const std::vector<LineReading>& lines) {
         reading.text = line.text;
         reading.box = line.box;
         reading.score = line.score;
+        reading.checkedScore = line.checkedScore;
         reading.engine = RecognitionEngine::Learned;
         reading.digitScores.assign(line.digitScores.begin(), line.digitScores.end());
         readings.push_back(std::move(reading));

@@ -18,6 +18,10 @@ struct LineReading {
     float score = 0.0f;              // product of digitScores, in [0, 1]
     std::array<float, 8> digitScores{};  // per digit, the model's peak probability
     float angleDegrees = 0.0f;       // tilt of the line read
+    // The chance that the reading is right if the painted number's check
+    // digit holds (CheckDigitPosterior over the model's choices per digit);
+    // 0 when the reading's own check digit fails.
+    float checkedScore = 0.0f;
 };
 
 // Reads the 8-digit numbers of a zone with the learned engine: proposes

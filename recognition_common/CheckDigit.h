@@ -1,5 +1,7 @@
 #pragma once
+#include <array>
 #include <string>
+#include <vector>
 
 namespace kalvero {
 
@@ -16,5 +18,16 @@ int ComputeCheckDigit(const std::string& firstSeven);
 // digit of the first seven. Any other text (a different length, a
 // non-digit) fails.
 bool CheckDigitHolds(const std::string& number);
+
+// The chance that `number` is the number painted, given that the painted
+// one is eight digits whose check digit holds and the reader's chances for
+// each place: `choices[i][d]`, the chance that place i shows digit d (a row
+// may sum to less than 1; it is taken relative to its sum). It is the
+// product of the chances of `number`'s digits over the sum of that product
+// for every number whose check digit holds. A single doubtful place is
+// settled by the check digit (a change of any one digit breaks it), two are
+// narrowed to the pairs that keep it. 0 when `number` fails the check, when
+// `choices` does not have eight rows or a row has no positive chance.
+double CheckDigitPosterior(const std::string& number, const std::vector<std::array<float, 10>>& choices);
 
 }  // namespace kalvero

@@ -21,10 +21,15 @@ struct Reading {
     // their product). Empty for the glyph engine, whose digits have no
     // confidence of their own.
     std::vector<float> digitScores;
+    // Learned engine: the chance that the reading is right if the painted
+    // number's check digit holds, from every digit's alternatives
+    // (CheckDigitPosterior); at least the score when the reading's check
+    // digit holds, 0 when it fails. 0 for the glyph engine.
+    float checkedScore = 0.0f;
 
     bool operator==(const Reading& other) const {
         return text == other.text && box == other.box && score == other.score &&
-               engine == other.engine && digitScores == other.digitScores;
+               engine == other.engine && digitScores == other.digitScores && checkedScore == other.checkedScore;
     }
 };
 

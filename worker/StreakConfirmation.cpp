@@ -13,8 +13,11 @@ std::string StreakConfirmation::Take(const std::vector<Reading>& readings) {
     // This frame's qualifying texts, once each, with their best score.
     std::vector<std::pair<std::string, float>> seen;
     for (const Reading& reading : readings) {
-        if (reading.text.size() != kNumberLength || reading.score < kMinScore) continue;
+        if (reading.text.size() != kNumberLength) continue;
         if (checkDigitRule_ && !CheckDigitHolds(reading.text)) continue;
+        // Under the rule, a doubt the check digit settles is no doubt.
+        const float confidence = checkDigitRule_ ? std::max(reading.score, reading.checkedScore) : reading.score;
+        if (confidence < kMinScore) continue;
         auto same = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == reading.text; });
         if (same == seen.end()) {
             seen.emplace_back(reading.text, reading.score);

@@ -13,9 +13,11 @@ namespace kalvero {
 // in about five frames at 25 fps, too few for a vote over the last thirty.
 //
 // A frame's qualifying texts are those of its readings of eight digits
-// with a score of at least kMinScore (and, under the check-digit rule,
-// whose check digit holds); a text read several times in one frame (the
-// number painted twice on one side) counts once. Each qualifying text's
+// with a score of at least kMinScore; under the check-digit rule, those
+// whose check digit holds and whose score or chance of being right given
+// that rule (Reading::checkedScore: a doubtful digit the check digit
+// settles) is at least kMinScore. A text read several times in one frame
+// (the number painted twice on one side) counts once. Each qualifying text's
 // streak grows by one; the streak of every other text ends. A text whose
 // streak has reached `framesNeeded` is confirmed for as long as it lasts;
 // of several, the longest streak, then the best score of the frame, then

@@ -47,6 +47,29 @@ TEST(DecodeCtc, CollapsesRunsDropsBlanksAndKeepsRepeatsSplitByABlank) {
     EXPECT_NEAR(reading.score, product, 1e-6);
 }
 
+TEST(DecodeCtc, EachDigitsChoicesAreTheDigitsChancesWhereItPeaked) {
+    // 3 3 _ 8: the first 3 peaks in its second column, where 8 is its rival.
+    cv::Mat logits(kClasses, 4, CV_32F, cv::Scalar(0));
+    logits.at<float>(Digit(3), 0) = 2.0f;
+    logits.at<float>(Digit(3), 1) = 4.0f;
+    logits.at<float>(Digit(8), 1) = 3.0f;
+    logits.at<float>(kBlank, 1) = 1.0f;
+    logits.at<float>(kBlank, 2) = 5.0f;
+    logits.at<float>(Digit(8), 3) = 6.0f;
+    const CtcReading reading = DecodeCtc(logits);
+    ASSERT_EQ(reading.text, "38");
+    ASSERT_EQ(reading.digitChoices.size(), 2u);
+    // Column 1 without its blank: e^4, e^3 and eight e^0 among the digits.
+    const float digits = std::exp(4.0f) + std::exp(3.0f) + 8.0f;
+    EXPECT_NEAR(reading.digitChoices[0][3], std::exp(4.0f) / digits, 1e-6);
+    EXPECT_NEAR(reading.digitChoices[0][8], std::exp(3.0f) / digits, 1e-6);
+    EXPECT_NEAR(reading.digitChoices[0][0], 1.0f / digits, 1e-6);
+    float sum = 0.0f;
+    for (float c : reading.digitChoices[1]) sum += c;
+    EXPECT_NEAR(sum, 1.0f, 1e-5);
+    EXPECT_NEAR(reading.digitChoices[1][8], std::exp(6.0f) / (std::exp(6.0f) + 9.0f), 1e-6);
+}
+
 TEST(DecodeCtc, AllDigitsAndTheirOrder) {
     std::vector<int> classes;
     std::vector<float> peaks;

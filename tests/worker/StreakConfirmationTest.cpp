@@ -72,6 +72,23 @@ TEST(StreakConfirmation, TheCheckDigitRuleKeepsAFailingNumberOutUnlessItIsOff) {
     EXPECT_EQ(lengths.Take({Read("5247306"), Read("524730631")}), "");
 }
 
+TEST(StreakConfirmation, UnderTheRuleADoubtTheCheckDigitSettlesCounts) {
+    // Scored low, but the one doubtful digit is settled by the check digit.
+    const float low = StreakConfirmation::kMinScore - 0.3f;
+    Reading settled = Read(kValid, low);
+    settled.checkedScore = 0.99f;
+    const std::vector<std::vector<Reading>> frames(3, std::vector<Reading>{settled});
+    StreakConfirmation ruled(3, true);
+    EXPECT_EQ(Answers(ruled, frames).back(), kValid);
+    // Without the rule the score alone counts.
+    StreakConfirmation free(3, false);
+    EXPECT_EQ(Answers(free, frames).back(), "");
+    // A checked score that stays low does not help.
+    settled.checkedScore = StreakConfirmation::kMinScore - 0.01f;
+    StreakConfirmation doubtful(3, true);
+    EXPECT_EQ(Answers(doubtful, std::vector<std::vector<Reading>>(3, std::vector<Reading>{settled})).back(), "");
+}
+
 TEST(StreakConfirmation, ANumberPaintedTwiceInOneFrameCountsOnce) {
     StreakConfirmation streaks(3, true);
     const std::vector<Reading> twice = {Read(kValid, 0.99f, {10, 10, 80, 20}), Read(kValid, 0.95f, {300, 12, 80, 20})};
