@@ -70,7 +70,7 @@ InkImages PrepareInkImagesFromSmooth(const cv::Mat& smooth, int digitHeight, int
 // shrunk by `shrink` over a window of max(3, window / shrink | 1) pixels
 // there and stretched back bilinearly. InkThresholdReference measures it
 // pixel by pixel in double precision; the two differ by at most one grey
-// level, and only where the deviation lies within rounding of a half.
+// level, where float and double arithmetic round apart.
 cv::Mat InkThreshold(const cv::Mat& smooth, int window, int shrink, int inkContrast);
 cv::Mat InkThresholdReference(const cv::Mat& smooth, int window, int shrink, int inkContrast);
 // FindDigitBlobs with the prepared images.
