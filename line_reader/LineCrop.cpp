@@ -142,4 +142,21 @@ cv::Rect LineSpanBox(const LineBox& box, float from, float to) {
     return cv::Rect(left, top, static_cast<int>(std::ceil(x1)) - left, static_cast<int>(std::ceil(y1)) - top);
 }
 
+LineBox LineSpan(const LineBox& box, float from, float to) {
+    LineBox span = box;
+    if (!(box.length > 0.0f) || !(box.digitHeight > 0.0f) || !(to > from)) {
+        span.length = 0.0f;
+        return span;
+    }
+    const double spanAlong = box.length + 2.0 * kLineMarginAlong * box.digitHeight;
+    const double a0 = (from - 0.5) * spanAlong;
+    const double a1 = (to - 0.5) * spanAlong;
+    const double theta = box.angleDegrees * CV_PI / 180.0;
+    const double middle = 0.5 * (a0 + a1);
+    span.centre = cv::Point2f(static_cast<float>(box.centre.x + middle * std::cos(theta)),
+                              static_cast<float>(box.centre.y + middle * std::sin(theta)));
+    span.length = static_cast<float>(a1 - a0);
+    return span;
+}
+
 }  // namespace kalvero

@@ -38,4 +38,10 @@ cv::Mat NormaliseLine(const cv::Mat& image, const LineBox& box);
 // past `from`.
 cv::Rect LineSpanBox(const LineBox& box, float from, float to);
 
+// The same part of the crop as a line box of its own: the row from `from`
+// to `to` (shares of the crop's width) with the box's height and tilt, so
+// that NormaliseLine frames just that part. A box with no length or height,
+// or `to` not past `from`, gives a box of length 0.
+LineBox LineSpan(const LineBox& box, float from, float to);
+
 }  // namespace kalvero

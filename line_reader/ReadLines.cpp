@@ -13,6 +13,7 @@
 #include "line_reader/HeightPyramid.h"
 #include "line_reader/Interlacing.h"
 #include "line_reader/LineProposals.h"
+#include "line_reader/SecondLook.h"
 #include "line_reader/ShortenedRows.h"
 #include "recognition_common/CheckDigit.h"
 
@@ -136,6 +137,12 @@ cv::Rect ReadingBox(const LineProposal& proposal, const CtcReading& decoded, int
     return box.empty() ? proposal.box : box;
 }
 
+// A reading at least this sure of every digit is not looked at again.
+constexpr float kSureScore = 0.8f;
+// Share of the smaller box that a sure reading must cover of a row for
+// the row to be the same place.
+constexpr double kSecondLookCover = 0.5;
+
 // One reading of the zone as it is. `rows`, when given, receives every line
 // decoded as kMinRowDigits to kMaxRowDigits digits.
 std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader,
@@ -160,27 +167,62 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
 
     std::vector<LineReading> readings;
     std::vector<LongerLine> longer;
-    for (std::size_t i = 0; i < logits.size(); ++i) {
-        const CtcReading decoded = DecodeCtc(logits[i]);
+    const auto take = [&](const LineProposal& proposal, const CtcReading& decoded, int columns) {
         if (rows != nullptr && decoded.text.size() >= kMinRowDigits && decoded.text.size() <= kMaxRowDigits) {
             LineReading row;
             row.text = decoded.text;
-            row.box = cropped[i]->box;
+            row.box = proposal.box;
             row.score = decoded.score;
-            row.angleDegrees = cropped[i]->line.angleDegrees;
+            row.angleDegrees = proposal.line.angleDegrees;
             rows->push_back(std::move(row));
         }
-        if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, cropped[i]->box});
-        if (decoded.text.size() != kNumberLength) continue;
-        if (settings.requireCheckDigit && !CheckDigitHolds(decoded.text)) continue;
+        if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, proposal.box});
+        if (decoded.text.size() != kNumberLength) return;
+        if (settings.requireCheckDigit && !CheckDigitHolds(decoded.text)) return;
         LineReading reading;
         reading.text = decoded.text;
-        reading.box = ReadingBox(*cropped[i], decoded, logits[i].cols, zone.size());
+        reading.box = ReadingBox(proposal, decoded, columns, zone.size());
         reading.score = decoded.score;
         reading.checkedScore = static_cast<float>(CheckDigitPosterior(decoded.text, decoded.digitChoices));
         std::copy(decoded.digitScores.begin(), decoded.digitScores.end(), reading.digitScores.begin());
-        reading.angleDegrees = cropped[i]->line.angleDegrees;
+        reading.angleDegrees = proposal.line.angleDegrees;
         readings.push_back(std::move(reading));
+    };
+    std::vector<CtcReading> decoded;
+    for (std::size_t i = 0; i < logits.size(); ++i) {
+        decoded.push_back(DecodeCtc(logits[i]));
+        take(*cropped[i], decoded.back(), logits[i].cols);
+    }
+    // A row read doubtfully is read once more, framed on the digits the
+    // model saw in it (SecondLook): a proposal whose box was too long or
+    // off to one side shows the digits small or cut at an edge. Not where
+    // a sure reading already is (the same row in the other polarity or at
+    // another level).
+    std::vector<cv::Rect> sure;
+    for (const LineReading& reading : readings) {
+        if (reading.score >= kSureScore) sure.push_back(reading.box);
+    }
+    const auto nearSure = [&](const cv::Rect& box) {
+        return std::any_of(sure.begin(), sure.end(), [&](const cv::Rect& other) {
+            return (other & box).area() >= kSecondLookCover * std::min(other.area(), box.area());
+        });
+    };
+    std::vector<cv::Mat> again;
+    std::vector<LineProposal> looked;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (nearSure(cropped[i]->box)) continue;
+        LineProposal second = *cropped[i];
+        if (!SecondLook(decoded[i], logits[i].cols, zone.size(), second.line)) continue;
+        cv::Mat crop = NormaliseLine(grey, second.line);
+        if (crop.empty()) continue;
+        EraseCrossingLines(crop);
+        second.blobCount = 0;
+        again.push_back(std::move(crop));
+        looked.push_back(second);
+    }
+    if (!again.empty()) {
+        const std::vector<LineLogits> more = reader.Run(again);
+        for (std::size_t i = 0; i < more.size(); ++i) take(looked[i], DecodeCtc(more[i]), more[i].cols);
     }
     DropShortenedRows(readings, longer);
     DropRepeatedReadings(readings);

@@ -33,7 +33,12 @@ struct LineReading {
 // set and a height is given), keeps the best settings.maxLines,
 // straightens each with NormaliseLine, paints over thin lines crossing it
 // (EraseCrossingLines), reads them all in one forward pass
-// of `reader` and decodes each greedily (DecodeCtc). Only readings of
+// of `reader` and decodes each greedily (DecodeCtc). A line read as 5 to 8
+// digits but not as a sure number (eight digits scoring 0.8 or more, and
+// with the check digit holding when it is required), and not covered by
+// a sure reading's box for half of the smaller box, is read once more in
+// the same way, framed on the digits the model saw (SecondLook); both
+// readings then compete as below. Only readings of
 // exactly eight digits are kept (and only those whose check digit holds
 // when settings.requireCheckDigit is set), and of those not one that is a longer row
 // read over the same place (covering half its box) with digits left out

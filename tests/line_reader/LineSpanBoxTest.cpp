@@ -52,5 +52,34 @@ TEST(LineSpanBox, NothingForAnEmptyPartOrLine) {
     EXPECT_TRUE(LineSpanBox(empty, 0.0f, 1.0f).empty());
 }
 
+TEST(LineSpan, APartOfTheCropFramedOnItsOwnCoversWhatLineSpanBoxGives) {
+    for (const float angle : {0.0f, 10.0f, -25.0f}) {
+        SCOPED_TRACE(angle);
+        const LineBox line = Line(angle);
+        const float spanAlong = line.length + 2.0f * kLineMarginAlong * line.digitHeight;
+        const LineBox whole = LineSpan(line, 0.0f, 1.0f);
+        EXPECT_NEAR(whole.length, spanAlong, 1e-3);
+        EXPECT_NEAR(whole.centre.x, line.centre.x, 1e-3);
+        EXPECT_NEAR(whole.centre.y, line.centre.y, 1e-3);
+        // The part's own line box, without its margins, is the part.
+        const LineBox part = LineSpan(line, 0.2f, 0.45f);
+        EXPECT_NEAR(part.length, 0.25f * spanAlong, 1e-3);
+        EXPECT_EQ(part.digitHeight, line.digitHeight);
+        EXPECT_EQ(part.angleDegrees, line.angleDegrees);
+        const float partSpan = part.length + 2.0f * kLineMarginAlong * part.digitHeight;
+        const float margin = kLineMarginAlong * part.digitHeight / partSpan;
+        const cv::Rect expected = LineSpanBox(line, 0.2f, 0.45f);
+        const cv::Rect got = LineSpanBox(part, margin, 1.0f - margin);
+        EXPECT_LE(std::abs(got.x - expected.x), 1);
+        EXPECT_LE(std::abs(got.y - expected.y), 1);
+        EXPECT_LE(std::abs(got.br().x - expected.br().x), 1);
+        EXPECT_LE(std::abs(got.br().y - expected.br().y), 1);
+    }
+    EXPECT_EQ(LineSpan(Line(0.0f), 0.5f, 0.5f).length, 0.0f);
+    LineBox flat = Line(0.0f);
+    flat.digitHeight = 0.0f;
+    EXPECT_EQ(LineSpan(flat, 0.0f, 1.0f).length, 0.0f);
+}
+
 }  // namespace
 }  // namespace kalvero

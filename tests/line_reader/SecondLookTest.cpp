@@ -1,0 +1,138 @@
+// Framing a doubtfully read line again on the digits the model saw in it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include <opencv2/imgproc.hpp>
+
+#include "line_reader/CtcDecode.h"
+#include "line_reader/DrawnLines.h"
+#include "line_reader/LineCrop.h"
+#include "line_reader/LineReader.h"
+#include "line_reader/SecondLook.h"
+
+namespace kalvero {
+namespace {
+
+constexpr int kColumns = 40;
+const cv::Size kZone(640, 240);
+
+LineBox Line(float angleDegrees) {
+    LineBox line;
+    line.centre = cv::Point2f(300.0f, 120.0f);
+    line.length = 300.0f;
+    line.digitHeight = 20.0f;
+    line.angleDegrees = angleDegrees;
+    return line;
+}
+
+// The image point at `share` of the width of `box`'s crop, on its middle row.
+cv::Point2f AlongPoint(const LineBox& box, double share) {
+    const double spanAlong = box.length + 2.0 * kLineMarginAlong * box.digitHeight;
+    const double along = (share - 0.5) * spanAlong;
+    const double theta = box.angleDegrees * CV_PI / 180.0;
+    return cv::Point2f(static_cast<float>(box.centre.x + along * std::cos(theta)),
+                       static_cast<float>(box.centre.y + along * std::sin(theta)));
+}
+
+// A decoded line of `count` digits, one column each, `pitch` columns apart
+// from column `first`.
+CtcReading DigitsAt(int count, int first, int pitch) {
+    CtcReading decoded;
+    for (int k = 0; k < count; ++k) {
+        decoded.text += static_cast<char>('0' + k % 10);
+        decoded.digitColumns.emplace_back(first + k * pitch, first + k * pitch);
+    }
+    return decoded;
+}
+
+TEST(SecondLook, EightDigitsAreFramedHalfAPitchBeyondTheOuterOnesWhereverTheLineTurns) {
+    for (const float angle : {0.0f, 12.0f, -30.0f}) {
+        SCOPED_TRACE(angle);
+        const LineBox line = Line(angle);
+        LineBox framed = line;
+        ASSERT_TRUE(SecondLook(DigitsAt(8, 4, 2), kColumns, kZone, framed));
+        // Digits at columns 4..18 (centres 4.5..18.5): the new box runs from
+        // column 3.5 to 19.5 of the old crop, with the height and tilt kept.
+        const double spanAlong = line.length + 2.0 * kLineMarginAlong * line.digitHeight;
+        EXPECT_NEAR(framed.length, 16.0 / kColumns * spanAlong, 1e-3);
+        const cv::Point2f middle = AlongPoint(line, 11.5 / kColumns);
+        EXPECT_NEAR(framed.centre.x, middle.x, 1e-3);
+        EXPECT_NEAR(framed.centre.y, middle.y, 1e-3);
+        EXPECT_EQ(framed.digitHeight, line.digitHeight);
+        EXPECT_EQ(framed.angleDegrees, line.angleDegrees);
+        // The first digit's place in the image is where the new crop puts
+        // the middle of its first pitch.
+        const double margin = kLineMarginAlong * framed.digitHeight;
+        const double firstShare = (margin + 0.5 / 8.0 * framed.length) / (framed.length + 2.0 * margin);
+        const cv::Point2f before = AlongPoint(line, 4.5 / kColumns);
+        const cv::Point2f after = AlongPoint(framed, firstShare);
+        EXPECT_NEAR(cv::norm(before - after), 0.0, 1e-2);
+    }
+}
+
+TEST(SecondLook, MissingDigitsWidenTheFrameOnBothSides) {
+    const LineBox line = Line(0.0f);
+    LineBox eight = line;
+    LineBox six = line;
+    ASSERT_TRUE(SecondLook(DigitsAt(8, 10, 2), kColumns, kZone, eight));
+    // The same pitch, two digits fewer, same middle: one pitch more on each side.
+    ASSERT_TRUE(SecondLook(DigitsAt(6, 12, 2), kColumns, kZone, six));
+    EXPECT_NEAR(six.length, eight.length, 1e-3);
+    EXPECT_NEAR(six.centre.x, eight.centre.x, 1e-3);
+}
+
+TEST(SecondLook, RefusesWhatCannotBeANumberOrWouldNotChangeOrReachesPastTheEdge) {
+    const LineBox line = Line(0.0f);
+    LineBox box = line;
+    EXPECT_FALSE(SecondLook(DigitsAt(4, 10, 3), kColumns, kZone, box));
+    EXPECT_FALSE(SecondLook(DigitsAt(9, 2, 4), kColumns, kZone, box));
+    EXPECT_FALSE(SecondLook(CtcReading{}, kColumns, kZone, box));
+    EXPECT_FALSE(SecondLook(DigitsAt(8, 4, 2), 0, kZone, box));
+    // Digits spread over the crop as a well framed line has them (the
+    // margins are 7 of 314 pixels, under one column).
+    EXPECT_FALSE(SecondLook(DigitsAt(8, 2, 5), kColumns, kZone, box));
+    // The same digits at the left of a line that starts near the zone's
+    // left edge would be framed partly outside it.
+    LineBox atEdge = line;
+    atEdge.centre.x = 150.0f;
+    EXPECT_FALSE(SecondLook(DigitsAt(6, 1, 2), kColumns, kZone, atEdge));
+    EXPECT_EQ(box.centre, line.centre);
+    EXPECT_EQ(box.length, line.length);
+    EXPECT_EQ(atEdge.centre.x, 150.0f);
+}
+
+TEST(SecondLook, ABoxTwiceTooLongAndOffToOneSideReadsTheNumberOnceFramedAgain) {
+    std::string error;
+    const auto reader = LineReader::Create(error);
+    ASSERT_TRUE(reader) << error;
+    testing::DrawnLineStyle style;
+    style.text = "52418396";
+    style.digitHeight = 24;
+    cv::Rect ink;
+    const cv::Mat panel = testing::DrawLinePanel(cv::Size(640, 160), cv::Point2f(260.0f, 80.0f), style, &ink);
+    cv::Mat grey;
+    cv::cvtColor(panel, grey, cv::COLOR_BGR2GRAY);
+
+    // A proposal that ran on past the number: twice its length, the
+    // number in its left half.
+    LineBox proposal;
+    proposal.digitHeight = static_cast<float>(ink.height);
+    proposal.length = 2.0f * static_cast<float>(ink.width);
+    proposal.centre = cv::Point2f(static_cast<float>(ink.x) + 0.5f * proposal.length, ink.y + 0.5f * ink.height);
+    const CtcReading first = DecodeCtc(reader->Run({NormaliseLine(grey, proposal)})[0]);
+    ASSERT_GE(first.text.size(), kSecondLookMinDigits) << first.text;
+
+    LineBox framed = proposal;
+    ASSERT_TRUE(SecondLook(first, kColumns, grey.size(), framed)) << first.text;
+    EXPECT_NEAR(framed.centre.x, ink.x + 0.5f * ink.width, 0.3f * ink.height);
+    EXPECT_NEAR(framed.length, ink.width, 0.2f * ink.width);
+    const CtcReading second = DecodeCtc(reader->Run({NormaliseLine(grey, framed)})[0]);
+    EXPECT_EQ(second.text, style.text);
+    EXPECT_GE(second.score, 0.8f);
+    EXPECT_GT(second.score, first.text == style.text ? first.score : 0.0f);
+}
+
+}  // namespace
+}  // namespace kalvero
