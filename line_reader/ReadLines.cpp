@@ -142,6 +142,8 @@ constexpr float kSureScore = 0.8f;
 // Share of the smaller box that a sure reading must cover of a row for
 // the row to be the same place.
 constexpr double kSecondLookCover = 0.5;
+// Rows taken from the search around a doubtful row.
+constexpr int kLinesAround = 2;
 
 // One reading of the zone as it is. `rows`, when given, receives every line
 // decoded as kMinRowDigits to kMaxRowDigits digits.
@@ -209,16 +211,27 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
     };
     std::vector<cv::Mat> again;
     std::vector<LineProposal> looked;
+    const auto lookAgain = [&](LineProposal second) {
+        cv::Mat crop = NormaliseLine(grey, second.line);
+        if (crop.empty()) return;
+        EraseCrossingLines(crop);
+        again.push_back(std::move(crop));
+        looked.push_back(std::move(second));
+    };
     for (std::size_t i = 0; i < decoded.size(); ++i) {
         if (nearSure(cropped[i]->box)) continue;
         LineProposal second = *cropped[i];
-        if (!SecondLook(decoded[i], logits[i].cols, zone.size(), second.line)) continue;
-        cv::Mat crop = NormaliseLine(grey, second.line);
-        if (crop.empty()) continue;
-        EraseCrossingLines(crop);
-        second.blobCount = 0;
-        again.push_back(std::move(crop));
-        looked.push_back(second);
+        if (SecondLook(decoded[i], logits[i].cols, zone.size(), second.line)) {
+            second.blobCount = 0;
+            lookAgain(second);
+        }
+        // The search over every height found this row in a scaled-down
+        // copy; the zone itself, searched around it at the row's height,
+        // may frame it better.
+        const std::size_t digits = decoded[i].text.size();
+        if (settings.digitHeight == 0 && digits >= kMinRowDigits && digits <= kNumberLength) {
+            for (LineProposal& local : ProposeLinesAround(zone, *cropped[i], kLinesAround)) lookAgain(std::move(local));
+        }
     }
     if (!again.empty()) {
         const std::vector<LineLogits> more = reader.Run(again);

@@ -37,8 +37,10 @@ struct LineReading {
 // digits but not as a sure number (eight digits scoring 0.8 or more, and
 // with the check digit holding when it is required), and not covered by
 // a sure reading's box for half of the smaller box, is read once more in
-// the same way, framed on the digits the model saw (SecondLook); both
-// readings then compete as below. Only readings of
+// the same way, framed on the digits the model saw (SecondLook), and
+// when no height was given also as the rows a search at its own height
+// finds around it in the zone itself (ProposeLinesAround, at most two);
+// all readings then compete as below. Only readings of
 // exactly eight digits are kept (and only those whose check digit holds
 // when settings.requireCheckDigit is set), and of those not one that is a longer row
 // read over the same place (covering half its box) with digits left out

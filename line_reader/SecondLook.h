@@ -3,8 +3,11 @@
 
 #include <opencv2/core.hpp>
 
+#include <vector>
+
 #include "line_reader/CtcDecode.h"
 #include "line_reader/LineCrop.h"
+#include "line_reader/LineProposals.h"
 
 namespace kalvero {
 
@@ -31,5 +34,17 @@ constexpr std::size_t kSecondLookMaxDigits = 8;
 // cut by the edge is not whole, and the crop would repeat the edge's
 // pixels as more digits.
 bool SecondLook(const CtcReading& decoded, int columns, cv::Size zone, LineBox& line);
+
+// The other way to look again at a row found by the search over every
+// height: that search finds rows in scaled-down copies, where a tilted or
+// foreshortened row may take in a blob of its surroundings and come out at
+// the wrong angle or place. ProposeLinesAround searches the zone itself
+// (8-bit grey or BGR) around `row` (1.5 digit heights beyond its box along,
+// one across) for digits of the row's own height (ProposeLines), and gives
+// at most `maxLines` rows found there, in zone pixels, leaving out one that
+// is `row` again (boxes overlapping by more than 90 % and tilts within a
+// degree). Nothing for an empty zone, a zone of another type, or a row
+// whose height or box does not fit the zone.
+std::vector<LineProposal> ProposeLinesAround(const cv::Mat& zone, const LineProposal& row, int maxLines);
 
 }  // namespace kalvero

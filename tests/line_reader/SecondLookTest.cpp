@@ -1,4 +1,5 @@
-// Framing a doubtfully read line again on the digits the model saw in it.
+// Looking again at a doubtfully read line: framed on the digits the model
+// saw in it, or searched for around it at full resolution.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -132,6 +133,78 @@ TEST(SecondLook, ABoxTwiceTooLongAndOffToOneSideReadsTheNumberOnceFramedAgain) {
     EXPECT_EQ(second.text, style.text);
     EXPECT_GE(second.score, 0.8f);
     EXPECT_GT(second.score, first.text == style.text ? first.score : 0.0f);
+}
+
+// A row as the search over every height may give a tilted number from a
+// scaled-down copy: level, a little off to one side, its height right.
+LineProposal CoarseRow(const cv::Rect& ink) {
+    LineProposal row;
+    row.box = ink - cv::Point(ink.height, 0);
+    row.line.centre = cv::Point2f(row.box.x + 0.5f * row.box.width, row.box.y + 0.5f * row.box.height);
+    row.line.length = static_cast<float>(row.box.width);
+    row.line.digitHeight = 26.0f;
+    row.line.angleDegrees = 0.0f;
+    row.blobCount = 8;
+    return row;
+}
+
+TEST(ProposeLinesAround, FindsTheTiltedRowAroundACoarseOneInZonePixels) {
+    testing::DrawnLineStyle style;
+    style.text = "79281051";
+    style.digitHeight = 26;
+    style.angleDegrees = 9.0;
+    cv::Rect ink;
+    // The number away from the zone's corner, so that a box left in the
+    // searched part's own pixels would be far off.
+    const cv::Mat zone = testing::DrawLinePanel(cv::Size(640, 300), cv::Point2f(400.0f, 180.0f), style, &ink);
+    const LineProposal row = CoarseRow(ink);
+    const std::vector<LineProposal> found = ProposeLinesAround(zone, row, 2);
+    ASSERT_FALSE(found.empty());
+    const LineProposal& best = found.front();
+    EXPECT_NEAR(best.line.angleDegrees, 9.0f, 2.0f);
+    EXPECT_GT(BoxIou(best.box, ink), 0.6) << best.box << " " << ink;
+    EXPECT_NEAR(best.line.centre.x, ink.x + 0.5f * ink.width, 0.5f * style.digitHeight);
+    EXPECT_NEAR(best.line.centre.y, ink.y + 0.5f * ink.height, 0.5f * style.digitHeight);
+
+    std::string error;
+    const auto reader = LineReader::Create(error);
+    ASSERT_TRUE(reader) << error;
+    cv::Mat grey;
+    cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
+    EXPECT_EQ(DecodeCtc(reader->Run({NormaliseLine(grey, best.line)})[0]).text, style.text);
+    // Grey and BGR zones give the same rows.
+    const std::vector<LineProposal> fromGrey = ProposeLinesAround(grey, row, 2);
+    ASSERT_EQ(fromGrey.size(), found.size());
+    EXPECT_EQ(fromGrey.front().box, best.box);
+}
+
+TEST(ProposeLinesAround, LeavesOutTheRowItselfAndRefusesWhatItCannotSearch) {
+    testing::DrawnLineStyle style;
+    style.digitHeight = 26;
+    cv::Rect ink;
+    const cv::Mat zone = testing::DrawLinePanel(cv::Size(640, 300), cv::Point2f(400.0f, 180.0f), style, &ink);
+    const std::vector<LineProposal> first = ProposeLinesAround(zone, CoarseRow(ink), 1);
+    ASSERT_EQ(first.size(), 1u);
+    // Searched around the row it found, the search finds that row again
+    // and leaves it out.
+    for (const LineProposal& again : ProposeLinesAround(zone, first.front(), 2)) {
+        EXPECT_FALSE(BoxIou(again.box, first.front().box) > 0.9 &&
+                     std::abs(again.line.angleDegrees - first.front().line.angleDegrees) < 1.0f);
+    }
+
+    LineProposal row = CoarseRow(ink);
+    EXPECT_TRUE(ProposeLinesAround(cv::Mat(), row, 2).empty());
+    cv::Mat floats;
+    zone.convertTo(floats, CV_32FC3);
+    EXPECT_TRUE(ProposeLinesAround(floats, row, 2).empty());
+    row.line.digitHeight = 0.0f;
+    EXPECT_TRUE(ProposeLinesAround(zone, row, 2).empty());
+    row.line.digitHeight = 5000.0f;
+    EXPECT_TRUE(ProposeLinesAround(zone, row, 2).empty());
+    row = CoarseRow(ink);
+    row.box = cv::Rect(5000, 5000, 100, 30);
+    EXPECT_TRUE(ProposeLinesAround(zone, row, 2).empty());
+    EXPECT_TRUE(ProposeLinesAround(zone, CoarseRow(ink), 0).empty());
 }
 
 }  // namespace
