@@ -1,9 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <vector>
 
 #include <opencv2/core.hpp>
-
-#include <vector>
 
 #include "line_reader/CtcDecode.h"
 #include "line_reader/LineCrop.h"
