@@ -3,15 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "line_reader/CtcDecode.h"
 #include "line_reader/DrawnLines.h"
 #include "line_reader/LineCrop.h"
 #include "line_reader/LineReader.h"
+#include "line_reader/ReadLines.h"
 #include "line_reader/SecondLook.h"
+#include "tools/SampleVideo.h"
 
 namespace kalvero {
 namespace {
@@ -206,6 +211,51 @@ TEST(ProposeLinesAround, LeavesOutTheRowItselfAndRefusesWhatItCannotSearch) {
     EXPECT_TRUE(ProposeLinesAround(zone, row, 2).empty());
     EXPECT_TRUE(ProposeLinesAround(zone, CoarseRow(ink), 0).empty());
 }
+
+// Scenes where the first crop of the number reads it badly or not at
+// all, drawn as kalvero-make-sample draws them: oblique views (a 30-px
+// number, a camera yawed 25-45 degrees) that the search over every height
+// finds only as badly framed or tilted rows, and square-ended stencil
+// digits whose pieces make a row of the wrong length.
+struct ScenePicture {
+    const char* name;
+    std::vector<std::string> drawing;  // kalvero-make-sample's options
+    int givenHeight;                   // 0: none
+};
+
+void PrintTo(const ScenePicture& c, std::ostream* out) { *out << c.name; }
+
+class ReadOnlyOnASecondLook : public ::testing::TestWithParam<ScenePicture> {};
+
+TEST_P(ReadOnlyOnASecondLook, ReadsTheNumber) {
+    const ScenePicture& c = GetParam();
+    const std::string number = "52473063";
+    const std::string path = std::string(KALVERO_BUILD_DIR) + "/second_look_" + c.name + ".png";
+    std::vector<std::string> args = {path, "--varied", "--number", number};
+    args.insert(args.end(), c.drawing.begin(), c.drawing.end());
+    std::ostringstream out, err;
+    ASSERT_EQ(RunMakeSample(args, out, err), 0) << err.str();
+    const cv::Mat still = cv::imread(path);
+    ASSERT_FALSE(still.empty());
+    std::string error;
+    const auto reader = LineReader::Create(error);
+    ASSERT_TRUE(reader) << error;
+    LineReaderSettings settings;
+    settings.digitHeight = c.givenHeight;
+    settings.requireCheckDigit = true;
+    const std::vector<LineReading> readings = ReadLineReadings(still, settings, *reader);
+    ASSERT_FALSE(readings.empty());
+    EXPECT_EQ(readings.front().text, number);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenes, ReadOnlyOnASecondLook,
+    ::testing::Values(
+        ScenePicture{"oblique_5", {"--condition", "perspective", "--seed", "5", "--digit-height", "30"}, 0},
+        ScenePicture{"oblique_15", {"--condition", "perspective", "--seed", "15", "--digit-height", "30"}, 0},
+        ScenePicture{"oblique_28", {"--condition", "perspective", "--seed", "28", "--digit-height", "30"}, 0},
+        ScenePicture{"block_stencil_12", {"--font", "block-stencil", "--seed", "12", "--digit-height", "26"}, 26}),
+    [](const ::testing::TestParamInfo<ScenePicture>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kalvero
