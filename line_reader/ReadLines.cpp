@@ -190,19 +190,21 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
         reading.angleDegrees = proposal.line.angleDegrees;
         readings.push_back(std::move(reading));
     };
-    std::vector<CtcReading> decoded;
-    for (std::size_t i = 0; i < logits.size(); ++i) {
-        decoded.push_back(DecodeCtc(logits[i]));
-        take(*cropped[i], decoded.back(), logits[i].cols);
-    }
     // A row read doubtfully is read once more, framed on the digits the
     // model saw in it (SecondLook): a proposal whose box was too long or
     // off to one side shows the digits small or cut at an edge. Not where
     // a sure reading already is (the same row in the other polarity or at
-    // another level).
+    // another level). Eight digits read surely are sure whether or not
+    // their check digit holds: painted digits that fail it are no carriage
+    // number, and a second look would only invite a variant that passes.
+    std::vector<CtcReading> decoded;
     std::vector<cv::Rect> sure;
-    for (const LineReading& reading : readings) {
-        if (reading.score >= kSureScore) sure.push_back(reading.box);
+    for (std::size_t i = 0; i < logits.size(); ++i) {
+        decoded.push_back(DecodeCtc(logits[i]));
+        take(*cropped[i], decoded.back(), logits[i].cols);
+        if (decoded.back().text.size() == kNumberLength && decoded.back().score >= kSureScore) {
+            sure.push_back(ReadingBox(*cropped[i], decoded.back(), logits[i].cols, zone.size()));
+        }
     }
     const auto nearSure = [&](const cv::Rect& box) {
         return std::any_of(sure.begin(), sure.end(), [&](const cv::Rect& other) {

@@ -34,9 +34,11 @@ struct LineReading {
 // straightens each with NormaliseLine, paints over thin lines crossing it
 // (EraseCrossingLines), reads them all in one forward pass
 // of `reader` and decodes each greedily (DecodeCtc). A line read as 5 to 8
-// digits but not as a sure number (eight digits scoring 0.8 or more, and
-// with the check digit holding when it is required), and not covered by
-// a sure reading's box for half of the smaller box, is read once more in
+// digits but not surely (eight digits scoring 0.8 or more, whether or not
+// their check digit holds: digits read surely that fail it are painted text
+// of another kind, and a second look would only invite a variant that
+// passes), and not covered by a sure reading's box for half of the smaller
+// box, is read once more in
 // the same way, framed on the digits the model saw (SecondLook), and
 // when no height was given also as the rows a search at its own height
 // finds around it in the zone itself (ProposeLinesAround, at most two);
