@@ -68,9 +68,9 @@ double Prominence(const std::vector<float>& r, int k) {
 
 }  // namespace
 
-BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image) {
-    BlendedFieldsGuess guess;
-    if (!Readable(image)) return guess;
+std::vector<BlendedFieldsGuess> GuessBlendedFieldBands(const cv::Mat& image, int maxBands) {
+    std::vector<BlendedFieldsGuess> guesses;
+    if (!Readable(image) || maxBands < 1) return guesses;
     cv::Mat work = image;
     double scale = 1.0;
     while (work.cols > kMaxSearchWidth) {
@@ -86,34 +86,66 @@ BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image) {
     work = pairs;
     const double rowScale = 2.0 * scale;
     const int maxShift = work.cols / kMaxShiftDivisor;
-    if (work.rows < kStripRows || maxShift < kMinBlendShift + kPeakFlank) return guess;
+    if (work.rows < kStripRows || maxShift < kMinBlendShift + kPeakFlank) return guesses;
 
+    // Every strip's clearest repeat.
+    struct StripRepeat {
+        int top = 0;
+        int shift = 0;
+        double prominence = 0.0;
+    };
+    std::vector<StripRepeat> repeats;
     const cv::Mat power = EdgePower(work);
-    double bestProminence = 0.0;
-    int bestStrip = -1;
-    int bestShift = 0;
     for (int y = 0; y + kStripRows <= work.rows; y += kStripStep) {
         const std::vector<float> r = StripCorrelation(power, y);
         if (!(r[0] > 0.0f)) continue;
+        StripRepeat best{y, 0, 0.0};
         for (int k = kMinBlendShift; k <= maxShift; ++k) {
             if (r[k] < r[k - 1] || r[k] < r[k + 1]) continue;
             const double prominence = Prominence(r, k);
-            if (prominence <= bestProminence) continue;
-            bestProminence = prominence;
-            bestStrip = y;
+            if (prominence <= best.prominence) continue;
+            best.prominence = prominence;
             // The whole lag: a top interpolated between lags leans towards
             // the digits' own pitch, and a shift off by a fraction of a
             // pixel leaves more of the ghost than one off by less.
-            bestShift = k;
+            best.shift = k;
         }
+        if (best.shift > 0) repeats.push_back(best);
     }
-    if (bestStrip < 0) return guess;
-    guess.shift = bestShift * scale;
-    const int top = std::max(0, static_cast<int>(std::floor((bestStrip - kBandStrips * kStripRows) * rowScale)));
-    const int bottom =
-        std::min(image.rows, static_cast<int>(std::ceil((bestStrip + (kBandStrips + 1) * kStripRows) * rowScale)));
-    guess.band = cv::Rect(0, top, image.cols, std::max(0, bottom - top));
-    return guess;
+    // Clearest first (of two alike, the upper), and each band apart from
+    // the bands before it: a strip inside a band already taken adds
+    // nothing to read.
+    std::stable_sort(repeats.begin(), repeats.end(),
+                     [](const StripRepeat& a, const StripRepeat& b) { return a.prominence > b.prominence; });
+    std::vector<int> takenTops;
+    for (const StripRepeat& repeat : repeats) {
+        if (static_cast<int>(guesses.size()) >= maxBands) break;
+        // The middle of this strip inside a band taken: its band is read.
+        const bool inside = std::any_of(takenTops.begin(), takenTops.end(), [&](int top) {
+            return std::abs(repeat.top - top) < kBandStrips * kStripRows + kStripRows / 2;
+        });
+        if (inside) continue;
+        takenTops.push_back(repeat.top);
+        BlendedFieldsGuess guess;
+        guess.shift = repeat.shift * scale;
+        guess.clarity = repeat.prominence;
+        const int top =
+            std::max(0, static_cast<int>(std::floor((repeat.top - kBandStrips * kStripRows) * rowScale)));
+        const int bottom = std::min(
+            image.rows, static_cast<int>(std::ceil((repeat.top + (kBandStrips + 1) * kStripRows) * rowScale)));
+        guess.band = cv::Rect(0, top, image.cols, std::max(0, bottom - top));
+        const int stripTop = static_cast<int>(std::floor(repeat.top * rowScale));
+        const int stripBottom =
+            std::min(image.rows, static_cast<int>(std::ceil((repeat.top + kStripRows) * rowScale)));
+        guess.strip = cv::Rect(0, stripTop, image.cols, std::max(0, stripBottom - stripTop));
+        guesses.push_back(guess);
+    }
+    return guesses;
+}
+
+BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image) {
+    const std::vector<BlendedFieldsGuess> guesses = GuessBlendedFieldBands(image, 1);
+    return guesses.empty() ? BlendedFieldsGuess{} : guesses.front();
 }
 
 cv::Mat SeparateBlendedFields(const cv::Mat& image, double shift) {

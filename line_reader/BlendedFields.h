@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include <opencv2/core.hpp>
 
 namespace kalvero {
@@ -15,6 +17,12 @@ namespace kalvero {
 struct BlendedFieldsGuess {
     double shift = 0.0;
     cv::Rect band;
+    // The rows (whole width, image pixels) whose repeat this is, in the
+    // middle of `band`, and how far the repeat stands above the lags
+    // around it, as a share of the edges' own energy there (the
+    // autocorrelation at lag 0).
+    cv::Rect strip;
+    double clarity = 0.0;
 };
 
 // Looks for the shift in an 8-bit grey or BGR image: the lag, from
@@ -29,6 +37,15 @@ struct BlendedFieldsGuess {
 // for a strip, or one without edges.
 constexpr int kMinBlendShift = 6;
 BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image);
+
+// The same search, giving up to `maxBands` places: each strip's clearest
+// repeat, clearest first, each strip's middle outside the bands before it.
+// The moving carriage's digits need not repeat most clearly of all (the
+// bogie below them, a grille, texture with a pitch near the shift), so a
+// reader tries the next band when the first reads nothing. The first is
+// GuessBlendedFields' guess. None for what GuessBlendedFields finds nothing
+// in, or for maxBands below 1.
+std::vector<BlendedFieldsGuess> GuessBlendedFieldBands(const cv::Mat& image, int maxBands);
 
 // One picture back from `image` (8-bit grey or BGR) taken as the mean of a
 // picture and its copy `shift` pixels to the right: each row deconvolved

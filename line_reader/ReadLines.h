@@ -52,10 +52,12 @@ struct LineReading {
 // interlaced fields (MayBeInterlaced) is read again from its first field
 // (FirstField), and the reading whose best scores higher is kept. A zone
 // that still gives no reading may hold two fields blended side by side
-// (GuessBlendedFields): the band where edges repeat most clearly is read
-// once more, at most two lines of it, from one picture separated out of it
-// (SeparateBlendedFields) in a copy no wider than 640 pixels, and only its
-// readings scoring 0.5 or more are kept.
+// (GuessBlendedFieldBands): the band where edges repeat most clearly is
+// read once more, at most two lines of it, from one picture separated out
+// of it (SeparateBlendedFields) in a copy no wider than 640 pixels, and only
+// its readings scoring 0.5 or more are kept. When the next clearest bands
+// repeat clearly too (clarity 0.25 or more: the whole carriage side moved),
+// they are tried in turn, up to three bands, until one reads.
 //
 // `zone` is 8-bit grey or BGR. An empty zone, one of another type, a digit
 // height below 0, from 1 to 3 or far beyond the zone's size gives no reading; so

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <opencv2/imgproc.hpp>
@@ -112,11 +113,100 @@ INSTANTIATE_TEST_SUITE_P(BlendedFields, BlendedFrame,
                                            BlendCase{"light18", 18.0f, true, 40}),
                          [](const ::testing::TestParamInfo<BlendCase>& info) { return std::string(info.param.name); });
 
+// Two fields of a carriage side moving fast, combed row by row and then
+// scaled (an analogue capture resized to the recording's size), so that
+// the fields' rows are mixed and neither field comes back whole. Slats
+// below the digits, as far apart as the carriage moved between the
+// fields, repeat more clearly than the digits do.
+struct CombedAndScaled {
+    cv::Mat frame;
+    cv::Rect ink;
+};
+
+CombedAndScaled CombAndScale(float shift) {
+    const cv::Size drawn(640, 334);
+    const cv::Size recorded(640, 300);
+    DrawnLineStyle style;
+    style.text = "24675738";
+    style.digitHeight = 31;
+    style.contrast = 110.0;
+    style.letterSpacing = 0.1;
+    style.noiseSigma = 0.0;
+    const auto picture = [&](float dx, cv::Rect* ink) {
+        cv::Mat grey;
+        cv::cvtColor(DrawLinePanel(drawn, cv::Point2f(0.5f * drawn.width + dx, 89.0f), style, ink), grey,
+                     cv::COLOR_BGR2GRAY);
+        // A row of slats whose pitch is the shift: they repeat by it
+        // whether or not they moved.
+        for (int x = 20; x + 6 < drawn.width; x += static_cast<int>(shift)) {
+            cv::rectangle(grey, cv::Rect(x + static_cast<int>(dx), 245, 2, 67), cv::Scalar(230), cv::FILLED);
+        }
+        return grey;
+    };
+    CombedAndScaled c;
+    cv::Rect ink;
+    cv::Mat combed = picture(0.0f, &ink);
+    const cv::Mat second = picture(shift, nullptr);
+    for (int y = 1; y < combed.rows; y += 2) second.row(y).copyTo(combed.row(y));
+    cv::resize(combed, c.frame, recorded, 0.0, 0.0, cv::INTER_LINEAR);
+    const double sy = static_cast<double>(recorded.height) / drawn.height;
+    c.ink = cv::Rect(ink.x, static_cast<int>(ink.y * sy), ink.width + static_cast<int>(shift),
+                     static_cast<int>(std::ceil(ink.height * sy)));
+    return c;
+}
+
+TEST(BlendedFields, BandsAreGivenClearestFirstAndApart) {
+    const CombedAndScaled c = CombAndScale(14.0f);
+    const std::vector<BlendedFieldsGuess> bands = GuessBlendedFieldBands(c.frame, 3);
+    ASSERT_EQ(bands.size(), 3u);
+    EXPECT_EQ(GuessBlendedFields(c.frame).band, bands.front().band);
+    EXPECT_EQ(GuessBlendedFields(c.frame).shift, bands.front().shift);
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        EXPECT_NEAR(bands[i].shift, 14.0, 1.0);
+        if (i > 0) {
+            EXPECT_LE(bands[i].clarity, bands[i - 1].clarity);
+        }
+        EXPECT_EQ(bands[i].strip & bands[i].band, bands[i].strip);
+        for (std::size_t j = 0; j < i; ++j) {
+            // No strip's middle lies inside a band before it.
+            const int middle = bands[i].strip.y + bands[i].strip.height / 2;
+            EXPECT_FALSE(middle > bands[j].band.y && middle < bands[j].band.br().y) << i << " in " << j;
+        }
+    }
+    EXPECT_EQ(GuessBlendedFieldBands(c.frame, 1).size(), 1u);
+}
+
+TEST(BlendedFields, ACombedZoneTriesTheNextBandWhenTheClearestHoldsNoDigits) {
+    const CombedAndScaled c = CombAndScale(14.0f);
+    ASSERT_TRUE(MayBeInterlaced(c.frame));
+    const std::vector<BlendedFieldsGuess> bands = GuessBlendedFieldBands(c.frame, 3);
+    ASSERT_FALSE(bands.empty());
+    ASSERT_TRUE((bands.front().band & c.ink).empty()) << "the slats must repeat most clearly " << bands.front().band;
+
+    std::string error;
+    const std::unique_ptr<LineReader> reader = LineReader::Create(error);
+    ASSERT_NE(reader, nullptr) << error;
+    for (const int height : {0, 28}) {
+        SCOPED_TRACE(height);
+        LineReaderSettings settings;
+        settings.digitHeight = height;
+        settings.requireCheckDigit = true;
+        const std::vector<LineReading> readings = ReadLineReadings(c.frame, settings, *reader);
+        ASSERT_FALSE(readings.empty());
+        EXPECT_EQ(readings.front().text, "24675738");
+        EXPECT_GE(BoxIou(readings.front().box, c.ink), 0.5) << readings.front().box << " digits " << c.ink;
+    }
+}
+
 TEST(BlendedFields, NothingFromUnusableImagesAndNoChangeForNoShift) {
     EXPECT_EQ(GuessBlendedFields(cv::Mat()).shift, 0.0);
     EXPECT_EQ(GuessBlendedFields(cv::Mat(100, 640, CV_32FC1, cv::Scalar(1))).shift, 0.0);
     EXPECT_EQ(GuessBlendedFields(cv::Mat(4, 640, CV_8UC1, cv::Scalar(9))).shift, 0.0);
     EXPECT_EQ(GuessBlendedFields(cv::Mat(200, 640, CV_8UC1, cv::Scalar(90))).shift, 0.0);
+    EXPECT_TRUE(GuessBlendedFieldBands(cv::Mat(), 3).empty());
+    cv::Mat texture(200, 640, CV_8UC1);
+    cv::randu(texture, 0, 255);
+    EXPECT_TRUE(GuessBlendedFieldBands(texture, 0).empty());
     EXPECT_TRUE(SeparateBlendedFields(cv::Mat(), 10.0).empty());
     EXPECT_TRUE(SeparateBlendedFields(cv::Mat(10, 10, CV_16UC1), 10.0).empty());
     cv::Mat grey(20, 30, CV_8UC1);
