@@ -190,7 +190,7 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
             row.angleDegrees = proposal.line.angleDegrees;
             rows->push_back(std::move(row));
         }
-        if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, proposal.box});
+        if (decoded.text.size() > kNumberLength) longer.push_back(LongerLine{decoded.text, proposal.box, decoded.score});
         if (decoded.text.size() != kNumberLength) return;
         if (settings.requireCheckDigit && !CheckDigitHolds(decoded.text)) return;
         LineReading reading;

@@ -45,7 +45,8 @@ struct LineReading {
 // all readings then compete as below. Only readings of
 // exactly eight digits are kept (and only those whose check digit holds
 // when settings.requireCheckDigit is set), and of those not one that is a longer row
-// read over the same place (covering half its box) with digits left out
+// read over the same place (covering half its box, and read at least half
+// as surely) with digits left out
 // (the nine digits "283072811" read as "28372811" in a wider crop); of readings with the same text whose boxes
 // overlap, or of any text whose boxes overlap by more than half (IoU) or
 // of which one box holds 80 % of the other, the best scored is kept. Best score first (stable). A zone that may be two

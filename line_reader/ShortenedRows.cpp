@@ -17,6 +17,7 @@ void DropShortenedRows(std::vector<LineReading>& readings, const std::vector<Lon
     const auto shortened = [&](const LineReading& reading) {
         return std::any_of(longer.begin(), longer.end(), [&](const LongerLine& row) {
             const double covered = (row.box & reading.box).area();
+            if (row.score < kLongerRowShare * reading.score) return false;
             return covered >= 0.5 * reading.box.area() && IsBrokenSubsequence(reading.text, row.text);
         });
     };
