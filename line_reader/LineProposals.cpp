@@ -210,16 +210,21 @@ std::vector<LineProposal> KeepBestProposals(std::vector<LineProposal> proposals,
     return kept;
 }
 
-std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines) {
-    // Below 4 pixels blobs are specks (the same floor ReadLines applies).
-    if (grey.empty() || grey.type() != CV_8UC1 || digitHeight < 4 || maxLines < 1) return {};
-    // No digit taller than the image fits in it (the band of accepted blob
-    // heights starts at 0.6 h).
-    if (digitHeight / 2 > grey.rows) return {};
-    // Digits are looked for in a copy scaled down to where they are about
-    // kWorkingHeight pixels tall; their blobs are scaled back.
+namespace {
+
+// A grey image ProposeLines and ProposeFaintLines search, and a digit
+// height they can look for in it: below 4 pixels blobs are specks (the
+// same floor ReadLines applies), and no digit taller than twice the image
+// fits in it (the band of accepted blob heights starts at 0.6 h).
+bool CanPropose(const cv::Mat& grey, int digitHeight, int maxLines) {
+    return !grey.empty() && grey.type() == CV_8UC1 && digitHeight >= 4 && maxLines >= 1 && digitHeight / 2 <= grey.rows;
+}
+
+// The copy of `grey` where digits of `digitHeight` are about kWorkingHeight
+// pixels tall (never enlarged), and their height there.
+cv::Mat WorkingCopy(const cv::Mat& grey, int digitHeight, int& workHeight) {
     cv::Mat work = grey;
-    int workHeight = digitHeight;
+    workHeight = digitHeight;
     // Halving by pyramid steps averages pixels (no aliasing of thin
     // strokes) at a fraction of the cost of an area resize; the rest of the
     // way, less than a halving, is bilinear.
@@ -238,9 +243,29 @@ std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int
         work = smaller;
         workHeight = kWorkingHeight;
     }
+    return work;
+}
+
+}  // namespace
+
+std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines) {
+    if (!CanPropose(grey, digitHeight, maxLines)) return {};
+    // Digits are looked for in a copy scaled down to where they are about
+    // kWorkingHeight pixels tall; their blobs are scaled back.
+    int workHeight = 0;
+    const cv::Mat work = WorkingCopy(grey, digitHeight, workHeight);
     std::vector<LineProposal> proposals;
     AddLevelProposals(work, workHeight, grey.size(), proposals);
     AddFaintRowProposals(grey, digitHeight, proposals);
+    return KeepBestProposals(std::move(proposals), maxLines);
+}
+
+std::vector<LineProposal> ProposeFaintLines(const cv::Mat& grey, int digitHeight, int maxLines) {
+    if (!CanPropose(grey, digitHeight, maxLines)) return {};
+    int workHeight = 0;
+    const cv::Mat work = WorkingCopy(grey, digitHeight, workHeight);
+    std::vector<LineProposal> proposals;
+    AddLevelProposals(work, workHeight, grey.size(), proposals, kAveragedInkContrast);
     return KeepBestProposals(std::move(proposals), maxLines);
 }
 

@@ -44,6 +44,14 @@ constexpr int kMinRowBlobs = 5;
 // gives none.
 std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines);
 
+// The first search of ProposeLines (in the copy where the digits are about
+// 22 pixels tall) with the lower ink contrast of averaged pictures
+// (kAveragedInkContrast): faded paint whose strokes are thin, which the
+// halved copy averages away with the ground around them. Noise and grain
+// stand out by that contrast too, so a caller runs it only where the usual
+// search read nothing. The same inputs give none as for ProposeLines.
+std::vector<LineProposal> ProposeFaintLines(const cv::Mat& grey, int digitHeight, int maxLines);
+
 // The proposals of one level of a search: digit-like blobs of about
 // `workHeight` pixels (the band FindDigitBlobs accepts) in `work`, grouped
 // into rows of both polarities and ranked, appended to `proposals` in the

@@ -49,6 +49,9 @@ constexpr double kNextBandClarity = 0.25;
 // Least score of a reading from separated fields: the echoes of a grille
 // or of a row of text read as eight digits score far lower than a number.
 constexpr float kBlendedMinScore = 0.5f;
+// The same for readings of the faint search (ProposeFaintLines), which in
+// a zone that read nothing also finds rows in noise, grain and combing.
+constexpr float kFaintMinScore = 0.5f;
 constexpr int kBlendedWidth = 640;
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.
@@ -73,8 +76,14 @@ bool CanRead(const cv::Mat& zone, int digitHeight) {
     return digitHeight >= kMinDigitHeight && digitHeight / kMaxHeightPerSide <= std::max(zone.rows, zone.cols);
 }
 
-std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey,
-                                    const LineReaderSettings& settings) {
+// Which search proposes the lines a reading of a zone reads: the usual one,
+// or with a height given, the search for faint thin strokes at full
+// strength (ProposeFaintLines) for a zone where the usual one read nothing.
+enum class LineSearch { Usual, Faint };
+
+std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey, const LineReaderSettings& settings,
+                                    LineSearch search) {
+    if (search == LineSearch::Faint) return ProposeFaintLines(grey, settings.digitHeight, settings.maxLines);
     // An unknown height is looked for over every height the engine reads.
     // A known one is looked for around it, and also over the levels of
     // that search near it: a hint is a person's estimate, and the halved,
@@ -160,13 +169,13 @@ constexpr int kLinesAround = 2;
 // One reading of the zone as it is. `rows`, when given, receives every line
 // decoded as kMinRowDigits to kMaxRowDigits digits.
 std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader,
-                                  std::vector<LineReading>* rows = nullptr) {
+                                  std::vector<LineReading>* rows = nullptr, LineSearch search = LineSearch::Usual) {
     // The search around a given height works on the whole zone in grey;
     // the search over every height makes its own smaller grey copies, and
     // the crops take grey only where they are cut.
     cv::Mat grey = zone;
     if (zone.channels() == 3 && settings.digitHeight > 0) cv::cvtColor(zone, grey, cv::COLOR_BGR2GRAY);
-    const std::vector<LineProposal> proposals = Proposals(zone, grey, settings);
+    const std::vector<LineProposal> proposals = Proposals(zone, grey, settings, search);
 
     std::vector<cv::Mat> crops;
     std::vector<const LineProposal*> cropped;
@@ -258,6 +267,15 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
     return readings;
 }
 
+// Drops the readings scoring under `least` (order kept): the last searches
+// of a zone that read nothing look where ordinary texture can pass for
+// digits, and what they read of it scores low.
+void DropDoubtfulReadings(std::vector<LineReading>& readings, float least) {
+    readings.erase(std::remove_if(readings.begin(), readings.end(),
+                                  [&](const LineReading& reading) { return reading.score < least; }),
+                   readings.end());
+}
+
 // A zone with no reading may hold two fields blended side by side (see
 // BlendedFields.h): the bands where edges repeat most clearly are read once
 // more from one picture separated out of each, clearest first, until one
@@ -289,9 +307,7 @@ std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReader
         // A frame that read nothing and whose repeat was a grille or a row
         // of text gives, separated, echoes that may read as some eight
         // digits with a low score: those are dropped.
-        readings.erase(std::remove_if(readings.begin(), readings.end(),
-                                      [](const LineReading& reading) { return reading.score < kBlendedMinScore; }),
-                       readings.end());
+        DropDoubtfulReadings(readings, kBlendedMinScore);
         if (readings.empty()) continue;
         for (LineReading& reading : readings) {
             const cv::Rect box = reading.box + guess.band.tl();
@@ -315,10 +331,19 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
         // combed together, which reads badly or not at all; one field shows
         // them once. Of the two readings of such a frame, the one whose best
         // reading scores higher.
-        if (MayBeInterlaced(zone)) {
+        const bool combed = MayBeInterlaced(zone);
+        if (combed) {
             std::vector<LineReading> field = ReadOnce(FirstField(zone), settings, reader, digitRows);
             const auto best = [](const std::vector<LineReading>& list) { return list.empty() ? -1.0f : list.front().score; };
             if (best(field) > best(readings)) readings = std::move(field);
+        }
+        // Faded paint with thin strokes: its row stands out only by the
+        // lower contrast, in the zone at the search's own scale. Not in a
+        // combed zone, whose combing stands out by that much everywhere
+        // something moved.
+        if (readings.empty() && settings.digitHeight > 0 && !combed) {
+            readings = ReadOnce(zone, settings, reader, digitRows, LineSearch::Faint);
+            DropDoubtfulReadings(readings, kFaintMinScore);
         }
         if (readings.empty()) readings = ReadBlendedFields(zone, settings, reader);
         return readings;

@@ -234,6 +234,40 @@ INSTANTIATE_TEST_SUITE_P(ProposeLines, FadedRow,
                                            FadedCase{"dark26WithStrayRow", 26, false, true}),
                          [](const ::testing::TestParamInfo<FadedCase>& info) { return std::string(info.param.name); });
 
+// Faded paint in thin strokes: a couple of pixels wide, 14 grey levels off
+// the ground, grainy. The halved copy of the usual search averages the
+// strokes into the ground and its full-contrast search does not see them;
+// the faint search at the usual scale proposes the row whole.
+TEST(ProposeFaintLines, FindsAFadedRowOfThinStrokesTheUsualSearchLoses) {
+    for (const bool light : {true, false}) {
+        SCOPED_TRACE(light ? "light" : "dark");
+        DrawnLineStyle style;
+        style.text = "80949167";
+        style.font = "/usr/share/fonts/truetype/lato/Lato-Regular.ttf";
+        style.digitHeight = 24;
+        style.lightDigits = light;
+        style.contrast = 14.0;
+        style.noiseSigma = 3.0;
+        const cv::Size size(320, 120);
+        cv::Rect ink;
+        const cv::Mat grey = Grey(DrawLinePanel(size, cv::Point2f(160.0f, 50.0f), style, &ink));
+        for (const LineProposal& usual : ProposeLines(grey, 24, 6)) {
+            EXPECT_FALSE(BoxIou(usual.box, ink) >= 0.5 && usual.blobCount >= 7) << usual.box;
+        }
+        const std::vector<LineProposal> faint = ProposeFaintLines(grey, 24, 6);
+        ASSERT_FALSE(faint.empty());
+        const LineProposal best = BestMatch(faint, ink);
+        EXPECT_GE(best.blobCount, 7);
+        EXPECT_EQ(best.lightDigits, light);
+    }
+    const cv::Mat grey = Grey(DrawTightZone(DrawnLineStyle{}));
+    EXPECT_TRUE(ProposeFaintLines(cv::Mat(), 29, 6).empty());
+    EXPECT_TRUE(ProposeFaintLines(grey, 3, 6).empty());
+    EXPECT_TRUE(ProposeFaintLines(grey, 29, 0).empty());
+    EXPECT_TRUE(ProposeFaintLines(grey, 1 << 30, 6).empty());
+    EXPECT_EQ(ProposeFaintLines(grey, 29, 1).size(), 1u);
+}
+
 TEST(ProposeLines, NothingOnAPlainOrBadImage) {
     DrawnLineStyle empty;
     empty.text = "";

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <tuple>
 
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "DrawnLines.h"
 #include "line_reader/LineProposals.h"
 #include "line_reader/ReadLines.h"
 #include "tools/NumberPainter.h"
+#include "tools/SampleVideo.h"
 
 namespace kalvero {
 namespace {
@@ -108,6 +111,31 @@ INSTANTIATE_TEST_SUITE_P(ReadLinesTest, OffDigitHeight, ::testing::Values(21, 29
 // A given height is also searched at coarser levels, whose wider crop of
 // the same row can read as other digits with a low score: the number is
 // read once, and that echo over it is not.
+// A faded still as kalvero-make-sample draws it: a narrow bold face 25
+// pixels high, a few grey levels off its paint. The usual search reads
+// nothing there; the search for faint thin strokes, which a zone that read
+// nothing gets with the height given, reads the number.
+TEST_F(ReadLinesTest, AFadedNumberOfThinStrokesIsReadWithTheHeightGiven) {
+    const std::string number = "52473063";
+    const std::string path = std::string(KALVERO_BUILD_DIR) + "/read_lines_faded_21.png";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunMakeSample({path, "--varied", "--number", number, "--font",
+                             "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf", "--condition",
+                             "faded", "--seed", "21", "--digit-height", "25"},
+                            out, err),
+              0)
+        << err.str();
+    const cv::Mat still = cv::imread(path);
+    ASSERT_FALSE(still.empty());
+    LineReaderSettings settings;
+    settings.digitHeight = 25;
+    settings.requireCheckDigit = true;
+    const std::vector<LineReading> readings = ReadLineReadings(still, settings, *reader_);
+    ASSERT_FALSE(readings.empty());
+    EXPECT_EQ(readings.front().text, number);
+    EXPECT_GE(readings.front().score, 0.5f);
+}
+
 TEST_F(ReadLinesTest, ANumberIsReadOnceAndNotAgainFromAWiderCropOfItsRow) {
     for (const cv::Size size : {cv::Size(390, 90), cv::Size(640, 360)}) {
         PanelStyle panel;
