@@ -68,6 +68,10 @@ def parse_args(argv):
                    help="the tuning set instead: the same design from another seed, held-out "
                         "fonts replaced by training fonts (for trying changes; the evaluation "
                         "itself is never tuned on)")
+    p.add_argument("--tuning-seed", type=int, default=None, metavar="N",
+                   help="with --tuning: another draw of the tuning set, from seed N (more "
+                        "items of a weak group to try a change on); refused when any of its "
+                        "draws would be one of the evaluation's")
     p.add_argument("--out", metavar="DIR",
                    help="keep the set, the raw JSON, results.csv, figures.json and "
                         "table.md in DIR (default: a temporary folder removed at the end)")
@@ -92,6 +96,12 @@ def parse_args(argv):
                    help="only the items of these groups (comma-separated: training, held-out, "
                         "glyph, stencil, negatives, or a hard group's name)")
     args = p.parse_args(argv)
+    if args.tuning_seed is not None:
+        if not args.tuning:
+            p.error("--tuning-seed needs --tuning")
+        if set_design.shares_draws(set_design.tuning_set(args.tuning_seed), set_design.build_set()):
+            p.error("--tuning-seed %d draws items of the evaluation itself; choose another"
+                    % args.tuning_seed)
     if args.engines is None:
         args.engines = QUICK_ENGINES if args.quick else DEFAULT_ENGINES
     engines = [e.strip() for e in args.engines.split(",") if e.strip()]
@@ -353,7 +363,11 @@ def start_peer(engine, build):
 
 def run(args):
     t0 = time.time()
-    items = set_design.tuning_set() if args.tuning else set_design.build_set()
+    if args.tuning:
+        items = set_design.tuning_set(args.tuning_seed if args.tuning_seed is not None
+                                      else set_design.TUNING_SEED)
+    else:
+        items = set_design.build_set()
     if args.quick:
         items = set_design.quick_set(items)
     if args.groups:

@@ -324,6 +324,15 @@ def tuning_set(seed=TUNING_SEED):
     return items
 
 
+def shares_draws(items, others):
+    """True when an item of `items` is drawn from the same generator seed as
+    one of `others`, or shows the same number: such a set would try changes
+    on what `others` measure."""
+    seeds = set(i["seed"] for i in others)
+    numbers = set(i["number"] for i in others if i["number"])
+    return any(i["seed"] in seeds or (i["number"] and i["number"] in numbers) for i in items)
+
+
 def quick_set(items):
     """A few items for a fast look: a video of each clean group, a still, two
     negatives, and a perspective video, a small-digits still and a phone

@@ -331,6 +331,25 @@ class RunEvalTest(unittest.TestCase):
         self.assertEqual(drawn, wanted)
         self.assertFalse([n for n in drawn if any(f in n for f in set_design.HELD_OUT_FONTS)])
 
+    def test_another_tuning_draw_and_a_seed_that_would_redraw_the_evaluation(self):
+        write_fakes(self.build)
+        out_dir = os.path.join(self.tmp.name, "tuning11")
+        status, out, err = run_main([self.build, "--no-build", "--tuning", "--tuning-seed", "11",
+                                     "--groups", "faded", "--engines", "learned",
+                                     "--modes", "given", "--out", out_dir])
+        self.assertEqual(status, 0, err)
+        drawn = sorted(os.path.basename(f)[:-len(".truth.json")]
+                       for f in glob.glob(os.path.join(out_dir, "set", "*.truth.json")))
+        self.assertEqual(drawn, sorted(i["name"] for i in set_design.tuning_set(11)
+                                       if i["group"] == "faded"))
+        for bad, told in ((["--tuning", "--tuning-seed", str(set_design.SET_SEED)], "evaluation itself"),
+                          (["--tuning-seed", "11"], "needs --tuning")):
+            err = io.StringIO()
+            with self.assertRaises(SystemExit) as cm, contextlib.redirect_stderr(err):
+                run_eval.main([self.build, "--no-build"] + bad)
+            self.assertEqual(cm.exception.code, 2)
+            self.assertIn(told, err.getvalue())
+
     def test_missing_features_and_bad_arguments(self):
         write_fakes(self.build, engine_option=False)
         status, out, err = run_main([self.build, "--no-build", "--quick"])

@@ -47,6 +47,15 @@ class SetDesignTest(unittest.TestCase):
         for it in tuning:
             self.assertIn(it["font"], it["name"])
 
+    def test_other_tuning_draws_differ_and_overlaps_are_told(self):
+        self.assertFalse(d.shares_draws(d.tuning_set(), self.items))
+        other = d.tuning_set(11)
+        self.assertNotEqual([i["number"] for i in other], [i["number"] for i in d.tuning_set()])
+        self.assertFalse(d.shares_draws(other, self.items))
+        # the evaluation's own seed redraws the evaluation's items
+        self.assertTrue(d.shares_draws(d.tuning_set(d.SET_SEED), self.items))
+        self.assertTrue(d.shares_draws([dict(other[0], number=self.items[0]["number"])], self.items))
+
     def test_first_part_is_drawn_as_it_always_was(self):
         # The clean groups and first negatives keep their files from run to
         # run and from one version of this design to the next: the digest of
