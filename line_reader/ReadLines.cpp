@@ -53,6 +53,9 @@ constexpr float kBlendedMinScore = 0.5f;
 // a zone that read nothing also finds rows in noise, grain and combing.
 constexpr float kFaintMinScore = 0.5f;
 constexpr int kBlendedWidth = 640;
+// Digits a row read in the zone needs to keep separated readings off its
+// place (see ReadBlendedFields).
+constexpr std::size_t kWholeRowDigits = 6;
 // Smallest digit height worth proposing: below it blobs are specks and the
 // model's 32-pixel crop would magnify noise.
 constexpr int kMinDigitHeight = 4;
@@ -286,7 +289,21 @@ void DropDoubtfulReadings(std::vector<LineReading>& readings, float least) {
 // more there) and only the best kBlendedLines lines of a band are read.
 // Boxes are put back in zone pixels.
 std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReaderSettings& settings,
-                                           LineReader& reader) {
+                                           LineReader& reader, const std::vector<LineReading>& rows) {
+    // A whole row of digits the zone itself read surely (six to ten of
+    // them) is no blend: separated by its own pitch (its repeat), it shows
+    // echoes of its digits, which may read as some other eight ("9111911"
+    // as "99119919" at 0.92). Where fields were blended, the zone reads the
+    // digits and their ghost as a few digits at most surely.
+    std::vector<cv::Rect> sure;
+    for (const LineReading& row : rows) {
+        if (row.score >= kSureScore && row.text.size() >= kWholeRowDigits) sure.push_back(row.box);
+    }
+    const auto echoOfSureRow = [&](const LineReading& reading) {
+        return std::any_of(sure.begin(), sure.end(), [&](const cv::Rect& row) {
+            return (row & reading.box).area() >= kSecondLookCover * std::min(row.area(), reading.box.area());
+        });
+    };
     // One area resize by the whole power of two (each pixel the mean of a
     // square), at the cost of one pass over the zone.
     int scale = 1;
@@ -308,12 +325,13 @@ std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReader
         // of text gives, separated, echoes that may read as some eight
         // digits with a low score: those are dropped.
         DropDoubtfulReadings(readings, kBlendedMinScore);
-        if (readings.empty()) continue;
         for (LineReading& reading : readings) {
             const cv::Rect box = reading.box + guess.band.tl();
             reading.box = cv::Rect(box.x * scale, box.y * scale, box.width * scale, box.height * scale) &
                           cv::Rect(cv::Point(), zone.size());
         }
+        readings.erase(std::remove_if(readings.begin(), readings.end(), echoOfSureRow), readings.end());
+        if (readings.empty()) continue;
         return readings;
     }
     return {};
@@ -326,14 +344,15 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
     if (digitRows != nullptr) digitRows->clear();
     if (!CanRead(zone, settings.digitHeight) || settings.maxLines < 1) return {};
     try {
-        std::vector<LineReading> readings = ReadOnce(zone, settings, reader, digitRows);
+        std::vector<LineReading> rows;
+        std::vector<LineReading> readings = ReadOnce(zone, settings, reader, &rows);
         // Two interlaced fields of a moving carriage show its digits twice,
         // combed together, which reads badly or not at all; one field shows
         // them once. Of the two readings of such a frame, the one whose best
         // reading scores higher.
         const bool combed = MayBeInterlaced(zone);
         if (combed) {
-            std::vector<LineReading> field = ReadOnce(FirstField(zone), settings, reader, digitRows);
+            std::vector<LineReading> field = ReadOnce(FirstField(zone), settings, reader, &rows);
             const auto best = [](const std::vector<LineReading>& list) { return list.empty() ? -1.0f : list.front().score; };
             if (best(field) > best(readings)) readings = std::move(field);
         }
@@ -342,10 +361,11 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
         // combed zone, whose combing stands out by that much everywhere
         // something moved.
         if (readings.empty() && settings.digitHeight > 0 && !combed) {
-            readings = ReadOnce(zone, settings, reader, digitRows, LineSearch::Faint);
+            readings = ReadOnce(zone, settings, reader, &rows, LineSearch::Faint);
             DropDoubtfulReadings(readings, kFaintMinScore);
         }
-        if (readings.empty()) readings = ReadBlendedFields(zone, settings, reader);
+        if (readings.empty()) readings = ReadBlendedFields(zone, settings, reader, rows);
+        if (digitRows != nullptr) *digitRows = std::move(rows);
         return readings;
     } catch (const cv::Exception&) {
         // A model that loaded but fails on these crops reads nothing here.

@@ -198,6 +198,36 @@ TEST(BlendedFields, ACombedZoneTriesTheNextBandWhenTheClearestHoldsNoDigits) {
     }
 }
 
+// Seven even digits, sharp, nothing blended: the zone reads no number, so
+// its clearest repeats are separated and read. Separated by the digits' own
+// pitch, the row shows echoes of its digits that read as eight; the row
+// the zone read surely keeps them out.
+TEST(BlendedFields, ASurelyReadRowIsNotReadAgainFromItsEchoes) {
+    std::string error;
+    const std::unique_ptr<LineReader> reader = LineReader::Create(error);
+    ASSERT_NE(reader, nullptr) << error;
+    for (const char* text : {"9111911", "1191119", "7111711"}) {
+        for (const int height : {36, 30}) {
+            SCOPED_TRACE(std::string(text) + " at " + std::to_string(height));
+            DrawnLineStyle style;
+            style.text = text;
+            style.font = "/usr/share/fonts/truetype/croscore/Arimo-Bold.ttf";
+            style.digitHeight = height;
+            style.letterSpacing = 0.15;
+            cv::Mat zone;
+            cv::cvtColor(DrawLinePanel(cv::Size(640, 160), cv::Point2f(320.0f, 80.0f), style), zone,
+                         cv::COLOR_BGR2GRAY);
+            for (const int given : {0, height}) {
+                LineReaderSettings settings;
+                settings.digitHeight = given;
+                std::vector<LineReading> rows;
+                const std::vector<LineReading> readings = ReadLineReadings(zone, settings, *reader, &rows);
+                EXPECT_TRUE(readings.empty()) << given << ": " << readings.front().text << " " << readings.front().score;
+            }
+        }
+    }
+}
+
 TEST(BlendedFields, NothingFromUnusableImagesAndNoChangeForNoShift) {
     EXPECT_EQ(GuessBlendedFields(cv::Mat()).shift, 0.0);
     EXPECT_EQ(GuessBlendedFields(cv::Mat(100, 640, CV_32FC1, cv::Scalar(1))).shift, 0.0);
