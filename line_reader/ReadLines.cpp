@@ -80,8 +80,9 @@ bool CanRead(const cv::Mat& zone, int digitHeight) {
 }
 
 // Which search proposes the lines a reading of a zone reads: the usual one,
-// or with a height given, the search for faint thin strokes at full
-// strength (ProposeFaintLines) for a zone where the usual one read nothing.
+// or, with a height given, the search for faint thin strokes in the usual
+// working copy (ProposeFaintLines), for a zone where the usual one read
+// nothing.
 enum class LineSearch { Usual, Faint };
 
 std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey, const LineReaderSettings& settings,
@@ -282,12 +283,13 @@ void DropDoubtfulReadings(std::vector<LineReading>& readings, float least) {
 // A zone with no reading may hold two fields blended side by side (see
 // BlendedFields.h): the bands where edges repeat most clearly are read once
 // more from one picture separated out of each, clearest first, until one
-// reads (the first, and those after it whose repeat is clear). The repeat of a grille or of the digits' own
-// pitch looks alike, so most zones that read nothing are tried; to bound
-// that cost everything is done in a copy no wider than kBlendedWidth
-// (halved by area: the shifts looked for are of digits ten pixels high or
-// more there) and only the best kBlendedLines lines of a band are read.
-// Boxes are put back in zone pixels.
+// reads (the first, and those after it whose repeat is clear). The repeat
+// of a grille or of the digits' own pitch looks alike, so most zones that
+// read nothing are tried; to bound that cost everything is done in a copy
+// no wider than kBlendedWidth (halved by area: the shifts looked for are of
+// digits ten pixels high or more there) and only the best kBlendedLines
+// lines of a band are read. `rows` are the rows the zone itself read as 5
+// to 10 digits. Boxes are put back in zone pixels.
 std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReaderSettings& settings,
                                            LineReader& reader, const std::vector<LineReading>& rows) {
     // A whole row of digits the zone itself read surely (six to ten of

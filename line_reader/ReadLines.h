@@ -70,8 +70,9 @@ struct LineReading {
 //
 // `digitRows`, when given, is cleared and receives every line the model
 // read as 5 to 10 digits (text as decoded, the proposal's box, score and
-// tilt; the check digit not tested), from the zone and from its first field:
-// the rows where a number may be though it was not read.
+// tilt; the check digit not tested), from the zone, from its first field and
+// from the search for faint strokes: the rows where a number may be though
+// it was not read.
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
                                           LineReader& reader, std::vector<LineReading>* digitRows = nullptr);
 
