@@ -265,7 +265,7 @@ std::vector<LineProposal> ProposeFaintLines(const cv::Mat& grey, int digitHeight
     int workHeight = 0;
     const cv::Mat work = WorkingCopy(grey, digitHeight, workHeight);
     std::vector<LineProposal> proposals;
-    AddLevelProposals(work, workHeight, grey.size(), proposals, kAveragedInkContrast);
+    AddLevelProposals(work, workHeight, grey.size(), proposals, kFaintInkContrast);
     return KeepBestProposals(std::move(proposals), maxLines);
 }
 

@@ -45,8 +45,8 @@ constexpr int kMinRowBlobs = 5;
 std::vector<LineProposal> ProposeLines(const cv::Mat& grey, int digitHeight, int maxLines);
 
 // The first search of ProposeLines (in the copy where the digits are about
-// 22 pixels tall) with the lower ink contrast of averaged pictures
-// (kAveragedInkContrast): faded paint whose strokes are thin, which the
+// 22 pixels tall) with an ink contrast lower than even that of averaged
+// pictures (kFaintInkContrast): faded paint whose strokes are thin, which the
 // halved copy averages away with the ground around them. Noise and grain
 // stand out by that contrast too, so a caller runs it only where the usual
 // search read nothing. The same inputs give none as for ProposeLines.

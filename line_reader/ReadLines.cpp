@@ -353,17 +353,20 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
         // them once. Of the two readings of such a frame, the one whose best
         // reading scores higher.
         const bool combed = MayBeInterlaced(zone);
+        cv::Mat field;
         if (combed) {
-            std::vector<LineReading> field = ReadOnce(FirstField(zone), settings, reader, &rows);
+            field = FirstField(zone);
+            std::vector<LineReading> fieldReadings = ReadOnce(field, settings, reader, &rows);
             const auto best = [](const std::vector<LineReading>& list) { return list.empty() ? -1.0f : list.front().score; };
-            if (best(field) > best(readings)) readings = std::move(field);
+            if (best(fieldReadings) > best(readings)) readings = std::move(fieldReadings);
         }
         // Faded paint with thin strokes: its row stands out only by the
-        // lower contrast, in the zone at the search's own scale. Not in a
-        // combed zone, whose combing stands out by that much everywhere
-        // something moved.
-        if (readings.empty() && settings.digitHeight > 0 && !combed) {
-            readings = ReadOnce(zone, settings, reader, &rows, LineSearch::Faint);
+        // lower contrast, in the zone at the search's own scale. In a combed
+        // zone the combing stands out by that much everywhere something
+        // moved, so there one field is searched (the test for combing is
+        // loose: faded paint on a mottled ground may pass it).
+        if (readings.empty() && settings.digitHeight > 0) {
+            readings = ReadOnce(combed ? field : zone, settings, reader, &rows, LineSearch::Faint);
             DropDoubtfulReadings(readings, kFaintMinScore);
         }
         if (readings.empty()) readings = ReadBlendedFields(zone, settings, reader, rows);

@@ -52,9 +52,9 @@ struct LineReading {
 // of which one box holds 80 % of the other, the best scored is kept. Best score first (stable). A zone that may be two
 // interlaced fields (MayBeInterlaced) is read again from its first field
 // (FirstField), and the reading whose best scores higher is kept. A zone
-// that still gives no reading, with a height given and not combed, is read
-// once more from the rows of faint thin strokes (ProposeFaintLines), and
-// only those readings scoring 0.5 or more are kept. A zone that still
+// that still gives no reading, with a height given, is read once more from
+// the rows of faint thin strokes (ProposeFaintLines; in the first field of
+// a combed zone), and only those readings scoring 0.5 or more are kept. A zone that still
 // gives no reading may hold two fields blended side by side
 // (GuessBlendedFieldBands): the band where edges repeat most clearly is
 // read once more, at most two lines of it, from one picture separated out

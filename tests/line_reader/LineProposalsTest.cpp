@@ -260,6 +260,28 @@ TEST(ProposeFaintLines, FindsAFadedRowOfThinStrokesTheUsualSearchLoses) {
         EXPECT_GE(best.blobCount, 7);
         EXPECT_EQ(best.lightDigits, light);
     }
+    // Fainter still: ten levels off a grainy ground breaks the strokes into
+    // specks at the contrast of averaged pictures; the faint search, lower
+    // yet, keeps each digit whole.
+    for (const bool light : {true, false}) {
+        SCOPED_TRACE(light ? "light, ten levels" : "dark, ten levels");
+        DrawnLineStyle style;
+        style.text = "80949167";
+        style.font = "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf";
+        style.digitHeight = 22;
+        style.lightDigits = light;
+        style.contrast = 10.0;
+        style.noiseSigma = 3.0;
+        cv::Rect ink;
+        const cv::Mat grey = Grey(DrawLinePanel(cv::Size(320, 120), cv::Point2f(160.0f, 50.0f), style, &ink));
+        std::vector<LineProposal> averaged;
+        AddLevelProposals(grey, 22, grey.size(), averaged, kAveragedInkContrast);
+        for (const LineProposal& proposal : averaged) {
+            EXPECT_FALSE(BoxIou(proposal.box, ink) >= 0.5 && proposal.blobCount >= 7) << proposal.box;
+        }
+        const LineProposal best = BestMatch(ProposeFaintLines(grey, 22, 6), ink);
+        EXPECT_GE(best.blobCount, 7);
+    }
     const cv::Mat grey = Grey(DrawTightZone(DrawnLineStyle{}));
     EXPECT_TRUE(ProposeFaintLines(cv::Mat(), 29, 6).empty());
     EXPECT_TRUE(ProposeFaintLines(grey, 3, 6).empty());
