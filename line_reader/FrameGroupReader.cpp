@@ -73,12 +73,31 @@ std::vector<TrackedStrip> MergeStrips(std::vector<TrackedStrip> strips) {
     return strips;
 }
 
-FrameGroupReader::Searched FrameGroupReader::SearchWhole(const cv::Mat& zone, long long index) {
+FrameGroupReader::Searched FrameGroupReader::SearchWhole(const cv::Mat& zone, long long index,
+                                                         const Searched* previous) {
     const auto start = std::chrono::steady_clock::now();
     Searched searched;
     searched.index = index;
     searched.size = zone.size();
     searched.readings = ReadLineReadings(zone, settings_, reader_, &searched.rows);
+    // A number the search before found and this one missed (faded paint
+    // found only by the faint search, a frame blurred or glared) is looked
+    // for where it has moved to, at its own height.
+    const bool previousFits = previous != nullptr && previous->index >= 0 && previous->index < index &&
+                              previous->size == zone.size() && index - previous->index <= 2 * groupSize_;
+    if (searched.readings.empty() && previousFits && !previous->readings.empty()) {
+        searched.readings = ReadStrips(
+            zone, TrackedStrips(previous->readings, zone.size(), static_cast<int>(index - previous->index)));
+    }
+    // Faded paint that stands out from its ground by fewer levels than the
+    // usual search needs: the faint search over every height costs about
+    // a whole search again, so it is made on one in kFaintEvery of the
+    // whole searches that read nothing. Once it finds a number, the search
+    // after carries it on (above).
+    if (searched.readings.empty() && ++searchesSinceFaint_ >= kFaintEvery) {
+        searchesSinceFaint_ = 0;
+        searched.readings = ReadFaintLineReadings(zone, settings_, reader_);
+    }
     searched.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return searched;
 }
@@ -97,6 +116,10 @@ std::vector<LineReading> FrameGroupReader::ReadStrips(const cv::Mat& zone, long 
             strips.push_back(strip);
         }
     }
+    return ReadStrips(zone, std::move(strips));
+}
+
+std::vector<LineReading> FrameGroupReader::ReadStrips(const cv::Mat& zone, std::vector<TrackedStrip> strips) {
     std::vector<LineReading> readings;
     for (const TrackedStrip& strip : MergeStrips(std::move(strips))) {
         LineReaderSettings stripSettings = settings_;
@@ -154,11 +177,11 @@ std::vector<LineReading> FrameGroupReader::Read(const cv::Mat& zone, long long i
         ++usable;
     }
     if (usable == 0) {
-        last_ = SearchWhole(zone, index);
+        last_ = SearchWhole(zone, index, lastFits ? &last_ : nullptr);
         frameMs = since();
         return last_.readings;
     }
-    ahead_ = SearchWhole(ahead[usable - 1], index + static_cast<long long>(usable));
+    ahead_ = SearchWhole(ahead[usable - 1], index + static_cast<long long>(usable), lastFits ? &last_ : nullptr);
     // The frame searched before is a guide only when no frame lies unread
     // between it and this one.
     const Searched* before = lastFits && last_.index == index - 1 ? &last_ : nullptr;
@@ -170,6 +193,7 @@ std::vector<LineReading> FrameGroupReader::Read(const cv::Mat& zone, long long i
 void FrameGroupReader::Forget() {
     last_ = Searched{};
     ahead_ = Searched{};
+    searchesSinceFaint_ = kFaintEvery - 1;
 }
 
 }  // namespace kalvero

@@ -10,6 +10,13 @@
 
 namespace kalvero {
 
+// A place of a zone to read, and the digit height to look for there (see
+// TrackedStrips).
+struct TrackedStrip {
+    cv::Rect box;
+    int digitHeight = 0;
+};
+
 // Reads the frames of a video in groups: the last frame of each group is
 // searched whole (ReadLineReadings), the others only in strips around what
 // the whole searches on either side of them found. No frame is reported
@@ -26,8 +33,12 @@ namespace kalvero {
 // between frames, so the strips hold every number of f that one of the two
 // searches found, each widened by as many of its widths as frames lie
 // between. Without any frame ahead (the last one, or a source that cannot
-// look ahead) a frame is searched whole. Readings and boxes are in the
-// zone's pixels, as ReadLineReadings gives them.
+// look ahead) a frame is searched whole. A whole search that reads nothing
+// where the whole search before it read numbers reads strips around those
+// (widened by the frames between); one in kFaintEvery of the whole
+// searches that still read nothing also gets the faint search over every
+// height (ReadFaintLineReadings). Readings and boxes are in the zone's
+// pixels, as ReadLineReadings gives them.
 //
 // The zones of one sequence have one size and come from the same place of
 // their frames; Forget starts a new sequence (a new zone, a new video).
@@ -38,6 +49,10 @@ public:
     // frame, so that a number whole on three frames in a row (a carriage at
     // 120 km/h crossing a 4 m view at 25 fps) is found by one of them.
     static constexpr int kGroupSize = 3;
+    // One in this many whole searches that read nothing is followed by the
+    // faint search over every height (ReadFaintLineReadings), the first of
+    // a sequence included: at three frames a group, every twelfth frame.
+    static constexpr int kFaintEvery = 4;
 
     FrameGroupReader(LineReader& reader, LineReaderSettings settings, int groupSize = kGroupSize)
         : reader_(reader), settings_(std::move(settings)), groupSize_(std::max(1, groupSize)) {}
@@ -70,18 +85,22 @@ private:
         std::vector<LineReading> rows;  // read as 5 to 10 digits (ReadLineReadings' digitRows)
         double ms = 0.0;                // the search's time
     };
-    // A whole search of `zone`, frame `index`.
-    Searched SearchWhole(const cv::Mat& zone, long long index);
+    // A whole search of `zone`, frame `index`; `previous` is the whole
+    // search made before it, if any.
+    Searched SearchWhole(const cv::Mat& zone, long long index, const Searched* previous);
     // The readings of `zone`, frame `index`, in strips around what the
     // searches `before` (if any) and `after` found.
     std::vector<LineReading> ReadStrips(const cv::Mat& zone, long long index, const Searched* before,
                                         const Searched& after);
+    // The readings of `zone` in `strips`, one per place, best first.
+    std::vector<LineReading> ReadStrips(const cv::Mat& zone, std::vector<TrackedStrip> strips);
 
     LineReader& reader_;
     LineReaderSettings settings_;
     int groupSize_;
     Searched last_;   // the last frame searched whole and handed out
     Searched ahead_;  // a later frame, searched whole, not yet asked for
+    int searchesSinceFaint_ = kFaintEvery - 1;  // whole searches that read nothing since the last faint one
 };
 
 // The places of a `zone` worth reading in a frame `framesApart` frames away
@@ -91,10 +110,6 @@ private:
 // the zone. Each comes with the digit height to look for there: the box
 // height less the rise of a tilted line over its width. In order of the
 // readings; not merged. An empty zone gives none.
-struct TrackedStrip {
-    cv::Rect box;
-    int digitHeight = 0;
-};
 std::vector<TrackedStrip> TrackedStrips(const std::vector<LineReading>& around, cv::Size zone, int framesApart = 1);
 
 // Strips that overlap and whose heights are within a factor 1.5 (the band

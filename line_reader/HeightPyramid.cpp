@@ -87,8 +87,13 @@ std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const Di
     return ProposeLinesAtLevels(image, PyramidLevelsFor(range), maxLines);
 }
 
+std::vector<LineProposal> ProposeFaintLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range,
+                                                       int maxLines) {
+    return ProposeLinesAtLevels(image, PyramidLevelsFor(range), maxLines, kFaintInkContrast);
+}
+
 std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::vector<PyramidLevel>& levels,
-                                               int maxLines) {
+                                               int maxLines, int inkContrast) {
     if (image.empty() || image.dims != 2 || (image.type() != CV_8UC1 && image.type() != CV_8UC3) || maxLines < 1) {
         return {};
     }
@@ -123,7 +128,7 @@ std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::
             smooth = SmoothForInk(work, level.workHeight);
             smoothing = InkSmoothing(level.workHeight);
         }
-        AddLevelProposals(PrepareInkImagesFromSmooth(smooth, level.workHeight, kAveragedInkContrast), level.workHeight,
+        AddLevelProposals(PrepareInkImagesFromSmooth(smooth, level.workHeight, inkContrast), level.workHeight,
                           image.size(), proposals);
     }
     return KeepBestProposals(std::move(proposals), maxLines);

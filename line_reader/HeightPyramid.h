@@ -3,6 +3,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "line_reader/DigitBlobs.h"
 #include "line_reader/DigitHeightRange.h"
 #include "line_reader/LineProposals.h"
 
@@ -46,9 +47,18 @@ std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
 std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines);
 
 // The same search over the `levels` given, in order of the heights they
-// find (largest scale first), as PyramidLevelsFor lists them.
+// find (largest scale first), as PyramidLevelsFor lists them, with ink
+// standing out by `inkContrast` (as PrepareInkImages takes it).
 std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::vector<PyramidLevel>& levels,
-                                               int maxLines);
+                                               int maxLines, int inkContrast = kAveragedInkContrast);
+
+// ProposeLinesOverHeights with the lower ink contrast of the search for
+// faint strokes (kFaintInkContrast): faded paint whose digits break into
+// specks at the usual contrast. Noise and grain stand out by that contrast
+// too, so a caller runs it only where the usual search read nothing. The
+// same inputs give none as for ProposeLinesOverHeights.
+std::vector<LineProposal> ProposeFaintLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range,
+                                                       int maxLines);
 
 // Of the levels PyramidLevelsFor can give, the `count` whose own heights
 // (workHeight / scale) are nearest to `digitHeight` by ratio (of two as

@@ -80,14 +80,18 @@ bool CanRead(const cv::Mat& zone, int digitHeight) {
 }
 
 // Which search proposes the lines a reading of a zone reads: the usual one,
-// or, with a height given, the search for faint thin strokes in the usual
-// working copy (ProposeFaintLines), for a zone where the usual one read
-// nothing.
+// or the search for faint strokes at a lower ink contrast (with a height
+// given, in the usual working copy: ProposeFaintLines; without, over every
+// height: ProposeFaintLinesOverHeights), for a zone where the usual one
+// read nothing.
 enum class LineSearch { Usual, Faint };
 
 std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey, const LineReaderSettings& settings,
                                     LineSearch search) {
-    if (search == LineSearch::Faint) return ProposeFaintLines(grey, settings.digitHeight, settings.maxLines);
+    if (search == LineSearch::Faint) {
+        return settings.digitHeight > 0 ? ProposeFaintLines(grey, settings.digitHeight, settings.maxLines)
+                                        : ProposeFaintLinesOverHeights(zone, DigitHeightRange{}, settings.maxLines);
+    }
     // An unknown height is looked for over every height the engine reads.
     // A known one is looked for around it, and also over the levels of
     // that search near it: a hint is a person's estimate, and the halved,
@@ -339,7 +343,31 @@ std::vector<LineReading> ReadBlendedFields(const cv::Mat& zone, const LineReader
     return {};
 }
 
+// Faded paint with thin strokes: its row stands out only by the lower
+// contrast of the faint search. In a combed zone the combing stands out by
+// that much everywhere something moved, so the caller gives one field
+// there (the test for combing is loose: faded paint on a mottled ground
+// may pass it). Readings under kFaintMinScore are dropped.
+std::vector<LineReading> ReadFaintStrokes(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader,
+                                          std::vector<LineReading>* rows) {
+    std::vector<LineReading> readings = ReadOnce(zone, settings, reader, rows, LineSearch::Faint);
+    DropDoubtfulReadings(readings, kFaintMinScore);
+    return readings;
+}
+
 }  // namespace
+
+std::vector<LineReading> ReadFaintLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
+                                               LineReader& reader) {
+    if (!CanRead(zone, settings.digitHeight) || settings.maxLines < 1) return {};
+    try {
+        return ReadFaintStrokes(MayBeInterlaced(zone) ? FirstField(zone) : zone, settings, reader, nullptr);
+    } catch (const cv::Exception&) {
+        return {};
+    } catch (const std::exception&) {
+        return {};
+    }
+}
 
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
                                           LineReader& reader, std::vector<LineReading>* digitRows) {
@@ -360,14 +388,8 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
             const auto best = [](const std::vector<LineReading>& list) { return list.empty() ? -1.0f : list.front().score; };
             if (best(fieldReadings) > best(readings)) readings = std::move(fieldReadings);
         }
-        // Faded paint with thin strokes: its row stands out only by the
-        // lower contrast, in the zone at the search's own scale. In a combed
-        // zone the combing stands out by that much everywhere something
-        // moved, so there one field is searched (the test for combing is
-        // loose: faded paint on a mottled ground may pass it).
         if (readings.empty() && settings.digitHeight > 0) {
-            readings = ReadOnce(combed ? field : zone, settings, reader, &rows, LineSearch::Faint);
-            DropDoubtfulReadings(readings, kFaintMinScore);
+            readings = ReadFaintStrokes(combed ? field : zone, settings, reader, &rows);
         }
         if (readings.empty()) readings = ReadBlendedFields(zone, settings, reader, rows);
         if (digitRows != nullptr) *digitRows = std::move(rows);

@@ -76,6 +76,17 @@ struct LineReading {
 std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
                                           LineReader& reader, std::vector<LineReading>* digitRows = nullptr);
 
+// The search for faint strokes of ReadLineReadings on its own, for a
+// caller that reads many frames of one place and can afford it only now
+// and then: with no height given (settings.digitHeight 0) it searches
+// every height (ProposeFaintLinesOverHeights), which costs about as much
+// as the usual search of the zone. A zone that may be interlaced is
+// searched in its first field. Only readings scoring 0.5 or more, best
+// first; the same inputs give none as for ReadLineReadings, and it never
+// throws.
+std::vector<LineReading> ReadFaintLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
+                                               LineReader& reader);
+
 // ReadLineReadings in the form every consumer reads (Reading): text, box,
 // score and the eight digit scores, engine Learned, in the same order.
 std::vector<Reading> ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader);

@@ -5,6 +5,7 @@
 #include "DrawnLines.h"
 #include "line_reader/FrameGroupReader.h"
 #include "line_reader/LineProposals.h"
+#include "line_reader/ReadLines.h"
 
 namespace kalvero {
 namespace {
@@ -188,6 +189,37 @@ TEST_F(FrameGroupReaderTest, WhatWasSearchedAheadServesOnlyTheFrameItWasSearched
     EXPECT_EQ(Best(threes.Read(number, 1, {}, frameMs)), "41203065");  // in strips around frame 2's
     EXPECT_EQ(Best(threes.Read(number, 2, {}, frameMs)), "41203065");
     EXPECT_EQ(threes.FramesAhead(3), 2);
+}
+
+// Faded paint, twelve grey levels off a grainy ground: the usual whole search
+// misses it, the faint search over every height finds it. That search is
+// made on the first whole search of a sequence (and one in kFaintEvery of
+// those that read nothing); each whole search after it looks again where
+// the one before read the number, so every frame of the pass reads it.
+// (A number that comes into view later waits for the next faint search.)
+TEST_F(FrameGroupReaderTest, AFadedNumberTheFaintSearchFoundIsCarriedFromOneWholeSearchToTheNext) {
+    const auto faded = [](float x, std::uint64_t seed) {
+        DrawnLineStyle style;
+        style.text = "80949167";
+        style.font = "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf";
+        style.digitHeight = 26;
+        style.lightDigits = false;
+        style.contrast = 12.0;
+        style.noiseSigma = 3.0;
+        style.seed = seed;
+        return DrawLinePanel(cv::Size(640, 360), cv::Point2f(x, 200.0f), style);
+    };
+    std::vector<cv::Mat> frames;
+    for (int i = 0; i < 12; ++i) frames.push_back(faded(420.0f - 15.0f * i, 30 + i));
+    ASSERT_TRUE(ReadLineReadings(frames[5], LineReaderSettings{}, *network_).empty());
+    ASSERT_EQ(Best(ReadFaintLineReadings(frames[5], LineReaderSettings{}, *network_)), "80949167");
+
+    FrameGroupReader groups(*network_, LineReaderSettings{}, 3);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE(i);
+        double frameMs = -1.0;
+        EXPECT_EQ(Best(groups.Read(frames[i], static_cast<long long>(i), Ahead(frames, i + 1), frameMs)), "80949167");
+    }
 }
 
 }  // namespace

@@ -286,10 +286,23 @@ TEST_F(ReadLinesTest, BadZonesAndSettingsGiveNoReadingAndNoException) {
             EXPECT_NO_THROW(readings = Read(zones[i], 29, glyphRegions)) << "zone " << i;
             EXPECT_TRUE(readings.empty()) << "zone " << i;
         }
+        for (int height : {0, 29}) {
+            LineReaderSettings settings;
+            settings.digitHeight = height;
+            std::vector<LineReading> faint;
+            EXPECT_NO_THROW(faint = ReadFaintLineReadings(zones[i], settings, *reader_)) << "zone " << i;
+            EXPECT_TRUE(faint.empty()) << "zone " << i;
+        }
     }
     LineReaderSettings none;
     none.maxLines = 0;
     EXPECT_TRUE(ReadLineReadings(zone, none, *reader_).empty());
+    EXPECT_TRUE(ReadFaintLineReadings(zone, none, *reader_).empty());
+    for (int height : {-5, 2, 1 << 30}) {
+        LineReaderSettings unusable;
+        unusable.digitHeight = height;
+        EXPECT_TRUE(ReadFaintLineReadings(zone, unusable, *reader_).empty()) << "height " << height;
+    }
 }
 
 // Digit heights no zone can hold (0 is no height: every height searched),
