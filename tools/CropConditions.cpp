@@ -14,7 +14,7 @@ CropConditions RandomCropConditions(cv::RNG& rng) {
     CropConditions c;
     c.any = true;
     const double f = rng.uniform(0.0, 1.0);
-    c.font = f < 0.2 ? CropConditions::Font::Hand : (f < 0.4 ? CropConditions::Font::BlockStencil : CropConditions::Font::FromList);
+    c.font = f < 0.2 ? CropConditions::Font::Hand : (f < 0.33 ? CropConditions::Font::BlockStencil : CropConditions::Font::FromList);
     // 10..250 pixels, log-spread and leaning small: small digits are common and hard.
     c.digitHeight = 10.0 * std::pow(25.0, std::pow(rng.uniform(0.0, 1.0), 1.3));
     if (Chance(rng, 0.2)) {
@@ -65,10 +65,7 @@ CropConditions RandomCropConditions(cv::RNG& rng) {
         }
         if (Chance(rng, 0.1)) {
             c.poleAt = rng.uniform(0.0, 1.0);
-            // Up to most of a digit: a mast as wide as a whole digit
-            // leaves nothing to read there, but one that leaves its sides
-            // or its top and bottom bars does.
-            c.poleWidthShare = rng.uniform(0.15, 0.7);
+            c.poleWidthShare = rng.uniform(0.15, 0.45);
         }
         if (Chance(rng, 0.15)) {
             c.groups = Chance(rng, 0.6) ? std::vector<int>{4, 4} : std::vector<int>{2, 4, 2};

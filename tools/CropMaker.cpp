@@ -106,8 +106,7 @@ void ApplyCropConditions(cv::Mat& frame, const CropConditions& c, const cv::Matx
         AddSnow(wide, c.haze, rng);
     }
     if (c.poleAt >= 0.0 && !digitBoxes.empty()) {
-        // A mast in front: it hides part of a digit at most. Round, so
-        // lit on one side.
+        // A thin mast in front: it hides part of a digit at most.
         const cv::Rect2d& first = digitBoxes.front();
         const cv::Rect2d& last = digitBoxes.back();
         const double x = first.x + (last.br().x - first.x) * c.poleAt;
@@ -115,11 +114,7 @@ void ApplyCropConditions(cv::Mat& frame, const CropConditions& c, const cv::Matx
         const int width = std::max(1, static_cast<int>(std::lround(c.poleWidthShare * digitWidth)));
         const double grey = rng.uniform(0.0, 1.0) < 0.5 ? rng.uniform(20.0, 70.0) : rng.uniform(150.0, 220.0);
         const int left = std::clamp(static_cast<int>(std::lround(top.x)) - width / 2, 0, std::max(0, wide.cols - width));
-        const int right = std::min(wide.cols, left + width);
-        for (int col = left; col < right; ++col) {
-            const double across = (col - left + 0.5) / width;
-            wide.col(col).setTo(std::clamp(grey * (0.7 + 0.6 * std::sin(CV_PI * across)), 0.0, 255.0));
-        }
+        wide.colRange(left, std::min(wide.cols, left + width)).setTo(grey);
     }
     wide.convertTo(frame, CV_8U);
     if (c.interlaceShift != 0.0) {
