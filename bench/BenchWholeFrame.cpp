@@ -4,6 +4,7 @@
 // camera), one carriage in view.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -91,11 +92,7 @@ BENCHMARK(BM_ReadLinesWholeFrame_1920x1080_NoNumber)->Unit(benchmark::kMilliseco
 // read, the first two in strips around what it and the search before them
 // found. One iteration reads three consecutive frames of the pass: the time
 // per frame is a third of the time shown.
-void RunFrameGroup(benchmark::State& state, cv::Size size, int digitHeight) {
-    std::vector<cv::Mat> frames;
-    for (int index = 3; index < 6; ++index) {
-        frames.push_back(SceneFrame(size, digitHeight, kalvero::SceneNegative::None, index));
-    }
+void RunFrameGroup(benchmark::State& state, const std::vector<cv::Mat>& frames) {
     std::string error;
     const std::unique_ptr<kalvero::LineReader> reader = kalvero::LineReader::Create(error);
     if (!reader) throw std::runtime_error(error);
@@ -107,17 +104,57 @@ void RunFrameGroup(benchmark::State& state, cv::Size size, int digitHeight) {
     for (auto _ : state) {
         readings = 0;
         for (std::size_t i = 0; i < frames.size(); ++i) {
-            const std::vector<cv::Mat> ahead(frames.begin() + static_cast<std::ptrdiff_t>(i) + 1, frames.end());
+            // The frames ahead within this iteration's group of three.
+            const std::size_t end = std::min(frames.size(), (i / 3 + 1) * 3);
+            const std::vector<cv::Mat> ahead(frames.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                             frames.begin() + static_cast<std::ptrdiff_t>(std::max(end, i + 1)));
             readings += static_cast<int>(groups.Read(frames[i], index++, ahead, frameMs).size());
         }
         benchmark::DoNotOptimize(readings);
     }
-    state.counters["readings"] = readings;  // of the three frames
+    state.counters["readings"] = readings;  // of the frames of one iteration
 }
-void BM_ReadFrameGroup_1920x1080(benchmark::State& state) { RunFrameGroup(state, cv::Size(1920, 1080), 48); }
+std::vector<cv::Mat> PassFrames(cv::Size size, int digitHeight) {
+    std::vector<cv::Mat> frames;
+    for (int index = 3; index < 6; ++index) {
+        frames.push_back(SceneFrame(size, digitHeight, kalvero::SceneNegative::None, index));
+    }
+    return frames;
+}
+void BM_ReadFrameGroup_1920x1080(benchmark::State& state) { RunFrameGroup(state, PassFrames(cv::Size(1920, 1080), 48)); }
 BENCHMARK(BM_ReadFrameGroup_1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
-void BM_ReadFrameGroup_3840x2160(benchmark::State& state) { RunFrameGroup(state, cv::Size(3840, 2160), 96); }
+void BM_ReadFrameGroup_3840x2160(benchmark::State& state) { RunFrameGroup(state, PassFrames(cv::Size(3840, 2160), 96)); }
 BENCHMARK(BM_ReadFrameGroup_3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Twelve frames of a carriage with no number, read in groups: four whole
+// searches that read nothing, one of them followed by the faint search
+// over every height (FrameGroupReader::kFaintEvery). The time per frame is
+// a twelfth of the time shown.
+void BM_ReadFrameGroup_1920x1080_NoNumber(benchmark::State& state) {
+    std::vector<cv::Mat> frames;
+    for (int index = 0; index < 9; ++index) {
+        frames.push_back(SceneFrame(cv::Size(1920, 1080), 48, kalvero::SceneNegative::Blank, index));
+    }
+    for (int index = 0; index < 3; ++index) frames.push_back(frames[static_cast<std::size_t>(index)]);
+    RunFrameGroup(state, frames);
+}
+BENCHMARK(BM_ReadFrameGroup_1920x1080_NoNumber)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The faint search over every height on its own, on a 1080p frame with no
+// number: what one in four whole searches that read nothing adds.
+void BM_ReadFaintLines_1920x1080_NoNumber(benchmark::State& state) {
+    std::string error;
+    const std::unique_ptr<kalvero::LineReader> reader = kalvero::LineReader::Create(error);
+    if (!reader) throw std::runtime_error(error);
+    const OneThread oneThread;
+    int readings = 0;
+    for (auto _ : state) {
+        readings = static_cast<int>(kalvero::ReadFaintLineReadings(BlankFrame1080(), kalvero::LineReaderSettings{}, *reader).size());
+        benchmark::DoNotOptimize(readings);
+    }
+    state.counters["readings"] = readings;
+}
+BENCHMARK(BM_ReadFaintLines_1920x1080_NoNumber)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The proposals alone, over every height.
 void RunProposalsOverHeights(benchmark::State& state, const cv::Mat& frame) {
