@@ -22,6 +22,18 @@ cv::Mat Grey(const cv::Mat& bgr) {
     return grey;
 }
 
+// A row of faded paint: `contrast` grey levels off a grainy ground.
+DrawnLineStyle FadedPaintRow(const std::string& font, int digitHeight, double contrast, bool light) {
+    DrawnLineStyle style;
+    style.text = "80949167";
+    style.font = font;
+    style.digitHeight = digitHeight;
+    style.lightDigits = light;
+    style.contrast = contrast;
+    style.noiseSigma = 3.0;
+    return style;
+}
+
 // The proposal overlapping `ink` best; fails when there is none.
 LineProposal BestMatch(const std::vector<LineProposal>& proposals, const cv::Rect& ink) {
     LineProposal best;
@@ -204,14 +216,8 @@ class FadedRow : public ::testing::TestWithParam<FadedCase> {};
 
 TEST_P(FadedRow, IsProposedWithTheHeightGiven) {
     const FadedCase& c = GetParam();
-    DrawnLineStyle style;
-    style.text = "80949167";
-    style.font = testing::kCantarellBold;
-    style.digitHeight = c.digitHeight;
-    style.lightDigits = c.lightDigits;
-    style.contrast = 22.0;
+    DrawnLineStyle style = FadedPaintRow(testing::kCantarellBold, c.digitHeight, 22.0, c.lightDigits);
     style.blurSigma = 0.05 * c.digitHeight;
-    style.noiseSigma = 3.0;
     const cv::Size size(12 * c.digitHeight, 5 * c.digitHeight);
     cv::Rect ink;
     cv::Mat panel = DrawLinePanel(size, cv::Point2f(0.5f * size.width, 0.4f * size.height), style, &ink);
@@ -241,13 +247,7 @@ INSTANTIATE_TEST_SUITE_P(ProposeLines, FadedRow,
 TEST(ProposeFaintLines, FindsAFadedRowOfThinStrokesTheUsualSearchLoses) {
     for (const bool light : {true, false}) {
         SCOPED_TRACE(light ? "light" : "dark");
-        DrawnLineStyle style;
-        style.text = "80949167";
-        style.font = "/usr/share/fonts/truetype/lato/Lato-Regular.ttf";
-        style.digitHeight = 24;
-        style.lightDigits = light;
-        style.contrast = 14.0;
-        style.noiseSigma = 3.0;
+        const DrawnLineStyle style = FadedPaintRow("/usr/share/fonts/truetype/lato/Lato-Regular.ttf", 24, 14.0, light);
         const cv::Size size(320, 120);
         cv::Rect ink;
         const cv::Mat grey = Grey(DrawLinePanel(size, cv::Point2f(160.0f, 50.0f), style, &ink));
@@ -265,13 +265,8 @@ TEST(ProposeFaintLines, FindsAFadedRowOfThinStrokesTheUsualSearchLoses) {
     // yet, keeps each digit whole.
     for (const bool light : {true, false}) {
         SCOPED_TRACE(light ? "light, ten levels" : "dark, ten levels");
-        DrawnLineStyle style;
-        style.text = "80949167";
-        style.font = "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf";
-        style.digitHeight = 22;
-        style.lightDigits = light;
-        style.contrast = 10.0;
-        style.noiseSigma = 3.0;
+        const DrawnLineStyle style =
+            FadedPaintRow("/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf", 22, 10.0, light);
         cv::Rect ink;
         const cv::Mat grey = Grey(DrawLinePanel(cv::Size(320, 120), cv::Point2f(160.0f, 50.0f), style, &ink));
         std::vector<LineProposal> averaged;

@@ -109,24 +109,28 @@ TEST_P(OffDigitHeight, ReadsWithAnOffDigitHeightAndAGreyZone) {
 
 INSTANTIATE_TEST_SUITE_P(ReadLinesTest, OffDigitHeight, ::testing::Values(21, 29, 37));
 
-// A given height is also searched at coarser levels, whose wider crop of
-// the same row can read as other digits with a low score: the number is
-// read once, and that echo over it is not.
 // A faded still as kalvero-make-sample draws it: a narrow bold face 25
 // pixels high, a few grey levels off its paint. The usual search reads
 // nothing there; the search for faint thin strokes, which a zone that read
 // nothing gets with the height given, reads the number.
+// The still kalvero-make-sample draws of `number` in a narrow bold face
+// `height` pixels high, faded, from `seed` (the middle of `frames`
+// frames); empty when it could not be drawn (the test has failed then).
+cv::Mat FadedStill(const std::string& number, int seed, int height, int frames) {
+    const std::string path = std::string(KALVERO_BUILD_DIR) + "/read_lines_faded_" + std::to_string(seed) + ".png";
+    std::ostringstream out, err;
+    const int status = RunMakeSample({path, "--varied", "--number", number, "--frames", std::to_string(frames),
+                                      "--font", "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf",
+                                      "--condition", "faded", "--seed", std::to_string(seed), "--digit-height",
+                                      std::to_string(height)},
+                                     out, err);
+    EXPECT_EQ(status, 0) << err.str();
+    return status == 0 ? cv::imread(path) : cv::Mat();
+}
+
 TEST_F(ReadLinesTest, AFadedNumberOfThinStrokesIsReadWithTheHeightGiven) {
     const std::string number = "52473063";
-    const std::string path = std::string(KALVERO_BUILD_DIR) + "/read_lines_faded_21.png";
-    std::ostringstream out, err;
-    ASSERT_EQ(RunMakeSample({path, "--varied", "--number", number, "--font",
-                             "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf", "--condition",
-                             "faded", "--seed", "21", "--digit-height", "25"},
-                            out, err),
-              0)
-        << err.str();
-    const cv::Mat still = cv::imread(path);
+    const cv::Mat still = FadedStill(number, 21, 25, 60);
     ASSERT_FALSE(still.empty());
     LineReaderSettings settings;
     settings.digitHeight = 25;
@@ -142,15 +146,7 @@ TEST_F(ReadLinesTest, AFadedNumberOfThinStrokesIsReadWithTheHeightGiven) {
 // reads the number, which the usual search misses.
 TEST_F(ReadLinesTest, AFadedNumberOnAGroundThatLooksCombedIsReadWithTheHeightGiven) {
     const std::string number = "44731131";
-    const std::string path = std::string(KALVERO_BUILD_DIR) + "/read_lines_faded_combed_249.png";
-    std::ostringstream out, err;
-    ASSERT_EQ(RunMakeSample({path, "--varied", "--number", number, "--frames", "24", "--font",
-                             "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf", "--condition",
-                             "faded", "--seed", "249", "--digit-height", "22"},
-                            out, err),
-              0)
-        << err.str();
-    const cv::Mat still = cv::imread(path);
+    const cv::Mat still = FadedStill(number, 249, 22, 24);
     ASSERT_FALSE(still.empty());
     ASSERT_TRUE(MayBeInterlaced(still)) << "the drawn still no longer looks combed; draw another";
     LineReaderSettings settings;
@@ -161,6 +157,9 @@ TEST_F(ReadLinesTest, AFadedNumberOnAGroundThatLooksCombedIsReadWithTheHeightGiv
     EXPECT_EQ(readings.front().text, number);
 }
 
+// A given height is also searched at coarser levels, whose wider crop of
+// the same row can read as other digits with a low score: the number is
+// read once, and that echo over it is not.
 TEST_F(ReadLinesTest, ANumberIsReadOnceAndNotAgainFromAWiderCropOfItsRow) {
     for (const cv::Size size : {cv::Size(390, 90), cv::Size(640, 360)}) {
         PanelStyle panel;
