@@ -83,8 +83,9 @@ std::vector<PyramidLevel> NearestPyramidLevels(double digitHeight, std::size_t c
     return ordered;
 }
 
-std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines) {
-    return ProposeLinesAtLevels(image, PyramidLevelsFor(range), maxLines);
+std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines,
+                                                  std::vector<cv::Mat>* halvings) {
+    return ProposeLinesAtLevels(image, PyramidLevelsFor(range), maxLines, kAveragedInkContrast, halvings);
 }
 
 std::vector<LineProposal> ProposeFaintLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range,
@@ -93,7 +94,8 @@ std::vector<LineProposal> ProposeFaintLinesOverHeights(const cv::Mat& image, con
 }
 
 std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::vector<PyramidLevel>& levels,
-                                               int maxLines, int inkContrast) {
+                                               int maxLines, int inkContrast, std::vector<cv::Mat>* halvings) {
+    if (halvings != nullptr) halvings->clear();
     if (image.empty() || image.dims != 2 || (image.type() != CV_8UC1 && image.type() != CV_8UC3) || maxLines < 1) {
         return {};
     }
@@ -121,6 +123,7 @@ std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::
             if (half.channels() == 3) cv::cvtColor(half, half, cv::COLOR_BGR2GRAY);
             work = half;
             workScale /= 2.0;
+            if (halvings != nullptr) halvings->push_back(work);
         }
         // Every level averages at least four pixels into one.
         if (work.type() != CV_8UC1) continue;

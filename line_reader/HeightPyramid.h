@@ -44,13 +44,21 @@ std::vector<PyramidLevel> PyramidLevelsFor(const DigitHeightRange& range);
 // The cost is about twice that of a search at half size: every halving
 // after the first has a quarter of the pixels of the one before, and is
 // searched twice.
-std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines);
+// `halvings`, when given, receives the halvings made (see
+// ProposeLinesAtLevels).
+std::vector<LineProposal> ProposeLinesOverHeights(const cv::Mat& image, const DigitHeightRange& range, int maxLines,
+                                                  std::vector<cv::Mat>* halvings = nullptr);
 
 // The same search over the `levels` given, in order of the heights they
 // find (largest scale first), as PyramidLevelsFor lists them, with ink
-// standing out by `inkContrast` (as PrepareInkImages takes it).
+// standing out by `inkContrast` (as PrepareInkImages takes it). When
+// `halvings` is given it receives the grey halvings the search made, half
+// size first, each the area halving of the one before (the first of a BGR
+// image made grey once halved), for a caller that needs the image smaller
+// too: none when no level was searched.
 std::vector<LineProposal> ProposeLinesAtLevels(const cv::Mat& image, const std::vector<PyramidLevel>& levels,
-                                               int maxLines, int inkContrast = kAveragedInkContrast);
+                                               int maxLines, int inkContrast = kAveragedInkContrast,
+                                               std::vector<cv::Mat>* halvings = nullptr);
 
 // ProposeLinesOverHeights with the lower ink contrast of the search for
 // faint strokes (kFaintInkContrast): faded paint whose digits break into

@@ -107,6 +107,23 @@ TEST_P(BlendedFrame, IsReadFromOneSeparatedField) {
     }
 }
 
+// A frame wider than the copy the repeat is looked for in is read from its
+// halvings, and what is read there is put back in the frame's pixels.
+TEST(BlendedFields, AWideFrameIsReadFromItsHalvedCopyWithTheBoxInFramePixels) {
+    std::string error;
+    const std::unique_ptr<LineReader> reader = LineReader::Create(error);
+    ASSERT_NE(reader, nullptr) << error;
+    const Blended b = Blend(BlendCase{"dark14", 14.0f, false, 28});
+    cv::Mat wide;
+    cv::resize(b.frame, wide, b.frame.size() * 2, 0.0, 0.0, cv::INTER_LINEAR);
+    cv::cvtColor(wide, wide, cv::COLOR_GRAY2BGR);
+    const cv::Rect ink(b.ink.tl() * 2, b.ink.size() * 2);
+    const std::vector<LineReading> readings = ReadLineReadings(wide, LineReaderSettings{}, *reader);
+    ASSERT_FALSE(readings.empty());
+    EXPECT_EQ(readings.front().text, "24675738");
+    EXPECT_GE(BoxIou(readings.front().box, ink), 0.5) << readings.front().box << " digits " << ink;
+}
+
 INSTANTIATE_TEST_SUITE_P(BlendedFields, BlendedFrame,
                          ::testing::Values(BlendCase{"dark12", 12.0f, false, 30},
                                            BlendCase{"dark14", 14.0f, false, 28},
