@@ -58,6 +58,11 @@ std::vector<cv::Point2d> MapPoints(const cv::Matx33d& h, const std::vector<cv::P
 }
 
 void ApplyOptics(cv::Mat& image, const CameraLook& look, const NoiseTile& noise, cv::RNG& rng) {
+    ApplyLensBlur(image, look);
+    ApplySensor(image, look, noise, rng);
+}
+
+void ApplyLensBlur(cv::Mat& image, const CameraLook& look) {
     if (look.motionBlur >= 1.0) {
         const int length = std::max(2, static_cast<int>(std::lround(look.motionBlur)));
         const cv::Mat kernel = cv::Mat::ones(1, length, CV_32F) / static_cast<float>(length);
@@ -66,6 +71,9 @@ void ApplyOptics(cv::Mat& image, const CameraLook& look, const NoiseTile& noise,
     if (look.defocus > 0.0) {
         cv::GaussianBlur(image, image, cv::Size(0, 0), look.defocus, look.defocus, cv::BORDER_REPLICATE);
     }
+}
+
+void ApplySensor(cv::Mat& image, const CameraLook& look, const NoiseTile& noise, cv::RNG& rng) {
     cv::Mat wide;
     image.convertTo(wide, CV_32F);
     if (look.gainSpread > 0.0) {

@@ -32,7 +32,16 @@ cv::Matx33d CameraHomography(const CameraLook& look, cv::Size size, cv::RNG& rng
 std::vector<cv::Point2d> MapPoints(const cv::Matx33d& h, const std::vector<cv::Point2d>& points);
 
 // The optical and electronic part, applied in place to an 8-bit grey or
-// BGR picture: blur, uneven light, noise, then JPEG.
+// BGR picture: blur, uneven light, noise, then JPEG (ApplyLensBlur, then
+// ApplySensor).
 void ApplyOptics(cv::Mat& image, const CameraLook& look, const NoiseTile& noise, cv::RNG& rng);
+
+// The lens's part: motion blur along the rows and defocus. It comes before
+// the picture is taken apart into rows (an interlaced camera's two fields
+// are each blurred on their own).
+void ApplyLensBlur(cv::Mat& image, const CameraLook& look);
+
+// The sensor's and encoder's part: uneven gain, noise, then JPEG.
+void ApplySensor(cv::Mat& image, const CameraLook& look, const NoiseTile& noise, cv::RNG& rng);
 
 }  // namespace kalvero

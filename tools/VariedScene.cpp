@@ -599,19 +599,25 @@ cv::Mat VariedScene::LitAndWarped(const cv::Mat& grey) const {
 }
 
 cv::Mat VariedScene::ConditionedFrame(int index) const {
-    cv::Mat layer;
-    cv::Mat cover;
-    StripLayer(index, layer, cover);
+    cv::Mat out = ThroughLens(index, index);
     if (interlaced_) {
-        // The second field, half a frame later, on the odd rows.
-        cv::Mat layer2;
-        cv::Mat cover2;
-        StripLayer(index + 0.5, layer2, cover2);
-        for (int y = 1; y < layer.rows; y += 2) {
-            layer2.row(y).copyTo(layer.row(y));
-            cover2.row(y).copyTo(cover.row(y));
+        // The odd rows are the second field, taken half a frame later, each
+        // field through the lens on its own: the rows are combed along the
+        // rows of the picture taken, whatever the camera's angle and blur.
+        const cv::Mat later = ThroughLens(index + 0.5, index);
+        for (int y = 1; y < out.rows; y += 2) {
+            later.row(y).copyTo(out.row(y));
         }
     }
+    cv::RNG frameRng(PartSeed(sample_.seed, 1000 + static_cast<std::uint64_t>(index)));
+    ApplySensor(out, camera_, noise_, frameRng);
+    return out;
+}
+
+cv::Mat VariedScene::ThroughLens(double t, int index) const {
+    cv::Mat layer;
+    cv::Mat cover;
+    StripLayer(t, layer, cover);
     cv::Mat grey = background_.mul(1.0 - cover) + layer;
     cv::Mat grey8 = LitAndWarped(grey);
     if (pole_.area() > 0) {
@@ -645,8 +651,7 @@ cv::Mat VariedScene::ConditionedFrame(int index) const {
     }
     cv::Mat out;
     bgr.convertTo(out, CV_8UC3);
-    cv::RNG frameRng(PartSeed(sample_.seed, 1000 + static_cast<std::uint64_t>(index)));
-    ApplyOptics(out, camera_, noise_, frameRng);
+    ApplyLensBlur(out, camera_);
     return out;
 }
 

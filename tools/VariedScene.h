@@ -50,6 +50,10 @@ private:
     cv::Point2d StripPointInFrame(const cv::Point2d& p, double t) const;
     cv::Rect GroupBox(const Group& g, double t) const;
     cv::Mat ConditionedFrame(int index) const;
+    // Frame `index`'s scene at time `t` as the lens shows it (light,
+    // camera angle, mast, weather, blur), before the sensor's gain, noise
+    // and encoding; weather as on frame `index`.
+    cv::Mat ThroughLens(double t, int index) const;
     // A float grey frame under the uneven light (gain_), as 8 bits, seen
     // through the camera's homography when the scene warps.
     cv::Mat LitAndWarped(const cv::Mat& grey) const;

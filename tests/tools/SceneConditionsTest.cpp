@@ -159,6 +159,56 @@ INSTANTIATE_TEST_SUITE_P(Scene, GeometricCondition,
                                            SceneCondition::MotionBlur, SceneCondition::Pole),
                          NameOf);
 
+// How strongly the rows of `grey` in `box` alternate up and down (each
+// row against the mean of the rows beside it), per strip of `width`
+// columns, and the same of its columns across the whole box.
+std::vector<double> RowCombingPerStrip(const cv::Mat& grey, const cv::Rect& box, int width, double& columns) {
+    cv::Mat g;
+    grey.convertTo(g, CV_32F);
+    std::vector<double> strips;
+    double across = 0.0;
+    int counted = 0;
+    for (int x0 = box.x; x0 + width <= box.br().x; x0 += width) {
+        double sum = 0.0;
+        for (int y = box.y + 1; y + 1 < box.br().y; ++y) {
+            for (int x = x0; x < x0 + width; ++x) {
+                sum += std::abs(2.0f * g.at<float>(y, x) - g.at<float>(y - 1, x) - g.at<float>(y + 1, x));
+                across += std::abs(2.0f * g.at<float>(y, x) - g.at<float>(y, x - 1) - g.at<float>(y, x + 1));
+                ++counted;
+            }
+        }
+        strips.push_back(sum / (width * (box.height - 2)));
+    }
+    columns = across / std::max(1, counted);
+    return strips;
+}
+
+// An interlaced camera takes each field through its lens, so the comb
+// runs along the rows of the picture whatever the camera's tilt: every
+// stretch of the number is combed, none blended into a ghost where a
+// tilted row fell between two rows of the picture.
+TEST(InterlacedScene, EveryStretchOfTheNumberIsCombedAlongThePicturesRows) {
+    for (std::uint64_t seed : {3ULL, 5ULL, 8ULL}) {
+        SCOPED_TRACE(seed);
+        SampleOptions sample = SmallSample(12);
+        sample.size = cv::Size(640, 360);
+        sample.digitHeight = 36;
+        sample.seed = seed;
+        SceneOptions options;
+        options.varied = true;
+        const VariedScene scene = BuiltWith({SceneCondition::Interlaced}, sample, options);
+        const int shown = FrameShowingTheNumber(scene);
+        ASSERT_GE(shown, 0);
+        cv::Mat grey;
+        cv::cvtColor(scene.Frame(shown), grey, cv::COLOR_BGR2GRAY);
+        const cv::Rect box = MainNumber(scene.Objects(shown))->box & cv::Rect(1, 1, grey.cols - 2, grey.rows - 2);
+        double columns = 0.0;
+        const std::vector<double> strips = RowCombingPerStrip(grey, box, box.width / 8, columns);
+        ASSERT_FALSE(strips.empty());
+        EXPECT_GT(*std::min_element(strips.begin(), strips.end()), 2.0 * columns);
+    }
+}
+
 // Conditions that change the light or cover the paint: the box still
 // holds the digits, whose strokes give it far more edges than the same
 // rows of paint beside it.
