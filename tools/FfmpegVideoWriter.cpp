@@ -39,7 +39,10 @@ std::vector<std::string> Arguments(const std::string& program, const std::string
         break;
     default:
         // Odd sizes cannot be halved for 4:2:0 chroma; 4:4:4 keeps the size.
-        args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", even ? "yuv420p" : "yuv444p"});
+        // One thread: x264's threads share its rate control, so that with
+        // a bitrate cap each run of the same frames gave other pictures.
+        args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-threads", "1", "-pix_fmt",
+                                 even ? "yuv420p" : "yuv444p"});
         break;
     }
     if (bitrateKbits > 0) {
