@@ -140,11 +140,16 @@ cv::Mat PaintCarriageSide(cv::Size size, const PaintLook& look, const std::vecto
             DrawRivets(grey, cv::Point2d(x0, top + 1.5 * r), cv::Point2d(step, 0.0), count, r, rng);
         }
     }
-    AddGrime(grey, look.grime, rng);
+    // Dirt settles on the digits as on the paint, so it darkens both alike
+    // and leaves the paint's contrast to the digits as it was.
+    const cv::Mat dirt = GrimeField(size, look.grime, rng);
     const double paintUnder = look.panel ? look.panelPaint : look.paint;
     for (const PaintItem& item : items) {
         const double ink = paintUnder + (look.ink - paintUnder) * item.inkScale;
         PaintInk(grey, item.mask, item.at, ink, look.wear, noise, rng);
+    }
+    if (!dirt.empty()) {
+        grey -= dirt;
     }
     return grey;
 }

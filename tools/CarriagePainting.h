@@ -38,7 +38,7 @@ struct PaintItem {
 
 // A carriage side of `size` (32-bit float grey): textured paint, the panel,
 // seams, rivets, ribs and a stripe kept clear of the items' boxes (grown by
-// `clearance` pixels), grime, then the items inked with wear.
+// `clearance` pixels), the items inked with wear, then grime over all of it.
 cv::Mat PaintCarriageSide(cv::Size size, const PaintLook& look, const std::vector<PaintItem>& items,
                           double clearance, const NoiseTile& noise, cv::RNG& rng);
 

@@ -30,15 +30,15 @@ void PaintTexture(cv::Mat& grey, double base, double amplitude, const NoiseTile&
     grey += base;
 }
 
-void AddGrime(cv::Mat& grey, double strength, cv::RNG& rng) {
+cv::Mat GrimeField(cv::Size size, double strength, cv::RNG& rng) {
     if (strength <= 0.0) {
-        return;
+        return {};
     }
     // Blotches are soft and large: drawn and blurred at a quarter of the
     // size, where the blur costs a sixteenth.
-    const cv::Size small(std::max(4, grey.cols / 4), std::max(4, grey.rows / 4));
+    const cv::Size small(std::max(4, size.width / 4), std::max(4, size.height / 4));
     cv::Mat blotchField = cv::Mat::zeros(small, CV_32F);
-    const int blotches = std::max(2, grey.cols / 100);
+    const int blotches = std::max(2, size.width / 100);
     for (int i = 0; i < blotches; ++i) {
         const cv::Point c(rng.uniform(0, small.width), rng.uniform(0, small.height));
         const int radius = std::max(1, static_cast<int>(small.height * rng.uniform(0.05, 0.2)));
@@ -47,22 +47,22 @@ void AddGrime(cv::Mat& grey, double strength, cv::RNG& rng) {
     const double soft = std::max(1.0, small.height * 0.06);
     cv::GaussianBlur(blotchField, blotchField, cv::Size(0, 0), soft, soft, cv::BORDER_REPLICATE);
     cv::Mat dirt;
-    cv::resize(blotchField, dirt, grey.size(), 0, 0, cv::INTER_LINEAR);
-    const int streaks = std::max(2, grey.cols / 50);
+    cv::resize(blotchField, dirt, size, 0, 0, cv::INTER_LINEAR);
+    const int streaks = std::max(2, size.width / 50);
     for (int i = 0; i < streaks; ++i) {
-        const int x = rng.uniform(0, grey.cols);
-        const int top = rng.uniform(0, std::max(1, grey.rows / 2));
-        const int length = rng.uniform(std::max(2, grey.rows / 5), std::max(3, grey.rows - top + 1));
+        const int x = rng.uniform(0, size.width);
+        const int top = rng.uniform(0, std::max(1, size.height / 2));
+        const int length = rng.uniform(std::max(2, size.height / 5), std::max(3, size.height - top + 1));
         const double depth = rng.uniform(4.0, 14.0) * strength;
         const int width = rng.uniform(1, 3);
-        for (int y = top; y < std::min(grey.rows, top + length); ++y) {
+        for (int y = top; y < std::min(size.height, top + length); ++y) {
             const float fade = static_cast<float>(depth * (1.0 - static_cast<double>(y - top) / length));
-            for (int dx = 0; dx < width && x + dx < grey.cols; ++dx) {
+            for (int dx = 0; dx < width && x + dx < size.width; ++dx) {
                 dirt.at<float>(y, x + dx) += fade;
             }
         }
     }
-    grey -= dirt;
+    return dirt;
 }
 
 void DrawRivets(cv::Mat& grey, cv::Point2d first, cv::Point2d step, int count, double radius, cv::RNG& rng) {

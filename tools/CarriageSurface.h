@@ -16,8 +16,11 @@ namespace kalvero {
 // `amplitude` grey levels.
 void PaintTexture(cv::Mat& grey, double base, double amplitude, const NoiseTile& noise, cv::RNG& rng);
 
-// Soft dark dirt blotches and vertical rain streaks; `strength` 0..1.
-void AddGrime(cv::Mat& grey, double strength, cv::RNG& rng);
+// Soft dark dirt blotches and vertical rain streaks; `strength` 0..1. The
+// result is the darkening per pixel (same size, 32-bit float) to subtract
+// once everything is painted, since dirt lies on the digits as on the
+// paint; empty when `strength` is 0, and then nothing is drawn from `rng`.
+cv::Mat GrimeField(cv::Size size, double strength, cv::RNG& rng);
 
 // A row of `count` rivet heads from `first`, `step` apart, each with a lit
 // upper side and a shadow below; radius in pixels.
