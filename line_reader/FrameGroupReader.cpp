@@ -131,21 +131,13 @@ std::vector<LineReading> FrameGroupReader::ReadStrips(const cv::Mat& zone, std::
         }
     }
     // Strips of different heights may overlap: one reading of a place.
-    std::vector<LineReading> kept;
-    for (LineReading& reading : readings) {
-        auto same = std::find_if(kept.begin(), kept.end(), [&](const LineReading& other) {
-            const double overlap = (other.box & reading.box).area();
-            return overlap > 0.5 * std::min(other.box.area(), reading.box.area());
-        });
-        if (same == kept.end()) {
-            kept.push_back(std::move(reading));
-        } else if (reading.score > same->score) {
-            *same = std::move(reading);
-        }
-    }
-    std::stable_sort(kept.begin(), kept.end(),
+    KeepBestOfSame(readings, [](const LineReading& other, const LineReading& reading) {
+        const double overlap = (other.box & reading.box).area();
+        return overlap > 0.5 * std::min(other.box.area(), reading.box.area());
+    });
+    std::stable_sort(readings.begin(), readings.end(),
                      [](const LineReading& a, const LineReading& b) { return a.score > b.score; });
-    return kept;
+    return readings;
 }
 
 std::vector<LineReading> FrameGroupReader::Read(const cv::Mat& zone, long long index,

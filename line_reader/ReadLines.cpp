@@ -133,22 +133,13 @@ std::vector<LineProposal> Proposals(const cv::Mat& zone, const cv::Mat& grey, co
 // number's row read again in the wider crop of a coarser search), keeps
 // the first best scored one.
 void DropRepeatedReadings(std::vector<LineReading>& readings) {
-    std::vector<LineReading> kept;
-    for (LineReading& reading : readings) {
-        auto same = std::find_if(kept.begin(), kept.end(), [&](const LineReading& other) {
-            const double overlap = (other.box & reading.box).area();
-            if (overlap <= 0.0) return false;
-            const double smaller = std::min(other.box.area(), reading.box.area());
-            return other.text == reading.text || BoxIou(other.box, reading.box) > kSameLineIou ||
-                   overlap >= kSameLineCover * smaller;
-        });
-        if (same == kept.end()) {
-            kept.push_back(std::move(reading));
-        } else if (reading.score > same->score) {
-            *same = std::move(reading);
-        }
-    }
-    readings = std::move(kept);
+    KeepBestOfSame(readings, [](const LineReading& other, const LineReading& reading) {
+        const double overlap = (other.box & reading.box).area();
+        if (overlap <= 0.0) return false;
+        const double smaller = std::min(other.box.area(), reading.box.area());
+        return other.text == reading.text || BoxIou(other.box, reading.box) > kSameLineIou ||
+               overlap >= kSameLineCover * smaller;
+    });
 }
 
 // Where the digits read are, when the proposal's own box may not say: a row

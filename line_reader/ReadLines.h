@@ -87,6 +87,25 @@ std::vector<LineReading> ReadLineReadings(const cv::Mat& zone, const LineReaderS
 std::vector<LineReading> ReadFaintLineReadings(const cv::Mat& zone, const LineReaderSettings& settings,
                                                LineReader& reader);
 
+// Of readings that `same(kept, reading)` pairs, asked of each reading in
+// turn against those kept before it, keeps one: the first of the best
+// scored, in the place of the first of them. The rest keep their order.
+template <typename Same>
+void KeepBestOfSame(std::vector<LineReading>& readings, Same same) {
+    std::vector<LineReading> kept;
+    kept.reserve(readings.size());
+    for (LineReading& reading : readings) {
+        auto it = kept.begin();
+        while (it != kept.end() && !same(*it, reading)) ++it;
+        if (it == kept.end()) {
+            kept.push_back(std::move(reading));
+        } else if (reading.score > it->score) {
+            *it = std::move(reading);
+        }
+    }
+    readings = std::move(kept);
+}
+
 // ReadLineReadings in the form every consumer reads (Reading): text, box,
 // score and the eight digit scores, engine Learned, in the same order.
 std::vector<Reading> ReadLines(const cv::Mat& zone, const LineReaderSettings& settings, LineReader& reader);
