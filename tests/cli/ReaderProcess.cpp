@@ -129,10 +129,26 @@ RunningReader::~RunningReader() {
 
 std::string RunningReader::OutSoFar() const { return ReadFile(base_ + ".out"); }
 
+bool RunningReader::HasEnded() {
+    int status = 0;
+    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        pid_ = -1;
+    }
+    return pid_ <= 0;
+}
+
+void RunningReader::Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+}
+
 ProcessResult RunningReader::Wait() {
+    if (pid_ > 0) {
+        status_ = testing_cli::Wait(pid_);
+        pid_ = -1;
+    }
     ProcessResult result;
-    result.status = testing_cli::Wait(pid_);
-    pid_ = -1;
+    result.status = status_;
     result.out = ReadFile(base_ + ".out");
     result.err = ReadFile(base_ + ".err");
     return result;
@@ -177,29 +193,18 @@ ProcessResult RunReaderWithBrokenOutput(const std::vector<std::string>& args, Br
 
 ProcessResult InterruptReaderProcess(const std::vector<std::string>& args,
                                      int linesBeforeInterrupt, int signal) {
-    const std::string base = ScratchDir() + "/run" + std::to_string(Counter());
-    const pid_t pid = Spawn(ReaderExecutable(), args, base + ".out", base + ".err");
+    RunningReader reader(args);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (static_cast<int>(Lines(ReadFile(base + ".out")).size()) >= linesBeforeInterrupt) {
+    // One that ends before it could be interrupted is only waited for.
+    while (!reader.HasEnded()) {
+        if (static_cast<int>(Lines(reader.OutSoFar()).size()) >= linesBeforeInterrupt ||
+            std::chrono::steady_clock::now() >= deadline) {
+            reader.Signal(signal);
             break;
-        }
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {  // ended before it could be interrupted
-            ProcessResult early;
-            early.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            early.out = ReadFile(base + ".out");
-            early.err = ReadFile(base + ".err");
-            return early;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    kill(pid, signal);
-    ProcessResult result;
-    result.status = Wait(pid);
-    result.out = ReadFile(base + ".out");
-    result.err = ReadFile(base + ".err");
-    return result;
+    return reader.Wait();
 }
 
 SampleOptions SmallSample(cv::Size size, int frames, int digitHeight) {

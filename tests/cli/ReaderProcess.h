@@ -43,12 +43,17 @@ public:
 
     // What it wrote to standard output so far.
     std::string OutSoFar() const;
+    // Whether it has ended, without waiting.
+    bool HasEnded();
+    // Sends it `signal` unless it has ended.
+    void Signal(int signal);
     // Waits for its end: the status and all it wrote.
     ProcessResult Wait();
 
 private:
     std::string base_;
-    int pid_ = -1;
+    int pid_ = -1;   // -1 once it has ended and been waited for
+    int status_ = -1;
 };
 
 // Standard output that takes no text: /dev/full (every write fails with
