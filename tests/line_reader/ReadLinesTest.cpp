@@ -36,6 +36,14 @@ protected:
         return ReadLineReadings(zone, settings, *reader_);
     }
 
+    // The height given and only numbers whose check digit holds, as the reader runs.
+    std::vector<LineReading> ReadChecked(const cv::Mat& zone, int digitHeight) {
+        LineReaderSettings settings;
+        settings.digitHeight = digitHeight;
+        settings.requireCheckDigit = true;
+        return ReadLineReadings(zone, settings, *reader_);
+    }
+
     std::unique_ptr<LineReader> reader_;
 };
 
@@ -132,10 +140,7 @@ TEST_F(ReadLinesTest, AFadedNumberOfThinStrokesIsReadWithTheHeightGiven) {
     const std::string number = "52473063";
     const cv::Mat still = FadedStill(number, 21, 25, 60);
     ASSERT_FALSE(still.empty());
-    LineReaderSettings settings;
-    settings.digitHeight = 25;
-    settings.requireCheckDigit = true;
-    const std::vector<LineReading> readings = ReadLineReadings(still, settings, *reader_);
+    const std::vector<LineReading> readings = ReadChecked(still, 25);
     ASSERT_FALSE(readings.empty());
     EXPECT_EQ(readings.front().text, number);
     EXPECT_GE(readings.front().score, 0.5f);
@@ -149,10 +154,7 @@ TEST_F(ReadLinesTest, AFadedNumberOnAGroundThatLooksCombedIsReadWithTheHeightGiv
     const cv::Mat still = FadedStill(number, 249, 22, 24);
     ASSERT_FALSE(still.empty());
     ASSERT_TRUE(MayBeInterlaced(still)) << "the drawn still no longer looks combed; draw another";
-    LineReaderSettings settings;
-    settings.digitHeight = 22;
-    settings.requireCheckDigit = true;
-    const std::vector<LineReading> readings = ReadLineReadings(still, settings, *reader_);
+    const std::vector<LineReading> readings = ReadChecked(still, 22);
     ASSERT_FALSE(readings.empty());
     EXPECT_EQ(readings.front().text, number);
 }
