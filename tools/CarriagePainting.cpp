@@ -73,6 +73,19 @@ PaintLook RandomPaintLook(cv::RNG& rng) {
     return look;
 }
 
+void FadePaint(PaintLook& look, double contrast) {
+    const double under = look.panel ? look.panelPaint : look.paint;
+    double sign = look.lightDigits ? 1.0 : -1.0;
+    if (under + sign * contrast < 0.0 || under + sign * contrast > 255.0) {
+        sign = -sign;
+    }
+    look.ink = under + sign * contrast;
+    look.wear = std::min(look.wear, 0.3);
+    // The texture is a Gaussian field of this deviation: a sixth of the
+    // contrast changes the paint by about a quarter of it across a number.
+    look.texture = std::min(look.texture, contrast / 6.0);
+}
+
 cv::Mat PaintCarriageSide(cv::Size size, const PaintLook& look, const std::vector<PaintItem>& items,
                           double clearance, const NoiseTile& noise, cv::RNG& rng) {
     cv::Mat grey(size, CV_32F);

@@ -28,6 +28,13 @@ struct PaintLook {
 // texture, grime, wear, and each decoration with its own chance.
 PaintLook RandomPaintLook(cv::RNG& rng);
 
+// Faded paint: the digits only `contrast` grey levels from the paint under
+// them (lighter or darker as the look has them, the other way where that
+// would leave the grey range), little of them flaked off, and the paint's
+// own mottling well below that contrast, so that across a number the
+// digits keep most of it rather than vanishing into a blotch.
+void FadePaint(PaintLook& look, double contrast);
+
 // Something painted on the side: an ink mask (8-bit, 255 ink) with its top
 // left corner in side pixels. The first item is the one a panel frames.
 struct PaintItem {

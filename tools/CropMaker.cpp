@@ -305,13 +305,7 @@ LineCropSample CropMaker::MakeWith(std::uint64_t seed, std::uint64_t index, doub
     }
     PaintLook look = RandomPaintLook(rng);
     if (c.fadedContrast > 0.0) {
-        const double under = look.panel ? look.panelPaint : look.paint;
-        double sign = look.lightDigits ? 1.0 : -1.0;
-        if (under + sign * c.fadedContrast < 0.0 || under + sign * c.fadedContrast > 255.0) {
-            sign = -sign;
-        }
-        look.ink = under + sign * c.fadedContrast;
-        look.wear = std::min(look.wear, 0.3);
+        FadePaint(look, c.fadedContrast);
     }
 
     // Layout in side pixels, the number's mask at the origin first.

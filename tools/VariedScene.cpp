@@ -155,13 +155,7 @@ std::string VariedScene::Build(const SampleOptions& sample, const SceneOptions& 
     const int margin = std::max(8, size.width / 40);
     if (options.Has(SceneCondition::Faded)) {
         // Only 15-30 grey levels between the paint and the digits.
-        const double under = look.panel ? look.panelPaint : look.paint;
-        const double contrast = cond.uniform(15.0, 30.0);
-        look.ink = std::clamp(under + (look.lightDigits ? contrast : -contrast), 0.0, 255.0);
-        if (look.ink == 0.0 || look.ink == 255.0) {
-            look.ink = under + (look.lightDigits ? -contrast : contrast);
-        }
-        look.wear = std::min(look.wear, 0.3);
+        FadePaint(look, cond.uniform(15.0, 30.0));
     }
     LineStyle mainStyle = style;
     if (options.Has(SceneCondition::GroupGap) && (negative == SceneNegative::None || negative == SceneNegative::BadCheckDigit)) {

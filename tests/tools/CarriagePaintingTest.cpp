@@ -42,5 +42,47 @@ TEST(CarriagePainting, GrimeDarkensTheInkAsItDarkensThePaintAroundIt) {
     EXPECT_GE(seedsWithDirt, 2) << "the sides carried too little dirt to test anything";
 }
 
+// Faded paint keeps its few grey levels along the whole number: however
+// mottled the look's paint was, the paint beside every stretch of digit
+// stays on the same side of the ink, more than half the contrast away.
+TEST(CarriagePainting, FadedDigitsKeepOverHalfTheirContrastAlongTheNumber) {
+    const cv::Size size(400, 120);
+    PaintItem block;
+    block.mask = cv::Mat(60, 400, CV_8U, cv::Scalar(255));
+    block.at = {0, 60};
+    const NoiseTile noise;
+    for (int seed = 1; seed <= 6; ++seed) {
+        PaintLook look;
+        look.lightDigits = seed % 2 == 0;
+        look.paint = 128.0;
+        look.texture = 18.0;  // the most RandomPaintLook gives
+        FadePaint(look, 15.0);
+        EXPECT_DOUBLE_EQ(look.ink, look.lightDigits ? 143.0 : 113.0);
+        cv::RNG rng(seed);
+        const cv::Mat side = PaintCarriageSide(size, look, {block}, 0.0, noise, rng);
+        double weakest = 1e9;
+        for (int x = 0; x < size.width; x += 8) {
+            const double paint = cv::mean(side(cv::Rect(x, 57, 8, 3)))[0];
+            const double ink = cv::mean(side(cv::Rect(x, 60, 8, 3)))[0];
+            weakest = std::min(weakest, (look.lightDigits ? 1.0 : -1.0) * (ink - paint));
+        }
+        EXPECT_GT(weakest, 0.5 * 15.0) << "seed " << seed;
+    }
+    // Where the contrast would leave the grey range, the digits go the
+    // other way from the paint.
+    PaintLook bright;
+    bright.lightDigits = true;
+    bright.paint = 248.0;
+    FadePaint(bright, 20.0);
+    EXPECT_DOUBLE_EQ(bright.ink, 228.0);
+    PaintLook panelled;
+    panelled.lightDigits = false;
+    panelled.panel = true;
+    panelled.paint = 100.0;
+    panelled.panelPaint = 10.0;
+    FadePaint(panelled, 20.0);
+    EXPECT_DOUBLE_EQ(panelled.ink, 30.0);
+}
+
 }  // namespace
 }  // namespace kalvero
