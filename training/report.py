@@ -131,8 +131,8 @@ def conditioned_section(held_out, training, run):
         'shutter, block codec artefacts, JPEG down to quality 15, rain, snow, dirt, graffiti, '
         'faded paint, motion blur, a pole, group gaps, digits 10-250 px high, and hard '
         'negatives (phone numbers, dates, 9 and 10 digits, 7 + 1 digits, ladders, grilles, '
-        'rivets) labelled with the digits they show. About a third of these crops are painted '
-        'in the hand-painted or block-stencil digits instead of the family\'s font; they have '
+        'rivets) labelled with the digits they show. Two in five of these crops are painted '
+        'in the hand-painted or the block-stencil digits (one in five each) instead of the family\'s font; they have '
         'rows of their own.'
         % (run.get('conditioned_test_seed', '?'), run.get('conditioned_test_count', '?')),
         '',
