@@ -64,6 +64,9 @@ constexpr int kMinDigitHeight = 4;
 // doubled.
 constexpr std::size_t kMinRowDigits = 5;
 constexpr std::size_t kMaxRowDigits = 10;
+// Fewest digits a row of kMinRowDigits blobs or more must read as to be
+// searched around as misframed.
+constexpr std::size_t kMinMisframedDigits = 2;
 // Levels of the every-height search also searched around a given height.
 constexpr std::size_t kHintLevels = 2;
 
@@ -254,9 +257,13 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
         }
         // The search over every height found this row in a scaled-down
         // copy; the zone itself, searched around it at the row's height,
-        // may frame it better.
+        // may frame it better. So may a row of five or more blobs that
+        // read as a few digits: framed askew, or made of the gaps between
+        // digits of the other polarity, it shows the model only parts of
+        // digits.
         const std::size_t digits = decoded[i].text.size();
-        if (settings.digitHeight == 0 && digits >= kMinRowDigits && digits <= kNumberLength) {
+        const bool misframed = digits >= kMinMisframedDigits && cropped[i]->blobCount >= static_cast<int>(kMinRowDigits);
+        if (settings.digitHeight == 0 && (digits >= kMinRowDigits || misframed) && digits <= kNumberLength) {
             for (LineProposal& local : ProposeLinesAround(zone, *cropped[i], kLinesAround)) lookAgain(std::move(local));
         }
     }

@@ -217,11 +217,13 @@ TEST(ProposeLinesAround, LeavesOutTheRowItselfAndRefusesWhatItCannotSearch) {
 // all, drawn as kalvero-make-sample draws them: oblique views (a 30-px
 // number, a camera yawed 25-45 degrees) that the search over every height
 // finds only as badly framed or tilted rows, and square-ended stencil
-// digits whose pieces make a row of the wrong length.
+// digits whose pieces make a row of the wrong length, and light digits
+// whose gaps make a row of dark blobs.
 struct ScenePicture {
     const char* name;
     std::vector<std::string> drawing;  // kalvero-make-sample's options
     int givenHeight;                   // 0: none
+    std::string number = "52473063";
 };
 
 void PrintTo(const ScenePicture& c, std::ostream* out) { *out << c.name; }
@@ -230,7 +232,7 @@ class ReadOnlyOnASecondLook : public ::testing::TestWithParam<ScenePicture> {};
 
 TEST_P(ReadOnlyOnASecondLook, ReadsTheNumber) {
     const ScenePicture& c = GetParam();
-    const std::string number = "52473063";
+    const std::string& number = c.number;
     const std::string path = std::string(KALVERO_BUILD_DIR) + "/second_look_" + c.name + ".png";
     std::vector<std::string> args = {path, "--varied", "--number", number};
     args.insert(args.end(), c.drawing.begin(), c.drawing.end());
@@ -255,7 +257,15 @@ INSTANTIATE_TEST_SUITE_P(
         ScenePicture{"oblique_5", {"--condition", "perspective", "--seed", "5", "--digit-height", "30"}, 0},
         ScenePicture{"oblique_15", {"--condition", "perspective", "--seed", "15", "--digit-height", "30"}, 0},
         ScenePicture{"oblique_28", {"--condition", "perspective", "--seed", "28", "--digit-height", "30"}, 0},
-        ScenePicture{"block_stencil_12", {"--font", "block-stencil", "--seed", "12", "--digit-height", "26"}, 26}),
+        ScenePicture{"block_stencil_12", {"--font", "block-stencil", "--seed", "12", "--digit-height", "26"}, 26},
+        // Light digits on a panel: the search over every height first finds
+        // the dark gaps between them as a row of eight dark blobs, which
+        // reads as two digits.
+        ScenePicture{"gaps_as_digits_44",
+                     {"--size", "640x360", "--digit-height", "23", "--polarity", "light", "--seed", "44", "--font",
+                      "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", "--scene", "pass"},
+                     0,
+                     "54648688"}),
     [](const ::testing::TestParamInfo<ScenePicture>& info) { return std::string(info.param.name); });
 
 TEST(ReadOnASecondLook, DigitsReadSurelyWhoseCheckDigitFailsAreNotLookedAtAgain) {
