@@ -22,7 +22,10 @@ constexpr double kStretchTail = 0.02;
 // (INTER_AREA), so that the bilinear warp does not alias thin strokes.
 constexpr double kAreaScaleFrom = 1.25;
 
+}  // namespace
+
 void StretchContrast(cv::Mat& line) {
+    if (line.empty() || line.type() != CV_8UC1) return;
     std::array<int, 256> histogram{};
     for (int y = 0; y < line.rows; ++y) {
         const std::uint8_t* row = line.ptr<std::uint8_t>(y);
@@ -40,8 +43,6 @@ void StretchContrast(cv::Mat& line) {
     const double gain = 255.0 / (high - low);
     line.convertTo(line, CV_8U, gain, -gain * low);
 }
-
-}  // namespace
 
 cv::Mat NormaliseLine(const cv::Mat& image, const LineBox& box) {
     if (image.empty() || image.dims != 2 || image.depth() != CV_8U ||

@@ -31,6 +31,13 @@ constexpr float kLineMarginAlong = 0.35f;  // before the first and after the las
 // image or a box without length or height gives an empty result.
 cv::Mat NormaliseLine(const cv::Mat& image, const LineBox& box);
 
+// Stretches the contrast of an 8-bit grey image in place so that its darkest
+// 2 % of pixels become 0 and its brightest 2 % become 255 (what
+// NormaliseLine does to its crop). An image of one grey (nothing to
+// stretch) becomes all 128; an empty image or one of another type is left
+// as it is.
+void StretchContrast(cv::Mat& line);
+
 // The axis-aligned box, in image pixels, of the part of NormaliseLine's
 // crop of `box` from `from` to `to` (shares of the crop's width, 0 its left
 // edge, 1 its right), the digit height across: where the line model saw

@@ -15,6 +15,7 @@
 #include "line_reader/LineProposals.h"
 #include "line_reader/SecondLook.h"
 #include "line_reader/ShortenedRows.h"
+#include "line_reader/StrayMarks.h"
 #include "recognition_common/CheckDigit.h"
 
 namespace kalvero {
@@ -250,6 +251,18 @@ std::vector<LineReading> ReadOnce(const cv::Mat& zone, const LineReaderSettings&
     };
     for (std::size_t i = 0; i < decoded.size(); ++i) {
         if (nearSure(cropped[i]->box)) continue;
+        // Eight digits read doubtfully may be eight digits with a mark
+        // across them: they are read once more with whatever lies beyond
+        // the ground from the digits painted out (a light spray stroke over
+        // dark digits). Only eight: rows of seven or nine digits so cleaned
+        // also turned dates and longer numbers into eight-digit readings.
+        if (decoded[i].text.size() == kNumberLength) {
+            cv::Mat cleaned = crops[i].clone();
+            if (EraseStrayMarks(cleaned)) {
+                again.push_back(std::move(cleaned));
+                looked.push_back(*cropped[i]);
+            }
+        }
         LineProposal second = *cropped[i];
         if (SecondLook(decoded[i], logits[i].cols, zone.size(), second.line)) {
             second.blobCount = 0;

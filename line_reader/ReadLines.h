@@ -42,6 +42,9 @@ struct LineReading {
 // the same way, framed on the digits the model saw (SecondLook), and
 // when no height was given also as the rows a search at its own height
 // finds around it in the zone itself (ProposeLinesAround, at most two);
+// a line read as eight digits not surely (and not under a sure reading) is
+// also read from its crop with the marks beyond the ground from the digits
+// painted out (EraseStrayMarks), when it has such marks;
 // all readings then compete as below. Only readings of
 // exactly eight digits are kept (and only those whose check digit holds
 // when settings.requireCheckDigit is set), and of those not one that is a longer row

@@ -217,8 +217,8 @@ TEST(ProposeLinesAround, LeavesOutTheRowItselfAndRefusesWhatItCannotSearch) {
 // all, drawn as kalvero-make-sample draws them: oblique views (a 30-px
 // number, a camera yawed 25-45 degrees) that the search over every height
 // finds only as badly framed or tilted rows, and square-ended stencil
-// digits whose pieces make a row of the wrong length, and light digits
-// whose gaps make a row of dark blobs.
+// digits whose pieces make a row of the wrong length, light digits whose
+// gaps make a row of dark blobs, and a spray stroke over digits.
 struct ScenePicture {
     const char* name;
     std::vector<std::string> drawing;  // kalvero-make-sample's options
@@ -265,7 +265,16 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--size", "640x360", "--digit-height", "23", "--polarity", "light", "--seed", "44", "--font",
                       "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", "--scene", "pass"},
                      0,
-                     "54648688"}),
+                     "54648688"},
+        // A light spray stroke across two dark digits: the first crop
+        // reads as eight digits whose check digit fails, the crop with the
+        // stroke painted out as the number.
+        ScenePicture{"spray_over_digits_161",
+                     {"--size", "640x360", "--digit-height", "38", "--polarity", "light", "--seed", "161", "--font",
+                      "/usr/share/fonts/truetype/liberation2/LiberationMono-Bold.ttf", "--scene", "pass",
+                      "--condition", "graffiti"},
+                     38,
+                     "41363060"}),
     [](const ::testing::TestParamInfo<ScenePicture>& info) { return std::string(info.param.name); });
 
 TEST(ReadOnASecondLook, DigitsReadSurelyWhoseCheckDigitFailsAreNotLookedAtAgain) {
