@@ -86,8 +86,13 @@ bool MakeSampleVideo(const std::string& path, const std::string& args) {
 bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
 
 std::unique_ptr<ServiceProcess> ServeOverHttp(const std::string& video, const std::string& address, bool loop,
-                              const std::string& base) {
-    std::vector<std::string> args = {"-v", "quiet", "-nostdin", "-re"};
+                              const std::string& base, double rate) {
+    std::vector<std::string> args = {"-v", "quiet", "-nostdin"};
+    if (rate == 1.0) {
+        args.push_back("-re");
+    } else {
+        args.insert(args.end(), {"-readrate", std::to_string(rate)});
+    }
     if (loop) args.insert(args.end(), {"-stream_loop", "-1"});
     args.insert(args.end(), {"-i", video, "-c:v", "mpeg4", "-q:v", "3", "-f", "mpegts", "-listen", "1", address});
     return std::make_unique<ServiceProcess>("ffmpeg", args, base);

@@ -151,11 +151,11 @@ TEST_F(ServiceRun, AServiceKilledAndStartedAgainLosesNothingAndReadsItsFileAgain
 TEST_F(ServiceRun, AStreamCameraConnectsAndStoresItsPassWhileTheServiceRuns) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed (scripts/bootstrap installs it)";
     // A carriage entering and leaving the view every four seconds, served
-    // in real time and looped.
+    // in real time (slower in a sanitizer build) and looped.
     const std::string video =
         Sample("passing.avi", "--scene enter-leave --frames 100 --size 320x240 --digit-height 20");
     const std::string address = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/east.ts";
-    const auto ffmpeg = ServeOverHttp(video, address, true, Path("ffmpeg"));
+    const auto ffmpeg = ServeOverHttp(video, address, true, Path("ffmpeg"), kLoopedStreamRate);
     ASSERT_TRUE(ffmpeg->Started());
     const std::string started = IsoUtc(std::chrono::system_clock::now());
     auto service = Serve(Config("  - name: east\n    url: " + address + "\n"));

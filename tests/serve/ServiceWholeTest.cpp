@@ -135,15 +135,15 @@ TEST(ServiceWhole, TwoStreamsAndAFileWithAReceiverDownForTwentySecondsHaveEveryP
     TemporaryFolder folder;
     const std::string dir = folder.path();
     ASSERT_TRUE(MakeSampleVideo(dir + "/archive.avi", "--frames 40"));
-    // A carriage entering and leaving a small view every four seconds, on
-    // two looped streams.
+    // A carriage entering and leaving a small view every four seconds (more
+    // slowly in a sanitizer build), on two looped streams.
     const std::string passing = dir + "/passing.avi";
     ASSERT_TRUE(MakeSampleVideo(passing, "--scene enter-leave --frames 100 --size 320x240 --digit-height 20"));
     const std::vector<int> ports = UnusedLocalPorts(3);
     const std::string east = "http://127.0.0.1:" + std::to_string(ports[0]) + "/";
     const std::string west = "http://127.0.0.1:" + std::to_string(ports[1]) + "/";
-    auto eastServer = ServeOverHttp(passing, east, true, dir + "/east");
-    auto westServer = ServeOverHttp(passing, west, true, dir + "/west");
+    auto eastServer = ServeOverHttp(passing, east, true, dir + "/east", kLoopedStreamRate);
+    auto westServer = ServeOverHttp(passing, west, true, dir + "/west", kLoopedStreamRate);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
     const int hookPort = ports[2];
