@@ -237,21 +237,42 @@ InkImages PrepareInkImagesFromSmooth(const cv::Mat& smooth, int digitHeight, int
 
 namespace {
 
+// The part of an image of `size` that whole cells of `shrink` x `shrink`
+// pixels cover, from its top left corner (all of it when a side is shorter
+// than one cell).
+cv::Size WholeCells(cv::Size size, int shrink) {
+    const auto covered = [&](int side) { return side < shrink ? side : side / shrink * shrink; };
+    return cv::Size(covered(size.width), covered(size.height));
+}
+
+// Each pixel of the copy is the mean of one cell. The few columns and rows
+// past the last whole cell are left out: OpenCV's area resize by a whole
+// factor averages cells directly, and by any other factor takes a general
+// path that cost three to thirty times as much (the 2 x 2 mean of an image
+// of odd width 0.59 ms against 0.02 ms on 641 x 360).
 cv::Mat ShrunkForDeviation(const cv::Mat& smooth, int shrink) {
     if (shrink <= 1) return smooth;
     cv::Mat small;
     const cv::Size size(std::max(1, smooth.cols / shrink), std::max(1, smooth.rows / shrink));
-    cv::resize(smooth, small, size, 0.0, 0.0, cv::INTER_AREA);
+    cv::resize(smooth(cv::Rect(cv::Point(), WholeCells(smooth.size(), shrink))), small, size, 0.0, 0.0,
+               cv::INTER_AREA);
     return small;
 }
 
 int DeviationWindow(int window, int shrink) { return std::max(3, (window / std::max(1, shrink)) | 1); }
 
-cv::Mat StretchedBack(const cv::Mat& threshold, cv::Size size) {
+// The shrunk copy's values over the part of the image its cells cover,
+// bilinearly; the columns and rows past it take those beside them.
+cv::Mat StretchedBack(const cv::Mat& threshold, cv::Size size, int shrink) {
     if (threshold.size() == size) return threshold;
+    const cv::Size covered = WholeCells(size, shrink);
     cv::Mat stretched;
-    cv::resize(threshold, stretched, size, 0.0, 0.0, cv::INTER_LINEAR);
-    return stretched;
+    cv::resize(threshold, stretched, covered, 0.0, 0.0, cv::INTER_LINEAR);
+    if (covered == size) return stretched;
+    cv::Mat whole;
+    cv::copyMakeBorder(stretched, whole, 0, size.height - covered.height, 0, size.width - covered.width,
+                       cv::BORDER_REPLICATE);
+    return whole;
 }
 
 }  // namespace
@@ -274,7 +295,7 @@ cv::Mat InkThreshold(const cv::Mat& smooth, int window, int shrink, int inkContr
     cv::Mat threshold;
     square.convertTo(threshold, CV_8U, kDeviationShare);
     cv::max(threshold, std::max(0, inkContrast), threshold);
-    return StretchedBack(threshold, smooth.size());
+    return StretchedBack(threshold, smooth.size(), shrink);
 }
 
 cv::Mat InkThresholdReference(const cv::Mat& smooth, int window, int shrink, int inkContrast) {
@@ -300,7 +321,7 @@ cv::Mat InkThresholdReference(const cv::Mat& smooth, int window, int shrink, int
                 cv::saturate_cast<std::uint8_t>(std::max(deviation * kDeviationShare, static_cast<double>(inkContrast)));
         }
     }
-    return StretchedBack(threshold, smooth.size());
+    return StretchedBack(threshold, smooth.size(), shrink);
 }
 
 std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity) {

@@ -71,8 +71,11 @@ InkImages PrepareInkImagesFromSmooth(const cv::Mat& smooth, int digitHeight, int
 // The least ink contrast per pixel of `smooth` (InkImages::threshold) for a
 // local-mean window of `window` pixels: the larger of `inkContrast` and
 // half the local standard deviation. The deviation is measured on a copy
-// shrunk by `shrink` over a window of max(3, window / shrink | 1) pixels
-// there and stretched back bilinearly. InkThresholdReference measures it
+// shrunk by `shrink` (each of its pixels the mean of a whole `shrink` x
+// `shrink` cell, the columns and rows past the last whole cell left out)
+// over a window of max(3, window / shrink | 1) pixels there, and stretched
+// back bilinearly over the cells, the columns and rows past them taking the
+// values beside them. InkThresholdReference measures it
 // pixel by pixel in double precision; the two differ by at most one grey
 // level, where float and double arithmetic round apart.
 cv::Mat InkThreshold(const cv::Mat& smooth, int window, int shrink, int inkContrast);

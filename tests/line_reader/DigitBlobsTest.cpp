@@ -56,6 +56,33 @@ TEST(InkThreshold, MatchesTheDeviationMeasuredPixelByPixel) {
     EXPECT_TRUE(InkThreshold(cv::Mat(10, 10, CV_8UC3, cv::Scalar::all(9)), 9, 2, 6).empty());
 }
 
+TEST(InkThreshold, ColumnsAndRowsPastTheLastWholeCellRepeatTheOnesBeside) {
+    cv::RNG rng(11);
+    for (const int shrink : {2, 3, 4}) {
+        // Three columns and two rows past the last whole cell (one and one
+        // for the halving).
+        const cv::Size covered(shrink * 37, shrink * 21);
+        const cv::Size size(covered.width + std::min(3, shrink - 1), covered.height + std::min(2, shrink - 1));
+        const cv::Mat smooth = TexturedGrey(size, rng);
+        for (const cv::Mat& threshold :
+             {InkThreshold(smooth, 15, shrink, 0), InkThresholdReference(smooth, 15, shrink, 0)}) {
+            ASSERT_EQ(threshold.size(), size);
+            for (int x = covered.width; x < size.width; ++x) {
+                EXPECT_EQ(cv::norm(threshold.col(x), threshold.col(covered.width - 1), cv::NORM_INF), 0.0)
+                    << "shrink " << shrink << ", column " << x;
+            }
+            for (int y = covered.height; y < size.height; ++y) {
+                EXPECT_EQ(cv::norm(threshold.row(y), threshold.row(covered.height - 1), cv::NORM_INF), 0.0)
+                    << "shrink " << shrink << ", row " << y;
+            }
+            // The texture's deviation shows inside (contrast 0 floors nothing).
+            double most = 0.0;
+            cv::minMaxLoc(threshold(cv::Rect(cv::Point(), covered)), nullptr, &most);
+            EXPECT_GT(most, 0.0);
+        }
+    }
+}
+
 TEST(PrepareInkImages, ASmoothingSharedBetweenHeightsGivesWhatEachHeightGivesAlone) {
     cv::RNG rng(8);
     const cv::Mat grey = TexturedGrey(cv::Size(200, 120), rng);
