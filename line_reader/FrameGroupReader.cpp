@@ -8,11 +8,14 @@ namespace kalvero {
 
 namespace {
 
-// How far a strip reaches beyond its reading's box: a whole number's width
-// either way (a carriage at speed moves a fifth of the view a frame, a
-// number is about as wide), and three quarters of its height up and down
-// (shake, and a tilted line's other end).
+// How far a strip reaches beyond its reading's box, per frame between:
+// a whole number's width either way, and at least a fifth of the zone's
+// width (a carriage at 120 km/h crosses a 4 m view in five frames at 25
+// fps: a number a fifth of the view wide moves its own width a frame, a
+// small number in a wide view several of its widths); and three quarters
+// of its height up and down (shake, and a tilted line's other end).
 constexpr double kStripWidths = 1.0;
+constexpr double kStripViewShare = 0.2;
 constexpr double kStripHeights = 0.75;
 // Heights a single search finds around the one it is given (FindDigitBlobs'
 // band): strips of heights further apart are read apart.
@@ -40,9 +43,10 @@ std::vector<TrackedStrip> TrackedStrips(const std::vector<LineReading>& around, 
     std::vector<TrackedStrip> strips;
     if (zone.width <= 0 || zone.height <= 0) return strips;
     const cv::Rect whole(cv::Point(), zone);
-    const double travel = kStripWidths * std::max(1, framesApart);
+    const int frames = std::max(1, framesApart);
     for (const LineReading& reading : around) {
-        const int dx = static_cast<int>(std::lround(travel * reading.box.width));
+        const double perFrame = std::max(kStripWidths * reading.box.width, kStripViewShare * zone.width);
+        const int dx = static_cast<int>(std::lround(perFrame * frames));
         const int dy = static_cast<int>(std::lround(kStripHeights * reading.box.height));
         const cv::Rect box =
             cv::Rect(reading.box.x - dx, reading.box.y - dy, reading.box.width + 2 * dx, reading.box.height + 2 * dy) &
@@ -93,8 +97,9 @@ FrameGroupReader::Searched FrameGroupReader::SearchWhole(const cv::Mat& zone, lo
     // usual search needs: the faint search over every height costs about
     // a whole search again, so it is made on one in kFaintEvery of the
     // whole searches that read nothing. Once it finds a number, the search
-    // after carries it on (above).
-    if (searched.readings.empty() && ++searchesSinceFaint_ >= kFaintEvery) {
+    // after carries it on (above). Around a given height the whole search
+    // has made the faint search already.
+    if (searched.readings.empty() && settings_.digitHeight == 0 && ++searchesSinceFaint_ >= kFaintEvery) {
         searchesSinceFaint_ = 0;
         searched.readings = ReadFaintLineReadings(zone, settings_, reader_);
     }

@@ -29,15 +29,17 @@ struct TrackedStrip {
 // to 10 digits, found by the whole searches of f + k and of the frame
 // before f when that was the last one searched whole (TrackedStrips). The
 // frames up to f + k are read the same way from the same two searches; f +
-// k gives its own. A carriage moves a fraction of its number's width
-// between frames, so the strips hold every number of f that one of the two
-// searches found, each widened by as many of its widths as frames lie
-// between. Without any frame ahead (the last one, or a source that cannot
+// k gives its own. A carriage moves at most about a fifth of the view a
+// frame, so the strips hold every number of f that one of the two searches
+// found, each widened by as many of its widths (or fifths of the zone's
+// width, when more) as frames lie between. Without any frame ahead (the last one, or a source that cannot
 // look ahead) a frame is searched whole. A whole search that reads nothing
 // where the whole search before it read numbers reads strips around those
-// (widened by the frames between); one in kFaintEvery of the whole
-// searches that still read nothing also gets the faint search over every
-// height (ReadFaintLineReadings). Readings and boxes are in the zone's
+// (widened by the frames between); without a height given, one in
+// kFaintEvery of the whole searches that still read nothing also gets the
+// faint search over every height (ReadFaintLineReadings; with a height
+// given, every whole search that reads nothing makes the faint search
+// around it itself). Readings and boxes are in the zone's
 // pixels, as ReadLineReadings gives them.
 //
 // The zones of one sequence have one size and come from the same place of
@@ -76,6 +78,7 @@ public:
 
     // The settings every search is made with (digitHeight 0: any height).
     LineReaderSettings& settings() { return settings_; }
+    const LineReaderSettings& settings() const { return settings_; }
 
 private:
     struct Searched {
@@ -105,9 +108,9 @@ private:
 
 // The places of a `zone` worth reading in a frame `framesApart` frames away
 // from one in which the readings `around` were made: each reading's box
-// widened by its own width times framesApart on both sides (the carriage's
-// travel) and by three quarters of its height above and below, clipped to
-// the zone. Each comes with the digit height to look for there: the box
+// widened on both sides by framesApart times the larger of its own width
+// and a fifth of the zone's width (the carriage's travel), and by three
+// quarters of its height above and below, clipped to the zone. Each comes with the digit height to look for there: the box
 // height less the rise of a tilted line over its width. In order of the
 // readings; not merged. An empty zone gives none.
 std::vector<TrackedStrip> TrackedStrips(const std::vector<LineReading>& around, cv::Size zone, int framesApart = 1);

@@ -14,11 +14,10 @@ std::vector<Reading> LearnedZoneReader::Read(const cv::Mat& zone, int digitHeigh
 std::vector<Reading> LearnedZoneReader::ReadInSequence(const cv::Mat& zone, long long index,
                                                        const std::vector<cv::Mat>& ahead, int digitHeight,
                                                        double& frameMs) {
-    if (digitHeight != 0) {
+    if (groups_.settings().digitHeight != digitHeight) {
         groups_.Forget();
-        return ZoneReader::ReadInSequence(zone, index, ahead, digitHeight, frameMs);
+        groups_.settings().digitHeight = digitHeight;
     }
-    groups_.settings().digitHeight = 0;
     return ToReadings(groups_.Read(zone, index, ahead, frameMs));
 }
 

@@ -9,10 +9,12 @@
 namespace kalvero {
 
 // The learned engine behind the run loop's ZoneReader: ReadLines with the
-// given settings, the digit height of each call taken as the hint. Without
-// a hint the frames of a run are read in groups (FrameGroupReader) when the
-// frames after are at hand: a whole-frame search on every third frame, and
-// the places of the numbers found in the frames between.
+// given settings, the digit height of each call taken as the hint. The
+// frames of a run are read in groups (FrameGroupReader) when the frames
+// after are at hand: a search of the whole zone on every third frame
+// (around the hint, when there is one), and the places of the numbers
+// found in the frames between. A call with another hint than the one
+// before starts a new sequence.
 class LearnedZoneReader : public ZoneReader {
 public:
     // `reader` is the network this object reads with, used by one thread
@@ -24,7 +26,8 @@ public:
     RecognitionEngine engine() const override { return RecognitionEngine::Learned; }
     std::vector<Reading> Read(const cv::Mat& zone, int digitHeight) override;
     int FramesAhead(long long index, int digitHeight) const override {
-        return digitHeight == 0 ? groups_.FramesAhead(index) : 0;
+        return digitHeight == groups_.settings().digitHeight ? groups_.FramesAhead(index)
+                                                             : FrameGroupReader::kGroupSize - 1;
     }
     std::vector<Reading> ReadInSequence(const cv::Mat& zone, long long index, const std::vector<cv::Mat>& ahead,
                                         int digitHeight, double& frameMs) override;
@@ -33,7 +36,7 @@ public:
 private:
     LineReader& reader_;
     LineReaderSettings settings_;
-    FrameGroupReader groups_;  // reads without a hint (digitHeight 0)
+    FrameGroupReader groups_;  // its settings' digitHeight: the hint of the sequence
 };
 
 }  // namespace kalvero

@@ -29,10 +29,19 @@ TEST(TrackedStrips, ABoxWidenedByItsTravelAndClipped) {
     ASSERT_EQ(strips.size(), 1u);
     EXPECT_EQ(strips[0].box, cv::Rect(0, 27, 500, 76));
     EXPECT_EQ(strips[0].digitHeight, 30);
-    // Two frames away, by twice its width.
+    // Two frames away, by twice its width, or twice a fifth of the zone's
+    // width (128) when that is more.
+    strips = TrackedStrips({At(cv::Rect(300, 50, 150, 30))}, zone, 2);
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].box, cv::Rect(0, 27, 640, 76));
     strips = TrackedStrips({At(cv::Rect(300, 50, 100, 30))}, zone, 2);
     ASSERT_EQ(strips.size(), 1u);
-    EXPECT_EQ(strips[0].box, cv::Rect(100, 27, 500, 76));
+    EXPECT_EQ(strips[0].box, cv::Rect(44, 27, 596, 76));
+    // A small number in a wide view (48-pixel digits in a 4K frame) moves
+    // several of its widths a frame at speed: a fifth of the view, 768.
+    strips = TrackedStrips({At(cv::Rect(2884, 1112, 213, 56))}, cv::Size(3840, 2160));
+    ASSERT_EQ(strips.size(), 1u);
+    EXPECT_EQ(strips[0].box, cv::Rect(2116, 1070, 1724, 140));
 
     // A tilted line's box is higher than its digits by its rise.
     strips = TrackedStrips({At(cv::Rect(100, 100, 200, 60), static_cast<float>(std::atan(0.15) * 180.0 / CV_PI))},
@@ -64,7 +73,7 @@ TEST(MergeStrips, OverlappingStripsOfCloseHeightsBecomeOne) {
     strips = MergeStrips(TrackedStrips(
         {At(cv::Rect(0, 0, 40, 20)), At(cv::Rect(300, 0, 40, 20)), At(cv::Rect(100, 20, 180, 20))}, zone));
     ASSERT_EQ(strips.size(), 1u);
-    EXPECT_EQ(strips[0].box, cv::Rect(0, 0, 460, 55));
+    EXPECT_EQ(strips[0].box, cv::Rect(0, 0, 468, 55));
 
     // Apart: kept as they are, in order.
     strips = MergeStrips({TrackedStrip{cv::Rect(0, 0, 10, 10), 8}, TrackedStrip{cv::Rect(20, 0, 10, 10), 9}});
