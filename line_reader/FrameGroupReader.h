@@ -32,15 +32,15 @@ struct TrackedStrip {
 // k gives its own. A carriage moves at most about a fifth of the view a
 // frame, so the strips hold every number of f that one of the two searches
 // found, each widened by as many of its widths (or fifths of the zone's
-// width, when more) as frames lie between. Without any frame ahead (the last one, or a source that cannot
-// look ahead) a frame is searched whole. A whole search that reads nothing
-// where the whole search before it read numbers reads strips around those
-// (widened by the frames between); without a height given, one in
-// kFaintEvery of the whole searches that still read nothing also gets the
-// faint search over every height (ReadFaintLineReadings; with a height
-// given, every whole search that reads nothing makes the faint search
-// around it itself). Readings and boxes are in the zone's
-// pixels, as ReadLineReadings gives them.
+// width, when more) as frames lie between. Without any frame ahead (the
+// last one, or a source that cannot look ahead) a frame is searched whole.
+// A whole search that reads nothing where the whole search before it read
+// numbers reads strips around those (widened by the frames between);
+// without a height given, one in kFaintEvery of the whole searches that
+// still read nothing also gets the faint search over every height
+// (ReadFaintLineReadings; with a height given, every whole search that
+// reads nothing makes the faint search around it itself). Readings and
+// boxes are in the zone's pixels, as ReadLineReadings gives them.
 //
 // The zones of one sequence have one size and come from the same place of
 // their frames; Forget starts a new sequence (a new zone, a new video).
@@ -110,9 +110,10 @@ private:
 // from one in which the readings `around` were made: each reading's box
 // widened on both sides by framesApart times the larger of its own width
 // and a fifth of the zone's width (the carriage's travel), and by three
-// quarters of its height above and below, clipped to the zone. Each comes with the digit height to look for there: the box
-// height less the rise of a tilted line over its width. In order of the
-// readings; not merged. An empty zone gives none.
+// quarters of its height above and below, clipped to the zone. Each comes
+// with the digit height to look for there: the box height less the rise of
+// a tilted line over its width. In order of the readings; not merged. An
+// empty zone gives none.
 std::vector<TrackedStrip> TrackedStrips(const std::vector<LineReading>& around, cv::Size zone, int framesApart = 1);
 
 // Strips that overlap and whose heights are within a factor 1.5 (the band
