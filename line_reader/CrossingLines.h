@@ -16,4 +16,8 @@ namespace kalvero {
 // left as it is. Returns the number of bands painted over.
 int EraseCrossingLines(cv::Mat& crop);
 
+// The same, looking at every column of every band tried: slow, plain, for
+// tests to compare with.
+int EraseCrossingLinesReference(cv::Mat& crop);
+
 }  // namespace kalvero

@@ -58,5 +58,40 @@ TEST(EraseCrossingLines, LeavesDigitStrokesAlone) {
     EXPECT_EQ(EraseCrossingLines(empty), 0);
 }
 
+// Lines that reach some of the end columns and some share of the width,
+// around the least of each a line must cover, over bars and noise: the
+// fast search (ends first) paints over exactly what the plain one does.
+TEST(EraseCrossingLines, PaintsOverWhatThePlainSearchPaintsOver) {
+    cv::RNG rng(5);
+    int erasedSome = 0, keptSome = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        cv::Mat crop = BarsCrop();
+        cv::Mat noise(crop.size(), CV_8UC1);
+        rng.fill(noise, cv::RNG::UNIFORM, 0, 30);
+        crop += noise;
+        const int lines = rng.uniform(1, 4);
+        for (int k = 0; k < lines; ++k) {
+            const int y = rng.uniform(1, kLineInputHeight - 5);
+            const int thickness = rng.uniform(1, 5);
+            const uchar value = rng.uniform(0, 2) != 0 ? 255 : 0;
+            // A line over a random number of the columns at each end and a
+            // random run in between.
+            const int left = rng.uniform(3, 8), right = rng.uniform(3, 8);
+            crop(cv::Rect(0, y, left, thickness)).setTo(value);
+            crop(cv::Rect(kLineInputWidth - right, y, right, thickness)).setTo(value);
+            const int from = rng.uniform(6, 40), length = rng.uniform(30, 130);
+            crop(cv::Rect(from, y, std::min(length, kLineInputWidth - 6 - from), thickness)).setTo(value);
+        }
+        cv::Mat plain = crop.clone();
+        const int fast = EraseCrossingLines(crop);
+        ASSERT_EQ(fast, EraseCrossingLinesReference(plain)) << "trial " << trial;
+        ASSERT_EQ(cv::norm(crop, plain, cv::NORM_INF), 0.0) << "trial " << trial;
+        (fast > 0 ? erasedSome : keptSome)++;
+    }
+    // Both outcomes were met often.
+    EXPECT_GT(erasedSome, 30);
+    EXPECT_GT(keptSome, 30);
+}
+
 }  // namespace
 }  // namespace kalvero
