@@ -31,11 +31,22 @@ constexpr double kCombExcess = 0.005;
 // Fewer rows standing out than this tell nothing either way.
 constexpr long kMinStandingOut = 300;
 
-// Sample of an 8-bit grey or BGR image (the green of BGR).
-int At(const cv::Mat& image, int y, int x) {
-    const std::uint8_t* row = image.ptr<std::uint8_t>(y);
-    return image.channels() == 1 ? row[x] : row[3 * x + 1];
-}
+// Samples of an 8-bit grey or BGR image (the green of BGR), read straight
+// from its buffer.
+class Samples {
+public:
+    explicit Samples(const cv::Mat& image)
+        : data_(image.data), step_(image.step[0]), channels_(image.channels()), offset_(image.channels() == 1 ? 0 : 1) {}
+    int At(int y, int x) const {
+        return data_[static_cast<std::size_t>(y) * step_ + static_cast<std::size_t>(x * channels_ + offset_)];
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t step_;
+    int channels_;
+    int offset_;
+};
 
 struct Alternation {
     long standing = 0;  // lines standing out
@@ -43,13 +54,15 @@ struct Alternation {
     double Share() const { return standing > 0 ? static_cast<double>(combs) / standing : 0.0; }
 };
 
-// Rows standing out from the rows above and below, when `rows` is true;
+// Rows standing out from the rows above and below, when `Rows` is true;
 // columns from the columns left and right otherwise.
-Alternation Alternations(const cv::Mat& image, bool rows) {
+template <bool Rows>
+Alternation Alternations(const cv::Mat& image) {
     // u across the lines looked at, v along them.
-    const int lines = rows ? image.rows : image.cols;
-    const int length = rows ? image.cols : image.rows;
-    const auto sample = [&](int u, int v) { return rows ? At(image, u, v) : At(image, v, u); };
+    const int lines = Rows ? image.rows : image.cols;
+    const int length = Rows ? image.cols : image.rows;
+    const Samples samples(image);
+    const auto sample = [&](int u, int v) { return Rows ? samples.At(u, v) : samples.At(v, u); };
     const auto along = [&](int u, int v) { return sample(u, v - 1) + sample(u, v) + sample(u, v + 1); };
     const auto standOut = [&](int u, int v) { return 2 * along(u, v) - along(u - 1, v) - along(u + 1, v); };
     const int lineStep = std::max(kMinStep, lines / kLineSamples);
@@ -68,7 +81,7 @@ Alternation Alternations(const cv::Mat& image, bool rows) {
     // The same samples either way; columns are visited a row of samples at
     // a time, so that reads go along the image's rows (down the columns of
     // a 4K frame every read missed the cache).
-    if (rows) {
+    if (Rows) {
         for (int u = 1; u + 3 < lines; u += lineStep) {
             for (int v = 1; v + 1 < length; v += sampleStep) look(u, v);
         }
@@ -87,9 +100,9 @@ bool MayBeInterlaced(const cv::Mat& image) {
         (image.type() != CV_8UC1 && image.type() != CV_8UC3)) {
         return false;
     }
-    const Alternation rows = Alternations(image, true);
+    const Alternation rows = Alternations<true>(image);
     if (rows.standing < kMinStandingOut || rows.Share() < kMinRowCombs) return false;
-    return rows.Share() > kCombRatio * Alternations(image, false).Share() + kCombExcess;
+    return rows.Share() > kCombRatio * Alternations<false>(image).Share() + kCombExcess;
 }
 
 cv::Mat FirstField(const cv::Mat& image) {
