@@ -8,6 +8,7 @@
 
 #include "line_reader/CellMeans.h"
 #include "line_reader/InkComponents.h"
+#include "line_reader/LocalDeviation.h"
 #include "line_reader/LongInkRuns.h"
 
 namespace kalvero {
@@ -282,21 +283,10 @@ cv::Mat StretchedBack(const cv::Mat& threshold, cv::Size size, int shrink) {
 cv::Mat InkThreshold(const cv::Mat& smooth, int window, int shrink, int inkContrast) {
     if (smooth.empty() || smooth.type() != CV_8UC1) return cv::Mat();
     const cv::Mat small = ShrunkForDeviation(smooth, shrink);
-    const int side = DeviationWindow(window, shrink);
-    const cv::Size box(side, side);
-    // Sums over the window in integers, straight from the 8-bit image.
-    cv::Mat mean, square;
-    cv::boxFilter(small, mean, CV_32F, box, cv::Point(-1, -1), true, cv::BORDER_REPLICATE);
-    cv::sqrBoxFilter(small, square, CV_32F, box, cv::Point(-1, -1), true, cv::BORDER_REPLICATE);
-    // Local standard deviation: sqrt(E[g^2] - E[g]^2), clamped at 0 against
-    // rounding; then its share, rounded to grey levels, and the floor.
-    cv::multiply(mean, mean, mean);
-    cv::subtract(square, mean, square);
-    cv::max(square, 0.0, square);
-    cv::sqrt(square, square);
-    cv::Mat threshold;
-    square.convertTo(threshold, CV_8U, kDeviationShare);
-    cv::max(threshold, std::max(0, inkContrast), threshold);
+    // Half the local standard deviation, rounded to grey levels, and the
+    // floor.
+    const cv::Mat threshold =
+        LocalDeviationFloor(small, DeviationWindow(window, shrink), kDeviationShare, std::max(0, inkContrast));
     return StretchedBack(threshold, smooth.size(), shrink);
 }
 
