@@ -63,6 +63,11 @@ constexpr double kTallRun = 1.6;
 // stripes or lettering.
 constexpr double kDigitPitch = 0.75;
 constexpr int kMaxTouchingDigits = 10;
+// The narrowest pitch a cut may assume, in digit heights: condensed faces
+// (Liberation Sans Narrow, the built-in glyphs set tight) put a digit
+// every half height, and a run of them cut at the usual pitch gives
+// pieces two digits wide, which no row takes.
+constexpr double kNarrowestPitch = 0.45;
 // Where a cut is looked for: within this share of a pitch of its expected
 // place.
 constexpr double kCutSearch = 0.35;
@@ -126,24 +131,32 @@ void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
     pieces.resize(kept);
 }
 
-// Cuts the rows `box` of a component into `count` pieces about one digit
-// pitch wide, each cut at the column of least ink near where it is
-// expected; each piece gets its own extent and ink within those rows.
-std::vector<DigitBlob> CutIntoDigits(const InkComponents& ink, int component, const cv::Rect& box, int count) {
-    const std::vector<int> columnInk = ink.ColumnInk(component, box);
+// Columns at which to cut a run of ink, whose ink per column is
+// `columnInk`, into `count` pieces about one pitch wide: each cut at the
+// column of least ink near where it is expected. The first is 0, the last
+// the run's width.
+std::vector<int> CutColumns(const std::vector<int>& columnInk, int count) {
+    const int width = static_cast<int>(columnInk.size());
     std::vector<int> cuts = {0};
-    const double pitch = static_cast<double>(box.width) / count;
+    const double pitch = static_cast<double>(width) / count;
     for (int k = 1; k < count; ++k) {
         const int from = std::max(cuts.back() + 1, static_cast<int>((k - kCutSearch) * pitch));
-        const int to = std::min(box.width - 1, static_cast<int>((k + kCutSearch) * pitch));
+        const int to = std::min(width - 1, static_cast<int>((k + kCutSearch) * pitch));
         int best = from;
         for (int x = from; x <= to; ++x) {
             if (columnInk[static_cast<std::size_t>(x)] < columnInk[static_cast<std::size_t>(best)]) best = x;
         }
-        if (best <= cuts.back() || best >= box.width) continue;
+        if (best <= cuts.back() || best >= width) continue;
         cuts.push_back(best);
     }
-    cuts.push_back(box.width);
+    cuts.push_back(width);
+    return cuts;
+}
+
+// The pieces of the rows `box` of a component between the columns `cuts`
+// (from CutColumns), each with its own extent and ink within those rows.
+std::vector<DigitBlob> PiecesBetween(const InkComponents& ink, int component, const cv::Rect& box,
+                                     const std::vector<int>& cuts) {
     std::vector<DigitBlob> pieces;
     for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
         const cv::Rect slice(box.x + cuts[k], box.y, cuts[k + 1] - cuts[k], box.height);
@@ -157,6 +170,41 @@ std::vector<DigitBlob> CutIntoDigits(const InkComponents& ink, int component, co
 
 int DigitsAcross(const cv::Rect& box, int digitHeight) {
     return static_cast<int>(std::lround(box.width / (kDigitPitch * digitHeight)));
+}
+
+bool NoneWiderThanTall(const std::vector<DigitBlob>& pieces) {
+    return std::all_of(pieces.begin(), pieces.end(),
+                       [](const DigitBlob& piece) { return piece.box.width <= kMaxAspect * piece.box.height; });
+}
+
+// Cuts the rows `box` of a component into `count` pieces (at least two)
+// at the usual pitch. When a piece of that cut is wider than it is tall,
+// the run is of a narrower face: of the counts up to the narrowest pitch
+// whose pieces are none of them wider than tall, the one whose cuts fall
+// on the least ink on average (cuts at the wrong pitch cross strokes). A
+// cut no count mends is kept as the usual pitch gives it.
+std::vector<DigitBlob> CutIntoDigits(const InkComponents& ink, int component, const cv::Rect& box, int count) {
+    const std::vector<int> columnInk = ink.ColumnInk(component, box);
+    std::vector<DigitBlob> usual = PiecesBetween(ink, component, box, CutColumns(columnInk, count));
+    if (NoneWiderThanTall(usual)) return usual;
+    const int most = std::min(kMaxTouchingDigits, static_cast<int>(box.width / (kNarrowestPitch * box.height)));
+    std::vector<DigitBlob> best = std::move(usual);
+    double bestInk = 0.0;
+    bool mended = false;
+    for (int more = count + 1; more <= most; ++more) {
+        const std::vector<int> cuts = CutColumns(columnInk, more);
+        std::vector<DigitBlob> pieces = PiecesBetween(ink, component, box, cuts);
+        if (!NoneWiderThanTall(pieces) || cuts.size() < 3) continue;
+        double cutInk = 0.0;
+        for (std::size_t k = 1; k + 1 < cuts.size(); ++k) cutInk += columnInk[static_cast<std::size_t>(cuts[k])];
+        cutInk /= static_cast<double>(cuts.size() - 2);
+        if (!mended || cutInk < bestInk) {
+            best = std::move(pieces);
+            bestInk = cutInk;
+            mended = true;
+        }
+    }
+    return best;
 }
 
 // Splits a component wider than a digit (digits touching through blur or

@@ -41,7 +41,9 @@ struct DigitBlob {
 // that of a solid block; parts that overlap horizontally and nearly touch
 // vertically (the pieces of a stencilled digit) are joined first, and a
 // part of digit height but several digits wide (digits touching) is cut
-// into digit-wide pieces at its columns of least ink. A thin
+// into digit-wide pieces at its columns of least ink (at the pitch of
+// ordinary faces, or of narrower ones when that leaves pieces wider than
+// tall). A thin
 // bar (the digit 1) is a blob. An image that is not 8-bit grey, or a
 // digit height below 4, gives none.
 std::vector<DigitBlob> FindDigitBlobs(const cv::Mat& grey, int digitHeight, InkPolarity polarity);

@@ -185,6 +185,42 @@ TEST(ProposeLines, CutsTouchingDigitsApartUnderASmearOfGround) {
     EXPECT_GE(BestMatch(proposals, ink).blobCount, 7);
 }
 
+TEST(ProposeLines, CutsTouchingCondensedDigitsAtTheirOwnPitch) {
+    // A narrow face set tight and blurred: its digits come a little more
+    // than half a height apart and touch in runs of several. Cut at the
+    // pitch of ordinary faces a run gives pieces about two digits wide,
+    // which are dropped as wider than digits, and too few are left for a
+    // row (as on the built-in glyphs set tight in a dark scene).
+    DrawnLineStyle style;
+    style.text = "95095352";
+    style.font = "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Bold.ttf";
+    for (const int height : {20, 23}) {
+        for (const double spacing : {-0.02, -0.06}) {
+            for (const double blur : {0.8, 1.4}) {
+                for (const bool light : {true, false}) {
+                    style.digitHeight = height;
+                    style.letterSpacing = spacing;
+                    style.blurSigma = blur;
+                    style.lightDigits = light;
+                    SCOPED_TRACE(::testing::Message() << height << " px, spacing " << spacing << ", blur " << blur
+                                                    << (light ? ", light" : ", dark"));
+                    cv::Rect ink;
+                    const cv::Mat grey = Grey(DrawTightZone(style, &ink));
+                    int digits = 0;
+                    for (const DigitBlob& blob :
+                         FindDigitBlobs(grey, height, light ? InkPolarity::Light : InkPolarity::Dark)) {
+                        if ((blob.box & ink).area() > 0) ++digits;
+                    }
+                    EXPECT_GE(digits, 6);
+                    const std::vector<LineProposal> proposals = ProposeLines(grey, height, 6);
+                    ASSERT_FALSE(proposals.empty());
+                    EXPECT_GE(BestMatch(proposals, ink).blobCount, 6);
+                }
+            }
+        }
+    }
+}
+
 TEST(ProposeLines, SeesDigitsThroughARailAndAPole) {
     DrawnLineStyle style;
     style.text = "52473068";
