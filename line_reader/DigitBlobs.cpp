@@ -132,11 +132,11 @@ void JoinStencilPieces(std::vector<DigitBlob>& pieces, int digitHeight) {
 }
 
 // Columns at which to cut a run of ink, whose ink per column is
-// `columnInk`, into `count` pieces about one pitch wide: each cut at the
+// `columns`, into `count` pieces about one pitch wide: each cut at the
 // column of least ink near where it is expected. The first is 0, the last
 // the run's width.
-std::vector<int> CutColumns(const std::vector<int>& columnInk, int count) {
-    const int width = static_cast<int>(columnInk.size());
+std::vector<int> CutColumns(const std::vector<ColumnInkExtent>& columns, int count) {
+    const int width = static_cast<int>(columns.size());
     std::vector<int> cuts = {0};
     const double pitch = static_cast<double>(width) / count;
     for (int k = 1; k < count; ++k) {
@@ -144,7 +144,7 @@ std::vector<int> CutColumns(const std::vector<int>& columnInk, int count) {
         const int to = std::min(width - 1, static_cast<int>((k + kCutSearch) * pitch));
         int best = from;
         for (int x = from; x <= to; ++x) {
-            if (columnInk[static_cast<std::size_t>(x)] < columnInk[static_cast<std::size_t>(best)]) best = x;
+            if (columns[static_cast<std::size_t>(x)].ink < columns[static_cast<std::size_t>(best)].ink) best = x;
         }
         if (best <= cuts.back() || best >= width) continue;
         cuts.push_back(best);
@@ -153,17 +153,17 @@ std::vector<int> CutColumns(const std::vector<int>& columnInk, int count) {
     return cuts;
 }
 
-// The pieces of the rows `box` of a component between the columns `cuts`
-// (from CutColumns), each with its own extent and ink within those rows.
-std::vector<DigitBlob> PiecesBetween(const InkComponents& ink, int component, const cv::Rect& box,
+// The pieces of a run of ink between the columns `cuts` (from
+// CutColumns), each spanning its columns and its own ink's rows.
+// `columns` are the run's ColumnExtents over `box`.
+std::vector<DigitBlob> PiecesBetween(const std::vector<ColumnInkExtent>& columns, const cv::Rect& box,
                                      const std::vector<int>& cuts) {
     std::vector<DigitBlob> pieces;
     for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
-        const cv::Rect slice(box.x + cuts[k], box.y, cuts[k + 1] - cuts[k], box.height);
-        const InkComponent within = ink.Within(component, slice);
+        const InkComponent within = InkWithinColumns(columns, box.x, cuts[k], cuts[k + 1]);
         if (within.area == 0) continue;
-        // The piece spans its slice's columns and its ink's rows.
-        pieces.push_back(DigitBlob{cv::Rect(slice.x, within.box.y, slice.width, within.box.height), within.area});
+        pieces.push_back(
+            DigitBlob{cv::Rect(box.x + cuts[k], within.box.y, cuts[k + 1] - cuts[k], within.box.height), within.area});
     }
     return pieces;
 }
@@ -184,19 +184,19 @@ bool NoneWiderThanTall(const std::vector<DigitBlob>& pieces) {
 // on the least ink on average (cuts at the wrong pitch cross strokes). A
 // cut no count mends is kept as the usual pitch gives it.
 std::vector<DigitBlob> CutIntoDigits(const InkComponents& ink, int component, const cv::Rect& box, int count) {
-    const std::vector<int> columnInk = ink.ColumnInk(component, box);
-    std::vector<DigitBlob> usual = PiecesBetween(ink, component, box, CutColumns(columnInk, count));
+    const std::vector<ColumnInkExtent> columns = ink.ColumnExtents(component, box);
+    std::vector<DigitBlob> usual = PiecesBetween(columns, box, CutColumns(columns, count));
     if (NoneWiderThanTall(usual)) return usual;
     const int most = std::min(kMaxTouchingDigits, static_cast<int>(box.width / (kNarrowestPitch * box.height)));
     std::vector<DigitBlob> best = std::move(usual);
     double bestInk = 0.0;
     bool mended = false;
     for (int more = count + 1; more <= most; ++more) {
-        const std::vector<int> cuts = CutColumns(columnInk, more);
-        std::vector<DigitBlob> pieces = PiecesBetween(ink, component, box, cuts);
+        const std::vector<int> cuts = CutColumns(columns, more);
+        std::vector<DigitBlob> pieces = PiecesBetween(columns, box, cuts);
         if (!NoneWiderThanTall(pieces) || cuts.size() < 3) continue;
         double cutInk = 0.0;
-        for (std::size_t k = 1; k + 1 < cuts.size(); ++k) cutInk += columnInk[static_cast<std::size_t>(cuts[k])];
+        for (std::size_t k = 1; k + 1 < cuts.size(); ++k) cutInk += columns[static_cast<std::size_t>(cuts[k])].ink;
         cutInk /= static_cast<double>(cuts.size() - 2);
         if (!mended || cutInk < bestInk) {
             best = std::move(pieces);

@@ -110,8 +110,8 @@ InkComponents LabelInkComponents(const cv::Mat& mask) {
     return result;
 }
 
-std::vector<int> InkComponents::ColumnInk(int component, const cv::Rect& box) const {
-    std::vector<int> ink(static_cast<std::size_t>(std::max(0, box.width)), 0);
+std::vector<ColumnInkExtent> InkComponents::ColumnExtents(int component, const cv::Rect& box) const {
+    std::vector<ColumnInkExtent> extents(static_cast<std::size_t>(std::max(0, box.width)));
     const int rows = static_cast<int>(rowStart.size()) - 1;
     for (int y = std::max(0, box.y); y < std::min(rows, box.y + box.height); ++y) {
         for (int i = rowStart[static_cast<std::size_t>(y)]; i < rowStart[static_cast<std::size_t>(y) + 1]; ++i) {
@@ -119,10 +119,30 @@ std::vector<int> InkComponents::ColumnInk(int component, const cv::Rect& box) co
             if (run.component != component) continue;
             const int from = std::max(run.start, box.x);
             const int to = std::min(run.end, box.x + box.width);
-            for (int x = from; x < to; ++x) ++ink[static_cast<std::size_t>(x - box.x)];
+            for (int x = from; x < to; ++x) {
+                ColumnInkExtent& column = extents[static_cast<std::size_t>(x - box.x)];
+                ++column.ink;
+                column.top = std::min(column.top, y);
+                column.bottom = y;  // rows come in order
+            }
         }
     }
-    return ink;
+    return extents;
+}
+
+InkComponent InkWithinColumns(const std::vector<ColumnInkExtent>& extents, int left, int from, int to) {
+    int first = -1, last = -1, top = INT32_MAX, bottom = -1, area = 0;
+    for (int x = std::max(0, from); x < std::min(static_cast<int>(extents.size()), to); ++x) {
+        const ColumnInkExtent& column = extents[static_cast<std::size_t>(x)];
+        if (column.ink == 0) continue;
+        if (first < 0) first = x;
+        last = x;
+        area += column.ink;
+        top = std::min(top, column.top);
+        bottom = std::max(bottom, column.bottom);
+    }
+    if (area == 0) return InkComponent{};
+    return InkComponent{cv::Rect(left + first, top, last - first + 1, bottom - top + 1), area};
 }
 
 InkComponent InkComponents::Within(int component, const cv::Rect& box) const {

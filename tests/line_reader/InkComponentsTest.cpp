@@ -83,9 +83,9 @@ TEST(InkComponents, EmptyOrWrongTypeMasksHaveNone) {
     EXPECT_EQ(full.components[0].area, 40 * 43);
 }
 
-// Column counts and part boxes within a box, as the touching-digit cut
+// Column extents and part boxes within a box, as the touching-digit cut
 // uses them, against a count over the pixels.
-TEST(InkComponents, ColumnInkAndWithinCountOnlyTheComponentsOwnPixels) {
+TEST(InkComponents, ColumnExtentsAndWithinCountOnlyTheComponentsOwnPixels) {
     cv::RNG random(5);
     cv::Mat noise(80, 120, CV_32F);
     random.fill(noise, cv::RNG::UNIFORM, 0.0, 1.0);
@@ -106,12 +106,15 @@ TEST(InkComponents, ColumnInkAndWithinCountOnlyTheComponentsOwnPixels) {
         const int label = labels.at<int>(first->y, first->start);
         for (const cv::Rect& box : boxes) {
             const cv::Rect inside = box & cv::Rect(0, 0, mask.cols, mask.rows);
-            std::vector<int> expected(static_cast<std::size_t>(box.width), 0);
+            std::vector<ColumnInkExtent> expected(static_cast<std::size_t>(box.width));
             int area = 0, left = INT32_MAX, right = -1, top = INT32_MAX, bottom = -1;
             for (int y = inside.y; y < inside.y + inside.height; ++y) {
                 for (int x = inside.x; x < inside.x + inside.width; ++x) {
                     if (labels.at<int>(y, x) != label) continue;
-                    ++expected[static_cast<std::size_t>(x - box.x)];
+                    ColumnInkExtent& column = expected[static_cast<std::size_t>(x - box.x)];
+                    ++column.ink;
+                    column.top = std::min(column.top, y);
+                    column.bottom = std::max(column.bottom, y);
                     ++area;
                     left = std::min(left, x);
                     right = std::max(right, x);
@@ -119,11 +122,28 @@ TEST(InkComponents, ColumnInkAndWithinCountOnlyTheComponentsOwnPixels) {
                     bottom = std::max(bottom, y);
                 }
             }
-            EXPECT_EQ(found.ColumnInk(static_cast<int>(c), box), expected);
+            const std::vector<ColumnInkExtent> columns = found.ColumnExtents(static_cast<int>(c), box);
+            ASSERT_EQ(columns.size(), expected.size());
+            for (std::size_t x = 0; x < columns.size(); ++x) {
+                EXPECT_EQ(columns[x].ink, expected[x].ink) << "column " << x;
+                EXPECT_EQ(columns[x].top, expected[x].top) << "column " << x;
+                EXPECT_EQ(columns[x].bottom, expected[x].bottom) << "column " << x;
+            }
             const InkComponent within = found.Within(static_cast<int>(c), box);
             EXPECT_EQ(within.area, area);
             if (area > 0) {
                 EXPECT_EQ(within.box, cv::Rect(left, top, right - left + 1, bottom - top + 1));
+            }
+            // Any run of columns from the extents holds what Within finds
+            // over the same columns and the box's rows.
+            for (int from = 0; from < box.width; from += 3) {
+                for (const int width : {1, 4, 11, box.width}) {
+                    const cv::Rect slice(box.x + from, box.y, std::min(width, box.width - from), box.height);
+                    const InkComponent expectedPart = found.Within(static_cast<int>(c), slice);
+                    const InkComponent part = InkWithinColumns(columns, box.x, from, from + slice.width);
+                    EXPECT_EQ(part.area, expectedPart.area) << slice;
+                    EXPECT_EQ(part.box, expectedPart.box) << slice;
+                }
             }
         }
     }
