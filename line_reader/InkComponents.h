@@ -46,7 +46,8 @@ struct InkComponents {
     // from it (InkWithinColumns) without going over the rows again.
     std::vector<ColumnInkExtent> ColumnExtents(int component, const cv::Rect& box) const;
     // The box and area of the ink of `component` within `box`; an empty
-    // box and 0 when it has none there.
+    // box and 0 when it has none there. The plain scan of the box's rows
+    // that InkWithinColumns is compared with.
     InkComponent Within(int component, const cv::Rect& box) const;
 };
 
