@@ -171,21 +171,40 @@ TEST(ReaderLiveStreams, TwoStreamsReadTogetherWriteEachPassWithinTwoSecondsOfIts
     auto reader = Read({addresses[0], addresses[1], "--jobs", "2", "--passes", passes, "--digit-height", "20"});
     // Each record with the moment it was first seen in the file.
     std::vector<std::pair<std::string, double>> seen;
-    // A sanitizer build reads a few frames a second: it is given longer.
-    const double watch = kTimingMeasured ? 12.0 : 40.0;
-    while (SecondsSince(start) < watch && !reader->Ended()) {
-        const std::vector<std::string> lines = Lines(ReadFile(passes));
-        for (std::size_t i = seen.size(); i < lines.size(); ++i) seen.emplace_back(lines[i], SecondsSince(start));
-        Sleep(0.05);
+    const auto streamOf = [&](const std::string& line) {
+        return std::find_if(addresses.begin(), addresses.end(), [&](const std::string& a) {
+            return line.find("\"file\": \"" + a + "\"") != std::string::npos;
+        });
+    };
+    if (kTimingMeasured) {
+        while (SecondsSince(start) < 12.0 && !reader->Ended()) {
+            const std::vector<std::string> lines = Lines(ReadFile(passes));
+            for (std::size_t i = seen.size(); i < lines.size(); ++i) seen.emplace_back(lines[i], SecondsSince(start));
+            Sleep(0.05);
+        }
+    } else {
+        // A sanitizer build beside another sanitizer test reads a frame or
+        // two a second per stream, skipping the rest: too few frames of the
+        // empty view between two loops of the video to end a pass (the vote
+        // depth counts frames read), so a pass may stay open to the end. It
+        // runs until both streams have confirmed their number (at most two
+        // and a half minutes); the passes are those in the file at the end.
+        const auto confirmed = [&](const std::string& address) {
+            for (const std::string& line : Lines(reader->Out()))
+                if (line.rfind(address, 0) == 0 && line.find(": confirmed ") != std::string::npos) return true;
+            return false;
+        };
+        while (SecondsSince(start) < 150.0 && !reader->Ended() &&
+               !(confirmed(addresses[0]) && confirmed(addresses[1])))
+            Sleep(0.2);
     }
     reader->Signal(SIGINT);
     EXPECT_EQ(reader->Wait(), 0) << reader->Err();
+    if (!kTimingMeasured)
+        for (const std::string& line : Lines(ReadFile(passes))) seen.emplace_back(line, SecondsSince(start));
     std::map<std::string, int> perStream;
     for (const auto& [record, at] : seen) {
-        const std::string& line = record;  // captured below (C++17)
-        const auto named = std::find_if(addresses.begin(), addresses.end(), [&](const std::string& a) {
-            return line.find("\"file\": \"" + a + "\"") != std::string::npos;
-        });
+        const auto named = streamOf(record);
         ASSERT_NE(named, addresses.end()) << record;
         ++perStream[*named];
         // The stream's first frame came after the reader started: its end
@@ -196,14 +215,10 @@ TEST(ReaderLiveStreams, TwoStreamsReadTogetherWriteEachPassWithinTwoSecondsOfIts
             EXPECT_LT(at - end, 2.0) << record;
         }
     }
-    // A pass every four seconds on each stream, written while both ran
-    // (in a sanitizer build, some pass while they ran).
-    if (kTimingMeasured) {
-        EXPECT_GE(perStream[addresses[0]], 2) << reader->Err();
-        EXPECT_GE(perStream[addresses[1]], 2) << reader->Err();
-    } else {
-        EXPECT_GE(perStream[addresses[0]] + perStream[addresses[1]], 1) << reader->Err();
-    }
+    // A pass every four seconds on each stream, written while both ran (in
+    // a sanitizer build, at least one on each, written by the end).
+    EXPECT_GE(perStream[addresses[0]], kTimingMeasured ? 2 : 1) << reader->Out() << reader->Err();
+    EXPECT_GE(perStream[addresses[1]], kTimingMeasured ? 2 : 1) << reader->Out() << reader->Err();
     // Every line on standard output names its stream.
     for (const std::string& line : Lines(reader->Out())) {
         const bool named = line.rfind(addresses[0], 0) == 0 || line.rfind(addresses[1], 0) == 0 ||
