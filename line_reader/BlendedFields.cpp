@@ -35,38 +35,71 @@ bool Readable(const cv::Mat& image) {
     return !image.empty() && image.dims == 2 && (image.type() == CV_8UC1 || image.type() == CV_8UC3);
 }
 
-// Power spectrum of every row's horizontal edges, padded so that the
-// correlation does not wrap round (2 * width), in OpenCV's packed form of
-// the spectrum of real rows.
-cv::Mat EdgePower(const cv::Mat& grey) {
-    cv::Mat edges;
-    cv::Sobel(grey, edges, CV_32F, 1, 0);
-    const int n = cv::getOptimalDFTSize(2 * grey.cols);
-    cv::copyMakeBorder(edges, edges, 0, 0, 0, n - grey.cols, cv::BORDER_CONSTANT, cv::Scalar(0));
-    cv::Mat spectrum;
-    cv::dft(edges, spectrum, cv::DFT_ROWS);
-    cv::Mat power;
-    cv::mulSpectrums(spectrum, spectrum, power, cv::DFT_ROWS, true);
-    return power;
+int StripCount(int rows) { return rows < kStripRows ? 0 : (rows - kStripRows) / kStripStep + 1; }
+
+bool CorrelationInput(const cv::Mat& grey, int maxLag) {
+    return !grey.empty() && grey.dims == 2 && grey.type() == CV_8UC1 && StripCount(grey.rows) > 0 && maxLag >= 0;
 }
 
-// The autocorrelation along the rows of the edges of kStripRows rows from
-// `top`, by lag (the inverse transform of their summed power spectrum).
-std::vector<float> StripCorrelation(const cv::Mat& power, int top) {
-    cv::Mat stripPower;
-    cv::reduce(power.rowRange(top, top + kStripRows), stripPower, 0, cv::REDUCE_SUM, CV_32F);
-    cv::Mat correlation;
-    cv::dft(stripPower, correlation, cv::DFT_INVERSE | cv::DFT_REAL_OUTPUT | cv::DFT_SCALE);
-    return std::vector<float>(correlation.begin<float>(), correlation.end<float>());
+cv::Mat HorizontalEdges(const cv::Mat& grey) {
+    cv::Mat edges;
+    cv::Sobel(grey, edges, CV_32F, 1, 0);
+    return edges;
 }
 
 // How far the correlation at lag k stands above the lags kPeakFlank on
 // either side, as a share of the correlation at lag 0.
-double Prominence(const std::vector<float>& r, int k) {
+double Prominence(const float* r, int k) {
     return (r[k] - 0.5 * (r[k - kPeakFlank] + r[k + kPeakFlank])) / r[0];
 }
 
 }  // namespace
+
+cv::Mat StripEdgeCorrelations(const cv::Mat& grey, int maxLag) {
+    if (!CorrelationInput(grey, maxLag)) return cv::Mat();
+    const cv::Mat edges = HorizontalEdges(grey);
+    const int lags = maxLag + 1;
+    const int n = edges.cols;
+    // Each row's sums, a lag at a time (OpenCV's dot product of the row
+    // and the row k pixels on: no wrapping round).
+    cv::Mat rows(edges.rows, lags, CV_32F, cv::Scalar(0));
+    for (int y = 0; y < edges.rows; ++y) {
+        const cv::Mat row = edges.row(y);
+        float* r = rows.ptr<float>(y);
+        for (int k = 0; k < std::min(lags, n); ++k) {
+            r[k] = static_cast<float>(row.colRange(0, n - k).dot(row.colRange(k, n)));
+        }
+    }
+    const int strips = StripCount(grey.rows);
+    cv::Mat correlation(strips, lags, CV_32F, cv::Scalar(0));
+    for (int s = 0; s < strips; ++s) {
+        float* out = correlation.ptr<float>(s);
+        for (int i = 0; i < kStripRows; ++i) {
+            const float* r = rows.ptr<float>(s * kStripStep + i);
+            for (int k = 0; k < lags; ++k) out[k] += r[k];
+        }
+    }
+    return correlation;
+}
+
+cv::Mat StripEdgeCorrelationsReference(const cv::Mat& grey, int maxLag) {
+    if (!CorrelationInput(grey, maxLag)) return cv::Mat();
+    const cv::Mat edges = HorizontalEdges(grey);
+    const int strips = StripCount(grey.rows);
+    cv::Mat correlation(strips, maxLag + 1, CV_32F);
+    for (int s = 0; s < strips; ++s) {
+        for (int k = 0; k <= maxLag; ++k) {
+            double sum = 0.0;
+            for (int y = s * kStripStep; y < s * kStripStep + kStripRows; ++y) {
+                for (int x = 0; x + k < edges.cols; ++x) {
+                    sum += static_cast<double>(edges.at<float>(y, x)) * edges.at<float>(y, x + k);
+                }
+            }
+            correlation.at<float>(s, k) = static_cast<float>(sum);
+        }
+    }
+    return correlation;
+}
 
 std::vector<BlendedFieldsGuess> GuessBlendedFieldBands(const cv::Mat& image, int maxBands) {
     std::vector<BlendedFieldsGuess> guesses;
@@ -95,9 +128,12 @@ std::vector<BlendedFieldsGuess> GuessBlendedFieldBands(const cv::Mat& image, int
         double prominence = 0.0;
     };
     std::vector<StripRepeat> repeats;
-    const cv::Mat power = EdgePower(work);
-    for (int y = 0; y + kStripRows <= work.rows; y += kStripStep) {
-        const std::vector<float> r = StripCorrelation(power, y);
+    // The lags a strip's clearest repeat is looked for at, and those beside
+    // them it is compared with.
+    const cv::Mat correlations = StripEdgeCorrelations(work, maxShift + kPeakFlank);
+    for (int strip = 0; strip < correlations.rows; ++strip) {
+        const int y = strip * kStripStep;
+        const float* r = correlations.ptr<float>(strip);
         if (!(r[0] > 0.0f)) continue;
         StripRepeat best{y, 0, 0.0};
         for (int k = kMinBlendShift; k <= maxShift; ++k) {

@@ -47,6 +47,17 @@ BlendedFieldsGuess GuessBlendedFields(const cv::Mat& image);
 // in, or for maxBands below 1.
 std::vector<BlendedFieldsGuess> GuessBlendedFieldBands(const cv::Mat& image, int maxBands);
 
+// The autocorrelations the search compares, from an 8-bit grey image (its
+// copy whose rows were averaged in pairs): one row for each strip of 8
+// rows, the strips 4 rows apart from the top, holding at lag k = 0 to
+// `maxLag` the sum over the strip's rows of e(x) * e(x + k), e being a
+// row's horizontal edges (Sobel, x) and x + k within the row. Empty for an
+// empty image, one of another type, one of fewer than 8 rows, or a negative
+// `maxLag`. StripEdgeCorrelationsReference sums the same in double, one lag
+// at a time; the two agree to float rounding.
+cv::Mat StripEdgeCorrelations(const cv::Mat& grey, int maxLag);
+cv::Mat StripEdgeCorrelationsReference(const cv::Mat& grey, int maxLag);
+
 // One picture back from `image` (8-bit grey or BGR) taken as the mean of a
 // picture and its copy `shift` pixels to the right: each row deconvolved
 // along x (a Wiener inverse of that mean, so that the frequencies the mean

@@ -245,6 +245,48 @@ TEST(BlendedFields, ASurelyReadRowIsNotReadAgainFromItsEchoes) {
     }
 }
 
+// The search's correlations against the plain double sums: on a blended
+// frame, on noise, on a strip count that leaves rows over at the bottom,
+// and with lags reaching past the end of a narrow image's rows (which add
+// nothing there rather than wrapping round).
+TEST(BlendedFields, StripCorrelationsMatchThePlainSums) {
+    cv::Mat noise(37, 90, CV_8UC1);
+    cv::randu(noise, 0, 255);
+    cv::Mat narrow(12, 9, CV_8UC1);
+    cv::randu(narrow, 0, 255);
+    const Blended blended = Blend(BlendCase{"dark", 14.0f, false, 32});
+    cv::Mat halfRows;
+    cv::resize(blended.frame, halfRows, cv::Size(blended.frame.cols, blended.frame.rows / 2), 0.0, 0.0,
+               cv::INTER_AREA);
+    struct Case {
+        const char* name;
+        cv::Mat grey;
+        int maxLag;
+        int strips;
+    };
+    for (const Case& c : {Case{"blended", halfRows, 43, 24}, Case{"noise", noise, 20, 8},
+                          Case{"narrow", narrow, 12, 2}, Case{"lag 0", noise, 0, 8}}) {
+        const cv::Mat fast = StripEdgeCorrelations(c.grey, c.maxLag);
+        const cv::Mat plain = StripEdgeCorrelationsReference(c.grey, c.maxLag);
+        ASSERT_EQ(fast.size(), cv::Size(c.maxLag + 1, c.strips)) << c.name;
+        ASSERT_EQ(plain.size(), fast.size()) << c.name;
+        for (int s = 0; s < fast.rows; ++s) {
+            const double energy = plain.at<float>(s, 0);
+            ASSERT_GT(energy, 0.0) << c.name;
+            EXPECT_LE(cv::norm(fast.row(s), plain.row(s), cv::NORM_INF), 1e-5 * energy) << c.name << " strip " << s;
+        }
+        // A lag beyond the row: no pixel pairs, nothing summed.
+        if (c.maxLag >= c.grey.cols) {
+            EXPECT_EQ(cv::countNonZero(fast.colRange(c.grey.cols, c.maxLag + 1)), 0) << c.name;
+            EXPECT_EQ(cv::countNonZero(plain.colRange(c.grey.cols, c.maxLag + 1)), 0) << c.name;
+        }
+    }
+    EXPECT_TRUE(StripEdgeCorrelations(cv::Mat(7, 90, CV_8UC1, cv::Scalar(3)), 5).empty());
+    EXPECT_TRUE(StripEdgeCorrelations(noise, -1).empty());
+    EXPECT_TRUE(StripEdgeCorrelations(cv::Mat(37, 90, CV_8UC3, cv::Scalar(3, 3, 3)), 5).empty());
+    EXPECT_TRUE(StripEdgeCorrelationsReference(cv::Mat(), 5).empty());
+}
+
 TEST(BlendedFields, NothingFromUnusableImagesAndNoChangeForNoShift) {
     EXPECT_EQ(GuessBlendedFields(cv::Mat()).shift, 0.0);
     EXPECT_EQ(GuessBlendedFields(cv::Mat(100, 640, CV_32FC1, cv::Scalar(1))).shift, 0.0);
