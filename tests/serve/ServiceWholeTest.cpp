@@ -150,7 +150,8 @@ TEST(ServiceWhole, TwoStreamsAndAFileWithAReceiverDownForTwentySecondsHaveEveryP
     std::ofstream(dir + "/kalvero.yaml") << "storage: " << dir << "/passes.db\n"
                                          << "http:\n  listen: 127.0.0.1:0\n  token: yard-token\n"
                                          << "cameras:\n  - name: east\n    url: " << east << "\n"
-                                         << "  - name: west\n    url: " << west << "\n"
+                                         << kLoopedStreamCamera << "  - name: west\n    url: " << west << "\n"
+                                         << kLoopedStreamCamera
                                          << "  - name: archive\n    url: archive.avi\n"
                                          << "webhooks:\n  - url: http://127.0.0.1:" << hookPort << "/passes\n"
                                          << "    secret: s3cret\n";
